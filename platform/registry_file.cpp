@@ -95,6 +95,8 @@ class Parser {
     if (remove) path.remove_prefix(1);
     const auto parts = SplitRegPath(path);
     if (!parts || parts->empty()) Fail("malformed key path");
+    for (const std::string_view part : *parts)
+      if (!IsValidKeyName(part)) Fail("malformed key path");
     std::shared_ptr<RegNode> node = tree_.Root((*parts)[0]);
     if (!node) Fail("unknown root key");
     current_ = nullptr;
@@ -130,6 +132,7 @@ class Parser {
     if (line.front() == '"') pos = Quoted(line, 0, value.name);
     std::string_view rest = TrimLeft(line.substr(pos));
     if (rest.empty() || rest.front() != '=') Fail("value line without '='");
+    if (!IsValidValueName(value.name)) Fail("malformed value name");
     rest = TrimLeft(rest.substr(1));
     const bool remove = rest == "-";
     if (!remove) Data(rest, value);
