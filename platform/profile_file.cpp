@@ -5,9 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/atomic_file.h"
 
 namespace nolvo::platform {
 
@@ -54,24 +52,6 @@ std::size_t CopyList(const std::vector<std::string>& names, std::span<char> buff
   return pos;
 }
 
-// Replaces `file` with `bytes` through a temporary file in the same folder, so that a
-// failure never leaves half a file. Never creates the folder.
-bool WriteFileAtomically(const std::filesystem::path& file, const std::string& bytes) {
-  std::string temp = file.string() + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = true;
-  for (std::size_t done = 0; ok && done < bytes.size();) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n <= 0) ok = false; else done += static_cast<std::size_t>(n);
-  }
-  ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(temp.c_str(), file.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
-
 std::string_view WithoutTrailingSpaces(std::string_view s) {
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
   return s;
@@ -104,7 +84,7 @@ bool WriteProfileString(const std::filesystem::path& file, const char* section, 
     profile.DeleteKey(section, key);
   else
     profile.Set(section, key, value);
-  return WriteFileAtomically(file, profile.Serialize());
+  return !WriteFileAtomic(file, profile.Serialize());
 }
 
 std::string ProfileReader::ReadString(std::string_view section, std::string_view key,
