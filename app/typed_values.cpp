@@ -94,7 +94,10 @@ bool TypedReader::ReadBool(std::string_view section, std::string_view key, bool 
 
 std::uint32_t TypedReader::ReadColour(std::string_view section, std::string_view key,
                                       std::uint32_t def) {
-  return static_cast<std::uint32_t>(ReadInteger(section, key, static_cast<std::int32_t>(def)));
+  const auto colour =
+      static_cast<std::uint32_t>(ReadInteger(section, key, static_cast<std::int32_t>(def)));
+  records_.back().Value = fmt::format("0x{:06X}", colour);  // colours read best in hex
+  return colour;
 }
 
 }  // namespace nolvo::app
