@@ -1,6 +1,7 @@
 #include "archive/codec/codec_run.h"
 
 #include "archive/codec/codec_context.h"
+#include "archive/codec/lh5.h"
 
 namespace nolvo::codec {
 
@@ -17,15 +18,20 @@ std::int32_t RunCodec(const CodecComponent& Component, platform::ByteStream& Des
   // The context owns both buffers and releases them on every exit path; buffered
   // output is dropped when an exception passes.
   CodecContext context(Component, Dest, Source, SourceSize, Expanding, Keyed);
-  (void)OriginalSize;
   if (Expanding) {
     switch (Method) {
+      case TCompressionMethod::coLZH5:
+        Lh5Expand(context, OriginalSize);
+        break;
       default:
         break;
     }
     Checksum = static_cast<std::int32_t>(context.OutputChecksum());
   } else {
     switch (Method) {
+      case TCompressionMethod::coLZH5:
+        Lh5Compress(context);
+        break;
       default:
         break;
     }
