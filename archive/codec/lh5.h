@@ -4,6 +4,7 @@
 // handled here (no LHA member header, no CRC).
 
 #include <cstdint>
+#include <functional>
 
 #include "archive/codec/codec_context.h"
 
@@ -14,6 +15,15 @@ namespace nolvo::codec {
 // Throws ELZHBadDecodeTable for an unusable block header and ETruncatedData when the
 // stream needs bits beyond the stored data.
 void Lh5Expand(CodecContext& context, std::int32_t original_size);
+
+// Observes a decoding token by token: a block header (symbol -1, distance = the
+// block's symbol count, 0 meaning 65536), a literal (symbol 0..255) or a match
+// (symbol 256..509, distance value 0..8191).
+using Lh5TokenObserver = std::function<void(int symbol, std::uint32_t distance)>;
+
+// Lh5Expand that also reports every token to `observer` (for tools and tests).
+void Lh5ExpandObserved(CodecContext& context, std::int32_t original_size,
+                       const Lh5TokenObserver& observer);
 
 // Encodes everything the run's source yields until its input ends.
 void Lh5Compress(CodecContext& context);

@@ -23,7 +23,8 @@ constexpr std::uint16_t kBadEntry = 0xFFFF;
 // Everything one entry's decoding needs; allocated per entry.
 class Lh5Decoder {
  public:
-  explicit Lh5Decoder(CodecContext& context) : context_(context), bits_(context) {}
+  Lh5Decoder(CodecContext& context, const Lh5TokenObserver* observer)
+      : context_(context), observer_(observer), bits_(context) {}
 
   void Run(std::int32_t original_size);
 
@@ -37,8 +38,14 @@ class Lh5Decoder {
   void CheckOverrun() const {
     if (bits_.Overrun()) CodecContext::RaiseTruncated();
   }
+  // A header read from padding past the data is reported as truncated, not as bad.
+  [[noreturn]] void RaiseBadTable() const {
+    CheckOverrun();
+    throw ELZHBadDecodeTable();
+  }
 
   CodecContext& context_;
+  const Lh5TokenObserver* observer_;
   Lh5BitReader bits_;
   std::uint16_t block_left_ = 0;
 
@@ -57,10 +64,10 @@ class Lh5Decoder {
 // `available` bits are still unused by the table lookup) until a symbol appears. A
 // complete code always reaches one within those bits; the bound guards the rest.
 int Lh5Decoder::WalkTree(int node, int count, std::uint32_t bits, int available) {
-  if (node == kBadEntry) throw ELZHBadDecodeTable();
+  if (node == kBadEntry) RaiseBadTable();
   std::uint32_t mask = 1u << (available - 1);
   while (node >= count) {
-    if (mask == 0 || node >= kLh5TreeSize) throw ELZHBadDecodeTable();
+    if (mask == 0 || node >= kLh5TreeSize) RaiseBadTable();
     node = (bits & mask) ? right_[node] : left_[node];
     mask >>= 1;
   }
@@ -120,12 +127,12 @@ void Lh5Decoder::ReadSymbolLengths() {
     } else if (c == 2) {
       zeros = static_cast<int>(bits_.Read(9)) + 20;
     } else {
-      if (i >= kLh5SymbolCount) throw ELZHBadDecodeTable();
+      if (i >= kLh5SymbolCount) RaiseBadTable();
       symbol_lengths_[i++] = static_cast<std::uint8_t>(c - 2);
       continue;
     }
     // A zero run may not reach past the alphabet.
-    if (zeros > kLh5SymbolCount - i) throw ELZHBadDecodeTable();
+    if (zeros > kLh5SymbolCount - i) RaiseBadTable();
     std::memset(symbol_lengths_ + i, 0, static_cast<std::size_t>(zeros));
     i += zeros;
   }
@@ -135,10 +142,15 @@ void Lh5Decoder::ReadSymbolLengths() {
 
 void Lh5Decoder::ReadBlockHeader() {
   block_left_ = static_cast<std::uint16_t>(bits_.Read(16));
-  ReadAuxLengths(kCodeLengthCount, 5, 3);
-  ReadSymbolLengths();
-  ReadAuxLengths(kDistanceCount, 4, -1);
+  try {
+    ReadAuxLengths(kCodeLengthCount, 5, 3);
+    ReadSymbolLengths();
+    ReadAuxLengths(kDistanceCount, 4, -1);
+  } catch (const ELZHBadDecodeTable&) {
+    RaiseBadTable();
+  }
   CheckOverrun();
+  if (observer_ != nullptr) (*observer_)(-1, block_left_);
 }
 
 int Lh5Decoder::DecodeSymbol() {
@@ -171,6 +183,7 @@ void Lh5Decoder::Run(std::int32_t original_size) {
     const int c = DecodeSymbol();
     if (c < 256) {
       CheckOverrun();
+      if (observer_ != nullptr) (*observer_)(c, 0);
       const auto b = static_cast<std::uint8_t>(c);
       dict_[pos] = b;
       context_.WriteDestByte(b);
@@ -181,6 +194,7 @@ void Lh5Decoder::Run(std::int32_t original_size) {
     const std::uint32_t length = static_cast<std::uint32_t>(c) - 253;
     const std::uint32_t distance = DecodeDistance();
     CheckOverrun();
+    if (observer_ != nullptr) (*observer_)(c, distance);
     std::uint32_t src = (pos - distance - 1) & kDictMask;
     produced += length;
     if (distance + 1 >= length && src + length <= kDictSize && pos + length <= kDictSize) {
@@ -206,7 +220,14 @@ void Lh5Decoder::Run(std::int32_t original_size) {
 void Lh5Expand(CodecContext& context, std::int32_t original_size) {
   if (original_size <= 0) return;
   // The decoder's memory lives for this entry only.
-  auto decoder = std::make_unique<Lh5Decoder>(context);
+  auto decoder = std::make_unique<Lh5Decoder>(context, nullptr);
+  decoder->Run(original_size);
+}
+
+void Lh5ExpandObserved(CodecContext& context, std::int32_t original_size,
+                       const Lh5TokenObserver& observer) {
+  if (original_size <= 0) return;
+  auto decoder = std::make_unique<Lh5Decoder>(context, &observer);
   decoder->Run(original_size);
 }
 
