@@ -2,6 +2,8 @@
 
 #include "archive/codec/codec_context.h"
 #include "archive/codec/lh5.h"
+#include "archive/codec/lzhuf.h"
+#include "archive/codec/rle.h"
 
 namespace nolvo::codec {
 
@@ -20,6 +22,12 @@ std::int32_t RunCodec(const CodecComponent& Component, platform::ByteStream& Des
   CodecContext context(Component, Dest, Source, SourceSize, Expanding, Keyed);
   if (Expanding) {
     switch (Method) {
+      case TCompressionMethod::coRLE:
+        RleExpand(context, OriginalSize);
+        break;
+      case TCompressionMethod::coLZH:
+        LzhufExpand(context, OriginalSize);
+        break;
       case TCompressionMethod::coLZH5:
         Lh5Expand(context, OriginalSize);
         break;
@@ -29,6 +37,12 @@ std::int32_t RunCodec(const CodecComponent& Component, platform::ByteStream& Des
     Checksum = static_cast<std::int32_t>(context.OutputChecksum());
   } else {
     switch (Method) {
+      case TCompressionMethod::coRLE:
+        RleCompress(context);
+        break;
+      case TCompressionMethod::coLZH:
+        LzhufCompress(context);
+        break;
       case TCompressionMethod::coLZH5:
         Lh5Compress(context);
         break;
