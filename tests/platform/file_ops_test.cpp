@@ -157,6 +157,9 @@ TEST_F(FileOpsTest, OpenReadGivesTheBytesAndReportsMissingFiles) {
   EXPECT_EQ(error, kErrorFileNotFound);
   EXPECT_EQ(OpenFileRead(M(), "C:\\", ShareMode::shExclusive, error), nullptr);
   EXPECT_EQ(error, kErrorAccessDenied);
+  ASSERT_EQ(::mkfifo(C("pipe").c_str(), 0666), 0);
+  EXPECT_EQ(OpenFileRead(M(), "C:\\pipe", ShareMode::shExclusive, error), nullptr);
+  EXPECT_EQ(error, kErrorAccessDenied);
 }
 
 TEST_F(FileOpsTest, FreshCreateNeverFollowsAPlantedLink) {
