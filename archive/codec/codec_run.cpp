@@ -1,0 +1,38 @@
+#include "archive/codec/codec_run.h"
+
+#include "archive/codec/codec_context.h"
+
+namespace nolvo::codec {
+
+int ProgressPercent(std::int32_t done, std::int32_t total) {
+  if (total <= 0) return 0;
+  if (total <= 100000) return static_cast<int>(static_cast<std::int64_t>(done) * 100 / total);
+  return static_cast<int>(done / (total / 100));
+}
+
+std::int32_t RunCodec(const CodecComponent& Component, platform::ByteStream& Dest,
+                      platform::ByteStream& Source, std::int32_t SourceSize,
+                      std::int32_t OriginalSize, TCompressionMethod Method,
+                      std::int32_t& Checksum, bool Expanding, bool Keyed) {
+  // The context owns both buffers and releases them on every exit path; buffered
+  // output is dropped when an exception passes.
+  CodecContext context(Component, Dest, Source, SourceSize, Expanding, Keyed);
+  (void)OriginalSize;
+  if (Expanding) {
+    switch (Method) {
+      default:
+        break;
+    }
+    Checksum = static_cast<std::int32_t>(context.OutputChecksum());
+  } else {
+    switch (Method) {
+      default:
+        break;
+    }
+    Checksum = static_cast<std::int32_t>(context.InputChecksum());
+  }
+  context.FlushDest();
+  return static_cast<std::int32_t>(context.BytesWritten());
+}
+
+}  // namespace nolvo::codec

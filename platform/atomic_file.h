@@ -1,0 +1,29 @@
+#pragma once
+// Whole-file replacement in one step. The new content goes to a fresh temporary file in
+// the target's own folder, is flushed to the disk (fsync) and then renamed over the
+// target, so a reader sees either the complete old file or the complete new one. On any
+// failure the old file stays as it was and the temporary file is removed.
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string_view>
+#include <system_error>
+
+namespace nolvo::platform {
+
+// Replaces (or creates) the host file `path` with `bytes`.
+// Returns an empty error_code on success, otherwise the host error (errno category) of
+// the step that failed: a missing folder (ENOENT), a target that is a directory (EISDIR),
+// a failed write (EFBIG, ENOSPC, ...). A new file gets mode 0666 less the umask; a
+// replaced file keeps its permission bits. A symbolic link at `path` is replaced by the
+// new file, not followed. Never throws.
+std::error_code WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) noexcept;
+std::error_code WriteFileAtomic(const std::filesystem::path& path,
+                                std::span<const std::uint8_t> bytes) noexcept;
+
+// As WriteFileAtomic, but raises std::filesystem::filesystem_error (naming the path) on
+// failure.
+void WriteFileAtomicOrThrow(const std::filesystem::path& path, std::string_view bytes);
+
+}  // namespace nolvo::platform
