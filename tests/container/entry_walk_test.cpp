@@ -31,11 +31,11 @@ Reason DamageOf(std::vector<std::uint8_t> bytes) {
 }
 
 TEST(ListEntries, ReportsEveryEntryWithItsPositionAndFields) {
-  auto locked = test::StoredEntry("sub\\b.txt", "hello");
+  auto locked = raw::StoredEntry("sub\\b.txt", "hello");
   locked.lock_level = 1;
   locked.method = 4;
-  platform::MemoryStream s(test::RawArchive({test::StoredEntry("a.txt", "abc"), locked,
-                                             test::StoredEntry("", "")}));
+  platform::MemoryStream s(raw::RawArchive({raw::StoredEntry("a.txt", "abc"), locked,
+                                             raw::StoredEntry("", "")}));
   TCompressedFileList list = {{"kept", {}}};
   ListEntries(s, nullptr, list);
   ASSERT_EQ(Names(list), (std::vector<std::string>{"kept", "a.txt", "sub\\b.txt", ""}));
@@ -55,14 +55,14 @@ TEST(ListEntries, AFileShorterThan46BytesListsNothingEvenWithoutASignature) {
   ListEntries(s, nullptr, list);
   EXPECT_TRUE(list.empty());
   // 46 bytes: the header and one entry with an empty name and no data.
-  platform::MemoryStream smallest(test::RawArchive({test::StoredEntry("", "")}));
+  platform::MemoryStream smallest(raw::RawArchive({raw::StoredEntry("", "")}));
   ASSERT_EQ(smallest.Size(), 46);
   ListEntries(smallest, nullptr, list);
   EXPECT_EQ(list.size(), 1u);
 }
 
 TEST(ListEntries, HeaderErrorsReachTheCaller) {
-  auto bytes = test::RawArchive({test::StoredEntry("a", "x")});
+  auto bytes = raw::RawArchive({raw::StoredEntry("a", "x")});
   bytes[1] = 'e';
   platform::MemoryStream s(bytes);
   TCompressedFileList list;
@@ -70,8 +70,8 @@ TEST(ListEntries, HeaderErrorsReachTheCaller) {
 }
 
 TEST(EntryWalk, AnArchiveCutInsideAnEntryHeaderIsDamaged) {
-  const auto whole = test::RawArchive({test::StoredEntry("a.txt", "abc"),
-                                       test::StoredEntry("b.txt", "de")});
+  const auto whole = raw::RawArchive({raw::StoredEntry("a.txt", "abc"),
+                                       raw::StoredEntry("b.txt", "de")});
   const std::size_t second = 21 + 25 + 5 + 3;
   for (std::size_t cut : {std::size_t{1}, std::size_t{12}, std::size_t{24}}) {
     EXPECT_EQ(DamageOf({whole.begin(), whole.begin() + second + cut}), Reason::kShortEntryHeader)
@@ -82,26 +82,26 @@ TEST(EntryWalk, AnArchiveCutInsideAnEntryHeaderIsDamaged) {
 }
 
 TEST(EntryWalk, NegativeAndHugeLengthsAreRejectedBeforeAnyRead) {
-  auto negative_name = test::StoredEntry("a", "x");
+  auto negative_name = raw::StoredEntry("a", "x");
   negative_name.name_length = -1;
-  EXPECT_EQ(DamageOf(test::RawArchive({negative_name})), Reason::kNegativeLength);
-  auto negative_data = test::StoredEntry("a", "x");
+  EXPECT_EQ(DamageOf(raw::RawArchive({negative_name})), Reason::kNegativeLength);
+  auto negative_data = raw::StoredEntry("a", "x");
   negative_data.compressed_size = -8;
-  EXPECT_EQ(DamageOf(test::RawArchive({negative_data})), Reason::kNegativeLength);
-  auto negative_original = test::StoredEntry("a", "x");
+  EXPECT_EQ(DamageOf(raw::RawArchive({negative_data})), Reason::kNegativeLength);
+  auto negative_original = raw::StoredEntry("a", "x");
   negative_original.original_size = -1;
-  EXPECT_EQ(DamageOf(test::RawArchive({negative_original})), Reason::kNegativeLength);
-  auto huge_name = test::StoredEntry("a", "x");
+  EXPECT_EQ(DamageOf(raw::RawArchive({negative_original})), Reason::kNegativeLength);
+  auto huge_name = raw::StoredEntry("a", "x");
   huge_name.name_length = 32767;
-  EXPECT_EQ(DamageOf(test::RawArchive({huge_name})), Reason::kNameTooLong);
-  auto huge_data = test::StoredEntry("a", "x");
+  EXPECT_EQ(DamageOf(raw::RawArchive({huge_name})), Reason::kNameTooLong);
+  auto huge_data = raw::StoredEntry("a", "x");
   huge_data.compressed_size = 0x7FFFFFFF;
-  EXPECT_EQ(DamageOf(test::RawArchive({huge_data})), Reason::kDataTooLong);
+  EXPECT_EQ(DamageOf(raw::RawArchive({huge_data})), Reason::kDataTooLong);
 }
 
 TEST(EntryWalk, ContinuesAtTheDataEndWhateverWasReadOfTheData) {
-  platform::MemoryStream s(test::RawArchive({test::StoredEntry("a", "abcdef"),
-                                             test::StoredEntry("b", "gh")}));
+  platform::MemoryStream s(raw::RawArchive({raw::StoredEntry("a", "abcdef"),
+                                             raw::StoredEntry("b", "gh")}));
   ReadArchiveHeader(s, nullptr);
   TEntryWalker walker(s);
   TArchiveEntry entry;

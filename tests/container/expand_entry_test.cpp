@@ -10,7 +10,7 @@ namespace {
 
 // The first entry of a hand-made archive, read back through the walk.
 struct OneEntry {
-  explicit OneEntry(const test::RawEntry& raw) : archive(test::RawArchive({raw})) {
+  explicit OneEntry(const raw::RawEntry& raw) : archive(raw::RawArchive({raw})) {
     ReadArchiveHeader(archive, nullptr);
     TEntryWalker walker(archive);
     EXPECT_TRUE(walker.Next(entry));
@@ -31,15 +31,15 @@ TExpandSettings WithKey(std::int32_t key) {
 }
 
 TEST(ExpandEntry, AStoredCopyIsNeverCheckedNorRefusedForItsLock) {
-  auto raw = test::StoredEntry("a", "abc");
+  auto raw = raw::StoredEntry("a", "abc");
   raw.checksum = 1;
   raw.lock_level = 2;
   EXPECT_EQ(OneEntry(raw).Expand(WithKey(0)), "abc");
-  EXPECT_EQ(OneEntry(test::StoredEntry("e", "")).Expand(WithKey(0)), "");
+  EXPECT_EQ(OneEntry(raw::StoredEntry("e", "")).Expand(WithKey(0)), "");
 }
 
 TEST(ExpandEntry, ALockedEntryWithoutKeyFailsBeforeAnythingIsWritten) {
-  auto raw = test::StoredEntry("a", "abc");
+  auto raw = raw::StoredEntry("a", "abc");
   raw.method = 4;
   raw.lock_level = 1;
   OneEntry one(raw);
@@ -64,8 +64,8 @@ TExpandEvent XorExpander(std::string* seen_id = nullptr) {
   };
 }
 
-test::RawEntry XorEntry(const std::string& text) {
-  test::RawEntry e = test::StoredEntry("x", text);
+raw::RawEntry XorEntry(const std::string& text) {
+  raw::RawEntry e = raw::StoredEntry("x", text);
   for (auto& b : e.data) b ^= 0x55;
   e.method = 3;
   return e;
@@ -73,7 +73,7 @@ test::RawEntry XorEntry(const std::string& text) {
 
 TEST(ExpandEntry, CustomEntriesGoThroughOnExpandAndCannotReadPastTheirData) {
   auto raw = XorEntry("hello");
-  std::vector<std::uint8_t> archive_bytes = test::RawArchive({raw, XorEntry("tail")}, "ZZZ");
+  std::vector<std::uint8_t> archive_bytes = raw::RawArchive({raw, XorEntry("tail")}, "ZZZ");
   platform::MemoryStream archive(archive_bytes);
   const TArchiveStart start = ReadArchiveHeader(archive, [](const std::string&, bool& ok) {
     ok = true;
@@ -118,7 +118,7 @@ TEST(ExpandEntry, ChecksumRulesForOpenAndLockedEntries) {
 
 TEST(ExpandEntry, NothingDecodesAnUnknownMethodOrACustomEntryWithoutHandler) {
   for (std::uint8_t method : {std::uint8_t{3}, std::uint8_t{5}, std::uint8_t{200}}) {
-    auto raw = test::StoredEntry("a", "abc");
+    auto raw = raw::StoredEntry("a", "abc");
     raw.method = method;
     raw.checksum = 0;
     EXPECT_EQ(OneEntry(raw).Expand(WithKey(0)), "") << int(method);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace nolvo::container::test {
+namespace nolvo::container::raw {
 
 struct RawEntry {
   std::string name;
@@ -71,4 +71,4 @@ inline std::vector<std::uint8_t> RawArchive(const std::vector<RawEntry>& entries
   return out;
 }
 
-}  // namespace nolvo::container::test
+}  // namespace nolvo::container::raw

@@ -16,7 +16,7 @@ std::array<std::uint8_t, kArchiveHeaderSize> HeaderBytes(std::vector<std::uint8_
 }
 
 TEST(ArchiveHeader, DecodesEveryFieldAndWritesTheSameBytes) {
-  auto raw = test::RawHeader("RLE", 0x01020304);
+  auto raw = raw::RawHeader("RLE", 0x01020304);
   raw[13] = 7;   // offset 13, not examined but kept
   raw[17] = 2;
   const TCompressHeader h = ParseArchiveHeader(HeaderBytes(raw));
@@ -30,14 +30,14 @@ TEST(ArchiveHeader, DecodesEveryFieldAndWritesTheSameBytes) {
 }
 
 TEST(ArchiveHeader, SignatureMustBeExactAndTypeMustBeMulti) {
-  auto lower = test::RawHeader();
+  auto lower = raw::RawHeader();
   lower[0] = 'v';
   EXPECT_THROW(ParseArchiveHeader(HeaderBytes(lower)), EInvalidHeader);
-  auto no_eof = test::RawHeader();
+  auto no_eof = raw::RawHeader();
   no_eof[4] = 0;
   EXPECT_THROW(ParseArchiveHeader(HeaderBytes(no_eof)), EInvalidHeader);
   try {
-    ParseArchiveHeader(HeaderBytes(test::RawHeader("LH5", 10, 0)));
+    ParseArchiveHeader(HeaderBytes(raw::RawHeader("LH5", 10, 0)));
     FAIL();
   } catch (const EInvalidHeaderArchiveType& e) {
     EXPECT_STREQ(e.what(), "Archive type must be caMulti");
@@ -55,7 +55,7 @@ TEST(ArchiveHeader, ANewArchiveMarksAPositiveKeyAtOffset17) {
 }
 
 TEST(EntryHeader, FieldsSitAtTheirOffsets) {
-  test::RawEntry e;
+  raw::RawEntry e;
   e.name = "ab";
   e.file_date = static_cast<std::int32_t>(0x5A216000);
   e.attributes = 0x21;
@@ -66,7 +66,7 @@ TEST(EntryHeader, FieldsSitAtTheirOffsets) {
   e.checksum = 0xFEDCBA98;
   e.lock_level = 2;
   std::vector<std::uint8_t> raw;
-  test::AppendEntry(raw, e);
+  raw::AppendEntry(raw, e);
   std::array<std::uint8_t, kEntryHeaderSize> bytes{};
   std::copy(raw.begin(), raw.begin() + kEntryHeaderSize, bytes.begin());
   const TCompressEntryHeader h = ParseEntryHeader(bytes);
@@ -91,7 +91,7 @@ TEST(ReadArchiveHeader, FewerThan21BytesReadNothingAndAssumeANewArchive) {
 }
 
 TEST(ReadArchiveHeader, KnownIdsAreExactAndOthersGoToOnRecognize) {
-  platform::MemoryStream known(test::RawHeader("CUS"));
+  platform::MemoryStream known(raw::RawHeader("CUS"));
   EXPECT_EQ(ReadArchiveHeader(known, nullptr).Method, TCompressionMethod::coCustom);
   EXPECT_EQ(known.Position(), 21);
 
@@ -100,13 +100,13 @@ TEST(ReadArchiveHeader, KnownIdsAreExactAndOthersGoToOnRecognize) {
     asked = id;
     recognized = true;
   };
-  platform::MemoryStream lower(test::RawHeader("lh5"));
+  platform::MemoryStream lower(raw::RawHeader("lh5"));
   EXPECT_EQ(ReadArchiveHeader(lower, accept).Method, TCompressionMethod::coCustom);
   EXPECT_EQ(asked, "lh5");
 
   auto refuse = [](const std::string&, bool&) {};
   for (const TRecognizeEvent& handler : {TRecognizeEvent(refuse), TRecognizeEvent()}) {
-    platform::MemoryStream s(test::RawHeader("lh5"));
+    platform::MemoryStream s(raw::RawHeader("lh5"));
     try {
       ReadArchiveHeader(s, handler);
       FAIL();
