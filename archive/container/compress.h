@@ -71,8 +71,8 @@ class TCompress {
   // Test the free space of the output drive before each file.
   bool CheckSpaceBeforeExpand() const { return check_space_; }
   void SetCheckSpaceBeforeExpand(bool value) { check_space_ = value; }
-  // How much shorter than the original a compressed entry must be (values below 0 give 0);
-  // an entry that cannot be made that short is stored as coNone.
+  // How much shorter than the original a compressed entry must be (default 1; values below
+  // 0 give 0); an entry that cannot be made that short is stored as coNone.
   std::int32_t SizeMargin() const { return size_margin_; }
   void SetSizeMargin(std::int32_t value) { size_margin_ = value < 0 ? 0 : value; }
 
@@ -136,7 +136,7 @@ class TCompress {
   bool exception_on_file_error_ = false;
   std::int32_t key_ = 0;
   bool check_space_ = false;
-  std::int32_t size_margin_ = 0;
+  std::int32_t size_margin_ = 1;
 };
 
 }  // namespace nolvo::container

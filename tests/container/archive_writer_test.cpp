@@ -99,6 +99,21 @@ TEST(ArchiveWriter, RefusesWhatAnArchiveCannotHold) {
   EXPECT_THROW(writer.AddEntry("short", a, 4, Method::coNone, 0, 0), platform::StreamError);
 }
 
+TEST(ArchiveWriter, AnEntryNotMadeShorterByTheMarginIsStoredAsACopy) {
+  for (std::int32_t margin : {0, 1}) {
+    platform::MemoryStream archive;
+    TWriterSettings settings;
+    settings.Codec.SizeMargin = margin;
+    TArchiveWriter writer(archive, settings);
+    auto plain = Text("abcdef");  // RLE keeps it at 6 bytes
+    const auto info = writer.AddEntry("p", plain, 6, Method::coRLE, 0, 0);
+    EXPECT_EQ(info.Method, margin == 0 ? Method::coRLE : Method::coNone) << margin;
+    EXPECT_EQ(info.CompressedSize, 6);
+    writer.Finish();
+    EXPECT_EQ(ExpandAll(archive).at(0).second, "abcdef");
+  }
+}
+
 TEST(ArchiveWriter, CustomEntriesGoThroughOnCompress) {
   platform::MemoryStream archive;
   TWriterSettings settings;
