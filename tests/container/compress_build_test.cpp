@@ -172,7 +172,7 @@ TEST_P(CompressBuild, DamagedDataFailTheirEntryButNotTheWalk) {
   EXPECT_TRUE(fs::exists(tm_.DriveC() / "out" / "d.txt"));  // stays, closed
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, CompressBuild, ::testing::Values(Method::coRLE, Method::coLZH),
+INSTANTIATE_TEST_SUITE_P(Methods, CompressBuild, ::testing::Values(Method::coRLE, Method::coLZH, Method::coLZH5),
                          [](const auto& info) {
                            return info.param == Method::coRLE ? std::string("RLE")
                                   : info.param == Method::coLZH ? std::string("LZH")
