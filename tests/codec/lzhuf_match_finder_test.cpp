@@ -98,7 +98,7 @@ class FinderCheck {
 
   const Bytes& input_;
   std::size_t fed_ = 0;
-  std::uint8_t text_[Finder::kTextSize]{};
+  std::uint8_t text_[Finder::kTextAlloc]{};
   Finder finder_;
 };
 
