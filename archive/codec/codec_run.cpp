@@ -1,6 +1,7 @@
 #include "archive/codec/codec_run.h"
 
 #include "archive/codec/codec_context.h"
+#include "archive/codec/lh5.h"
 #include "archive/codec/lzhuf.h"
 #include "archive/codec/rle.h"
 
@@ -27,6 +28,9 @@ std::int32_t RunCodec(const CodecComponent& Component, platform::ByteStream& Des
       case TCompressionMethod::coLZH:
         LzhufExpand(context, OriginalSize);
         break;
+      case TCompressionMethod::coLZH5:
+        Lh5Expand(context, OriginalSize);
+        break;
       default:
         break;
     }
@@ -38,6 +42,9 @@ std::int32_t RunCodec(const CodecComponent& Component, platform::ByteStream& Des
         break;
       case TCompressionMethod::coLZH:
         LzhufCompress(context);
+        break;
+      case TCompressionMethod::coLZH5:
+        Lh5Compress(context);
         break;
       default:
         break;
