@@ -225,10 +225,17 @@ std::string Machine::ToWindows(const fs::path& host) const {
   for (const auto& part : h.lexically_relative(bestRoot)) {
     if (part == "." || part.empty()) continue;
     if (!first) out += '\\';
-    out += codePage_.FromUtf8(part.native());
+    out += WindowsName(part.native());
     first = false;
   }
   return out;
+}
+
+std::string Machine::WindowsName(std::string_view hostName) const {
+  std::string name = codePage_.FromUtf8(hostName);
+  for (char& c : name)
+    if (InvalidNameChar(c) || c == '\\' || c == '/') c = '?';
+  return name;
 }
 
 bool Machine::IsOnPrefixDrive(std::string_view path) const {
@@ -240,7 +247,7 @@ bool Machine::IsOnPrefixDrive(std::string_view path) const {
   const fs::path prefix = fs::canonical(prefix_, ec);
   if (ec || !IsWithin(*root, prefix) || *root == prefix) return false;
   const ResolvedPath r = Resolve(full);
-  if (r.error == kErrorSuccess && r.exists) {
+  if (r.error == kErrorSuccess) {
     const fs::path real = fs::weakly_canonical(r.host, ec);
     if (ec || !IsWithin(real, prefix)) return false;
   }
