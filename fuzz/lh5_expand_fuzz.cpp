@@ -1,5 +1,5 @@
 // Feeds arbitrary stored data to the -lh5- decoder through a codec run. The first
-// eight bytes choose the original size (up to 1 MB), the stated stored size, the key
+// eight bytes choose the original size (up to 256 KB), the stated stored size, the key
 // and whether the entry is keyed; the rest is the stored stream.
 
 #include <cstddef>
@@ -13,7 +13,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace nolvo;
   if (size < 8) return 0;
-  const std::int32_t original_size = static_cast<std::int32_t>((data[0] | data[1] << 8 | data[2] << 16) & 0xFFFFF);
+  const std::int32_t original_size = static_cast<std::int32_t>((data[0] | data[1] << 8 | data[2] << 16) & 0x3FFFF);
   const std::int32_t extra = data[3];  // the stated size may exceed the data present
   codec::CodecComponent component;
   component.Key = static_cast<std::int32_t>(data[4] | data[5] << 8 | data[6] << 16);
