@@ -3,9 +3,19 @@
 namespace nolvo::cli {
 
 CommandRegistration RegisterCheck(CLI::App& app, const GlobalOptions& global);
+CommandRegistration RegisterList(CLI::App& app, const GlobalOptions& global);
+CommandRegistration RegisterTest(CLI::App& app, const GlobalOptions& global);
+CommandRegistration RegisterExtract(CLI::App& app, const GlobalOptions& global);
+CommandRegistration RegisterArchive(CLI::App& app, const GlobalOptions& global);
 
 const std::vector<CommandFactory>& AllCommands() {
-  static const std::vector<CommandFactory> commands = {&RegisterCheck};
+  static const std::vector<CommandFactory> commands = {
+      &RegisterCheck,
+      &RegisterList,
+      &RegisterTest,
+      &RegisterExtract,
+      &RegisterArchive,
+  };
   return commands;
 }
 
