@@ -53,9 +53,11 @@ std::unique_ptr<HostFileStream> OpenFileRead(const Machine& machine, std::string
   if (r.error != kErrorSuccess) return Fail(r.error, error);
   if (!r.exists) return Fail(kErrorFileNotFound, error);
   if (r.isDirectory) return Fail(kErrorAccessDenied, error);
-  FileIdentity id;
-  if (!IdentityOf(r.host, id)) return Fail(kErrorFileNotFound, error);
-  const std::uint64_t handle = RegisterOpen(id, false, share);
+  struct stat st {};
+  if (::stat(r.host.c_str(), &st) != 0) return Fail(kErrorFileNotFound, error);
+  // A pipe or socket would block or never end; Windows files are neither.
+  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return Fail(kErrorAccessDenied, error);
+  const std::uint64_t handle = RegisterOpen(FileIdentity{st.st_dev, st.st_ino}, false, share);
   if (handle == 0) return Fail(kErrorSharingViolation, error);
   const int fd = ::open(r.host.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {

@@ -66,8 +66,11 @@ bool IsWithin(const fs::path& path, const fs::path& root) {
 
 Machine::Machine(const fs::path& prefix) : Machine(prefix, CodePage::FromEnvironment()) {}
 
-Machine::Machine(const fs::path& prefix, CodePage codePage)
-    : prefix_(fs::absolute(prefix).lexically_normal()), codePage_(std::move(codePage)) {
+Machine::Machine(const fs::path& prefix, CodePage codePage) : codePage_(std::move(codePage)) {
+  if (prefix.empty()) throw EPrefixError("No prefix folder given");
+  std::error_code aec;
+  prefix_ = fs::absolute(prefix, aec).lexically_normal();
+  if (aec) throw EPrefixError("Cannot use the prefix folder " + prefix.string() + ": " + aec.message());
   if (prefix_.has_filename() == false && prefix_ != prefix_.root_path())
     prefix_ = prefix_.parent_path();
   Complete();
@@ -225,10 +228,17 @@ std::string Machine::ToWindows(const fs::path& host) const {
   for (const auto& part : h.lexically_relative(bestRoot)) {
     if (part == "." || part.empty()) continue;
     if (!first) out += '\\';
-    out += codePage_.FromUtf8(part.native());
+    out += WindowsName(part.native());
     first = false;
   }
   return out;
+}
+
+std::string Machine::WindowsName(std::string_view hostName) const {
+  std::string name = codePage_.FromUtf8(hostName);
+  for (char& c : name)
+    if (InvalidNameChar(c) || c == '\\' || c == '/') c = '?';
+  return name;
 }
 
 bool Machine::IsOnPrefixDrive(std::string_view path) const {

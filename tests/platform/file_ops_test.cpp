@@ -49,6 +49,11 @@ TEST_F(FileOpsTest, AttributesOfFilesDirectoriesAndMissingPaths) {
   EXPECT_TRUE(FileExists(M(), "c:\\File.Txt"));
   EXPECT_FALSE(DirectoryExists(M(), "c:\\File.Txt"));
   EXPECT_TRUE(DirectoryExists(M(), "C:\\"));
+  std::uint64_t size = 99;
+  EXPECT_EQ(GetFileSize(M(), "C:\\FILE.txt", size), kErrorSuccess);
+  EXPECT_EQ(size, 1u);
+  EXPECT_EQ(GetFileSize(M(), "C:\\dir", size), kErrorAccessDenied);
+  EXPECT_EQ(GetFileSize(M(), "C:\\none", size), kErrorFileNotFound);
 }
 
 TEST_F(FileOpsTest, HiddenAndSystemLiveInTheDosAttribXattr) {
@@ -151,6 +156,9 @@ TEST_F(FileOpsTest, OpenReadGivesTheBytesAndReportsMissingFiles) {
   EXPECT_EQ(OpenFileRead(M(), "C:\\none.txt", ShareMode::shExclusive, error), nullptr);
   EXPECT_EQ(error, kErrorFileNotFound);
   EXPECT_EQ(OpenFileRead(M(), "C:\\", ShareMode::shExclusive, error), nullptr);
+  EXPECT_EQ(error, kErrorAccessDenied);
+  ASSERT_EQ(::mkfifo(C("pipe").c_str(), 0666), 0);
+  EXPECT_EQ(OpenFileRead(M(), "C:\\pipe", ShareMode::shExclusive, error), nullptr);
   EXPECT_EQ(error, kErrorAccessDenied);
 }
 
