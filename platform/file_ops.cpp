@@ -72,6 +72,7 @@ std::unique_ptr<HostFileStream> CreateFileAlways(const Machine& machine, std::st
                                                  std::uint32_t& error) {
   const ResolvedPath r = machine.Resolve(path);
   if (r.error != kErrorSuccess) return Fail(r.error, error);
+  if (r.full.back() == '\\') return Fail(kErrorInvalidName, error);
   if (!r.exists) {
     const int fd = ::open(r.host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return Fail(ErrorFromErrno(errno), error);
@@ -99,6 +100,7 @@ std::unique_ptr<HostFileStream> CreateFileFresh(const Machine& machine, std::str
                                                 std::uint32_t& error) {
   const ResolvedPath r = machine.Resolve(path);
   if (r.error != kErrorSuccess) return Fail(r.error, error);
+  if (r.full.back() == '\\') return Fail(kErrorInvalidName, error);
   if (r.isRoot) return Fail(kErrorAccessDenied, error);
   if (r.exists) {
     struct stat st {};

@@ -205,6 +205,11 @@ ResolvedPath Machine::Resolve(std::string_view path) const {
   r.host = cur;
   r.exists = true;
   r.isDirectory = IsDirectory(cur);
+  // "name\" names a directory; a file of that name does not answer to it.
+  if (!r.isDirectory && r.full.back() == '\\') {
+    r.error = kErrorInvalidName;
+    r.exists = false;
+  }
   return r;
 }
 
