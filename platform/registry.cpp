@@ -1,0 +1,251 @@
+#include "platform/registry.h"
+
+#include <cerrno>
+#include <utility>
+
+#include "platform/atomic_file.h"
+#include "platform/host_file_stream.h"
+#include "platform/registry_error.h"
+#include "platform/registry_file.h"
+
+namespace nolvo::platform {
+
+namespace {
+
+std::string ReadWholeFile(const std::filesystem::path& file) {
+  try {
+    HostFileStream in(file, HostFileStream::Mode::mdRead);
+    std::string text;
+    char buf[8192];
+    while (const std::size_t n = in.Read(buf, sizeof buf)) text.append(buf, n);
+    return text;
+  } catch (const StreamError& e) {
+    throw ERegistryFileError(std::string("Cannot read registry file: ") + e.what());
+  }
+}
+
+bool IsRoot(const RegNode& node) {
+  const auto parent = node.parent.lock();
+  return parent && !parent->parent.lock();
+}
+
+}  // namespace
+
+Registry::Registry() = default;
+
+Registry::Registry(std::filesystem::path file) : file_(std::move(file)) {
+  std::error_code ec;
+  if (std::filesystem::symlink_status(file_, ec).type() == std::filesystem::file_type::not_found)
+    return;
+  ApplyRegText(tree_, ReadWholeFile(file_), file_.string());
+}
+
+long Registry::Save() {
+  if (file_.empty()) return RegCode::kSuccess;
+  const std::error_code ec = WriteFileAtomic(file_, DumpRegText(tree_));
+  if (!ec) return RegCode::kSuccess;
+  switch (ec.value()) {
+    case EACCES: case EPERM: case EROFS: case EISDIR:
+      return RegCode::kAccessDenied;
+    default:
+      return RegCode::kRegistryIoFailed;
+  }
+}
+
+std::shared_ptr<RegNode> Registry::Resolve(RegKey key, long& status) const {
+  std::shared_ptr<RegNode> node;
+  if (key.value & 0x80000000u) {
+    node = tree_.Root(key);
+  } else if (const auto it = handles_.find(key.value); it != handles_.end()) {
+    node = it->second;
+  }
+  status = !node ? RegCode::kInvalidHandle
+                 : node->deleted ? RegCode::kKeyDeleted : RegCode::kSuccess;
+  return status == RegCode::kSuccess ? node : nullptr;
+}
+
+std::shared_ptr<RegNode> Registry::Find(RegKey parent, std::string_view sub_key,
+                                        long& status) const {
+  std::shared_ptr<RegNode> node = Resolve(parent, status);
+  if (!node) return nullptr;
+  const auto parts = SplitRegPath(sub_key);
+  if (!parts) {
+    status = RegCode::kBadPathname;
+    return nullptr;
+  }
+  for (const std::string_view part : *parts) {
+    node = node->FindChild(part);
+    if (!node) {
+      status = RegCode::kFileNotFound;
+      return nullptr;
+    }
+  }
+  return node;
+}
+
+RegKey Registry::NewHandle(std::shared_ptr<RegNode> node) {
+  const std::uint32_t id = next_handle_++;
+  handles_.emplace(id, std::move(node));
+  return RegKey{id};
+}
+
+long Registry::CreateKeyEx(RegKey parent, std::string_view sub_key, RegKey* result,
+                           RegDisposition* disposition) {
+  long status = RegCode::kSuccess;
+  std::shared_ptr<RegNode> node = Resolve(parent, status);
+  if (!node) return status;
+  if (!result) return RegCode::kInvalidParameter;
+  if (read_only_) return RegCode::kAccessDenied;
+  const auto parts = SplitRegPath(sub_key);
+  if (!parts) return RegCode::kBadPathname;
+  for (const std::string_view part : *parts)
+    if (!IsValidKeyName(part)) return RegCode::kInvalidParameter;
+
+  std::shared_ptr<RegNode> first_created;
+  for (const std::string_view part : *parts) {
+    bool created = false;
+    node = AddChild(node, part, created);
+    if (created && !first_created) first_created = node;
+  }
+  if (first_created) {
+    status = Save();
+    if (status != RegCode::kSuccess) {
+      DetachNode(first_created);
+      return status;
+    }
+  }
+  *result = NewHandle(node);
+  if (disposition)
+    *disposition = first_created ? RegDisposition::rdCreatedNewKey
+                                 : RegDisposition::rdOpenedExistingKey;
+  return RegCode::kSuccess;
+}
+
+long Registry::OpenKeyEx(RegKey parent, std::string_view sub_key, RegKey* result) {
+  long status = RegCode::kSuccess;
+  std::shared_ptr<RegNode> node = Find(parent, sub_key, status);
+  if (!node) return status;
+  if (!result) return RegCode::kInvalidParameter;
+  *result = NewHandle(std::move(node));
+  return RegCode::kSuccess;
+}
+
+long Registry::CloseKey(RegKey key) {
+  if (key.value & 0x80000000u) return tree_.Root(key) ? RegCode::kSuccess : RegCode::kInvalidHandle;
+  return handles_.erase(key.value) ? RegCode::kSuccess : RegCode::kInvalidHandle;
+}
+
+long Registry::SetValueEx(RegKey key, std::string_view value_name, std::uint32_t type,
+                          std::span<const std::uint8_t> data) {
+  long status = RegCode::kSuccess;
+  const std::shared_ptr<RegNode> node = Resolve(key, status);
+  if (!node) return status;
+  if (read_only_) return RegCode::kAccessDenied;
+  if (!IsValidValueName(value_name)) return RegCode::kInvalidParameter;
+
+  const std::string folded = FoldRegName(value_name);
+  std::optional<RegValue> old;
+  RegValue value{std::string(value_name), type, {data.begin(), data.end()}};
+  if (const auto it = node->values.find(folded); it != node->values.end()) {
+    old = it->second;
+    value.name = it->second.name;  // an existing value keeps its spelling
+  }
+  node->values.insert_or_assign(folded, std::move(value));
+  status = Save();
+  if (status != RegCode::kSuccess) {
+    if (old) node->values.insert_or_assign(folded, std::move(*old));
+    else node->values.erase(folded);
+  }
+  return status;
+}
+
+long Registry::QueryValueEx(RegKey key, std::string_view value_name, std::uint32_t* type,
+                            std::uint8_t* data, std::uint32_t* size) const {
+  long status = RegCode::kSuccess;
+  const std::shared_ptr<RegNode> node = Resolve(key, status);
+  if (!node) return status;
+  const RegValue* value = node->FindValue(value_name);
+  if (!value) return RegCode::kFileNotFound;
+  if (data && !size) return RegCode::kInvalidParameter;
+  if (type) *type = value->type;
+  const auto needed = static_cast<std::uint32_t>(value->data.size());
+  if (data && *size < needed) {
+    *size = needed;
+    return RegCode::kMoreData;
+  }
+  if (data) std::copy(value->data.begin(), value->data.end(), data);
+  if (size) *size = needed;
+  return RegCode::kSuccess;
+}
+
+long Registry::EnumKeyEx(RegKey key, std::uint32_t index, std::string* name) const {
+  long status = RegCode::kSuccess;
+  const std::shared_ptr<RegNode> node = Resolve(key, status);
+  if (!node) return status;
+  if (index >= node->children.size()) return RegCode::kNoMoreItems;
+  if (name) *name = std::next(node->children.begin(), index)->second->name;
+  return RegCode::kSuccess;
+}
+
+long Registry::EnumValue(RegKey key, std::uint32_t index, RegValue* value) const {
+  long status = RegCode::kSuccess;
+  const std::shared_ptr<RegNode> node = Resolve(key, status);
+  if (!node) return status;
+  if (index >= node->values.size()) return RegCode::kNoMoreItems;
+  if (value) *value = std::next(node->values.begin(), index)->second;
+  return RegCode::kSuccess;
+}
+
+long Registry::DeleteKey(RegKey parent, std::string_view sub_key) {
+  long status = RegCode::kSuccess;
+  const std::shared_ptr<RegNode> node = Find(parent, sub_key, status);
+  if (!node) return status;
+  if (read_only_ || IsRoot(*node) || !node->children.empty()) return RegCode::kAccessDenied;
+  return RemoveNode(node);
+}
+
+long Registry::RemoveNode(const std::shared_ptr<RegNode>& node) {
+  const auto owner = node->parent.lock();
+  DetachNode(node);
+  const long status = Save();
+  if (status != RegCode::kSuccess) ReattachNode(owner, node);
+  return status;
+}
+
+long Registry::DeleteTree(RegKey parent, std::string_view sub_key) {
+  long status = RegCode::kSuccess;
+  const std::shared_ptr<RegNode> node = Find(parent, sub_key, status);
+  if (!node) return status;
+  if (read_only_) return RegCode::kAccessDenied;
+
+  // A named subkey goes as a whole (roots cannot); an empty name empties the key itself.
+  if (!sub_key.empty()) return IsRoot(*node) ? RegCode::kAccessDenied : RemoveNode(node);
+  std::vector<std::shared_ptr<RegNode>> children;
+  for (const auto& [folded, child] : node->children) children.push_back(child);
+  auto values = std::move(node->values);
+  node->values.clear();
+  for (const auto& child : children) DetachNode(child);
+  status = Save();
+  if (status != RegCode::kSuccess) {
+    for (const auto& child : children) ReattachNode(node, child);
+    node->values = std::move(values);
+  }
+  return status;
+}
+
+long Registry::DeleteValue(RegKey key, std::string_view value_name) {
+  long status = RegCode::kSuccess;
+  const std::shared_ptr<RegNode> node = Resolve(key, status);
+  if (!node) return status;
+  const auto it = node->values.find(FoldRegName(value_name));
+  if (it == node->values.end()) return RegCode::kFileNotFound;
+  if (read_only_) return RegCode::kAccessDenied;
+  auto old = std::move(it->second);
+  const std::string folded = it->first;
+  node->values.erase(it);
+  status = Save();
+  if (status != RegCode::kSuccess) node->values.emplace(folded, std::move(old));
+  return status;
+}
+
+}  // namespace nolvo::platform

@@ -1,0 +1,27 @@
+#pragma once
+// The registry failures the installation reports to the person: the store's status code
+// turned into the system's own messages.
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace nolvo::platform {
+
+class ERegistryException : public std::runtime_error {
+ public:
+  ERegistryException(const std::string& message, long code)
+      : std::runtime_error(message), code_(code) {}
+  // The store's status code (RegCode) behind the failure.
+  long Code() const { return code_; }
+
+ private:
+  long code_;
+};
+
+// Throws ERegistryException "Failed to create key <key>".
+[[noreturn]] void RaiseCreateKeyFailed(std::string_view key, long code);
+// Throws ERegistryException "Failed to set data for '<value_name>'".
+[[noreturn]] void RaiseSetDataFailed(std::string_view value_name, long code);
+
+}  // namespace nolvo::platform
