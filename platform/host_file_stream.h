@@ -19,6 +19,8 @@ class HostFileStream : public ByteStream {
 
   // Opens `path`; throws StreamError naming the path (host spelling) on failure.
   HostFileStream(const std::filesystem::path& path, Mode mode);
+  // Adopts `fd`, an open descriptor of `path`; the stream closes it.
+  HostFileStream(const std::filesystem::path& path, int fd) : path_(path), fd_(fd) {}
   ~HostFileStream() override;
   HostFileStream(const HostFileStream&) = delete;
   HostFileStream& operator=(const HostFileStream&) = delete;
@@ -29,7 +31,7 @@ class HostFileStream : public ByteStream {
   std::int64_t Size() override;
 
   // Flushes and closes; throws StreamError when the host reports a failed close.
-  void Close();
+  virtual void Close();
   int Descriptor() const { return fd_; }
   const std::filesystem::path& Path() const { return path_; }
 

@@ -1,0 +1,164 @@
+#include "platform/file_ops.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/file_attributes.h"
+#include "platform/win_error.h"
+
+namespace nolvo::platform {
+
+namespace {
+
+constexpr std::uint32_t kBlockingAttributes =
+    kFileAttributeReadonly | kFileAttributeHidden | kFileAttributeSystem;
+
+// Opens `host` with `flags`; on success wraps it and registers it (when `handle` is 0)
+// as a writer held exclusively.
+std::unique_ptr<HostFileStream> Wrap(const std::filesystem::path& host, int fd, std::uint64_t handle,
+                                     bool write, ShareMode share, std::uint32_t& error) {
+  if (handle == 0) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+      error = ErrorFromErrno(errno);
+      ::close(fd);
+      return nullptr;
+    }
+    handle = RegisterOpen(FileIdentity{st.st_dev, st.st_ino}, write, share);
+    if (handle == 0) {
+      error = kErrorSharingViolation;
+      ::close(fd);
+      return nullptr;
+    }
+  }
+  auto stream = std::make_unique<SharedFileStream>(host, fd);
+  stream->Adopt(handle);
+  error = kErrorSuccess;
+  return stream;
+}
+
+std::unique_ptr<HostFileStream> Fail(std::uint32_t code, std::uint32_t& error) {
+  error = code;
+  return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<HostFileStream> OpenFileRead(const Machine& machine, std::string_view path,
+                                             ShareMode share, std::uint32_t& error) {
+  const ResolvedPath r = machine.Resolve(path);
+  if (r.error != kErrorSuccess) return Fail(r.error, error);
+  if (!r.exists) return Fail(kErrorFileNotFound, error);
+  if (r.isDirectory) return Fail(kErrorAccessDenied, error);
+  FileIdentity id;
+  if (!IdentityOf(r.host, id)) return Fail(kErrorFileNotFound, error);
+  const std::uint64_t handle = RegisterOpen(id, false, share);
+  if (handle == 0) return Fail(kErrorSharingViolation, error);
+  const int fd = ::open(r.host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    const int err = errno;
+    UnregisterOpen(handle);
+    return Fail(ErrorFromErrno(err), error);
+  }
+  return Wrap(r.host, fd, handle, false, share, error);
+}
+
+std::unique_ptr<HostFileStream> CreateFileAlways(const Machine& machine, std::string_view path,
+                                                 std::uint32_t& error) {
+  const ResolvedPath r = machine.Resolve(path);
+  if (r.error != kErrorSuccess) return Fail(r.error, error);
+  if (!r.exists) {
+    const int fd = ::open(r.host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return Fail(ErrorFromErrno(errno), error);
+    return Wrap(r.host, fd, 0, true, ShareMode::shExclusive, error);
+  }
+  if (r.isDirectory || r.isRoot) return Fail(kErrorAccessDenied, error);
+  if (HostAttributes(r.host) & kBlockingAttributes) return Fail(kErrorAccessDenied, error);
+  FileIdentity id;
+  std::uint64_t handle = 0;
+  if (IdentityOf(r.host, id)) {
+    handle = RegisterOpen(id, true, ShareMode::shExclusive);
+    if (handle == 0) return Fail(kErrorSharingViolation, error);
+  }
+  // A dangling link is created through, as Windows would create the file it names.
+  const int fd = ::open(r.host.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    const int err = errno;
+    UnregisterOpen(handle);
+    return Fail(ErrorFromErrno(err), error);
+  }
+  return Wrap(r.host, fd, handle, true, ShareMode::shExclusive, error);
+}
+
+std::unique_ptr<HostFileStream> CreateFileFresh(const Machine& machine, std::string_view path,
+                                                std::uint32_t& error) {
+  const ResolvedPath r = machine.Resolve(path);
+  if (r.error != kErrorSuccess) return Fail(r.error, error);
+  if (r.isRoot) return Fail(kErrorAccessDenied, error);
+  if (r.exists) {
+    struct stat st {};
+    if (::lstat(r.host.c_str(), &st) == 0) {
+      if (S_ISDIR(st.st_mode)) return Fail(kErrorAccessDenied, error);
+      if (!S_ISLNK(st.st_mode) && IsOpen(FileIdentity{st.st_dev, st.st_ino}))
+        return Fail(kErrorSharingViolation, error);
+      if (::unlink(r.host.c_str()) != 0 && errno != ENOENT) return Fail(ErrorFromErrno(errno), error);
+    }
+  }
+  const int fd = ::open(r.host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return Fail(ErrorFromErrno(errno), error);
+  return Wrap(r.host, fd, 0, true, ShareMode::shExclusive, error);
+}
+
+std::uint32_t DeleteFile(const Machine& machine, std::string_view path) {
+  const ResolvedPath r = machine.Resolve(path);
+  if (r.error != kErrorSuccess) return r.error;
+  if (!r.exists) return kErrorFileNotFound;
+  if (r.isRoot) return kErrorAccessDenied;
+  struct stat st {};
+  if (::lstat(r.host.c_str(), &st) != 0) return ErrorFromErrno(errno);
+  if (!S_ISLNK(st.st_mode)) {
+    if (!S_ISREG(st.st_mode)) return kErrorAccessDenied;
+    if ((st.st_mode & S_IWUSR) == 0) return kErrorAccessDenied;
+    if (IsOpen(FileIdentity{st.st_dev, st.st_ino})) return kErrorSharingViolation;
+  }
+  if (::unlink(r.host.c_str()) != 0) return ErrorFromErrno(errno);
+  return kErrorSuccess;
+}
+
+std::uint32_t CreateDirectory(const Machine& machine, std::string_view path) {
+  const ResolvedPath r = machine.Resolve(path);
+  if (r.error != kErrorSuccess) return r.error;
+  if (r.exists) return kErrorAlreadyExists;
+  if (::mkdir(r.host.c_str(), 0777) != 0) return ErrorFromErrno(errno);
+  return kErrorSuccess;
+}
+
+std::uint32_t RemoveDirectory(const Machine& machine, std::string_view path) {
+  const ResolvedPath r = machine.Resolve(path);
+  if (r.error != kErrorSuccess) return r.error;
+  if (!r.exists) return kErrorFileNotFound;
+  if (r.isRoot) return kErrorAccessDenied;
+  if (!r.isDirectory) return kErrorDirectory;
+  struct stat st {};
+  if (::lstat(r.host.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    // A link to a directory is removed itself.
+    if (::unlink(r.host.c_str()) != 0) return ErrorFromErrno(errno);
+    return kErrorSuccess;
+  }
+  FileIdentity target;
+  FileIdentity current;
+  if (IdentityOf(r.host, target) && IdentityOf(machine.CurrentHostDirectory(), current) &&
+      target == current)
+    return kErrorSharingViolation;
+  if (::rmdir(r.host.c_str()) != 0) {
+    const int err = errno;
+    if (err == ENOTEMPTY || err == EEXIST) return kErrorDirNotEmpty;
+    return ErrorFromErrno(err);
+  }
+  return kErrorSuccess;
+}
+
+}  // namespace nolvo::platform

@@ -1,0 +1,121 @@
+#include "platform/win_path.h"
+
+#include <vector>
+
+#include "platform/win_error.h"
+
+namespace nolvo::platform {
+
+namespace {
+
+char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Splits the part after "X:" into components, dropping empty ones.
+void SplitInto(std::string_view s, std::vector<std::string>& parts) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= s.size(); ++i) {
+    if (i == s.size() || IsSeparator(s[i])) {
+      if (i > start) parts.emplace_back(s.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+}
+
+}  // namespace
+
+std::string DriveDirectories::Of(char letter) const {
+  const auto it = dirs.find(UpperChar(letter));
+  if (it != dirs.end()) return it->second;
+  return std::string(1, UpperChar(letter)) + ":\\";
+}
+
+void DriveDirectories::Set(const std::string& fullDir) {
+  const char letter = DriveLetterOf(fullDir);
+  if (letter != 0) dirs[letter] = fullDir;
+}
+
+char DriveLetterOf(std::string_view fullPath) {
+  if (fullPath.size() >= 2 && IsLetter(fullPath[0]) && fullPath[1] == ':') return UpperChar(fullPath[0]);
+  return 0;
+}
+
+std::uint32_t FullPathName(std::string_view path, const DriveDirectories& dirs, std::string& out) {
+  out.clear();
+  if (path.empty()) return kErrorInvalidName;
+  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return kErrorBadPathname;
+
+  std::string base;           // a full directory path: "X:\" or "X:\a\b"
+  std::string_view relative;  // what is added to it
+  if (path.size() >= 2 && IsLetter(path[0]) && path[1] == ':') {
+    relative = path.substr(2);
+    if (!relative.empty() && IsSeparator(relative[0]))
+      base = std::string(path.substr(0, 2)) + "\\";
+    else
+      base = dirs.Of(path[0]);
+  } else if (IsSeparator(path[0])) {
+    base = dirs.Of(dirs.current).substr(0, 2) + "\\";
+    relative = path;
+  } else {
+    base = dirs.Of(dirs.current);
+    relative = path;
+  }
+
+  std::vector<std::string> parts;
+  SplitInto(std::string_view(base).substr(2), parts);
+  std::vector<std::string> added;
+  SplitInto(relative, added);
+  for (std::size_t i = 0; i < added.size(); ++i) {
+    std::string& part = added[i];
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(std::move(part));
+  }
+  const bool trailing = !relative.empty() && IsSeparator(relative.back()) && !parts.empty();
+  if (!trailing && !parts.empty() && !added.empty()) {
+    std::string& last = parts.back();
+    while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+    if (last.empty()) parts.pop_back();
+  }
+
+  out = base.substr(0, 2) + "\\";
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) out += '\\';
+    out += parts[i];
+  }
+  if (trailing) out += '\\';
+  if (out.size() > kMaxPath) {
+    out.clear();
+    return kErrorFilenameExcedRange;
+  }
+  return kErrorSuccess;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (UpperChar(a[i]) != UpperChar(b[i])) return false;
+  return true;
+}
+
+int CompareNoCase(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto x = static_cast<unsigned char>(UpperChar(a[i]));
+    const auto y = static_cast<unsigned char>(UpperChar(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+std::string UpperAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = UpperChar(c);
+  return out;
+}
+
+}  // namespace nolvo::platform
