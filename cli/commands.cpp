@@ -2,8 +2,10 @@
 
 namespace nolvo::cli {
 
+CommandRegistration RegisterCheck(CLI::App& app, const GlobalOptions& global);
+
 const std::vector<CommandFactory>& AllCommands() {
-  static const std::vector<CommandFactory> commands = {};
+  static const std::vector<CommandFactory> commands = {&RegisterCheck};
   return commands;
 }
 

@@ -240,7 +240,7 @@ bool Machine::IsOnPrefixDrive(std::string_view path) const {
   const fs::path prefix = fs::canonical(prefix_, ec);
   if (ec || !IsWithin(*root, prefix) || *root == prefix) return false;
   const ResolvedPath r = Resolve(full);
-  if (r.error == kErrorSuccess && r.exists) {
+  if (r.error == kErrorSuccess) {
     const fs::path real = fs::weakly_canonical(r.host, ec);
     if (ec || !IsWithin(real, prefix)) return false;
   }

@@ -75,10 +75,12 @@ std::uint32_t FullPathName(std::string_view path, const DriveDirectories& dirs, 
     parts.push_back(std::move(part));
   }
   const bool trailing = !relative.empty() && IsSeparator(relative.back()) && !parts.empty();
-  if (!trailing && !parts.empty() && !added.empty()) {
+  // A last component of dots and spaces only vanishes, and the one before it becomes last.
+  while (!trailing && !parts.empty() && !added.empty()) {
     std::string& last = parts.back();
     while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
-    if (last.empty()) parts.pop_back();
+    if (!last.empty()) break;
+    parts.pop_back();
   }
 
   out = base.substr(0, 2) + "\\";

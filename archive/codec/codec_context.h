@@ -108,7 +108,7 @@ class CodecContext {
 
   platform::ByteStream& dest_;
   platform::ByteStream& source_;
-  const TShowProgressEvent& on_progress_;
+  const TShowProgressEvent on_progress_;
   const bool expanding_;
   bool descramble_input_ = false;
   bool scramble_output_ = false;

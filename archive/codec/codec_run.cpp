@@ -1,6 +1,9 @@
 #include "archive/codec/codec_run.h"
 
 #include "archive/codec/codec_context.h"
+#include "archive/codec/lh5.h"
+#include "archive/codec/lzhuf.h"
+#include "archive/codec/rle.h"
 
 namespace nolvo::codec {
 
@@ -17,15 +20,32 @@ std::int32_t RunCodec(const CodecComponent& Component, platform::ByteStream& Des
   // The context owns both buffers and releases them on every exit path; buffered
   // output is dropped when an exception passes.
   CodecContext context(Component, Dest, Source, SourceSize, Expanding, Keyed);
-  (void)OriginalSize;
   if (Expanding) {
     switch (Method) {
+      case TCompressionMethod::coRLE:
+        RleExpand(context, OriginalSize);
+        break;
+      case TCompressionMethod::coLZH:
+        LzhufExpand(context, OriginalSize);
+        break;
+      case TCompressionMethod::coLZH5:
+        Lh5Expand(context, OriginalSize);
+        break;
       default:
         break;
     }
     Checksum = static_cast<std::int32_t>(context.OutputChecksum());
   } else {
     switch (Method) {
+      case TCompressionMethod::coRLE:
+        RleCompress(context);
+        break;
+      case TCompressionMethod::coLZH:
+        LzhufCompress(context);
+        break;
+      case TCompressionMethod::coLZH5:
+        Lh5Compress(context);
+        break;
       default:
         break;
     }

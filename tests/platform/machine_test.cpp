@@ -171,6 +171,7 @@ TEST(MachineTest, OnlyTheDrivesInsideThePrefixAreItsOwn) {
   // A link inside C: that leads out of the prefix does not count as C:.
   fs::create_directory_symlink("/tmp", tm.DriveC() / "out");
   EXPECT_FALSE(m.IsOnPrefixDrive("C:\\out"));
+  EXPECT_FALSE(m.IsOnPrefixDrive("C:\\OUT\\not-yet-there"));
 }
 
 TEST(MachineTest, CurrentDirectoryKeepsTheCallersSpellingPerDrive) {

@@ -1,0 +1,59 @@
+#include "app/settings_diagnostics.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+
+#include "util/split_at_char.h"
+
+namespace nolvo::app {
+
+namespace {
+
+std::string Upper(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return s;
+}
+
+// Field `index` (from 0) of a "~"-separated entry, taken as the engine takes it.
+std::string Field(std::string entry, int index) {
+  std::string head;
+  for (int i = 0; i <= index; ++i) util::SplitAtChar(entry, '~', head);
+  return head;
+}
+
+// A token that leads a field: the text up to and including the first ">".
+std::string LeadingToken(const std::string& field) {
+  const auto close = field.find('>');
+  return close == std::string::npos ? field : field.substr(0, close + 1);
+}
+
+}  // namespace
+
+std::vector<std::string> DiagnoseSettings(const SetupSettings& s) {
+  std::vector<std::string> out;
+  std::set<std::string> bound;
+  for (const auto& entry : s.DirectoryList) bound.insert(Upper(Field(entry, 0)));
+  if (!bound.count("<INSTALLDIR>"))
+    out.push_back("[Directories] has no \"<INSTALLDIR>\" entry: nothing can be installed");
+
+  auto check = [&](const char* section, const std::string& entry, const std::string& token) {
+    if (!bound.count(Upper(token)))
+      out.push_back(fmt::format("[{}] \"{}\": no [Directories] entry binds the token \"{}\"",
+                                section, entry, token));
+  };
+  for (const auto& e : s.FileList) check("Files", e, Field(e, 1));
+  for (const auto& e : s.WorkStationList) check("WorkStation", e, Field(e, 1));
+  for (const auto& e : s.DesktopList) check("Desktop", e, LeadingToken(Field(e, 1)));
+  for (const auto& e : s.IniSetupList) check("INI - Setup", e, LeadingToken(Field(e, 2)));
+  if (!s.IniSetupList.empty() && s.IniFileName.empty())
+    out.push_back(fmt::format(
+        "[INI - Setup] has {} entr{} but \"INI File\" is empty: they are never written",
+        s.IniSetupList.size(), s.IniSetupList.size() == 1 ? "y" : "ies"));
+  return out;
+}
+
+}  // namespace nolvo::app

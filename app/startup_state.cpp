@@ -1,0 +1,41 @@
+#include "app/startup_state.h"
+
+#include <fmt/format.h>
+
+#include "platform/files.h"
+#include "util/ensure_directory_path.h"
+#include "util/file_errors.h"
+#include "util/windows_directory.h"
+
+namespace nolvo::app {
+
+StartupState FixStartupState(platform::Machine& machine,
+                             const std::optional<std::string>& commandLineDir) {
+  StartupState state;
+  if (commandLineDir) {
+    if (const std::uint32_t error = machine.SetCurrentDirectory(*commandLineDir); error != 0)
+      throw util::EInOutError(
+          fmt::format("I/O error {}: cannot enter the directory {}", error, *commandLineDir));
+    state.CmdLineDir = *commandLineDir;
+  }
+  state.SourceDir = machine.GetCurrentDirectory();
+  if (state.SourceDir.size() > 3) state.SourceDir += "\\";
+  const std::string windows = util::WindowsDirectory(machine);
+  state.WinDrive = windows.substr(0, 3);
+  state.TempDir = util::WindowsDirectory(machine) + "\\Temp\\q";
+  try {
+    util::EnsureDirectoryPath(machine, state.TempDir);
+  } catch (const util::EInOutError&) {
+    // The extraction stage tries again and reports its own failure.
+  }
+  return state;
+}
+
+void ClearTempDir(const platform::Machine& machine, const std::string& tempDir) {
+  platform::FileFinder finder(machine, tempDir + "\\*.*");
+  platform::FindData entry;
+  while (finder.Next(entry)) platform::DeleteFile(machine, tempDir + "\\" + entry.name);
+  platform::RemoveDirectory(machine, tempDir);
+}
+
+}  // namespace nolvo::app

@@ -1,0 +1,31 @@
+#pragma once
+// The -lh5- method of the LHA archive format: LZ77 over an 8192-byte dictionary with
+// static Huffman codes sent at the head of each block. Only the raw compressed data is
+// handled here (no LHA member header, no CRC).
+
+#include <cstdint>
+#include <functional>
+
+#include "archive/codec/codec_context.h"
+
+namespace nolvo::codec {
+
+// Decodes one entry of `original_size` bytes from the run's source into its sink.
+// The last match may run up to 255 bytes past original_size; it is written whole.
+// Throws ELZHBadDecodeTable for an unusable block header and ETruncatedData when the
+// stream needs bits beyond the stored data.
+void Lh5Expand(CodecContext& context, std::int32_t original_size);
+
+// Observes a decoding token by token: a block header (symbol -1, distance = the
+// block's symbol count, 0 meaning 65536), a literal (symbol 0..255) or a match
+// (symbol 256..509, distance value 0..8191).
+using Lh5TokenObserver = std::function<void(int symbol, std::uint32_t distance)>;
+
+// Lh5Expand that also reports every token to `observer` (for tools and tests).
+void Lh5ExpandObserved(CodecContext& context, std::int32_t original_size,
+                       const Lh5TokenObserver& observer);
+
+// Encodes everything the run's source yields until its input ends.
+void Lh5Compress(CodecContext& context);
+
+}  // namespace nolvo::codec

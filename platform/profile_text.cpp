@@ -1,0 +1,189 @@
+#include "platform/profile_text.h"
+
+namespace nolvo::platform {
+
+namespace {
+
+constexpr std::size_t npos = std::string::npos;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v'; }
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Requested names are trimmed of spaces only (not tabs).
+std::string_view TrimSpaces(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+}  // namespace
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Upper(a[i]) != Upper(b[i])) return false;
+  return true;
+}
+
+ProfileText::Line ProfileText::Classify(std::string text, std::string terminator) {
+  Line line;
+  line.text = std::move(text);
+  line.terminator = std::move(terminator);
+  std::string_view s = line.text;
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  if (s.empty()) {
+    line.kind = Kind::kBlank;
+  } else if (s.front() == '[') {
+    line.kind = Kind::kSection;
+    std::string_view name = s.substr(1);
+    if (const auto close = name.find(']'); close != npos) name = name.substr(0, close);
+    line.name = std::string(TrimBlanks(name));
+  } else if (s.front() == ';') {
+    line.kind = Kind::kComment;
+  } else if (const auto eq = s.find('='); eq != npos) {
+    line.kind = Kind::kKey;
+    line.name = std::string(TrimBlanks(s.substr(0, eq)));
+    std::string_view value = TrimBlanks(s.substr(eq + 1));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+      value = value.substr(1, value.size() - 2);
+    line.value = std::string(value);
+  } else {
+    line.kind = Kind::kOther;
+  }
+  return line;
+}
+
+ProfileText ProfileText::Parse(std::string_view bytes) {
+  ProfileText profile;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = start;
+    while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
+    std::size_t next = end;
+    if (next < bytes.size()) {
+      next += (bytes[next] == '\r' && next + 1 < bytes.size() && bytes[next + 1] == '\n') ? 2 : 1;
+    }
+    profile.lines_.push_back(Classify(std::string(bytes.substr(start, end - start)),
+                                      std::string(bytes.substr(end, next - end))));
+    start = next;
+  }
+  return profile;
+}
+
+std::size_t ProfileText::FindSection(std::string_view section) const {
+  section = TrimSpaces(section);
+  for (std::size_t i = 0; i < lines_.size(); ++i)
+    if (lines_[i].kind == Kind::kSection && EqualsIgnoreCase(lines_[i].name, section)) return i;
+  return npos;
+}
+
+std::size_t ProfileText::SectionEnd(std::size_t header) const {
+  std::size_t i = header + 1;
+  while (i < lines_.size() && lines_[i].kind != Kind::kSection) ++i;
+  return i;
+}
+
+std::size_t ProfileText::FindKey(std::size_t header, std::string_view key) const {
+  key = TrimSpaces(key);
+  const std::size_t end = SectionEnd(header);
+  for (std::size_t i = header + 1; i < end; ++i)
+    if (lines_[i].kind == Kind::kKey && EqualsIgnoreCase(lines_[i].name, key)) return i;
+  return npos;
+}
+
+std::optional<std::string> ProfileText::Find(std::string_view section,
+                                             std::string_view key) const {
+  const std::size_t header = FindSection(section);
+  if (header == npos) return std::nullopt;
+  const std::size_t line = FindKey(header, key);
+  if (line == npos) return std::nullopt;
+  return lines_[line].value;
+}
+
+bool ProfileText::HasSection(std::string_view section) const {
+  return FindSection(section) != npos;
+}
+
+std::vector<std::string> ProfileText::KeyNames(std::string_view section) const {
+  std::vector<std::string> names;
+  const std::size_t header = FindSection(section);
+  if (header == npos) return names;
+  const std::size_t end = SectionEnd(header);
+  for (std::size_t i = header + 1; i < end; ++i)
+    if (lines_[i].kind == Kind::kKey) names.push_back(lines_[i].name);
+  return names;
+}
+
+std::vector<std::string> ProfileText::SectionNames() const {
+  std::vector<std::string> names;
+  for (const Line& line : lines_)
+    if (line.kind == Kind::kSection) names.push_back(line.name);
+  return names;
+}
+
+void ProfileText::EnsureFinalTerminator() {
+  if (!lines_.empty() && lines_.back().terminator.empty()) lines_.back().terminator = "\r\n";
+}
+
+void ProfileText::Set(std::string_view section, std::string_view key, std::string_view value) {
+  section = TrimSpaces(section);
+  key = TrimSpaces(key);
+  const std::size_t header = FindSection(section);
+  if (header == npos) {
+    EnsureFinalTerminator();
+    lines_.push_back(Classify("[" + std::string(section) + "]", "\r\n"));
+    lines_.push_back(Classify(std::string(key) + "=" + std::string(value), "\r\n"));
+    return;
+  }
+  if (const std::size_t line = FindKey(header, key); line != npos) {
+    lines_[line] = Classify(lines_[line].name + "=" + std::string(value), "\r\n");
+    return;
+  }
+  // A new key goes right after the section's last key line (or its header).
+  std::size_t after = header;
+  for (std::size_t i = header + 1; i < SectionEnd(header); ++i)
+    if (lines_[i].kind == Kind::kKey) after = i;
+  if (lines_[after].terminator.empty()) lines_[after].terminator = "\r\n";
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(after + 1),
+                Classify(std::string(key) + "=" + std::string(value), "\r\n"));
+}
+
+void ProfileText::DeleteKey(std::string_view section, std::string_view key) {
+  const std::size_t header = FindSection(section);
+  if (header == npos) return;
+  if (const std::size_t line = FindKey(header, key); line != npos)
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(line));
+}
+
+void ProfileText::EraseSection(std::string_view section) {
+  const std::size_t header = FindSection(section);
+  if (header == npos) return;
+  const std::size_t end = SectionEnd(header);
+  std::vector<Line> kept;
+  kept.reserve(lines_.size());
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    const bool inside = i >= header && i < end;
+    if (inside && (i == header || lines_[i].kind == Kind::kKey)) continue;
+    kept.push_back(std::move(lines_[i]));
+  }
+  lines_ = std::move(kept);
+}
+
+std::string ProfileText::Serialize() const {
+  std::string out;
+  for (const Line& line : lines_) {
+    out += line.text;
+    out += line.terminator;
+  }
+  return out;
+}
+
+}  // namespace nolvo::platform

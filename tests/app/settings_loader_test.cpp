@@ -1,0 +1,112 @@
+#include "app/settings_loader.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+
+namespace nolvo::app {
+namespace {
+
+LoadResult Load(const std::string& text) {
+  return LoadSettings(platform::ProfileReader(platform::ProfileText::Parse(text)));
+}
+
+TEST(ParseInteger, DecimalAndBothHexForms) {
+  EXPECT_EQ(ParseInteger("42"), 42);
+  EXPECT_EQ(ParseInteger("-7"), -7);
+  EXPECT_EQ(ParseInteger("0x0000FF"), 255);
+  EXPECT_EQ(ParseInteger("$FF00"), 0xFF00);
+  EXPECT_EQ(ParseInteger("0X80000005"), static_cast<std::int32_t>(0x80000005u));
+  EXPECT_EQ(ParseInteger("2147483647"), 2147483647);
+  EXPECT_EQ(ParseInteger("-2147483648"), -2147483647 - 1);
+  for (const char* bad : {"", "0x", "blue", "yes", "12a", "$", "2147483648", "0x123456789", "$G"})
+    EXPECT_FALSE(ParseInteger(bad)) << bad;
+}
+
+TEST(SettingsLoader, MissingFileGivesEveryDefault) {
+  test::TempDir dir;
+  const auto r = LoadSettings(platform::ProfileReader(dir.Path() / "install.cfg"));
+  EXPECT_EQ(r.Settings.MainFolder, "Accessories");
+  EXPECT_TRUE(r.Settings.ShowWarningScreen);
+  EXPECT_TRUE(r.Settings.AlignLeft);
+  EXPECT_TRUE(r.Settings.FileList.empty());
+  EXPECT_EQ(r.Screen.FromColor, 0xFF0000u);
+  EXPECT_EQ(r.Screen.Header.Text, "Nolvo - Pakmora 32Bit");
+  EXPECT_EQ(r.Screen.Header.FontName, "Impact");
+  EXPECT_EQ(r.Screen.Header2.FontSize, 10);
+  for (const auto& rec : r.Records) EXPECT_FALSE(rec.FromFile) << rec.Key;
+  // Nothing to launch: the launch choice is disabled and the shown reboot choice wins.
+  EXPECT_FALSE(r.Wizard.Finish.LaunchEnabled);
+  EXPECT_EQ(r.Wizard.Finish.Selected, FinishChoice::fcReboot);
+}
+
+TEST(SettingsLoader, EmptyValuesConversionsAndColours) {
+  const auto r = Load(
+      "[Setup - Main]\nFolder=\nDither From=0x0000FF\nDither To=$FF00\n"
+      "Show Warning Screen=yes\nHeader Font Color=blue\nAdd to Program Files=2\n");
+  EXPECT_EQ(r.Settings.MainFolder, "");
+  EXPECT_EQ(r.Screen.FromColor, 0x0000FFu);
+  EXPECT_EQ(r.Screen.WindowColor, 0x0000FFu);
+  EXPECT_EQ(r.Screen.ToColor, 0x00FF00u);
+  EXPECT_TRUE(r.Settings.ShowWarningScreen);
+  EXPECT_TRUE(r.Settings.AddToProgramFiles);
+  EXPECT_EQ(r.Screen.Header.FontColor, 0u);
+  EXPECT_EQ(r.Diagnostics.size(), 2u);
+  const auto blue = Load("[Setup - Main]\nDither From=blue\n");
+  EXPECT_EQ(blue.Screen.FromColor, 0xFF0000u);
+}
+
+TEST(SettingsLoader, HeaderDefaultsApplyPerKey) {
+  MainScreenModel screen;
+  screen.Header2.Text = "Current text";
+  const auto r = LoadSettings(platform::ProfileReader(platform::ProfileText::Parse(
+                                  "[setup - main]\nheader font color=255\nHeader2 Font Size=14\n")),
+                              screen);
+  EXPECT_EQ(r.Screen.Header.Text, "Nolvo - Pakmora 32Bit");
+  EXPECT_EQ(r.Screen.Header.FontColor, 255u);
+  EXPECT_EQ(r.Screen.Header.FontName, "Impact");
+  EXPECT_EQ(r.Screen.Header2.Text, "Current text");
+  EXPECT_EQ(r.Screen.Header2.FontSize, 14);
+}
+
+TEST(SettingsLoader, ListsKeepFileOrderAndFilesCarryOverwriteMarkers) {
+  const auto r = Load(
+      "[Files]\nA=a.exe~<INSTALLDIR>\nB=b.dll~<WINDOWS_SYSTEM>\nC=c.txt~<INSTALLDIR>\n"
+      "[Files - OverWrite]\nFile #1=1\nFile #0=0\nFile #2=x\n"
+      "[Directories]\nz=<INSTALLDIR>~\na=<SUB1>~Data\n;c=<SUB2>~skip\nnoequals\n"
+      "[WorkStation]\nw=w.exe~<INSTALLDIR>~X\n");
+  EXPECT_EQ(r.Settings.FileList,
+            (std::vector<std::string>{"a.exe~<INSTALLDIR>~", "b.dll~<WINDOWS_SYSTEM>~X",
+                                      "c.txt~<INSTALLDIR>~"}));
+  EXPECT_EQ(r.Settings.DirectoryList, (std::vector<std::string>{"<INSTALLDIR>~", "<SUB1>~Data"}));
+  EXPECT_EQ(r.Settings.WorkStationList, (std::vector<std::string>{"w.exe~<INSTALLDIR>~X"}));
+}
+
+TEST(SettingsLoader, FinishChoiceAndWarningScreen) {
+  auto r = Load("[Setup - Main]\nLaunch=<INSTALLDIR>app.exe\nShow Warning Screen=0\n");
+  EXPECT_EQ(r.Wizard.Finish.Selected, FinishChoice::fcLaunch);
+  EXPECT_TRUE(r.Wizard.Finish.LaunchEnabled);
+  EXPECT_EQ(r.Wizard.PageIndex, 1);
+  EXPECT_FALSE(r.Wizard.NextEnabled);
+  r = Load("[Setup - Main]\nLaunch=<INSTALLDIR>Setup.exe\nShow Re-Boot=0\n");
+  EXPECT_FALSE(r.Wizard.Finish.LaunchEnabled);
+  EXPECT_FALSE(r.Wizard.Finish.RebootVisible);
+  EXPECT_EQ(r.Wizard.Finish.Selected, FinishChoice::fcReturn);
+  r = Load("[Setup - Main]\nLaunch=<INSTALLDIR>install.exe\n");
+  EXPECT_TRUE(r.Wizard.Finish.LaunchEnabled);
+  EXPECT_EQ(r.Wizard.PageIndex, 0);
+}
+
+TEST(SettingsLoader, GarbageLoadsWhatParses) {
+  std::string text = "\x01\x02\xff binary\n[Setup - Main]\nno equals here\nInstall Dir=App\n";
+  text += "Header=" + std::string(8 * 1024 * 1024, 'h') + "\n";
+  text += std::string("\0\0=\0\n", 5);
+  const auto r = Load(text);
+  EXPECT_EQ(r.Settings.InstallDir, "App");
+  EXPECT_EQ(r.Screen.Header.Text.size(), 1023u);
+  ASSERT_FALSE(r.Diagnostics.empty());
+  EXPECT_NE(r.Diagnostics[0].Text.find("cut"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace nolvo::app
