@@ -12,8 +12,7 @@
 #include "archive/segment/seg_writer.h"
 #include "platform/files.h"
 #include "platform/scripted_dialogs.h"
-#include "tests/support/seg_media.h"
-#include "tests/support/temp_dir.h"
+#include "tests/segment/seg_reader_fixture.h"
 
 namespace nolvo::segment {
 namespace {
@@ -22,70 +21,6 @@ namespace fs = std::filesystem;
 using namespace nolvo::segment::test;
 using platform::DialogResult;
 using Kind = ESegError::Kind;
-
-class SegReader : public ::testing::Test {
- protected:
-  SegReader() : machine(tmp.Path() / "prefix") {
-    fs::create_directories(media());
-    fs::create_directories(sources());
-    EXPECT_EQ(machine.MapDrive('d', media()), 0u);
-  }
-
-  fs::path media() const { return tmp.Path() / "media"; }
-  fs::path sources() const { return tmp.Path() / "src"; }
-  fs::path driveC() const { return tmp.Path() / "prefix" / "drive_c"; }
-  fs::path tempDir() const { return driveC() / "WINDOWS" / "temp"; }
-
-  // Configures a reader the way the extraction stage does.
-  void Setup(TSegCompress& reader) {
-    reader.SetSegBaseName("disk");
-    reader.SetSegDir("D:\\");
-    reader.SetSegTmpDir("C:\\WINDOWS\\temp");
-    reader.SetSegPopUp(false);
-  }
-
-  // Writes `content` as a source file and returns its writer description.
-  TSegWriteFile Source(const std::string& storedName, const Bytes& content,
-                       container::TCompressionMethod method = container::TCompressionMethod::coLZH5) {
-    const fs::path path = sources() / std::to_string(counter++);
-    nolvo::test::WriteBytes(path, std::vector<unsigned char>(content.begin(), content.end()));
-    TSegWriteFile file;
-    file.Source = path;
-    file.StoredName = storedName;
-    file.Method = method;
-    file.FileDate = 0x21A86000;
-    return file;
-  }
-
-  TSegWriteResult Write(const std::vector<TSegWriteArchive>& archives, std::int32_t segSize = 16384) {
-    TSegWriterSettings settings;
-    settings.Dir = media();
-    settings.SegSize = segSize;
-    return WriteSegmentedArchive(settings, archives);
-  }
-
-  Bytes Read(const std::string& hostRelative) {
-    const auto bytes = nolvo::test::ReadBytes(driveC() / hostRelative);
-    return Bytes(bytes.begin(), bytes.end());
-  }
-
-  // Runs a read that must fail with an ESegError of `kind`; checks that no temporary file
-  // is left behind.
-  void ExpectSegError(TSegCompress& reader, Kind kind) {
-    TSegArcList list;
-    try {
-      reader.ExpandSegArcs(list);
-      ADD_FAILURE() << "no error";
-    } catch (const ESegError& e) {
-      EXPECT_EQ(e.Why(), kind) << e.what();
-    }
-    EXPECT_EQ(FilesIn(tempDir()), std::vector<std::string>{});
-  }
-
-  nolvo::test::TempDir tmp;
-  platform::Machine machine;
-  int counter = 0;
-};
 
 TEST_F(SegReader, DefaultsOfANewComponent) {
   TSegCompEZ reader(machine);
@@ -110,7 +45,7 @@ TEST_F(SegReader, DefaultsOfANewComponent) {
 }
 
 TEST_F(SegReader, ExpandsArchivesSpanningSeveralSegments) {
-  const Bytes big = RandomBytes(60000, 1);
+  const Bytes big = NoiseBytes(60000, 1);
   const Bytes noisy = RandomBytes(30000, 2);
   TSegWriteArchive app;
   app.Template = "C:\\App\\*.*";
@@ -234,11 +169,9 @@ TEST_F(SegReader, FirstSegmentWithOnlyItsIdRecord) {
   Setup(reader);
   std::vector<std::uint16_t> after;
   reader.OnSegAfter = [&](TSegMode, const std::string&, std::uint16_t n) { after.push_back(n); };
-  reader.OnSegBeforeExpand = [](TSegArcList& l) { for (auto& a : l) { std::printf("T=%s D=%s\n", a.Template.c_str(), a.TargetDir.c_str()); for (auto& n : a.ArcFileNames) std::printf("[%s]\n", n.c_str()); } };
   TSegArcList arcs;
   reader.ExpandSegArcs(arcs);
   EXPECT_EQ(after, std::vector<std::uint16_t>{1});
-  for (auto& e : fs::recursive_directory_iterator(tmp.Path())) std::printf("%s\n", e.path().c_str());
   EXPECT_EQ(Read("S/a.txt"), TextBytes("a"));
 }
 

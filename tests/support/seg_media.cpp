@@ -19,6 +19,13 @@ Bytes RandomBytes(std::size_t n, unsigned seed) {
   return out;
 }
 
+Bytes NoiseBytes(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  Bytes out(n);
+  for (auto& b : out) b = static_cast<std::uint8_t>(gen());
+  return out;
+}
+
 Bytes TextBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 Bytes MakeArchive(const std::vector<std::pair<std::string, Bytes>>& files,

@@ -15,7 +15,9 @@ namespace nolvo::segment::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Compressible pseudo-random bytes (runs with noise), and plain noise.
 Bytes RandomBytes(std::size_t n, unsigned seed);
+Bytes NoiseBytes(std::size_t n, unsigned seed);
 Bytes TextBytes(const std::string& text);
 
 // A compressed archive file in memory holding `files` (stored name, content), each with
