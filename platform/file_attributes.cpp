@@ -76,6 +76,18 @@ std::uint32_t SetFileAttributes(const Machine& machine, std::string_view path, s
   return kErrorSuccess;
 }
 
+std::uint32_t GetFileSize(const Machine& machine, std::string_view path, std::uint64_t& size) {
+  size = 0;
+  const ResolvedPath r = machine.Resolve(path);
+  if (r.error != kErrorSuccess) return r.error;
+  if (!r.exists) return kErrorFileNotFound;
+  if (r.isDirectory) return kErrorAccessDenied;
+  struct stat st {};
+  if (::stat(r.host.c_str(), &st) != 0) return ErrorFromErrno(errno);
+  size = static_cast<std::uint64_t>(st.st_size);
+  return kErrorSuccess;
+}
+
 bool FileExists(const Machine& machine, std::string_view path) {
   const ResolvedPath r = machine.Resolve(path);
   return r.error == kErrorSuccess && r.exists;

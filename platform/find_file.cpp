@@ -101,7 +101,7 @@ FileFinder::FileFinder(const Machine& machine, std::string_view pattern) {
     const std::string_view hostName(e->d_name);
     if (hostName == "." || hostName == "..") continue;
     FindData data;
-    data.name = machine.Codepage().FromUtf8(hostName);
+    data.name = machine.WindowsName(hostName);
     if (!MatchesPattern(mask, data.name)) continue;
     const std::filesystem::path host = dir.host / std::string(hostName);
     data.attributes = HostAttributes(host);

@@ -225,10 +225,17 @@ std::string Machine::ToWindows(const fs::path& host) const {
   for (const auto& part : h.lexically_relative(bestRoot)) {
     if (part == "." || part.empty()) continue;
     if (!first) out += '\\';
-    out += codePage_.FromUtf8(part.native());
+    out += WindowsName(part.native());
     first = false;
   }
   return out;
+}
+
+std::string Machine::WindowsName(std::string_view hostName) const {
+  std::string name = codePage_.FromUtf8(hostName);
+  for (char& c : name)
+    if (InvalidNameChar(c) || c == '\\' || c == '/') c = '?';
+  return name;
 }
 
 bool Machine::IsOnPrefixDrive(std::string_view path) const {

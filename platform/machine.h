@@ -70,6 +70,10 @@ class Machine {
   // deepest such folder wins), anything else to Z: style through the drive mapped to
   // "/". Empty when no drive covers it.
   std::string ToWindows(const std::filesystem::path& host) const;
+  // One host file name as a Windows name: ANSI in this code page, with '?' for each
+  // character the code page lacks or Windows forbids in names ("\", ":", "*", ...), so
+  // that a listed name never reads as a different path.
+  std::string WindowsName(std::string_view hostName) const;
   // Whether `path` lies on one of the prefix's own drives (a drive whose folder is
   // inside the prefix, such as C:), as opposed to a host drive such as Z:.
   bool IsOnPrefixDrive(std::string_view path) const;

@@ -49,6 +49,11 @@ TEST_F(FileOpsTest, AttributesOfFilesDirectoriesAndMissingPaths) {
   EXPECT_TRUE(FileExists(M(), "c:\\File.Txt"));
   EXPECT_FALSE(DirectoryExists(M(), "c:\\File.Txt"));
   EXPECT_TRUE(DirectoryExists(M(), "C:\\"));
+  std::uint64_t size = 99;
+  EXPECT_EQ(GetFileSize(M(), "C:\\FILE.txt", size), kErrorSuccess);
+  EXPECT_EQ(size, 1u);
+  EXPECT_EQ(GetFileSize(M(), "C:\\dir", size), kErrorAccessDenied);
+  EXPECT_EQ(GetFileSize(M(), "C:\\none", size), kErrorFileNotFound);
 }
 
 TEST_F(FileOpsTest, HiddenAndSystemLiveInTheDosAttribXattr) {

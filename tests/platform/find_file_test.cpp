@@ -73,6 +73,16 @@ TEST(FileFinderTest, RootsHaveNoDotEntriesAndFailuresAreReported) {
   EXPECT_EQ(error, kErrorFileNotFound);
 }
 
+TEST(FileFinderTest, HostNamesThatAreNoWindowsNamesCannotBeMistakenForPaths) {
+  TestMachine tm;
+  fs::create_directories(tm.DriveC() / "d/a");
+  WriteBytes(tm.DriveC() / "d/a/b", "keep");
+  WriteBytes(tm.DriveC() / "d/a\\b", "odd");
+  WriteBytes(tm.DriveC() / "d/x:y", "odd");
+  EXPECT_EQ(Names(tm.Machine(), "C:\\d\\*"), (std::vector<std::string>{".", "..", "a", "a?b", "x?y"}));
+  EXPECT_EQ(tm.Machine().ToWindows(tm.DriveC() / "d/a\\b"), "C:\\d\\a?b");
+}
+
 TEST(FileFinderTest, AnEmptiedDirectoryStillListsItsDotEntries) {
   TestMachine tm;
   fs::create_directories(tm.DriveC() / "empty");

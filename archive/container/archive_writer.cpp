@@ -1,0 +1,158 @@
+#include "archive/container/archive_writer.h"
+
+#include <limits>
+#include <stdexcept>
+#include <vector>
+
+#include "archive/codec/codec_errors.h"
+#include "archive/container/archive_header.h"
+#include "archive/container/bounded_stream.h"
+#include "archive/container/compress_errors.h"
+#include "archive/container/entry_header.h"
+#include "archive/container/le_fields.h"
+
+namespace nolvo::container {
+
+namespace {
+
+using Method = TCompressionMethod;
+using platform::SeekOrigin;
+
+constexpr std::int64_t kMaxField = std::numeric_limits<std::int32_t>::max();
+constexpr std::size_t kMaxName = static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max());
+
+void WriteHeaderAt(platform::ByteStream& out, std::int64_t at, const TCompressEntryHeader& header) {
+  const auto bytes = FormatEntryHeader(header);
+  out.Seek(at, SeekOrigin::soBeginning);
+  out.WriteAll(bytes.data(), bytes.size());
+}
+
+}  // namespace
+
+TArchiveWriter::TArchiveWriter(platform::ByteStream& out, TWriterSettings settings)
+    : out_(out), settings_(std::move(settings)), start_(out.Position()) {
+  const auto bytes = FormatArchiveHeader(NewArchiveHeader(settings_.ArchiveMethod,
+                                                          settings_.Codec.Key));
+  out_.WriteAll(bytes.data(), bytes.size());
+  end_ = start_ + static_cast<std::int64_t>(bytes.size());
+}
+
+// Copies the original bytes unchanged and returns their sum.
+std::uint32_t TArchiveWriter::CopyStored(platform::ByteStream& source, std::int64_t size) {
+  std::vector<std::uint8_t> buffer(8192);
+  std::uint32_t sum = 0;
+  while (size > 0) {
+    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(size, 8192));
+    const std::size_t got = source.Read(buffer.data(), want);
+    if (got == 0) throw platform::StreamError("Stream read error");
+    for (std::size_t i = 0; i < got; ++i) sum += buffer[i];
+    out_.WriteAll(buffer.data(), got);
+    size -= static_cast<std::int64_t>(got);
+  }
+  return sum;
+}
+
+std::uint32_t TArchiveWriter::RunCustom(platform::ByteStream& source, std::int64_t size) {
+  TBoundedStream original(source, size);
+  std::string compress_id = MethodIdText(settings_.ArchiveMethod);
+  std::int32_t output_size = static_cast<std::int32_t>(size);
+  std::uint32_t checksum = 0;
+  settings_.OnCompress(out_, original, compress_id, output_size, checksum);
+  return checksum;
+}
+
+TCompressedFileInfo TArchiveWriter::AddEntry(const std::string& stored_name,
+                                             platform::ByteStream& source, std::int64_t size,
+                                             TCompressionMethod method, std::int32_t file_date,
+                                             std::int16_t attributes) {
+  if (stored_name.size() > kMaxName) {
+    throw EArchiveLimit("File name too long for a compressed archive: " + stored_name);
+  }
+  if (size < 0 || size > kMaxField) {
+    throw EArchiveLimit("File too large for a compressed archive: " + stored_name);
+  }
+  if (total_ + size > kMaxField) {
+    throw EArchiveLimit("Compressed archive would pass 2147483647 bytes of files at " +
+                        stored_name);
+  }
+  if (static_cast<std::uint8_t>(method) > static_cast<std::uint8_t>(Method::coLZH5)) {
+    throw std::invalid_argument("Unknown compression method for " + stored_name);
+  }
+  if (method == Method::coCustom && !settings_.OnCompress) {
+    throw std::invalid_argument("coCustom needs an OnCompress handler: " + stored_name);
+  }
+  if (size == 0) method = Method::coNone;
+
+  const std::int32_t key = settings_.Codec.Key;
+  TCompressEntryHeader header;
+  header.NameLength = static_cast<std::int16_t>(stored_name.size());
+  header.FileDate = file_date;
+  header.Attributes = attributes;
+  header.OriginalSize = static_cast<std::int32_t>(size);
+  header.Method = method;
+
+  // The header is written twice: a placeholder now, the final one once the sizes are known.
+  const std::int64_t entry_at = end_;
+  WriteHeaderAt(out_, entry_at, header);
+  out_.WriteAll(stored_name.data(), stored_name.size());
+  const std::int64_t data_at = out_.Position();
+  const std::int64_t source_at = source.Position();
+
+  std::uint32_t sum = 0;
+  if (IsCodecMethod(method)) {
+    try {
+      std::int32_t checksum = 0;
+      codec::RunCodec(settings_.Codec, out_, source, static_cast<std::int32_t>(size),
+                      static_cast<std::int32_t>(size), method, checksum, /*Expanding=*/false,
+                      /*Keyed=*/key != 0);
+      sum = static_cast<std::uint32_t>(checksum);
+      header.LockLevel = key != 0 ? kLockScrambled : 0;
+    } catch (const codec::EUnableToCompress&) {
+      // The budget is the original size less a margin of at least 0, so the partial output
+      // never reaches past the copy that replaces it.
+      method = Method::coNone;
+    }
+  }
+  if (method == Method::coNone) {
+    source.Seek(source_at, SeekOrigin::soBeginning);
+    out_.Seek(data_at, SeekOrigin::soBeginning);
+    sum = CopyStored(source, size);
+    header.LockLevel = key != 0 ? 1 : 0;
+  } else if (method == Method::coCustom) {
+    sum = RunCustom(source, size);
+    header.LockLevel = key != 0 ? 1 : 0;
+  }
+
+  const std::int64_t data_end = out_.Position();
+  if (data_end - data_at > kMaxField) {
+    throw EArchiveLimit("Stored data too large for a compressed archive: " + stored_name);
+  }
+  header.Method = method;
+  header.CompressedSize = static_cast<std::int32_t>(data_end - data_at);
+  header.Checksum = sum + (header.LockLevel > 0 ? static_cast<std::uint32_t>(key) : 0u);
+  WriteHeaderAt(out_, entry_at, header);
+  out_.Seek(data_end, SeekOrigin::soBeginning);
+  end_ = data_end;
+  total_ += size;
+
+  TCompressedFileInfo info;
+  info.FileDate = header.FileDate;
+  info.Attributes = header.Attributes;
+  info.OriginalSize = header.OriginalSize;
+  info.CompressedSize = header.CompressedSize;
+  info.Method = header.Method;
+  info.Checksum = header.Checksum;
+  info.EntryPosition = entry_at - start_;
+  info.Locked = header.Locked();
+  return info;
+}
+
+void TArchiveWriter::Finish() {
+  std::uint8_t total[4];
+  PutInt32(total, static_cast<std::int32_t>(total_));
+  out_.Seek(start_ + 8, SeekOrigin::soBeginning);
+  out_.WriteAll(total, sizeof total);
+  out_.Seek(end_, SeekOrigin::soBeginning);
+}
+
+}  // namespace nolvo::container

@@ -1,0 +1,57 @@
+#pragma once
+// Building a compressed archive: the header of a new archive, then one entry per file,
+// each stored with its own method through the codec run. An entry that its method cannot
+// make smaller is stored as coNone. With a key, entries are locked: codec-run entries are
+// scrambled (lock level 2), copies and coCustom entries are locked without scrambling
+// (lock level 1), and every checksum holds the byte sum plus the key.
+
+#include <cstdint>
+#include <string>
+
+#include "archive/codec/codec_run.h"
+#include "archive/container/compress_events.h"
+#include "archive/container/compressed_file_info.h"
+#include "platform/byte_stream.h"
+
+namespace nolvo::container {
+
+struct TWriterSettings {
+  codec::CodecComponent Codec;  // progress handler, key and size margin for the codec run
+  TCompressEvent OnCompress;    // stores coCustom entries
+  TCompressionMethod ArchiveMethod = TCompressionMethod::coLZH5;  // the id in the header
+};
+
+class TArchiveWriter {
+ public:
+  // Writes the header of a new archive at the position of `out` (normally its start); the
+  // entries follow it.
+  TArchiveWriter(platform::ByteStream& out, TWriterSettings settings);
+
+  // Stores `size` bytes of `source`, read from its current position, as the next entry.
+  // `stored_name` is written as given (backslash separators, no terminator). An empty file
+  // is always stored as coNone. Throws EArchiveLimit when the name passes 32767 bytes, the
+  // size passes 2147483647 or the archive's total would; std::invalid_argument for a method
+  // above coLZH5 or coCustom without an OnCompress handler; StreamError when the source
+  // ends early; the codec's errors other than EUnableToCompress.
+  TCompressedFileInfo AddEntry(const std::string& stored_name, platform::ByteStream& source,
+                               std::int64_t size, TCompressionMethod method,
+                               std::int32_t file_date, std::int16_t attributes);
+
+  // Writes the archive's TotalSize (the sum of the original sizes) into the header and
+  // leaves `out` at the end of the archive.
+  void Finish();
+
+  std::int64_t TotalSize() const { return total_; }
+
+ private:
+  std::uint32_t CopyStored(platform::ByteStream& source, std::int64_t size);
+  std::uint32_t RunCustom(platform::ByteStream& source, std::int64_t size);
+
+  platform::ByteStream& out_;
+  TWriterSettings settings_;
+  std::int64_t start_;     // where the archive header is
+  std::int64_t end_;       // where the next entry goes
+  std::int64_t total_ = 0;
+};
+
+}  // namespace nolvo::container

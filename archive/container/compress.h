@@ -1,0 +1,142 @@
+#pragma once
+// TCompress: the compressed archive component. It lists an archive's entries, expands all
+// or a selection of them into files of the modelled machine (checking checksums, honouring
+// the key of locked entries, creating directories, testing free space, reporting each file
+// and the progress through its handlers), and builds archives from files.
+//
+// Paths are Windows paths of the machine given at construction. Each operation opens the
+// archive, works through it from the start and closes it, also when an exception passes.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "archive/container/compress_events.h"
+#include "archive/container/compressed_file_info.h"
+#include "platform/byte_stream.h"
+#include "platform/machine.h"
+
+namespace nolvo::container {
+
+struct TArchiveEntry;
+
+// The five handler slots, saved and restored together (the segmented reader suspends them
+// while it reads its own list archives).
+struct TCompressHandlers {
+  TCompressEvent OnCompress;
+  TExpandEvent OnExpand;
+  TFilenameCheckEvent OnCheckFile;
+  TRecognizeEvent OnRecognize;
+  TShowProgressEvent OnShowProgress;
+};
+
+// One file to store with CompressArchiveEntries.
+struct TArchiveSource {
+  std::string FileName;    // Windows path of the file to read
+  std::string StoredName;  // its name in the archive: a relative path with backslashes
+  TCompressionMethod Method = TCompressionMethod::coLZH5;
+};
+
+// How one entry fared in TestArchiveEntries: `Error` is empty when its data expanded to the
+// stored checksum, otherwise the exception that expanding it raised.
+using TEntryTestResult = std::function<void(const TListedEntry& entry, std::exception_ptr Error)>;
+
+class TCompress {
+ public:
+  explicit TCompress(platform::Machine& machine);
+  virtual ~TCompress() = default;
+  TCompress(const TCompress&) = delete;
+  TCompress& operator=(const TCompress&) = delete;
+
+  // Handler slots (empty: not called).
+  TCompressEvent OnCompress;  // stores coCustom entries when building an archive
+  TExpandEvent OnExpand;
+  TFilenameCheckEvent OnCheckFile;
+  TRecognizeEvent OnRecognize;
+  TShowProgressEvent OnShowProgress;
+
+  // Directory prefix for stored names; a non-empty value gains a trailing backslash.
+  const std::string& TargetPath() const { return target_path_; }
+  void SetTargetPath(const std::string& value);
+  // Create each output file's missing directories.
+  bool MakeDirectories() const { return make_directories_; }
+  void SetMakeDirectories(bool value) { make_directories_ = value; }
+  // An output file that cannot be created raises instead of being skipped.
+  bool ExceptionOnFileError() const { return exception_on_file_error_; }
+  void SetExceptionOnFileError(bool value) { exception_on_file_error_ = value; }
+  // Key for locked entries (0: none). Building with a key locks every entry.
+  std::int32_t Key() const { return key_; }
+  void SetKey(std::int32_t value) { key_ = value; }
+  // Test the free space of the output drive before each file.
+  bool CheckSpaceBeforeExpand() const { return check_space_; }
+  void SetCheckSpaceBeforeExpand(bool value) { check_space_ = value; }
+  // How much shorter than the original a compressed entry must be (default 1; values below
+  // 0 give 0); an entry that cannot be made that short is stored as coNone.
+  std::int32_t SizeMargin() const { return size_margin_; }
+  void SetSizeMargin(std::int32_t value) { size_margin_ = value < 0 ? 0 : value; }
+
+  platform::Machine& Machine() const { return machine_; }
+
+  // Saves the five handlers and empties the slots; ResumeEvents puts saved ones back.
+  TCompressHandlers SuspendEvents();
+  void ResumeEvents(TCompressHandlers saved);
+
+  // Appends one TListedEntry per entry of the archive `FileName` (List is not cleared).
+  // A file shorter than 46 bytes lists nothing. Throws util::EFOpenError when the file cannot
+  // be opened, the header errors (EInvalidHeader, EInvalidHeaderArchiveType,
+  // EUnrecognizedCompressionMethod) and EDamagedArchive.
+  void ListArchiveEntries(const std::string& FileName, TCompressedFileList& List);
+
+  // Expands the archive `FileName`. With List null every entry is expanded; otherwise only
+  // entries whose stored name equals one of its strings (ASCII letters without regard to
+  // case), and on return List holds the full paths of the written files in archive order
+  // (an exception leaves it unchanged). Output path: a stored name beginning with a
+  // backslash as it stands, otherwise TargetPath + stored name; OnCheckFile may change it,
+  // empty it (skip) or answer "*" (stop). Throws util::EFOpenError, the header errors,
+  // EDamagedArchive, EInsufficientDiskSpace, util::EFCreateError (only with
+  // ExceptionOnFileError), util::EInOutError for a directory that cannot be made, and the
+  // errors of expanding an entry (EInvalidKey, EBadChecksum, the codec's).
+  void ExpandArchiveEntries(const std::string& FileName, std::vector<std::string>* List);
+
+  // Expands every entry of `FileName` into nothing but its checksum and reports each one to
+  // `Result`; an entry's failure does not stop the run. Throws what ListArchiveEntries
+  // throws. OnCheckFile is not consulted and nothing is written.
+  void TestArchiveEntries(const std::string& FileName, const TEntryTestResult& Result);
+
+  // Creates (or replaces) the archive `FileName` holding `Files` in order, each with its
+  // own method, its date and its attributes; the header names `ArchiveMethod`. An entry its
+  // method cannot make smaller is stored as coNone. On failure the partial archive is
+  // deleted. Returns the entries as a listing would show them. Throws util::EFOpenError for
+  // a source that cannot be opened, util::EFCreateError for the archive, EArchiveLimit, the
+  // codec's errors.
+  TCompressedFileList CompressArchiveEntries(const std::string& FileName,
+                                             const std::vector<TArchiveSource>& Files,
+                                             TCompressionMethod ArchiveMethod);
+
+  // The free bytes for writing `path` (CheckSpaceBeforeExpand off: 2147483647): the drive's
+  // free space, plus the size of a file already at `path`, which is about to be replaced.
+  // A drive whose free space cannot be queried counts as unlimited.
+  std::int64_t CheckFreeSpace(const std::string& path) const;
+
+  // Creates `path` and its missing parents. Stops at an empty path, a drive ("C:") or an
+  // existing directory. Throws util::EInOutError when a directory cannot be created.
+  void MakeDirectoryPath(const std::string& path) const;
+
+ private:
+  void ExpandFrom(platform::ByteStream& archive, std::vector<std::string>* List);
+  // Creates one output file and expands `entry` into it; false when the file could not
+  // be created and is skipped.
+  bool ExpandToFile(const TArchiveEntry& entry, platform::ByteStream& archive,
+                    const std::string& path, const std::string& compress_id);
+
+  platform::Machine& machine_;
+  std::string target_path_;
+  bool make_directories_ = false;
+  bool exception_on_file_error_ = false;
+  std::int32_t key_ = 0;
+  bool check_space_ = false;
+  std::int32_t size_margin_ = 1;
+};
+
+}  // namespace nolvo::container

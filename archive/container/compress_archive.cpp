@@ -1,0 +1,70 @@
+// Building an archive file from files of the machine.
+
+#include "archive/container/archive_writer.h"
+#include "archive/container/compress.h"
+#include "platform/dos_time.h"
+#include "platform/file_attributes.h"
+#include "platform/file_ops.h"
+#include "util/file_errors.h"
+
+namespace nolvo::container {
+
+namespace {
+
+// The attribute bits an archive records for a file.
+constexpr std::uint32_t kStoredAttributes =
+    platform::kFileAttributeReadonly | platform::kFileAttributeHidden |
+    platform::kFileAttributeSystem | platform::kFileAttributeArchive;
+
+std::int32_t FileDateOf(const platform::Machine& machine, const std::string& path) {
+  std::uint16_t date = 0;
+  std::uint16_t time = 0;
+  if (platform::GetFileDosTime(machine, path, date, time) != 0) return 0;
+  return static_cast<std::int32_t>((static_cast<std::uint32_t>(date) << 16) | time);
+}
+
+std::int16_t AttributesOf(const platform::Machine& machine, const std::string& path) {
+  const std::uint32_t attributes = platform::GetFileAttributes(machine, path);
+  if (attributes == platform::kInvalidFileAttributes) return platform::kFileAttributeArchive;
+  return static_cast<std::int16_t>(attributes & kStoredAttributes);
+}
+
+}  // namespace
+
+TCompressedFileList TCompress::CompressArchiveEntries(const std::string& FileName,
+                                                      const std::vector<TArchiveSource>& Files,
+                                                      TCompressionMethod ArchiveMethod) {
+  std::uint32_t error = 0;
+  auto archive = platform::CreateFileAlways(machine_, FileName, error);
+  if (!archive) throw util::EFCreateError("Cannot create file " + FileName);
+
+  TWriterSettings settings;
+  settings.Codec.OnShowProgress = OnShowProgress;
+  settings.Codec.Key = key_;
+  settings.Codec.SizeMargin = size_margin_;
+  settings.OnCompress = OnCompress;
+  settings.ArchiveMethod = ArchiveMethod;
+
+  TCompressedFileList entries;
+  try {
+    TArchiveWriter writer(*archive, settings);
+    for (const TArchiveSource& file : Files) {
+      auto source = platform::OpenFileRead(machine_, file.FileName,
+                                           platform::ShareMode::shDenyWrite, error);
+      if (!source) throw util::EFOpenError("Cannot open file " + file.FileName);
+      const TCompressedFileInfo info =
+          writer.AddEntry(file.StoredName, *source, source->Size(), file.Method,
+                          FileDateOf(machine_, file.FileName), AttributesOf(machine_, file.FileName));
+      entries.push_back({file.StoredName, info});
+    }
+    writer.Finish();
+    archive->Close();
+  } catch (...) {
+    archive.reset();
+    platform::DeleteFile(machine_, FileName);
+    throw;
+  }
+  return entries;
+}
+
+}  // namespace nolvo::container

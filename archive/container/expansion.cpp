@@ -1,0 +1,114 @@
+// The expansion driver: entry after entry, selection, output path, OnCheckFile, free
+// space, directories, the output file with its date and attributes, and the TotalSize
+// count that ends the archive.
+
+#include <unordered_set>
+
+#include "archive/container/compress.h"
+#include "archive/container/compress_errors.h"
+#include "archive/container/compress_files.h"
+#include "archive/container/entry_walk.h"
+#include "archive/container/expand_entry.h"
+#include "platform/dos_time.h"
+#include "platform/file_attributes.h"
+#include "platform/file_ops.h"
+#include "util/file_errors.h"
+
+namespace nolvo::container {
+
+namespace {
+
+void SetAttributes(const platform::Machine& machine, const std::string& path,
+                   std::int16_t attributes) {
+  // Applied as they stand; a failure here is not reported, like the rest of the clean-up.
+  platform::SetFileAttributes(machine, path, static_cast<std::uint16_t>(attributes));
+}
+
+}  // namespace
+
+void TCompress::ExpandArchiveEntries(const std::string& FileName, std::vector<std::string>* List) {
+  const auto archive = OpenArchiveFile(machine_, FileName);
+  ExpandFrom(*archive, List);
+}
+
+void TCompress::ExpandFrom(platform::ByteStream& archive, std::vector<std::string>* List) {
+  std::vector<std::string> written;
+  const TArchiveStart start = ReadArchiveHeader(archive, OnRecognize);
+
+  std::unordered_set<std::string> selection;
+  if (List) {
+    for (const std::string& name : *List) selection.insert(AsciiUpper(name));
+  }
+
+  if (!start.Assumed) {
+    const std::int64_t total = start.Header.TotalSize;
+    std::int64_t count = 0;
+    TEntryWalker walker(archive);
+    TArchiveEntry entry;
+    while (walker.Next(entry)) {
+      // The entries passed so far add up to TotalSize: the archive ends here. An empty
+      // entry adds nothing, so it does not count as passing the total (otherwise empty
+      // files at the end of an archive would never be written).
+      if (count > total || (count == total && entry.Header.OriginalSize > 0)) break;
+
+      if (List && selection.count(AsciiUpper(entry.Name)) == 0) {
+        count += entry.Header.OriginalSize;
+        continue;
+      }
+
+      std::string path =
+          !entry.Name.empty() && entry.Name[0] == '\\' ? entry.Name : target_path_ + entry.Name;
+      if (OnCheckFile) {
+        OnCheckFile(path, TCProcessMode::pmExpanding);
+        if (path.empty()) continue;
+        if (path == "*") break;
+      }
+      if (CheckFreeSpace(path) < entry.Header.OriginalSize) throw EInsufficientDiskSpace(path);
+      if (make_directories_) MakeDirectoryPath(DirectoryPart(path));
+
+      if (!ExpandToFile(entry, archive, path, start.Header.MethodId)) continue;
+      written.push_back(path);
+      count += entry.Header.OriginalSize;
+    }
+  }
+
+  if (List) *List = std::move(written);
+}
+
+bool TCompress::ExpandToFile(const TArchiveEntry& entry, platform::ByteStream& archive,
+                             const std::string& path, const std::string& compress_id) {
+  std::uint32_t error = 0;
+  auto out = platform::CreateFileAlways(machine_, path, error);
+  if (!out) {
+    if (exception_on_file_error_) throw util::EFCreateError("Cannot create file " + path);
+    return false;
+  }
+
+  TExpandSettings settings;
+  settings.Codec.OnShowProgress = OnShowProgress;
+  settings.Codec.Key = key_;
+  settings.OnExpand = OnExpand;
+  settings.CompressID = compress_id;
+  try {
+    ExpandEntry(entry, archive, *out, settings);
+  } catch (const EInvalidKey&) {
+    out.reset();
+    platform::DeleteFile(machine_, path);
+    throw;
+  } catch (...) {
+    out.reset();
+    SetAttributes(machine_, path, entry.Header.Attributes);
+    throw;
+  }
+
+  // The date is set while the file is open; an invalid DOS stamp leaves the file's own.
+  const auto stamp = static_cast<std::uint32_t>(entry.Header.FileDate);
+  platform::SetFileDosTime(*out, static_cast<std::uint16_t>(stamp >> 16),
+                           static_cast<std::uint16_t>(stamp & 0xFFFF));
+  out->Close();
+  out.reset();
+  SetAttributes(machine_, path, entry.Header.Attributes);
+  return true;
+}
+
+}  // namespace nolvo::container

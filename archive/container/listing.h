@@ -1,0 +1,25 @@
+#pragma once
+// Listing an archive's entries from an open stream.
+
+#include "archive/container/compress_events.h"
+#include "archive/container/compressed_file_info.h"
+#include "platform/byte_stream.h"
+
+namespace nolvo::container {
+
+struct TArchiveEntry;
+
+// The smallest archive that holds an entry: one archive header and one entry header.
+inline constexpr std::int64_t kSmallestArchiveWithEntry = 46;
+
+// Appends one TListedEntry per entry of the archive that starts at the beginning of
+// `archive`. A file shorter than 46 bytes lists nothing (and is not examined). Throws the
+// header errors of ReadArchiveHeader and EDamagedArchive for an archive cut inside an entry;
+// entries read before the damage are already in `list`.
+void ListEntries(platform::ByteStream& archive, const TRecognizeEvent& on_recognize,
+                 TCompressedFileList& list);
+
+// The listing view of one entry header.
+TCompressedFileInfo MakeFileInfo(const TArchiveEntry& entry);
+
+}  // namespace nolvo::container

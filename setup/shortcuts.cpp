@@ -1,0 +1,94 @@
+#include "setup/shortcuts.h"
+
+#include "platform/file_attributes.h"
+#include "platform/find_file.h"
+#include "platform/shell_link.h"
+#include "platform/win_error.h"
+#include "platform/win_path.h"
+#include "util/ensure_directory_path.h"
+#include "util/windows_directory.h"
+
+namespace nolvo::setup {
+namespace {
+
+constexpr const char* kDesktop = "\\Desktop\\";
+constexpr const char* kStartMenu = "\\Start Menu\\";
+constexpr const char* kPrograms = "\\Start Menu\\Programs\\";
+
+// Everything up to and including the last "\" or ":" (empty when there is neither).
+std::string DirectoryPart(const std::string& path) {
+  const std::size_t at = path.find_last_of("\\:");
+  return at == std::string::npos ? std::string() : path.substr(0, at + 1);
+}
+
+}  // namespace
+
+TShortcuts::TShortcuts(const platform::Machine& machine) : machine_(machine) { RefreshFolderList(); }
+
+void TShortcuts::RefreshFolderList() {
+  FolderList.clear();
+  const std::string pattern = util::WindowsDirectory(machine_) + kPrograms + "*.*";
+  platform::FileFinder finder(machine_, pattern);
+  if (finder.Error() != platform::kErrorSuccess) return;
+  constexpr std::uint32_t kSkipped = platform::kFileAttributeHidden | platform::kFileAttributeSystem;
+  platform::FindData entry;
+  while (finder.Next(entry)) {
+    if (entry.attributes & kSkipped) continue;
+    if (entry.name.empty() || entry.name.front() == '.') continue;
+    if (platform::UpperAscii(entry.name).find(".LNK") != std::string::npos) continue;
+    FolderList.push_back(entry.name);
+  }
+}
+
+std::vector<ShortcutPlacement> TShortcuts::Placements() const {
+  const std::string w = util::WindowsDirectory(machine_);
+  const std::string file = ProgramName + ".lnk";
+  std::vector<ShortcutPlacement> out;
+  const auto inFolder = [&](const char* location) {
+    const std::string dir = w + location + Folder + "\\";
+    out.push_back({dir, dir + file});
+  };
+  if (FolderDesktop || FolderStartMenu) {
+    if (FolderDesktop) {
+      inFolder(kDesktop);
+      inFolder(kPrograms);
+    }
+    if (FolderStartMenu) inFolder(kStartMenu);
+  } else {
+    inFolder(kPrograms);
+  }
+  // The desktop and the Start Menu are folders every Windows has; the modelled machine
+  // makes them on first use.
+  if (Desktop) out.push_back({w + kDesktop, w + kDesktop + file});
+  if (StartMenu) out.push_back({w + kStartMenu, w + kStartMenu + file});
+  return out;
+}
+
+ShortcutReport TShortcuts::CreateShortcuts() {
+  const std::vector<ShortcutPlacement> placements = Placements();
+  platform::ShellLink link(machine_);
+  // A link without its target would start nothing: when the target is refused (empty
+  // or longer than the ANSI interface takes) no link is written and every one is
+  // reported. A target that does not exist (yet) is kept, as the shell keeps it.
+  const std::uint32_t pathResult = link.SetPath(RunProgram);
+  link.SetWorkingDirectory(DirectoryPart(RunProgram));
+  link.SetIconLocation(IconFile, 0);
+
+  ShortcutReport report;
+  for (const ShortcutPlacement& p : placements) {
+    if (pathResult == platform::kErrorInvalidParameter) {
+      report.failed.push_back({p.link, pathResult});
+      continue;
+    }
+    if (!p.folder.empty() && !platform::DirectoryExists(machine_, p.folder))
+      util::EnsureDirectoryPath(machine_, p.folder);
+    const std::uint32_t error = link.Save(p.link);
+    if (error == platform::kErrorSuccess)
+      report.saved.push_back(p.link);
+    else
+      report.failed.push_back({p.link, error});
+  }
+  return report;
+}
+
+}  // namespace nolvo::setup

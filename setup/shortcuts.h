@@ -1,0 +1,68 @@
+#pragma once
+// TShortcuts: makes the shell shortcuts (".lnk" files) of one program below the Windows
+// directory W: in a program-group folder of W\Start Menu\Programs, optionally in a
+// like-named folder on the desktop (W\Desktop) or at the top of the Start Menu
+// (W\Start Menu), and optionally directly on the desktop and in the Start Menu.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/machine.h"
+
+namespace nolvo::setup {
+
+// One link file that Create shortcuts saves, and the folder it needs first.
+struct ShortcutPlacement {
+  std::string folder;  // directory made with its parents when it is missing
+  std::string link;    // the link file, W\...\ProgramName.lnk
+};
+
+// One save that failed, with the Win32 code of the failure.
+struct FailedShortcut {
+  std::string link;
+  std::uint32_t error = 0;
+};
+
+// What one Create shortcuts call did: every link written, and every one that was not.
+struct ShortcutReport {
+  std::vector<std::string> saved;
+  std::vector<FailedShortcut> failed;
+};
+
+class TShortcuts {
+ public:
+  // Fills FolderList from the machine's Start Menu\Programs folder. The machine must
+  // outlive the component.
+  explicit TShortcuts(const platform::Machine& machine);
+
+  // Published properties. The Booleans start false and the strings empty.
+  std::string RunProgram;   // full path of the program the shortcut starts
+  std::string Folder;       // name of the program-group folder
+  std::string ProgramName;  // name of the shortcut; the file is ProgramName + ".lnk"
+  bool Desktop = false;     // also a shortcut directly on the desktop
+  bool StartMenu = false;   // also a shortcut directly in the Start Menu
+  bool FolderDesktop = false;    // the program-group folder also on the desktop
+  bool FolderStartMenu = false;  // the program-group folder at the top of the Start Menu
+  std::vector<std::string> FolderList;  // names in Start Menu\Programs at construction
+  std::string IconFile;     // file whose first icon the shortcut shows
+
+  // Refills FolderList: every entry of W\Start Menu\Programs (files and folders) that
+  // is neither hidden nor system, does not begin with "." and does not contain ".LNK"
+  // in upper case, in the finder's order.
+  void RefreshFolderList();
+
+  // The links Create shortcuts saves with the current properties, in order.
+  std::vector<ShortcutPlacement> Placements() const;
+
+  // Create shortcuts: one link (target RunProgram, working directory its directory part
+  // with the trailing backslash, icon IconFile index 0) saved at every placement; a
+  // missing program-group folder is made with its parents. A save that fails does not
+  // stop the others; the report names it.
+  ShortcutReport CreateShortcuts();
+
+ private:
+  const platform::Machine& machine_;
+};
+
+}  // namespace nolvo::setup

@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "archive/container/compress.h"
+#include "archive/container/compress_errors.h"
+#include "platform/dos_time.h"
+#include "platform/file_attributes.h"
+#include "platform/file_ops.h"
+#include "tests/container/raw_archive.h"
+#include "tests/support/test_machine.h"
+#include "util/file_errors.h"
+
+namespace nolvo::container {
+namespace {
+
+namespace fs = std::filesystem;
+using Paths = std::vector<std::string>;
+
+class CompressExpand : public ::testing::Test {
+ protected:
+  CompressExpand() : comp_(tm_.Machine()) { tm_.Machine().SetCurrentDirectory("C:\\"); }
+
+  // Writes `bytes` as C:\arc.bin and returns that path.
+  std::string Archive(const std::vector<std::uint8_t>& bytes) {
+    nolvo::test::WriteBytes(tm_.DriveC() / "arc.bin", std::vector<unsigned char>(bytes.begin(), bytes.end()));
+    return "C:\\arc.bin";
+  }
+  fs::path Host(const std::string& relative) { return tm_.DriveC() / relative; }
+  std::string Text(const std::string& relative) { return nolvo::test::ReadText(Host(relative)); }
+
+  nolvo::test::TestMachine tm_;
+  TCompress comp_;
+};
+
+std::vector<raw::RawEntry> ThreeFiles() {
+  return {raw::StoredEntry("one.txt", "1"), raw::StoredEntry("two.txt", "22"),
+          raw::StoredEntry("three.txt", "333")};
+}
+
+TEST_F(CompressExpand, TargetPathGainsABackslashOnlyWhenItHasNone) {
+  comp_.SetTargetPath("C:\\app");
+  EXPECT_EQ(comp_.TargetPath(), "C:\\app\\");
+  comp_.SetTargetPath("C:\\app\\");
+  EXPECT_EQ(comp_.TargetPath(), "C:\\app\\");
+  comp_.SetTargetPath("");
+  EXPECT_EQ(comp_.TargetPath(), "");
+}
+
+TEST_F(CompressExpand, WritesEveryEntryBelowTargetPathOrAtItsRootedName) {
+  const auto name = Archive(raw::RawArchive({raw::StoredEntry("doc\\readme.txt", "docs"),
+                                              raw::StoredEntry("\\readme.txt", "root")}));
+  comp_.SetTargetPath("C:\\app");
+  comp_.SetMakeDirectories(true);
+  comp_.ExpandArchiveEntries(name, nullptr);
+  EXPECT_EQ(Text("app/doc/readme.txt"), "docs");
+  EXPECT_EQ(Text("readme.txt"), "root");
+}
+
+TEST_F(CompressExpand, SelectionIgnoresCaseAndIsReplacedByTheWrittenPaths) {
+  const auto name = Archive(raw::RawArchive(ThreeFiles()));
+  comp_.SetTargetPath("C:\\");
+  Paths list = {"THREE.txt", "One.TXT", "missing"};
+  comp_.ExpandArchiveEntries(name, &list);
+  EXPECT_EQ(list, (Paths{"C:\\one.txt", "C:\\three.txt"}));
+  EXPECT_FALSE(fs::exists(Host("two.txt")));
+
+  Paths empty;
+  fs::remove(Host("one.txt"));
+  comp_.ExpandArchiveEntries(name, &empty);
+  EXPECT_TRUE(empty.empty());
+  EXPECT_FALSE(fs::exists(Host("one.txt")));
+}
+
+TEST_F(CompressExpand, OnCheckFileCanRedirectSkipOrStop) {
+  const auto name = Archive(raw::RawArchive(
+      {raw::StoredEntry("a.txt", "a"), raw::StoredEntry("b.txt", "b"),
+       raw::StoredEntry("c.txt", "c"), raw::StoredEntry("d.txt", "d")}));
+  comp_.SetTargetPath("C:\\t");
+  fs::create_directory(Host("t"));
+  std::vector<std::pair<std::string, TCProcessMode>> seen;
+  comp_.OnCheckFile = [&](std::string& path, TCProcessMode mode) {
+    seen.emplace_back(path, mode);
+    if (path == "C:\\t\\a.txt") path = "C:\\renamed.txt";
+    if (path == "C:\\t\\b.txt") path.clear();
+    if (path == "C:\\t\\d.txt") path = "*";
+  };
+  Paths list = {"a.txt", "b.txt", "c.txt", "d.txt"};
+  comp_.ExpandArchiveEntries(name, &list);
+  EXPECT_EQ(list, (Paths{"C:\\renamed.txt", "C:\\t\\c.txt"}));
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[0].second, TCProcessMode::pmExpanding);
+  EXPECT_EQ(Text("renamed.txt"), "a");
+  EXPECT_FALSE(fs::exists(Host("t/b.txt")));
+  EXPECT_FALSE(fs::exists(Host("t/d.txt")));
+}
+
+TEST_F(CompressExpand, StarOnTheThirdEntryLeavesExactlyTheFirstTwo) {
+  const auto name = Archive(raw::RawArchive(ThreeFiles()));
+  comp_.SetTargetPath("C:\\");
+  int calls = 0;
+  comp_.OnCheckFile = [&](std::string& path, TCProcessMode) {
+    if (++calls == 3) path = "*";
+  };
+  Paths list = {"one.txt", "two.txt", "three.txt"};
+  comp_.ExpandArchiveEntries(name, &list);
+  EXPECT_EQ(list, (Paths{"C:\\one.txt", "C:\\two.txt"}));
+  EXPECT_FALSE(fs::exists(Host("three.txt")));
+}
+
+TEST_F(CompressExpand, TotalSizeEndsTheArchiveCountingOnlyPassedEntries) {
+  auto bytes = raw::RawArchive(ThreeFiles());
+  bytes[8] = 3;  // TotalSize 3 of 6
+  const auto name = Archive(bytes);
+  comp_.SetTargetPath("C:\\");
+  comp_.ExpandArchiveEntries(name, nullptr);
+  EXPECT_TRUE(fs::exists(Host("two.txt")));
+  EXPECT_FALSE(fs::exists(Host("three.txt")));
+
+  // A skipped entry does not count, so the third one is reached.
+  fs::remove(Host("one.txt"));
+  fs::remove(Host("two.txt"));
+  comp_.OnCheckFile = [](std::string& path, TCProcessMode) {
+    if (path == "C:\\one.txt") path.clear();
+  };
+  comp_.ExpandArchiveEntries(name, nullptr);
+  EXPECT_FALSE(fs::exists(Host("one.txt")));
+  EXPECT_TRUE(fs::exists(Host("three.txt")));
+
+  // An unselected entry does count.
+  fs::remove(Host("two.txt"));
+  fs::remove(Host("three.txt"));
+  comp_.OnCheckFile = nullptr;
+  Paths list = {"two.txt", "three.txt"};
+  comp_.ExpandArchiveEntries(name, &list);
+  EXPECT_EQ(list, (Paths{"C:\\two.txt"}));
+}
+
+TEST_F(CompressExpand, EmptyFilesAtTheEndOfAnArchiveAreWritten) {
+  const auto name = Archive(raw::RawArchive(
+      {raw::StoredEntry("full.txt", "x"), raw::StoredEntry("empty1", ""),
+       raw::StoredEntry("empty2", "")}));
+  comp_.SetTargetPath("C:\\");
+  Paths list = {"full.txt", "empty1", "empty2"};
+  comp_.ExpandArchiveEntries(name, &list);
+  EXPECT_EQ(list.size(), 3u);
+  EXPECT_EQ(fs::file_size(Host("empty2")), 0u);
+}
+
+TEST_F(CompressExpand, ShortFilesExpandNothingAndRaiseNothing) {
+  const auto name = Archive(std::vector<std::uint8_t>(20, 0xFF));
+  Paths list = {"x"};
+  comp_.ExpandArchiveEntries(name, &list);
+  EXPECT_TRUE(list.empty());
+  // A header and part of an entry is damage, not a short archive.
+  auto cut = raw::RawArchive({raw::StoredEntry("a", "abc")});
+  cut.resize(30);
+  EXPECT_THROW(comp_.ExpandArchiveEntries(Archive(cut), nullptr), EDamagedArchive);
+}
+
+TEST_F(CompressExpand, DateAndAttributesAreApplied) {
+  auto entry = raw::StoredEntry("ro.txt", "data");
+  // 2020-01-02 03:04:06
+  entry.file_date = static_cast<std::int32_t>(((40u << 9 | 1u << 5 | 2u) << 16) |
+                                              (3u << 11 | 4u << 5 | 3u));
+  entry.attributes = 0x21;
+  const auto name = Archive(raw::RawArchive({entry, raw::StoredEntry("empty", "")}));
+  comp_.SetTargetPath("C:\\");
+  comp_.ExpandArchiveEntries(name, nullptr);
+  std::uint16_t date = 0, time = 0;
+  ASSERT_EQ(platform::GetFileDosTime(tm_.Machine(), "C:\\ro.txt", date, time), 0u);
+  EXPECT_EQ(date, static_cast<std::uint32_t>(entry.file_date) >> 16);
+  EXPECT_EQ(time, static_cast<std::uint32_t>(entry.file_date) & 0xFFFF);
+  EXPECT_EQ(platform::GetFileAttributes(tm_.Machine(), "C:\\ro.txt") & 0x01, 0x01u);
+  EXPECT_TRUE(fs::exists(Host("empty")));
+}
+
+TEST_F(CompressExpand, AFileThatCannotBeCreatedIsSkippedUnlessExceptionOnFileError) {
+  const auto name = Archive(raw::RawArchive(
+      {raw::StoredEntry("nodir\\a.txt", "a"), raw::StoredEntry("b.txt", "b")}));
+  comp_.SetTargetPath("C:\\");
+  Paths list = {"nodir\\a.txt", "b.txt"};
+  comp_.ExpandArchiveEntries(name, &list);
+  EXPECT_EQ(list, (Paths{"C:\\b.txt"}));
+
+  comp_.SetExceptionOnFileError(true);
+  list = {"nodir\\a.txt", "b.txt"};
+  try {
+    comp_.ExpandArchiveEntries(name, &list);
+    FAIL();
+  } catch (const util::EFCreateError& e) {
+    EXPECT_STREQ(e.what(), "Cannot create file C:\\nodir\\a.txt");
+  }
+  EXPECT_EQ(list.size(), 2u);  // unchanged by the failed call
+}
+
+TEST_F(CompressExpand, ADirectoryThatCannotBeMadeRaises) {
+  nolvo::test::WriteBytes(Host("plain"), "x");
+  const auto name = Archive(raw::RawArchive({raw::StoredEntry("plain\\sub\\a.txt", "a")}));
+  comp_.SetTargetPath("C:\\");
+  comp_.SetMakeDirectories(true);
+  EXPECT_THROW(comp_.ExpandArchiveEntries(name, nullptr), util::EInOutError);
+}
+
+TEST_F(CompressExpand, MakeDirectoryPathCreatesEveryMissingParent) {
+  comp_.MakeDirectoryPath("C:\\a\\b\\c\\");
+  EXPECT_TRUE(fs::is_directory(Host("a/b/c")));
+  comp_.MakeDirectoryPath("C:\\a\\b\\c");  // exists: nothing to do
+  comp_.MakeDirectoryPath("");
+  comp_.MakeDirectoryPath("C:");
+  comp_.MakeDirectoryPath("x");  // relative to the current directory C:\ .
+  EXPECT_TRUE(fs::is_directory(Host("x")));
+}
+
+TEST_F(CompressExpand, ALockedEntryWithoutKeyLeavesNoFile) {
+  auto locked = raw::StoredEntry("locked.bin", "abc");
+  locked.method = 4;
+  locked.lock_level = 2;
+  const auto name = Archive(raw::RawArchive({raw::StoredEntry("first.txt", "1"), locked}));
+  comp_.SetTargetPath("C:\\");
+  Paths list = {"first.txt", "locked.bin"};
+  EXPECT_THROW(comp_.ExpandArchiveEntries(name, &list), EInvalidKey);
+  EXPECT_TRUE(fs::exists(Host("first.txt")));
+  EXPECT_FALSE(fs::exists(Host("locked.bin")));
+  EXPECT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0], "first.txt");
+}
+
+TEST_F(CompressExpand, AFileThatFailsItsChecksumStaysWithItsAttributes) {
+  auto bad = raw::StoredEntry("bad.bin", "abc");
+  bad.method = 7;  // nothing decodes it: empty output, checksum 0 against 294
+  bad.attributes = 0x21;
+  const auto name = Archive(raw::RawArchive({bad}));
+  comp_.SetTargetPath("C:\\");
+  EXPECT_THROW(comp_.ExpandArchiveEntries(name, nullptr), EBadChecksum);
+  EXPECT_TRUE(fs::exists(Host("bad.bin")));
+  EXPECT_EQ(platform::GetFileAttributes(tm_.Machine(), "C:\\bad.bin") & 0x01, 0x01u);
+}
+
+TEST_F(CompressExpand, TheArchiveIsOpenedExclusivelyAndClosedAfterwards) {
+  const auto name = Archive(raw::RawArchive(ThreeFiles()));
+  EXPECT_THROW(comp_.ExpandArchiveEntries("C:\\missing.bin", nullptr), util::EFOpenError);
+  {
+    std::uint32_t error = 0;
+    auto held = platform::OpenFileRead(tm_.Machine(), name, platform::ShareMode::shDenyNone, error);
+    ASSERT_TRUE(held);
+    TCompressedFileList entries;
+    EXPECT_THROW(comp_.ListArchiveEntries(name, entries), util::EFOpenError);
+  }
+  TCompressedFileList entries;
+  comp_.ListArchiveEntries(name, entries);
+  EXPECT_EQ(entries.size(), 3u);
+  EXPECT_EQ(platform::DeleteFile(tm_.Machine(), name), 0u);  // nothing holds it now
+}
+
+TEST_F(CompressExpand, FreeSpaceIsUnlimitedWhenOffAndCountsTheFileBeingReplaced) {
+  EXPECT_EQ(comp_.CheckFreeSpace("C:\\x"), 2147483647);
+  comp_.SetCheckSpaceBeforeExpand(true);
+  EXPECT_EQ(comp_.CheckFreeSpace("Q:\\unmapped"), 2147483647);
+  // A sparse file of 1 TiB takes no space but is replaced: its size comes free.
+  {
+    std::ofstream(Host("sparse.bin")).close();
+    fs::resize_file(Host("sparse.bin"), std::uintmax_t{1} << 40);
+  }
+  const std::int64_t without = comp_.CheckFreeSpace("c:\\new.bin");
+  const std::int64_t with = comp_.CheckFreeSpace("c:\\SPARSE.BIN");
+  EXPECT_GT(without, 0);
+  EXPECT_NEAR(static_cast<double>(with - without), static_cast<double>(std::int64_t{1} << 40),
+              1e9);
+}
+
+}  // namespace
+}  // namespace nolvo::container
