@@ -37,6 +37,12 @@ using TSegAfterEvent =
 // remove archives, edit their ArcFileNames or TargetDir, or replace the list, keeping the
 // order of increasing Index.
 using TSegBeforeExpandEvent = std::function<void(TSegArcList& SegArcList)>;
+// (Tool hook, not one of the published events.) After an archive has been joined into
+// the temporary file `TempArchiveName` and before it is expanded: the handler may list or
+// test that file through the TCompress operations. Answering false passes over the
+// expansion (the file is deleted all the same).
+using TSegArchiveJoinedEvent =
+    std::function<bool(TSegArc& SegArc, const std::string& TempArchiveName)>;
 // After each archive has been expanded.
 using TSegAfterArchiveEvent =
     std::function<void(const TSegArcHeader& SegArcHdr, const std::string& Template)>;

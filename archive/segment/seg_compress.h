@@ -55,6 +55,8 @@ class TSegCompress : public container::TCompress {
   TSegBeforeExpandEvent OnSegBeforeExpand;
   TSegAfterArchiveEvent OnSegAfterArchive;
   TSegShowProgressEvent OnSegShowProgress;
+  // For tools that list or test instead of expanding (see TSegArchiveJoinedEvent).
+  TSegArchiveJoinedEvent OnSegArchiveJoined;
 
   TSegOwnerHooks Owner;
 

@@ -30,8 +30,9 @@ void TSegCompress::ExpandSegArcs(TSegArcList& SegArcList) {
   seg_mode_ = TSegMode::smReading;
   std::vector<std::uint8_t> buffer(kSegBlockSize);
   TSegmentSpan span([this](std::uint16_t n) { return OpenSegment(n); },
-                    [this](std::uint16_t n) {
-                      if (OnSegAfter) OnSegAfter(seg_mode_, BuildSegmentNames(seg_base_name_, seg_ext_, n, seg_dir_).SegName, n);
+                    [this](std::uint16_t) {
+                      // The names still describe the segment just finished.
+                      if (OnSegAfter) OnSegAfter(seg_mode_, seg_name_, seg_number_);
                     },
                     [this] { Pump(); });
   // The span and buffer live only as long as this read, whichever way it ends.
@@ -139,6 +140,7 @@ void TSegCompress::ExpandSegArc(TSegArc& arc) {
   });
   joined.Close();
 
+  if (OnSegArchiveJoined && !OnSegArchiveJoined(arc, joined.Path())) return;
   SetMakeDirectories(true);
   SetTargetPath(arc.TargetDir);
   ExpandArchiveEntries(joined.Path(), &arc.ArcFileNames);

@@ -156,7 +156,7 @@ TEST_F(SegBadInput, FailureLeavesEarlierArchivesAndTheListOfArchivesRead) {
 
 TEST_F(SegBadInput, ListEntryNameCannotPlaceTheListFile) {
   const Bytes names = ListFile({"a.txt"}, 8);
-  for (const std::string& stored : {"..\\..\\evil.txt", "\\WINDOWS\\evil.txt", "C:\\evil.txt"}) {
+  for (const char* stored : {"..\\..\\evil.txt", "\\WINDOWS\\evil.txt", "C:\\evil.txt"}) {
     fs::remove_all(media());
     fs::create_directories(media());
     WriteSegments(media(), Join({SegHeaderRecord(1), ScanRecord("C:\\X\\", 8, MakeArchive({{stored, names}})),
@@ -176,7 +176,7 @@ TEST_F(SegBadInput, PlantedLinksInTheTemporaryFolderAreNotFollowed) {
   WriteSegments(media(), SmallStream(), {});
   TSegCompress reader(machine);
   Setup(reader);
-  fs::create_directories(tempDir());
+  reader.MakeDirectoryPath(reader.SegTmpDir());
   const fs::path victim = tmp.Path() / "victim";
   nolvo::test::WriteBytes(victim, std::string("keep"));
   fs::create_symlink(victim, tempDir() / "disk.$A$");

@@ -175,5 +175,24 @@ TEST_F(SegReader, FirstSegmentWithOnlyItsIdRecord) {
   EXPECT_EQ(Read("S/a.txt"), TextBytes("a"));
 }
 
+TEST_F(SegReader, JoinedHookListsInsteadOfExpanding) {
+  WriteSegments(media(), SmallStream(), {25, 25});
+  TSegCompress reader(machine);
+  Setup(reader);
+  std::vector<std::string> listed;
+  reader.OnSegArchiveJoined = [&](TSegArc& arc, const std::string& joined) {
+    EXPECT_EQ(arc.TargetDir, "C:\\Small\\");
+    container::TCompressedFileList entries;
+    reader.ListArchiveEntries(joined, entries);
+    for (const auto& e : entries) listed.push_back(e.Name + ":" + std::to_string(e.Info.OriginalSize));
+    return false;
+  };
+  TSegArcList arcs;
+  reader.ExpandSegArcs(arcs);
+  EXPECT_EQ(listed, (std::vector<std::string>{"a.txt:5", "b.txt:4"}));
+  EXPECT_FALSE(fs::exists(driveC() / "Small"));
+  EXPECT_EQ(FilesIn(tempDir()), std::vector<std::string>{});
+}
+
 }  // namespace
 }  // namespace nolvo::segment
