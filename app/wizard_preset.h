@@ -4,7 +4,8 @@
 
 namespace nolvo::app {
 
-enum class FinishChoice { fcLaunch, fcReturn, fcReboot };
+// fcNone: no choice selected (the reboot choice was cleared).
+enum class FinishChoice { fcLaunch, fcReturn, fcReboot, fcNone };
 
 struct FinishChoiceState {
   FinishChoice Selected = FinishChoice::fcLaunch;

@@ -26,6 +26,7 @@ const char* ChoiceName(app::FinishChoice c) {
     case app::FinishChoice::fcLaunch: return "launch";
     case app::FinishChoice::fcReturn: return "return";
     case app::FinishChoice::fcReboot: return "reboot";
+    case app::FinishChoice::fcNone: return "none";
   }
   return "return";
 }
