@@ -8,12 +8,14 @@
 
 #include <filesystem>
 #include <optional>
+#include <set>
 
 #include "archive/container/compress_errors.h"
 #include "cli/command.h"
 #include "cli/confined_path.h"
 #include "cli/media_errors.h"
 #include "cli/media_reader.h"
+#include "cli/stored_copy_check.h"
 
 namespace nolvo::cli {
 
@@ -82,9 +84,17 @@ class Extractor {
     compress.SetExceptionOnFileError(true);
     std::string entry;
     compress.OnShowProgress = [&](int& percent) { bar_.Show(entry, percent); };
+    container::TCompressedFileList entries;
+    compress.ListArchiveEntries(file, entries);
+    const auto badCopies = BadStoredCopies(compress.Machine(), file, entries, options_.key);
+    std::set<std::string> badNames;
+    for (const auto& e : entries)
+      if (badCopies.count(e.Info.EntryPosition)) badNames.insert(e.Name);
     compress.OnCheckFile = [&](std::string& path, container::TCProcessMode) {
       Commit();
       entry = cp_.ToUtf8(path);
+      if (badNames.count(path))
+        throw std::runtime_error(fmt::format("{}: {}", entry, container::EBadChecksum().what()));
       path = Prepare(base, path);
     };
     std::vector<std::string> selection = archive.FileNames;

@@ -7,6 +7,8 @@
 #include "cli/command.h"
 #include "cli/media_errors.h"
 #include "cli/media_reader.h"
+#include "cli/stored_copy_check.h"
+#include "archive/container/compress_errors.h"
 
 namespace nolvo::cli {
 
@@ -40,9 +42,15 @@ CommandRegistration RegisterTest(CLI::App& app, const GlobalOptions& global) {
       ForEachArchive(
           workspace, media, options->key,
           [&](const MediaArchive& a, container::TCompress& compress, const std::string& file) {
+            container::TCompressedFileList entries;
+            compress.ListArchiveEntries(file, entries);
+            const auto badCopies =
+                BadStoredCopies(compress.Machine(), file, entries, options->key);
             compress.TestArchiveEntries(
                 file, [&](const container::TListedEntry& entry, std::exception_ptr error) {
                   ++tested;
+                  if (!error && badCopies.count(entry.Info.EntryPosition))
+                    error = std::make_exception_ptr(container::EBadChecksum());
                   if (!error) return;
                   ++bad;
                   bar.Clear();

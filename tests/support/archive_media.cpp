@@ -1,4 +1,4 @@
-#include "tests/cli/archive_media.h"
+#include "tests/support/archive_media.h"
 
 #include <algorithm>
 
