@@ -16,7 +16,9 @@
 namespace nolvo::container {
 
 struct TWriterSettings {
-  codec::CodecComponent Codec;  // progress handler, key and size margin for the codec run
+  // Progress handler, key and size margin for the codec run. The margin defaults to 1, so
+  // an entry its method cannot make shorter is stored as a copy.
+  codec::CodecComponent Codec{{}, 0, 1};
   TCompressEvent OnCompress;    // stores coCustom entries
   TCompressionMethod ArchiveMethod = TCompressionMethod::coLZH5;  // the id in the header
 };
