@@ -13,6 +13,7 @@
 #include "archive/container/compress_errors.h"
 #include "cli/command.h"
 #include "cli/confined_path.h"
+#include "cli/interrupt.h"
 #include "cli/media_errors.h"
 #include "cli/media_reader.h"
 #include "cli/stored_copy_check.h"
@@ -92,6 +93,7 @@ class Extractor {
       if (badCopies.count(e.Info.EntryPosition)) badNames.insert(e.Name);
     compress.OnCheckFile = [&](std::string& path, container::TCProcessMode) {
       Commit();
+      ThrowIfInterrupted();
       entry = cp_.ToUtf8(path);
       if (badNames.count(path))
         throw std::runtime_error(fmt::format("{}: {}", entry, container::EBadChecksum().what()));

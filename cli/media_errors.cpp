@@ -1,6 +1,7 @@
 #include "cli/media_errors.h"
 
 #include "cli/command.h"
+#include "cli/interrupt.h"
 
 #include <fmt/format.h>
 #include <unistd.h>
@@ -12,7 +13,11 @@ namespace nolvo::cli {
 
 int RunMediaCommand(const std::string& command, const std::function<int()>& body) {
   try {
+    InterruptGuard guard;
     return body();
+  } catch (const EInterrupted&) {
+    fmt::print(stderr, "nolvo {}: interrupted\n", command);
+    return kExitCancelled;
   } catch (const EMediaPath& e) {
     fmt::print(stderr, "nolvo {}: {}\n", command, e.what());
     return kExitUsage;
@@ -36,6 +41,7 @@ MediaProgressBar::MediaProgressBar(bool quiet, std::string label)
 MediaProgressBar::~MediaProgressBar() { Clear(); }
 
 void MediaProgressBar::Show(const std::string& what, int percent) {
+  ThrowIfInterrupted();
   if (!impl_->active) return;
   if (percent < 0) percent = 0;
   if (percent > 100) percent = 100;

@@ -46,6 +46,9 @@ CommandRegistration RegisterTest(CLI::App& app, const GlobalOptions& global) {
             compress.ListArchiveEntries(file, entries);
             const auto badCopies =
                 BadStoredCopies(compress.Machine(), file, entries, options->key);
+            compress.OnShowProgress = [&](int& percent) {
+              bar.Show(fmt::format("entry {}", tested + 1), percent);
+            };
             compress.TestArchiveEntries(
                 file, [&](const container::TListedEntry& entry, std::exception_ptr error) {
                   ++tested;
