@@ -56,6 +56,9 @@ class SetupRun {
   void Timer1Timer();
   // The main screen's close: clean-up and the reboot request.
   void FormClose();
+  // Names a staging folder whose plain files the close deletes, without entering it
+  // (the console's --staging; after FormShow).
+  void SetStagingDir(const std::string& dir) { state_.CmdLineDir = dir; }
   // All three in order.
   RunOutcome Run();
 
