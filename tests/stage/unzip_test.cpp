@@ -24,9 +24,16 @@ class Medium {
     test::WriteBytes(media_ / "install.cfg",
                      std::string("[Setup - Main]\r\nBitmap File=logo.bmp\r\n"
                                  "[Files]\r\na=app.exe~<INSTALLDIR>\r\nb=readme.txt~<INSTALLDIR>\r\n"));
-    AddFile("DATA\\app.exe", std::string(50000, 'a') + "end");
+    std::string noise;
+    std::uint32_t x = 12345;
+    for (int i = 0; i < 60000; ++i) noise += static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+    AddFile("DATA\\app.exe", noise);
+    appContent_ = noise;
     AddFile("logo.bmp", "BMpicture");
     AddFile("readme.txt", "hello");
+    std::string text;
+    for (int i = 0; text.size() < 200000; ++i) text += "line " + std::to_string(i * 7919 % 1000) + " of the manual\n";
+    AddFile("manual.txt", text);
     segment::TSegWriterSettings s;
     s.Dir = media_;
     s.SegSize = segSize;
@@ -40,6 +47,7 @@ class Medium {
     archive_.Files.push_back({path, stored});
   }
   fs::path TempHost() { return tm_.DriveC() / "WINDOWS" / "Temp" / "q"; }
+  std::string appContent_;
 
   test::TestMachine tm_;
   fs::path media_;
@@ -58,20 +66,22 @@ TEST(Unzip, ExpandsFlatIntoTempDirWithSetupFilesAndPicture) {
   unzip.FormShow();
   unzip.Timer1Timer();
   EXPECT_FALSE(unzip.Abandoned) << unzip.LastError();
-  EXPECT_EQ(test::ReadText(m.TempHost() / "app.exe"), std::string(50000, 'a') + "end");
+  EXPECT_EQ(test::ReadText(m.TempHost() / "app.exe"), m.appContent_);
   EXPECT_EQ(test::ReadText(m.TempHost() / "install.exe"), "MZ setup");
   EXPECT_TRUE(fs::exists(m.TempHost() / "install.cfg"));
   EXPECT_EQ(view.statuses.front(), "Copying Install Files...");
-  EXPECT_EQ(view.statuses.back(), "readme.txt");
-  EXPECT_EQ(view.countRanges, (std::vector<int>{2, 3}));
+  EXPECT_EQ(view.statuses.back(), "manual.txt");
+  EXPECT_EQ(view.countRanges, (std::vector<int>{2, 3}));  // two [Files] entries + 1
+  EXPECT_EQ(view.countPositions.back(), 3);             // held at the maximum
   ASSERT_EQ(view.pictures.size(), 1u);  // placed at the first file after it arrived
   EXPECT_FALSE(view.pictures[0].animated);
   EXPECT_EQ(view.closed, 1);
   EXPECT_TRUE(unzip.PictureShown);
   dialogs.Verify();
-  // The joined archives in C:\WINDOWS\temp are gone.
-  for (const auto& e : fs::directory_iterator(m.tm_.DriveC() / "WINDOWS" / "temp"))
-    ADD_FAILURE() << "left behind: " << e.path();
+  // The joined archives in C:\WINDOWS\temp (the folder that also holds q) are gone.
+  const auto joined = m.tm_.Machine().Resolve("C:\\WINDOWS\\temp").host;
+  for (const auto& e : fs::directory_iterator(joined))
+    if (!e.is_directory()) ADD_FAILURE() << "left behind: " << e.path();
 }
 
 TEST(Unzip, MissingSegmentPromptsTwiceThenTheReaderAsks) {
