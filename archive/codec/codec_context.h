@@ -48,7 +48,11 @@ class CodecContext {
   std::size_t TakeBuffered(std::uint8_t* out, std::size_t max) {
     std::size_t n = in_end_ - in_pos_;
     if (n > max) n = max;
-    for (std::size_t i = 0; i < n; ++i) out[i] = TakeByte();
+    if (n <= 8) {
+      for (std::size_t i = 0; i < n; ++i) out[i] = TakeByte();
+    } else {
+      TakeRange(out, n);
+    }
     return n;
   }
 
@@ -103,6 +107,8 @@ class CodecContext {
     if (descramble_input_) b = ScrambleKeyByte(b);
     return b;
   }
+  // TakeBuffered for longer stretches, summing and descrambling a block at a time.
+  void TakeRange(std::uint8_t* out, std::size_t n);
   bool FetchChunk();
   void FlushFullBuffer();
 

@@ -34,8 +34,8 @@ class TArchiveWriter {
   // above coLZH5 or coCustom without an OnCompress handler; StreamError when the source
   // ends early; the codec's errors other than EUnableToCompress.
   TCompressedFileInfo AddEntry(const std::string& stored_name, platform::ByteStream& source,
-                               std::int64_t size, TCompressionMethod method,
-                               std::int32_t file_date, std::int16_t attributes);
+                               std::int64_t size, TCompressionMethod method, std::int32_t file_date,
+                               std::int16_t attributes);
 
   // Writes the archive's TotalSize (the sum of the original sizes) into the header and
   // leaves `out` at the end of the archive.
@@ -49,8 +49,8 @@ class TArchiveWriter {
 
   platform::ByteStream& out_;
   TWriterSettings settings_;
-  std::int64_t start_;     // where the archive header is
-  std::int64_t end_;       // where the next entry goes
+  std::int64_t start_;  // where the archive header is
+  std::int64_t end_;    // where the next entry goes
   std::int64_t total_ = 0;
 };
 

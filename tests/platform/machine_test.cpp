@@ -67,6 +67,7 @@ TEST(MachineTest, UnusablePrefixGivesOneErrorNamingTheFolder) {
   fs::create_directories(dir.Path() / "q");
   WriteBytes(dir.Path() / "q/dosdevices", "x");
   EXPECT_THROW(Machine(dir.Path() / "q", CodePage()), EPrefixError);
+  EXPECT_THROW(Machine("", CodePage()), EPrefixError);
 }
 
 TEST(MachineTest, DefaultPrefixFollowsTheEnvironment) {

@@ -1,0 +1,205 @@
+// Throughput of the codec run for every method and direction on four generated
+// corpora, with zlib (deflate level 6, inflate) as the reference peer, and the peak
+// heap memory one run allocates.
+//
+//   codec_bench [--mb N] [--big]     N MB per corpus (default 16; --big: 64)
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <ctime>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "archive/codec/codec_run.h"
+#include "platform/byte_stream.h"
+#include "tests/support/corpus.h"
+
+// Heap accounting: every allocation of the program goes through these.
+namespace {
+std::atomic<std::size_t> g_heap_now{0};
+std::atomic<std::size_t> g_heap_peak{0};
+}  // namespace
+
+void* operator new(std::size_t n) {
+  void* p = std::malloc(n + 16);
+  if (p == nullptr) throw std::bad_alloc();
+  *static_cast<std::size_t*>(p) = n;
+  const std::size_t now = g_heap_now += n;
+  std::size_t peak = g_heap_peak.load();
+  while (now > peak && !g_heap_peak.compare_exchange_weak(peak, now)) {
+  }
+  return static_cast<char*>(p) + 16;
+}
+void operator delete(void* p) noexcept {
+  if (p == nullptr) return;
+  char* base = static_cast<char*>(p) - 16;
+  g_heap_now -= *reinterpret_cast<std::size_t*>(base);
+  std::free(base);
+}
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void* operator new[](std::size_t n) { return operator new(n); }
+void operator delete[](void* p) noexcept { operator delete(p); }
+void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
+
+namespace {
+
+using nolvo::codec::CodecComponent;
+using nolvo::codec::RunCodec;
+using nolvo::codec::TCompressionMethod;
+using nolvo::platform::MemoryStream;
+using nolvo::platform::NullStream;
+using Bytes = std::vector<std::uint8_t>;
+
+// Processor time of the process: the machine is shared, and the codec run yields the
+// processor after every chunk, so wall-clock time would measure the neighbours.
+double CpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
+}
+
+double Seconds(const std::function<void()>& f, int repeat) {
+  double best = 1e30;
+  for (int i = 0; i < repeat; ++i) {
+    const double t0 = CpuSeconds();
+    f();
+    best = std::min(best, CpuSeconds() - t0);
+  }
+  return best;
+}
+
+struct Result {
+  double encode_mbs = 0;
+  double decode_mbs = 0;
+  double ratio = 0;  // stored / original
+  std::size_t encode_heap = 0;
+  std::size_t decode_heap = 0;
+  bool ok = false;
+};
+
+Bytes Encode(const Bytes& data, TCompressionMethod method) {
+  MemoryStream source(data);
+  MemoryStream dest;
+  dest.Bytes().reserve(data.size() + data.size() / 8 + 8192);
+  CodecComponent roomy;
+  roomy.SizeMargin = -static_cast<std::int32_t>(data.size() / 4 + 65536);
+  std::int32_t checksum = 0;
+  RunCodec(roomy, dest, source, static_cast<std::int32_t>(data.size()), 0, method, checksum, false, false);
+  return std::move(dest.Bytes());
+}
+
+Result Measure(const Bytes& data, TCompressionMethod method, int repeat) {
+  Result r;
+  Bytes stored;
+  const double enc = Seconds([&] { stored = Encode(data, method); }, repeat);
+  Bytes out;
+  const double dec = Seconds(
+      [&] {
+        MemoryStream source(stored);
+        MemoryStream dest;
+        dest.Bytes().reserve(data.size() + 256);
+        std::int32_t checksum = 0;
+        RunCodec(CodecComponent{}, dest, source, static_cast<std::int32_t>(stored.size()),
+                 static_cast<std::int32_t>(data.size()), method, checksum, true, false);
+        out = std::move(dest.Bytes());
+      },
+      repeat);
+  r.ok = out == data;
+  r.encode_mbs = data.size() / enc / 1e6;
+  r.decode_mbs = data.size() / dec / 1e6;
+  r.ratio = static_cast<double>(stored.size()) / data.size();
+
+  // Heap of one run alone: input held by the caller, output discarded.
+  {
+    MemoryStream source(data);
+    NullStream dest;
+    CodecComponent roomy;
+    roomy.SizeMargin = -static_cast<std::int32_t>(data.size() / 4 + 65536);
+    std::int32_t checksum = 0;
+    const std::size_t before = g_heap_now;
+    g_heap_peak = before;
+    RunCodec(roomy, dest, source, static_cast<std::int32_t>(data.size()), 0, method, checksum, false, false);
+    r.encode_heap = g_heap_peak - before;
+  }
+  {
+    MemoryStream source(stored);
+    NullStream dest;
+    std::int32_t checksum = 0;
+    const std::size_t before = g_heap_now;
+    g_heap_peak = before;
+    RunCodec(CodecComponent{}, dest, source, static_cast<std::int32_t>(stored.size()),
+             static_cast<std::int32_t>(data.size()), method, checksum, true, false);
+    r.decode_heap = g_heap_peak - before;
+  }
+  return r;
+}
+
+Result MeasureZlib(const Bytes& data, int repeat) {
+  Result r;
+  Bytes stored(compressBound(data.size()));
+  uLongf stored_size = 0;
+  const double enc = Seconds(
+      [&] {
+        stored_size = stored.size();
+        compress2(stored.data(), &stored_size, data.data(), data.size(), 6);
+      },
+      repeat);
+  Bytes out(data.size());
+  const double dec = Seconds(
+      [&] {
+        uLongf out_size = out.size();
+        uncompress(out.data(), &out_size, stored.data(), stored_size);
+      },
+      repeat);
+  r.ok = out == data;
+  r.encode_mbs = data.size() / enc / 1e6;
+  r.decode_mbs = data.size() / dec / 1e6;
+  r.ratio = static_cast<double>(stored_size) / data.size();
+  return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::size_t mb = 16;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--big") == 0) mb = 64;
+    if (std::strcmp(argv[i], "--mb") == 0 && i + 1 < argc) mb = std::strtoul(argv[++i], nullptr, 10);
+  }
+  const std::size_t size = mb * 1000 * 1000;
+  struct Corpus {
+    const char* name;
+    Bytes data;
+  };
+  std::vector<Corpus> corpora;
+  corpora.push_back({"text", nolvo::test::TextCorpus(size)});
+  corpora.push_back({"binary", nolvo::test::BinaryCorpus(size)});
+  corpora.push_back({"random", nolvo::test::RandomCorpus(size)});
+  corpora.push_back({"repetitive", nolvo::test::RepetitiveCorpus(size)});
+  const std::pair<const char*, TCompressionMethod> methods[] = {
+      {"lh5", TCompressionMethod::coLZH5}, {"lzhuf", TCompressionMethod::coLZH}, {"rle", TCompressionMethod::coRLE}};
+
+  std::printf("corpus size %zu MB (10^6 bytes); MB/s of original bytes per processor second, best of 2 runs\n\n", mb);
+  std::printf("%-10s %-6s %10s %10s %10s %10s %8s %9s %9s %s\n", "corpus", "method", "enc MB/s", "enc/zlib",
+              "dec MB/s", "dec/zlib", "ratio", "enc heap", "dec heap", "");
+  for (const Corpus& c : corpora) {
+    const Result z = MeasureZlib(c.data, 2);
+    std::printf("%-10s %-6s %10.1f %10s %10.1f %10s %7.1f%% %9s %9s %s\n", c.name, "zlib-6", z.encode_mbs, "1.00",
+                z.decode_mbs, "1.00", 100 * z.ratio, "", "", z.ok ? "" : "ROUND TRIP FAILED");
+    for (const auto& [name, method] : methods) {
+      const Result r = Measure(c.data, method, 2);
+      std::printf("%-10s %-6s %10.1f %10.2f %10.1f %10.2f %7.1f%% %8zuK %8zuK %s\n", c.name, name, r.encode_mbs,
+                  r.encode_mbs / z.encode_mbs, r.decode_mbs, r.decode_mbs / z.decode_mbs, 100 * r.ratio,
+                  r.encode_heap / 1024, r.decode_heap / 1024, r.ok ? "" : "ROUND TRIP FAILED");
+      std::fflush(stdout);
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,74 @@
+#include "archive/codec/lh5_match_finder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "tests/support/corpus.h"
+
+namespace nolvo::codec {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Inserts every position of `in` and checks each answer against a full scan of the
+// 8192 positions before it that share its first three bytes: longest (at most the
+// limit), nearest among equals.
+void ExpectFinderMatchesBruteForce(const Bytes& in, const char* name) {
+  std::map<std::uint32_t, std::vector<std::size_t>> index;
+  for (std::size_t p = 0; p + 3 <= in.size(); ++p)
+    index[static_cast<std::uint32_t>(in[p] << 16 | in[p + 1] << 8 | in[p + 2])].push_back(p);
+  auto finder = std::make_unique<Lh5MatchFinder>();
+  const std::uint32_t first = 1000;  // finder positions are offset from input indexes
+  for (std::size_t p = 0; p < in.size(); ++p) {
+    const int limit = static_cast<int>(std::min<std::size_t>(256, in.size() - p));
+    const auto got = finder->Insert(first + static_cast<std::uint32_t>(p), in.data() + p, limit);
+    int best = 0;
+    std::size_t best_q = 0;
+    const std::vector<std::size_t> none;
+    const auto key = p + 3 <= in.size() ? static_cast<std::uint32_t>(in[p] << 16 | in[p + 1] << 8 | in[p + 2]) : 0;
+    const auto& same = p + 3 <= in.size() ? index.at(key) : none;
+    for (auto it = std::lower_bound(same.begin(), same.end(), p); it != same.begin();) {
+      const std::size_t q = *--it;
+      if (p - q > 8192) break;
+      int len = 0;
+      while (len < limit && in[q + len] == in[p + len]) ++len;
+      if (len > best) {
+        best = len;
+        best_q = q;
+        if (len == limit) break;
+      }
+    }
+    if (best < 3) best = 0;
+    ASSERT_EQ(got.length, best) << name << " at " << p;
+    if (best > 0) {
+      ASSERT_EQ(got.position, first + best_q) << name << " at " << p;
+    }
+  }
+}
+
+TEST(Lh5MatchFinder, LongestAndNearestLikeAFullScan) {
+  nolvo::test::Rng rng(3);
+  Bytes small_alphabet(8400);
+  for (auto& b : small_alphabet) b = static_cast<std::uint8_t>('a' + rng.Below(3));
+  Bytes periodic;
+  for (int i = 0; i < 9000; ++i) periodic.push_back(static_cast<std::uint8_t>("abcab"[i % 5]));
+  Bytes runs;
+  for (int i = 0; i < 30; ++i) runs.insert(runs.end(), 1 + rng.Below(300), static_cast<std::uint8_t>(rng.Below(2)));
+  // The same block 8192 and 8193 bytes apart: the window's edge.
+  Bytes edge = nolvo::test::RandomCorpus(8193, 4);
+  edge.insert(edge.end(), edge.begin(), edge.begin() + 600);
+
+  ExpectFinderMatchesBruteForce(small_alphabet, "three letters");
+  ExpectFinderMatchesBruteForce(periodic, "period 5");
+  ExpectFinderMatchesBruteForce(runs, "runs");
+  ExpectFinderMatchesBruteForce(edge, "window edge");
+  ExpectFinderMatchesBruteForce(nolvo::test::TextCorpus(17000, 5), "text");
+  ExpectFinderMatchesBruteForce(Bytes(9000, 0), "zeros");
+}
+
+}  // namespace
+}  // namespace nolvo::codec
