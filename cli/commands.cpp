@@ -5,9 +5,11 @@ namespace nolvo::cli {
 CommandRegistration RegisterCheck(CLI::App& app, const GlobalOptions& global);
 CommandRegistration RegisterInstall(CLI::App& app, const GlobalOptions& global);
 CommandRegistration RegisterPack(CLI::App& app, const GlobalOptions& global);
+CommandRegistration RegisterUninstall(CLI::App& app, const GlobalOptions& global);
 
 const std::vector<CommandFactory>& AllCommands() {
-  static const std::vector<CommandFactory> commands = {&RegisterCheck, &RegisterPack, &RegisterInstall};
+  static const std::vector<CommandFactory> commands = {&RegisterCheck, &RegisterPack,
+                                                       &RegisterInstall, &RegisterUninstall};
   return commands;
 }
 
