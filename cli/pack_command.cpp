@@ -179,10 +179,13 @@ int RunPack(const PackOptions& o, const GlobalOptions& global) {
   }
   fs::path setupProgram = o.setupProgram;
   if (setupProgram.empty()) {
-    const fs::path beside = fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path() /
+    // The setup program of this build, when it was built with the GUI.
+    std::error_code probe;
+    const fs::path beside = fs::read_symlink("/proc/self/exe", probe).parent_path().parent_path() /
                             "app" / "ui" / "nolvo-setup";
-    if (fs::is_regular_file(beside, ec)) setupProgram = beside;
+    if (fs::is_regular_file(beside, probe)) setupProgram = beside;
   }
+  ec.clear();
   if (!setupProgram.empty()) {
     fs::copy_file(setupProgram, media / "install.exe", fs::copy_options::overwrite_existing, ec);
   } else {
