@@ -94,10 +94,13 @@ class Remover {
 
   void DeletePattern(const std::string& pattern) {
     const std::string dir = DirectoryPart(pattern);
-    if (IsRootOrWindows(machine_, dir, windows_)) {
+    const std::string name = FileNamePart(pattern);
+    const bool matchesAll = name.find_first_not_of("*?.") == std::string::npos;
+    if (IsRootOrWindows(machine_, dir, windows_) ||
+        (matchesAll && IsProtectedFolder(machine_, dir, windows_))) {
       report.refused.push_back({UninstallItemKind::ukPattern, pattern,
-                                "would empty a drive root, the Windows directory or its "
-                                "System folder"});
+                                "would empty a drive root, the Windows directory, its "
+                                "System folder or one of its shell folders"});
       return;
     }
     if (!guard_.Allowed(pattern)) {

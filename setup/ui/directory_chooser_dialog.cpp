@@ -61,8 +61,11 @@ DirectoryChooserDialog::DirectoryChooserDialog(platform::Machine& machine, QWidg
   memo->setReadOnly(true);
   memo->setFrameStyle(QFrame::NoFrame);
   memo->setFocusPolicy(Qt::NoFocus);
-  memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-  memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // The substitute faces are wider than the designed one: a smaller size keeps the five
+  // lines readable in the designed box, and wrapping keeps every word visible.
+  memo->setFont(DesignedFont("MS Sans Serif", 7));
+  memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  memo->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   memo->setGeometry(4, 6, 214, 74);
   QPalette pal = memo->palette();

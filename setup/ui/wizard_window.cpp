@@ -108,7 +108,9 @@ WizardWindow::WizardWindow(setup::TNolvo& wizard, const platform::CodePage& code
   connect(back_, &QPushButton::clicked, this, [this] { wizard_.backClick(); });
   connect(next_, &QPushButton::clicked, this, [this] { wizard_.nextClick(); });
   connect(install_button_, &QPushButton::clicked, this, [this] {
+    installing_ = true;
     wizard_.installClick(install_ ? install_ : [](setup::TNolvo&) {});
+    installing_ = false;
     FinishIfClosed();
   });
 
@@ -381,12 +383,12 @@ void WizardWindow::FinishIfClosed() {
 
 void WizardWindow::reject() {
   // Escape is Cancel, except while the installation runs.
-  if (!wizard_.Closed() && wizard_.PageIndex() != setup::kPageProgress) wizard_.cancelClick();
+  if (!wizard_.Closed() && !installing_) wizard_.cancelClick();
   FinishIfClosed();
 }
 
 void WizardWindow::closeEvent(QCloseEvent* event) {
-  if (wizard_.PageIndex() == setup::kPageProgress && !wizard_.Closed()) {
+  if (installing_) {
     event->ignore();  // the installation closes the window itself
     return;
   }

@@ -32,6 +32,7 @@ class WizardWindow : public QDialog {
   // Renders the wizard's state.
   void Refresh();
 
+  setup::TNolvo& Wizard() { return wizard_; }
   QStackedWidget* Notebook1() { return notebook_; }
   QPushButton* CancelButton() { return cancel_; }
   QPushButton* BackButton() { return back_; }
@@ -82,6 +83,7 @@ class WizardWindow : public QDialog {
   std::function<void(setup::TNolvo&)> install_;
   bool refreshing_ = false;
   bool shrunk_ = false;
+  bool installing_ = false;  // the Install button's engine is running
 
   QStackedWidget* notebook_ = nullptr;
   QWidget* panel_ = nullptr;

@@ -118,19 +118,21 @@ TEST_F(UninstallerTest, DangerousPatternsAndForeignTargetsAreRefused) {
   fs::create_directories(Host("C:\\WINDOWS\\System"));
   fs::create_directories(Host("C:\\WINDOWS\\Desktop"));
   test::WriteBytes(Host("C:\\keep.txt"), std::string("k"));
+  test::WriteBytes(Host("C:\\WINDOWS\\Desktop\\user.lnk"), std::string("L"));
   test::WriteBytes(Host("C:\\WINDOWS\\win.ini"), std::string("w"));
   test::WriteBytes(Host("C:\\WINDOWS\\System\\drv.sys"), std::string("d"));
   test::WriteBytes(Host("C:\\Apps\\X\\own.txt"), std::string("o"));
   test::WriteBytes(Host("C:\\Apps\\X\\uninstall.cfg"),
                    "[Program]\r\nTitle=X\r\n[UNINS]\r\nC:\\*.*=\r\nc:\\windows\\*.*=\r\n"
-                   "C:\\WINDOWS\\System\\*.*=\r\nC:\\Apps\\X\\..\\..\\*.*=\r\n" +
+                   "C:\\WINDOWS\\System\\*.*=\r\nC:\\WINDOWS\\Desktop\\*=\r\nC:\\Apps\\X\\..\\..\\*.*=\r\n" +
                        zFile + "=\r\nC:\\Apps\\X\\own.txt=\r\n"
                    "[Folders]\r\nC:\\WINDOWS\\Desktop=\r\nC:\\WINDOWS=\r\n");
   const auto target = FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\X");
   ASSERT_TRUE(target);
   EXPECT_FALSE(target->registryKey);
   const UninstallReport r = Uninstall(tm.Machine(), registry, *target, {});
-  EXPECT_EQ(r.refused.size(), 5u);
+  EXPECT_EQ(r.refused.size(), 6u);
+  EXPECT_TRUE(Exists("C:\\WINDOWS\\Desktop\\user.lnk"));
   EXPECT_TRUE(Exists("C:\\keep.txt"));
   EXPECT_TRUE(Exists("C:\\WINDOWS\\win.ini"));
   EXPECT_TRUE(Exists("C:\\WINDOWS\\System\\drv.sys"));
