@@ -16,8 +16,8 @@ namespace {
 constexpr std::uint32_t kBlockingAttributes =
     kFileAttributeReadonly | kFileAttributeHidden | kFileAttributeSystem;
 
-// Opens `host` with `flags`; on success wraps it and registers it (when `handle` is 0)
-// as a writer held exclusively.
+// Wraps the open descriptor `fd` of `host` in a stream that holds `handle` in the
+// open-file table; when `handle` is 0 the file is registered here with `write`/`share`.
 std::unique_ptr<HostFileStream> Wrap(const std::filesystem::path& host, int fd, std::uint64_t handle,
                                      bool write, ShareMode share, std::uint32_t& error) {
   if (handle == 0) {
@@ -53,9 +53,11 @@ std::unique_ptr<HostFileStream> OpenFileRead(const Machine& machine, std::string
   if (r.error != kErrorSuccess) return Fail(r.error, error);
   if (!r.exists) return Fail(kErrorFileNotFound, error);
   if (r.isDirectory) return Fail(kErrorAccessDenied, error);
-  FileIdentity id;
-  if (!IdentityOf(r.host, id)) return Fail(kErrorFileNotFound, error);
-  const std::uint64_t handle = RegisterOpen(id, false, share);
+  struct stat st {};
+  if (::stat(r.host.c_str(), &st) != 0) return Fail(kErrorFileNotFound, error);
+  // A pipe or socket would block or never end; Windows files are neither.
+  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return Fail(kErrorAccessDenied, error);
+  const std::uint64_t handle = RegisterOpen(FileIdentity{st.st_dev, st.st_ino}, false, share);
   if (handle == 0) return Fail(kErrorSharingViolation, error);
   const int fd = ::open(r.host.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
@@ -70,6 +72,7 @@ std::unique_ptr<HostFileStream> CreateFileAlways(const Machine& machine, std::st
                                                  std::uint32_t& error) {
   const ResolvedPath r = machine.Resolve(path);
   if (r.error != kErrorSuccess) return Fail(r.error, error);
+  if (r.full.back() == '\\') return Fail(kErrorInvalidName, error);
   if (!r.exists) {
     const int fd = ::open(r.host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return Fail(ErrorFromErrno(errno), error);
@@ -97,6 +100,7 @@ std::unique_ptr<HostFileStream> CreateFileFresh(const Machine& machine, std::str
                                                 std::uint32_t& error) {
   const ResolvedPath r = machine.Resolve(path);
   if (r.error != kErrorSuccess) return Fail(r.error, error);
+  if (r.full.back() == '\\') return Fail(kErrorInvalidName, error);
   if (r.isRoot) return Fail(kErrorAccessDenied, error);
   if (r.exists) {
     struct stat st {};

@@ -78,6 +78,9 @@ FileFinder::FileFinder(const Machine& machine, std::string_view pattern) {
     error_ = kErrorFileNotFound;
     return;
   }
+  if (folder.size() > 1 && IsSeparator(folder.back()) && folder[folder.size() - 2] != ':' &&
+      !IsSeparator(folder[folder.size() - 2]))
+    folder.pop_back();  // "C:\x\" -> "C:\x"; roots stay
   const ResolvedPath dir = machine.Resolve(folder);
   if (dir.error != kErrorSuccess) {
     error_ = dir.error;

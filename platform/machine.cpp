@@ -66,8 +66,11 @@ bool IsWithin(const fs::path& path, const fs::path& root) {
 
 Machine::Machine(const fs::path& prefix) : Machine(prefix, CodePage::FromEnvironment()) {}
 
-Machine::Machine(const fs::path& prefix, CodePage codePage)
-    : prefix_(fs::absolute(prefix).lexically_normal()), codePage_(std::move(codePage)) {
+Machine::Machine(const fs::path& prefix, CodePage codePage) : codePage_(std::move(codePage)) {
+  if (prefix.empty()) throw EPrefixError("No prefix folder given");
+  std::error_code aec;
+  prefix_ = fs::absolute(prefix, aec).lexically_normal();
+  if (aec) throw EPrefixError("Cannot use the prefix folder " + prefix.string() + ": " + aec.message());
   if (prefix_.has_filename() == false && prefix_ != prefix_.root_path())
     prefix_ = prefix_.parent_path();
   Complete();
@@ -202,6 +205,11 @@ ResolvedPath Machine::Resolve(std::string_view path) const {
   r.host = cur;
   r.exists = true;
   r.isDirectory = IsDirectory(cur);
+  // "name\" names a directory; a file of that name does not answer to it.
+  if (!r.isDirectory && r.full.back() == '\\') {
+    r.error = kErrorInvalidName;
+    r.exists = false;
+  }
   return r;
 }
 

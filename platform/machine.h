@@ -64,7 +64,8 @@ class Machine {
   // an ASCII case-insensitive scan (lowest byte order wins when several match); a
   // missing last component keeps the case given. Names with <>:"|?* or control
   // characters give 123; a missing drive or intermediate directory gives 3. A missing
-  // last component is not an error: `exists` is false.
+  // last component is not an error: `exists` is false. A trailing backslash after a
+  // file's name gives 123.
   ResolvedPath Resolve(std::string_view path) const;
   // Host path -> Windows path: under a drive's folder it maps to that drive (the
   // deepest such folder wins), anything else to Z: style through the drive mapped to

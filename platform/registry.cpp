@@ -100,6 +100,7 @@ long Registry::CreateKeyEx(RegKey parent, std::string_view sub_key, RegKey* resu
   if (!parts) return RegCode::kBadPathname;
   for (const std::string_view part : *parts)
     if (!IsValidKeyName(part)) return RegCode::kInvalidParameter;
+  if (RegNodeDepth(*node) + parts->size() > kMaxRegDepth) return RegCode::kInvalidParameter;
 
   std::shared_ptr<RegNode> first_created;
   for (const std::string_view part : *parts) {

@@ -94,7 +94,7 @@ class Parser {
     const bool remove = !path.empty() && path.front() == '-';
     if (remove) path.remove_prefix(1);
     const auto parts = SplitRegPath(path);
-    if (!parts || parts->empty()) Fail("malformed key path");
+    if (!parts || parts->empty() || parts->size() > kMaxRegDepth + 1) Fail("malformed key path");
     for (const std::string_view part : *parts)
       if (!IsValidKeyName(part)) Fail("malformed key path");
     std::shared_ptr<RegNode> node = tree_.Root((*parts)[0]);

@@ -74,7 +74,8 @@ std::optional<std::vector<std::string_view>> SplitRegPath(std::string_view path)
 }
 
 bool IsValidKeyName(std::string_view name) {
-  return !name.empty() && name.find('\\') == std::string_view::npos && !HasLineBreakOrNul(name);
+  return !name.empty() && name.size() <= kMaxRegKeyName &&
+         name.find('\\') == std::string_view::npos && !HasLineBreakOrNul(name);
 }
 
 bool IsValidValueName(std::string_view name) { return !HasLineBreakOrNul(name); }
@@ -134,6 +135,12 @@ void ReattachNode(const std::shared_ptr<RegNode>& parent, const std::shared_ptr<
   MarkDeleted(*node, false);
   node->parent = parent;
   parent->children.emplace(FoldRegName(node->name), node);
+}
+
+std::size_t RegNodeDepth(const RegNode& node) {
+  std::size_t depth = 0;
+  for (auto p = node.parent.lock(); p && p->parent.lock(); p = p->parent.lock()) ++depth;
+  return depth;
 }
 
 std::string RegNodePath(const RegNode& node) {

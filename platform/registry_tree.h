@@ -35,8 +35,13 @@ struct RegNode {
 // component ("a\\b").
 std::optional<std::vector<std::string_view>> SplitRegPath(std::string_view path);
 
-// True when `name` can be a key name: not empty, no "\", no NUL, CR or LF (a key line of
-// the store file could not hold them).
+// Windows' limits: a key name has at most 255 characters, a key lies at most 512 levels
+// below its root.
+inline constexpr std::size_t kMaxRegKeyName = 255;
+inline constexpr std::size_t kMaxRegDepth = 512;
+
+// True when `name` can be a key name: 1 to 255 characters, no "\", no NUL, CR or LF (a
+// key line of the store file could not hold them).
 bool IsValidKeyName(std::string_view name);
 // True when `name` can be a value name: no NUL, CR or LF.
 bool IsValidValueName(std::string_view name);
@@ -66,6 +71,8 @@ std::shared_ptr<RegNode> AddChild(const std::shared_ptr<RegNode>& parent, std::s
 void DetachNode(const std::shared_ptr<RegNode>& node);
 // Puts a detached node back under `parent` and clears the deleted marks of its subtree.
 void ReattachNode(const std::shared_ptr<RegNode>& parent, const std::shared_ptr<RegNode>& node);
+// How many levels `node` lies below its root (a root: 0).
+std::size_t RegNodeDepth(const RegNode& node);
 // Full path of a node from its root, e.g. "HKEY_LOCAL_MACHINE\Software\Nolvo".
 std::string RegNodePath(const RegNode& node);
 

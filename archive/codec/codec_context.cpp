@@ -84,6 +84,25 @@ bool CodecContext::FetchChunk() {
   return true;
 }
 
+void CodecContext::TakeRange(std::uint8_t* out, std::size_t n) {
+  const std::uint8_t* in = in_.get() + in_pos_;
+  std::uint32_t sum = 0;
+  for (std::size_t i = 0; i < n; ++i) sum += in[i];
+  if (descramble_input_) {
+    unsigned k = key_index_;
+    for (std::size_t i = 0; i < n; ++i) {
+      out[i] = in[i] ^ key_[k];
+      k = (k + 1) & 3;
+    }
+    key_index_ = k;
+  } else {
+    std::memcpy(out, in, n);
+  }
+  in_sum_ += sum;
+  in_pos_ += n;
+  taken_ += static_cast<std::int64_t>(n);
+}
+
 void CodecContext::FlushFullBuffer() {
   std::this_thread::yield();
   dest_.WriteAll(out_.get(), static_cast<std::size_t>(out_fill_));

@@ -47,6 +47,10 @@ class CodecContext {
   std::size_t TakeBuffered(std::uint8_t* out, std::size_t max) {
     std::size_t n = in_end_ - in_pos_;
     if (n > max) n = max;
+    if (n > 8) {
+      TakeRange(out, n);
+      return n;
+    }
     const std::uint8_t* in = in_.get() + in_pos_;
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i < n; ++i) sum += in[i];
@@ -113,6 +117,8 @@ class CodecContext {
     if (descramble_input_) b = ScrambleKeyByte(b);
     return b;
   }
+  // TakeBuffered for longer stretches, summing and descrambling a block at a time.
+  void TakeRange(std::uint8_t* out, std::size_t n);
   bool FetchChunk();
   void FlushFullBuffer();
 

@@ -78,7 +78,7 @@ class LzhufEncoder {
   }
 
   CodecContext& context_;
-  std::uint8_t text_[LzhufMatchFinder::kTextSize]{};
+  std::uint8_t text_[LzhufMatchFinder::kTextAlloc]{};
   LzhufMatchFinder finder_;
   LzhufTree tree_;
   std::uint64_t acc_ = 0;

@@ -1,10 +1,15 @@
 // LZHUF decoder. Bits are taken most significant first. The reader keeps a wide bit
-// buffer that it fills from bytes already buffered by the context, but it asks for a
-// new chunk of stored data only at the moment a byte-at-a-time reader would: when a
-// read is due with 8 or fewer bits left. Progress reports and the source position
-// therefore come out as with such a reader. Decoded bytes collect in the window and
-// go to the context a window segment at a time, and always before a chunk is read.
+// buffer fed from a block of stored bytes it takes from the context's chunk, but it
+// asks for a new chunk only at the moment a byte-at-a-time reader would: when a read
+// is due with 8 or fewer bits left and every byte of the current chunk is in use.
+// Progress reports and the final source position therefore come out as with such a
+// reader. Decoded bytes collect in the window and go to the context a window segment
+// at a time, and always before a chunk is read.
+//
+// The inner loop works on local copies of the bit buffer and the window position;
+// they are saved to the members around the rare calls that need them.
 
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -19,6 +24,20 @@ namespace {
 constexpr int kWindow = 4096;
 constexpr int kWindowMask = kWindow - 1;
 constexpr int kStart = 4036;  // first write position; the slots before hold spaces
+constexpr std::size_t kBlock = CodecContext::kBufferSize;
+
+// The next 8 bytes as one number, the first byte most significant.
+inline std::uint64_t LoadBigEndian64(const std::uint8_t* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+#if defined(__GNUC__)
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+#else
+  v = 0;
+  for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
+#endif
+  return v;
+}
 
 class LzhufDecoder {
  public:
@@ -27,28 +46,26 @@ class LzhufDecoder {
   void Run(std::int64_t original_size);
 
  private:
-  // Moves already buffered stored bytes into the bit buffer, never reading a chunk.
+  // Feeds the bit buffer from the taken block, taking a new block of already buffered
+  // bytes when it runs dry; never reads a chunk.
   void TopUp() {
-    std::uint8_t bytes[8];
-    const std::size_t room = static_cast<std::size_t>(64 - avail_) >> 3;
-    if (room == 0) return;
-    const std::size_t n = context_.TakeBuffered(bytes, room);
-    for (std::size_t i = 0; i < n; ++i) {
-      bits_ |= std::uint64_t{bytes[i]} << (56 - avail_);
-      avail_ += 8;
+    for (;;) {
+      while (avail_ <= 56 && in_pos_ < in_end_) {
+        bits_ |= std::uint64_t{in_[in_pos_++]} << (56 - avail_);
+        avail_ += 8;
+      }
+      if (avail_ > 56 || context_.Buffered() == 0) return;
+      in_end_ = context_.TakeBuffered(in_, kBlock);
+      in_pos_ = 0;
     }
   }
 
-  // Called before every read: with 8 or fewer bits left, one more byte is due.
-  void BeforeRead() {
-    if (avail_ <= 8) Refill();
-  }
-
+  // Called when a read is due with 8 or fewer bits left.
   void Refill() {
     TopUp();
     if (avail_ > 8) return;
-    // The buffered chunk is used up: the next byte comes from a new chunk, or reads
-    // as zero bits once the stored data have ended.
+    // Every stored byte in hand is in the bit buffer: the next one comes from a new
+    // chunk, or reads as zero bits once the stored data have ended.
     if (!ended_) {
       FlushOutput();
       const std::uint8_t b = context_.ReadSourceByte();
@@ -65,50 +82,12 @@ class LzhufDecoder {
     avail_ += 8;
   }
 
-  void Skip(int n) {
-    bits_ <<= n;
-    avail_ -= n;
+  [[noreturn]] void Truncated() {
+    FlushOutput();
+    CodecContext::RaiseTruncated();
   }
 
-  int DecodeSymbol() {
-    int c = tree_.son(LzhufTree::kRoot);
-    while (c < LzhufTree::kNodes) {
-      BeforeRead();
-      c = tree_.son(c + static_cast<int>(bits_ >> 63));
-      Skip(1);
-    }
-    return c - LzhufTree::kNodes;
-  }
-
-  int DecodePosition() {
-    BeforeRead();
-    unsigned v = static_cast<unsigned>(bits_ >> 56);
-    Skip(8);
-    const int upper = kLzhufPositionTables.upper[v];
-    const int extra = kLzhufPositionTables.length[v] - 2;
-    BeforeRead();
-    v = (v << extra) | static_cast<unsigned>(bits_ >> (64 - extra));
-    Skip(extra);
-    return (upper << 6) | static_cast<int>(v & 63);
-  }
-
-  // The stored data ended inside the token just decoded.
-  void CheckNotTruncated() {
-    if (avail_ < padding_) {
-      FlushOutput();
-      CodecContext::RaiseTruncated();
-    }
-  }
-
-  void Put(std::uint8_t b) {
-    window_[r_] = b;
-    r_ = (r_ + 1) & kWindowMask;
-    if (r_ == 0) {
-      context_.WriteDestBytes(window_ + flushed_, static_cast<std::size_t>(kWindow - flushed_));
-      flushed_ = 0;
-    }
-  }
-
+  // Passes on the decoded bytes not yet handed to the context (r_ must be current).
   void FlushOutput() {
     if (r_ > flushed_) {
       context_.WriteDestBytes(window_ + flushed_, static_cast<std::size_t>(r_ - flushed_));
@@ -119,10 +98,15 @@ class LzhufDecoder {
   CodecContext& context_;
   LzhufTree tree_;
   std::uint8_t window_[kWindow];
-  int r_ = kStart;
+  int r_ = kStart;        // next write position
   int flushed_ = kStart;  // window bytes from here up to r_ are not yet passed on
 
-  std::uint64_t bits_ = 0;  // unread bits, aligned to the top
+  std::uint8_t in_[kBlock];  // stored bytes taken from the context's chunk
+  std::size_t in_pos_ = 0;
+  std::size_t in_end_ = 0;
+
+  std::uint64_t bits_ = 0;  // unread bits, aligned to the top; below them the
+                            // following stored bits, or zeros
   int avail_ = 0;           // how many bits of bits_ are valid
   int padding_ = 0;         // how many of them lie beyond the stored data
   bool ended_ = false;
@@ -130,28 +114,121 @@ class LzhufDecoder {
 
 void LzhufDecoder::Run(std::int64_t original_size) {
   std::memset(window_, 0x20, sizeof window_);
+  std::uint8_t* const win = window_;
+  const std::uint16_t* const son = tree_.sons();
+  std::uint64_t bits = 0;
+  int avail = 0;
+  std::size_t ip = 0;
+  std::size_t ie = 0;
+  int r = kStart;
+  const auto save = [&] {
+    bits_ = bits;
+    avail_ = avail;
+    in_pos_ = ip;
+    in_end_ = ie;
+    r_ = r;
+  };
+  const auto load = [&] {
+    bits = bits_;
+    avail = avail_;
+    ip = in_pos_;
+    ie = in_end_;
+  };
+  const auto before_read = [&] {
+    if (avail <= 8) {
+      save();
+      Refill();
+      load();
+    }
+  };
+  const auto put = [&](std::uint8_t b) {
+    win[r] = b;
+    r = (r + 1) & kWindowMask;
+    if (r == 0) {
+      context_.WriteDestBytes(win + flushed_, static_cast<std::size_t>(kWindow - flushed_));
+      flushed_ = 0;
+    }
+  };
+
   std::int64_t produced = 0;
   while (produced < original_size) {
-    if (avail_ < 40) TopUp();
-    const int c = DecodeSymbol();
+    if (avail < 40) {
+      if (ie - ip >= 8) {
+        // Eight bytes at once; the whole bytes that fit count, the rest are the same
+        // bits again at the next load.
+        bits |= LoadBigEndian64(in_ + ip) >> avail;
+        const int k = (63 - avail) >> 3;
+        ip += static_cast<std::size_t>(k);
+        avail += 8 * k;
+      } else {
+        save();
+        TopUp();
+        load();
+      }
+    }
+
+    int c = son[LzhufTree::kRoot];
+    while (c < LzhufTree::kNodes) {
+      before_read();
+      c = son[c + static_cast<int>(bits >> 63)];
+      bits <<= 1;
+      --avail;
+    }
+    c -= LzhufTree::kNodes;
+
     if (c < 256) {
-      CheckNotTruncated();
+      if (avail < padding_) {
+        save();
+        Truncated();
+      }
       tree_.Update(c);
-      Put(static_cast<std::uint8_t>(c));
+      put(static_cast<std::uint8_t>(c));
       ++produced;
       continue;
     }
-    const int position = DecodePosition();
-    CheckNotTruncated();
+
+    // Position: an 8-bit read, then the rest of its code and the low 6 bits.
+    before_read();
+    unsigned v = static_cast<unsigned>(bits >> 56);
+    bits <<= 8;
+    avail -= 8;
+    const int upper = kLzhufPositionTables.upper[v];
+    const int extra = kLzhufPositionTables.length[v] - 2;
+    before_read();
+    v = (v << extra) | static_cast<unsigned>(bits >> (64 - extra));
+    bits <<= extra;
+    avail -= extra;
+    if (avail < padding_) {
+      save();
+      Truncated();
+    }
     tree_.Update(c);
+
+    const int position = (upper << 6) | static_cast<int>(v & 63);
     const int length = c - 253;
-    int src = (r_ - position - 1) & kWindowMask;
-    for (int k = 0; k < length; ++k) {
-      Put(window_[src]);
-      src = (src + 1) & kWindowMask;
+    int src = (r - position - 1) & kWindowMask;
+    if (src + length <= kWindow && r + length < kWindow) {
+      // Neither end wraps: a plain forward copy, which also repeats the bytes just
+      // written when the match overlaps its own output.
+      std::uint8_t* to = win + r;
+      const std::uint8_t* from = win + src;
+      if (position + 1 >= 8 && src < r) {
+        int k = 0;
+        for (; k + 8 <= length; k += 8) std::memcpy(to + k, from + k, 8);
+        for (; k < length; ++k) to[k] = from[k];
+      } else {
+        for (int k = 0; k < length; ++k) to[k] = from[k];
+      }
+      r += length;
+    } else {
+      for (int k = 0; k < length; ++k) {
+        put(win[src]);
+        src = (src + 1) & kWindowMask;
+      }
     }
     produced += length;
   }
+  save();
   FlushOutput();
 }
 

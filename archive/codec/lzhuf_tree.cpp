@@ -27,8 +27,27 @@ void LzhufTree::Update(int symbol) {
     const unsigned k = ++freq_[c];
     if (k > freq_[c + 1]) {
       // Move the node past every node of a lower count to keep the order.
+      // l: the last node counted below k. Counts are sorted, so a long stretch of
+      // equal counts (flat statistics) is crossed by galloping and halving.
       int l = c + 1;
-      while (k > freq_[l + 1]) ++l;
+      if (k > freq_[l + 1]) {
+        int lo = l + 1;  // freq_[lo] < k
+        int hi = lo + 1;
+        for (int step = 1; hi < kNodes && k > freq_[hi]; step <<= 1) {
+          lo = hi;
+          hi = lo + step;
+        }
+        if (hi > kNodes) hi = kNodes;  // the sentinel is never below k
+        while (hi - lo > 1) {
+          const int mid = (lo + hi) / 2;
+          if (k > freq_[mid]) {
+            lo = mid;
+          } else {
+            hi = mid;
+          }
+        }
+        l = lo;
+      }
       freq_[c] = freq_[l];
       freq_[l] = static_cast<std::uint16_t>(k);
 

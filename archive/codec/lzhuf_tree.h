@@ -35,6 +35,8 @@ class LzhufTree {
   int parent(int node) const { return parent_[node]; }
   int leaf(int symbol) const { return parent_[symbol + kNodes]; }
   std::uint16_t freq(int node) const { return freq_[node]; }
+  // The son table itself, for the decoder's inner loop.
+  const std::uint16_t* sons() const { return son_.data(); }
 
  private:
   // freq_[kNodes] is a 0xFFFF sentinel that ends the upward search in Update.

@@ -110,6 +110,14 @@ TEST_F(FileOpsTest, CreateAlwaysReusesAnEntryInOtherCase) {
   fs::create_directory(C("adir"));
   EXPECT_EQ(CreateFileAlways(M(), "C:\\ADIR", error), nullptr);
   EXPECT_EQ(error, kErrorAccessDenied);
+  // A name written as a folder never creates or truncates a file.
+  EXPECT_EQ(CreateFileAlways(M(), "C:\\Tool.txt\\", error), nullptr);
+  EXPECT_EQ(error, kErrorInvalidName);
+  EXPECT_EQ(CreateFileAlways(M(), "C:\\newdir\\", error), nullptr);
+  EXPECT_EQ(error, kErrorInvalidName);
+  EXPECT_EQ(ReadText(C("Tool.txt")), "new");
+  EXPECT_EQ(GetFileAttributes(M(), "C:\\Tool.txt\\", &error), kInvalidFileAttributes);
+  EXPECT_EQ(error, kErrorInvalidName);
 }
 
 TEST_F(FileOpsTest, OpenFilesCannotBeDeletedOrOpenedAgainWithConflictingSharing) {
@@ -156,6 +164,9 @@ TEST_F(FileOpsTest, OpenReadGivesTheBytesAndReportsMissingFiles) {
   EXPECT_EQ(OpenFileRead(M(), "C:\\none.txt", ShareMode::shExclusive, error), nullptr);
   EXPECT_EQ(error, kErrorFileNotFound);
   EXPECT_EQ(OpenFileRead(M(), "C:\\", ShareMode::shExclusive, error), nullptr);
+  EXPECT_EQ(error, kErrorAccessDenied);
+  ASSERT_EQ(::mkfifo(C("pipe").c_str(), 0666), 0);
+  EXPECT_EQ(OpenFileRead(M(), "C:\\pipe", ShareMode::shExclusive, error), nullptr);
   EXPECT_EQ(error, kErrorAccessDenied);
 }
 

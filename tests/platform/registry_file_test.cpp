@@ -138,6 +138,11 @@ TEST(RegistryFile, MalformedTextIsRefusedNamingTheLine) {
       {"REGEDIT4\r\n[HKEY_USERS]\r\n\"a\"=str:1\r\n", "line 3: unrecognised value data"},
       {"REGEDIT4\r\n[HKEY_USERS]\r\nfoo\r\n", "line 3: unrecognised line"},
   };
+  std::string deep = "REGEDIT4\r\n[HKEY_USERS";
+  for (int i = 0; i < 513; ++i) deep += "\\a";
+  deep += "]\r\n";
+  RegTree tree;
+  EXPECT_THROW(ApplyRegText(tree, deep, "deep"), ERegistryFileError);
   for (const auto& [text, message] : cases) {
     RegTree tree;
     try {

@@ -129,6 +129,15 @@ TEST(Registry, MalformedPathsAndUnstorableNamesAreRefused) {
   EXPECT_EQ(reg.CreateKeyEx(kHKeyLocalMachine, "a\r\nb", &key, nullptr),
             RegCode::kInvalidParameter);
   EXPECT_EQ(reg.CreateKeyEx(RegKey{12345}, "a", &key, nullptr), RegCode::kInvalidHandle);
+  // Windows' limits: 255 characters a name, 512 levels below a root.
+  EXPECT_EQ(reg.CreateKeyEx(kHKeyLocalMachine, std::string(256, 'k'), &key, nullptr),
+            RegCode::kInvalidParameter);
+  std::string deep = "a";
+  for (int i = 1; i < 512; ++i) deep += "\\a";
+  RegKey deepest;
+  ASSERT_EQ(reg.CreateKeyEx(kHKeyUsers, deep, &deepest, nullptr), 0);
+  EXPECT_EQ(reg.CreateKeyEx(deepest, "b", &key, nullptr), RegCode::kInvalidParameter);
+  EXPECT_EQ(reg.DeleteTree(kHKeyUsers, "a"), 0);
   ASSERT_EQ(reg.CreateKeyEx(kHKeyLocalMachine, "a", &key, nullptr), 0);
   EXPECT_EQ(reg.SetValueEx(key, "x\ny", RegType::kSz, RegStringData("v")),
             RegCode::kInvalidParameter);

@@ -253,6 +253,10 @@ TEST(ShellLinkTest, LnkinfoReadsTargetWorkingDirectoryAndIcon) {
   for (const bool unicode : {true, false}) {
     ShellLink link = ToolLink();
     link.Contents().unicode = unicode;
+    if (!unicode) {  // header fields as a link to an existing target carries them
+      link.Contents().fileSize = 4321;
+      link.Contents().writeTime = UnixTimeToFileTime(1700000000);
+    }
     const fs::path file = dir.Path() / (unicode ? "wide.lnk" : "ansi.lnk");
     ASSERT_FALSE(link.SaveToHost(file));
     const RunResult r = RunProgram({"lnkinfo", file.string()});
@@ -261,6 +265,8 @@ TEST(ShellLinkTest, LnkinfoReadsTargetWorkingDirectoryAndIcon) {
     EXPECT_EQ(LineOf(r.out, "Working directory"), "C:\\Apps\\Tool\\bin\\") << r.out;
     EXPECT_EQ(LineOf(r.out, "Icon location"), "C:\\Apps\\Tool\\ed.ico") << r.out;
     EXPECT_NE(LineOf(r.out, "Drive type").find("Fixed"), std::string::npos) << r.out;
+    EXPECT_EQ(LineOf(r.out, "File size"), unicode ? "0 bytes" : "4321 bytes") << r.out;
+    EXPECT_EQ(LineOf(r.out, "Modification time").find("Not set"), unicode ? 0 : std::string::npos) << r.out;
   }
 }
 

@@ -1,0 +1,150 @@
+// The whole read of a segmented archive: the scan phase and the expansion phase.
+
+#include <algorithm>
+#include <vector>
+
+#include "archive/container/entry_walk.h"
+#include "archive/container/expand_entry.h"
+#include "archive/segment/seg_compress.h"
+#include "archive/segment/seg_error.h"
+#include "archive/segment/seg_header.h"
+#include "archive/segment/seg_names.h"
+#include "archive/segment/seg_scan_header.h"
+#include "archive/segment/seg_temp_file.h"
+#include "archive/codec/codec_run.h"
+
+namespace nolvo::segment {
+
+namespace {
+
+// Text of a fixed-width field: up to its first zero byte.
+std::string FieldText(const std::uint8_t* bytes, std::size_t size) {
+  const auto* end = std::find(bytes, bytes + size, std::uint8_t{0});
+  return std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(end - bytes));
+}
+
+}  // namespace
+
+void TSegCompress::ExpandSegArcs(TSegArcList& SegArcList) {
+  aborted_ = false;
+  seg_mode_ = TSegMode::smReading;
+  std::vector<std::uint8_t> buffer(kSegBlockSize);
+  TSegmentSpan span([this](std::uint16_t n) { return OpenSegment(n); },
+                    [this](std::uint16_t) {
+                      // The names still describe the segment just finished.
+                      if (OnSegAfter) OnSegAfter(seg_mode_, seg_name_, seg_number_);
+                    },
+                    [this] { Pump(); });
+  // The span and buffer live only as long as this read, whichever way it ends.
+  struct Scope {
+    TSegCompress& self;
+    ~Scope() {
+      self.span_ = nullptr;
+      self.buffer_ = nullptr;
+    }
+  } scope{*this};
+  span_ = &span;
+  buffer_ = buffer.data();
+
+  MakeDirectoryPath(seg_tmp_dir_);
+  SegArcList.clear();
+
+  span.Open(1);
+  TSegHeaderBytes headerBytes{};
+  span.Read(headerBytes.data(), headerBytes.size());
+  const TSegHeader header = ParseSegHeader(headerBytes);
+
+  // Scan phase: the owner's handlers never see the list archives (they are expanded
+  // without any handler).
+  for (std::uint32_t i = 0; i < header.ArchiveCount; ++i) {
+    TSegArc arc;
+    ReadScanRecord(arc);
+    arc.Index = static_cast<std::uint16_t>(i);
+    SegArcList.push_back(std::move(arc));
+  }
+
+  if (OnSegBeforeExpand) OnSegBeforeExpand(SegArcList);
+
+  const std::size_t count = SegArcList.size();
+  for (std::size_t i = 0; i < count && i < SegArcList.size(); ++i) ExpandSegArc(SegArcList[i]);
+  span.Close();
+}
+
+void TSegCompress::ReadScanRecord(TSegArc& arc) {
+  TSegScanBytes scanBytes{};
+  span_->Read(scanBytes.data(), scanBytes.size());
+  const TSegScanHeader scan = ParseSegScanHeader(scanBytes);
+
+  std::fill_n(buffer_, kSegBlockSize, std::uint8_t{0});
+  span_->Read(buffer_, scan.TemplateLength);
+  arc.Template = FieldText(buffer_, scan.TemplateLength);
+  arc.TargetDir = DirectoryPart(arc.Template);
+  arc.ArcFlags = scan.Flags;
+  arc.ArcFileNames.clear();
+
+  // The list archive is joined on disk; only its first entry counts, and it is expanded
+  // into the private list file whatever its stored name says.
+  TSegTempFile joined(Machine(), TempArchiveName());
+  span_->CopyTo(*joined.Stream(), scan.ArchiveLength, buffer_);
+  joined.Stream()->Seek(0, platform::SeekOrigin::soBeginning);
+
+  TSegTempFile list(Machine(), ListFileName());
+  {
+    container::TArchiveStart start = container::ReadArchiveHeader(*joined.Stream(), {});
+    container::TArchiveEntry entry;
+    container::TEntryWalker walker(*joined.Stream());
+    if (start.Assumed || !walker.Next(entry)) throw ESegError(ESegError::Kind::skEmptyListArchive);
+    container::TExpandSettings settings;
+    settings.Codec.Key = Key();
+    settings.CompressID = start.Header.MethodId;
+    container::ExpandEntry(entry, *joined.Stream(), *list.Stream(), settings);
+  }
+  joined.Close();
+
+  platform::ByteStream& names = *list.Stream();
+  names.Seek(0, platform::SeekOrigin::soBeginning);
+  std::int64_t remaining = names.Size();
+  while (remaining > 0) {
+    std::fill_n(buffer_, kSegBlockSize, std::uint8_t{0});
+    const auto want = static_cast<std::size_t>(
+        std::min<std::int64_t>(remaining, scan.RecordLength));
+    std::size_t got = 0;
+    while (got < want) {
+      const std::size_t n = names.Read(buffer_ + got, want - got);
+      if (n == 0) throw ESegError(ESegError::Kind::skReadFailed);
+      got += n;
+    }
+    remaining -= static_cast<std::int64_t>(want);
+    std::string name = FieldText(buffer_, want);
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    arc.ArcFileNames.push_back(std::move(name));
+  }
+}
+
+void TSegCompress::ExpandSegArc(TSegArc& arc) {
+  TSegArcHeader header;
+  for (;;) {
+    TSegArcBytes bytes{};
+    span_->Read(bytes.data(), bytes.size());
+    header = ParseSegArcHeader(bytes);
+    if (header.SequenceNumber > arc.Index) throw ESegError(ESegError::Kind::skInvalidSequence);
+    if (header.SequenceNumber == arc.Index) break;
+    // An archive that is not being expanded (the handler removed it): pass over it.
+    span_->Skip(header.ArchiveLength, buffer_);
+  }
+
+  TSegTempFile joined(Machine(), TempArchiveName());
+  const std::int64_t length = header.ArchiveLength;
+  span_->CopyTo(*joined.Stream(), length, buffer_, [this, length](std::int64_t copied) {
+    if (OnSegShowProgress) OnSegShowProgress(static_cast<std::int32_t>(copied * 100 / length));
+  });
+  joined.Close();
+
+  if (OnSegArchiveJoined && !OnSegArchiveJoined(arc, joined.Path())) return;
+  SetMakeDirectories(true);
+  SetTargetPath(arc.TargetDir);
+  ExpandArchiveEntries(joined.Path(), &arc.ArcFileNames);
+  if (OnSegAfterArchive) OnSegAfterArchive(header, arc.Template);
+}
+
+}  // namespace nolvo::segment

@@ -1,0 +1,7 @@
+// Compresses arbitrary bytes with the rle encoder and expands them again.
+#include "fuzz/codec_fuzz_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  nolvo::fuzz::FuzzRoundTrip(nolvo::codec::TCompressionMethod::coRLE, data, size);
+  return 0;
+}
