@@ -78,13 +78,13 @@ TEST_F(SegWriter, RoundTripWithKeyOddNamesAndEmptyFiles) {
   {
     // Without the key the locked entries are refused.
     TSegCompress reader(machine);
-    Setup(reader);
+    Configure(reader);
     TSegArcList arcs;
     EXPECT_THROW(reader.ExpandSegArcs(arcs), container::EInvalidKey);
     EXPECT_EQ(FilesIn(tempDir()), std::vector<std::string>{});
   }
   TSegCompress reader(machine);
-  Setup(reader);
+  Configure(reader);
   reader.SetKey(settings.Key);
   TSegArcList arcs;
   reader.ExpandSegArcs(arcs);
@@ -108,7 +108,7 @@ TEST_F(SegWriter, ManyArchivesOneTinyListEach) {
   archives[3].Files.clear();  // an archive without files is carried too
   Write(archives);
   TSegCompress reader(machine);
-  Setup(reader);
+  Configure(reader);
   TSegArcList arcs;
   reader.ExpandSegArcs(arcs);
   ASSERT_EQ(arcs.size(), 5u);
