@@ -16,8 +16,8 @@ namespace {
 constexpr std::uint32_t kBlockingAttributes =
     kFileAttributeReadonly | kFileAttributeHidden | kFileAttributeSystem;
 
-// Opens `host` with `flags`; on success wraps it and registers it (when `handle` is 0)
-// as a writer held exclusively.
+// Wraps the open descriptor `fd` of `host` in a stream that holds `handle` in the
+// open-file table; when `handle` is 0 the file is registered here with `write`/`share`.
 std::unique_ptr<HostFileStream> Wrap(const std::filesystem::path& host, int fd, std::uint64_t handle,
                                      bool write, ShareMode share, std::uint32_t& error) {
   if (handle == 0) {

@@ -31,8 +31,8 @@ void WriteHeaderAt(platform::ByteStream& out, std::int64_t at, const TCompressEn
 
 TArchiveWriter::TArchiveWriter(platform::ByteStream& out, TWriterSettings settings)
     : out_(out), settings_(std::move(settings)), start_(out.Position()) {
-  const auto bytes = FormatArchiveHeader(NewArchiveHeader(settings_.ArchiveMethod,
-                                                          settings_.Codec.Key));
+  const auto bytes =
+      FormatArchiveHeader(NewArchiveHeader(settings_.ArchiveMethod, settings_.Codec.Key));
   out_.WriteAll(bytes.data(), bytes.size());
   end_ = start_ + static_cast<std::int64_t>(bytes.size());
 }

@@ -16,7 +16,9 @@
 namespace nolvo::container {
 
 struct TWriterSettings {
-  codec::CodecComponent Codec;  // progress handler, key and size margin for the codec run
+  // Progress handler, key and size margin for the codec run. The margin defaults to 1, so
+  // an entry its method cannot make shorter is stored as a copy.
+  codec::CodecComponent Codec{{}, 0, 1};
   TCompressEvent OnCompress;    // stores coCustom entries
   TCompressionMethod ArchiveMethod = TCompressionMethod::coLZH5;  // the id in the header
 };
@@ -34,8 +36,8 @@ class TArchiveWriter {
   // above coLZH5 or coCustom without an OnCompress handler; StreamError when the source
   // ends early; the codec's errors other than EUnableToCompress.
   TCompressedFileInfo AddEntry(const std::string& stored_name, platform::ByteStream& source,
-                               std::int64_t size, TCompressionMethod method,
-                               std::int32_t file_date, std::int16_t attributes);
+                               std::int64_t size, TCompressionMethod method, std::int32_t file_date,
+                               std::int16_t attributes);
 
   // Writes the archive's TotalSize (the sum of the original sizes) into the header and
   // leaves `out` at the end of the archive.
@@ -49,8 +51,8 @@ class TArchiveWriter {
 
   platform::ByteStream& out_;
   TWriterSettings settings_;
-  std::int64_t start_;     // where the archive header is
-  std::int64_t end_;       // where the next entry goes
+  std::int64_t start_;  // where the archive header is
+  std::int64_t end_;    // where the next entry goes
   std::int64_t total_ = 0;
 };
 

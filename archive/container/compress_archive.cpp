@@ -49,12 +49,12 @@ TCompressedFileList TCompress::CompressArchiveEntries(const std::string& FileNam
   try {
     TArchiveWriter writer(*archive, settings);
     for (const TArchiveSource& file : Files) {
-      auto source = platform::OpenFileRead(machine_, file.FileName,
-                                           platform::ShareMode::shDenyWrite, error);
+      auto source =
+          platform::OpenFileRead(machine_, file.FileName, platform::ShareMode::shDenyWrite, error);
       if (!source) throw util::EFOpenError("Cannot open file " + file.FileName);
-      const TCompressedFileInfo info =
-          writer.AddEntry(file.StoredName, *source, source->Size(), file.Method,
-                          FileDateOf(machine_, file.FileName), AttributesOf(machine_, file.FileName));
+      const TCompressedFileInfo info = writer.AddEntry(
+          file.StoredName, *source, source->Size(), file.Method,
+          FileDateOf(machine_, file.FileName), AttributesOf(machine_, file.FileName));
       entries.push_back({file.StoredName, info});
     }
     writer.Finish();

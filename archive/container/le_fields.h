@@ -31,7 +31,11 @@ inline void PutUInt32(std::uint8_t* p, std::uint32_t v) {
   p[2] = static_cast<std::uint8_t>(v >> 16);
   p[3] = static_cast<std::uint8_t>(v >> 24);
 }
-inline void PutInt16(std::uint8_t* p, std::int16_t v) { PutUInt16(p, static_cast<std::uint16_t>(v)); }
-inline void PutInt32(std::uint8_t* p, std::int32_t v) { PutUInt32(p, static_cast<std::uint32_t>(v)); }
+inline void PutInt16(std::uint8_t* p, std::int16_t v) {
+  PutUInt16(p, static_cast<std::uint16_t>(v));
+}
+inline void PutInt32(std::uint8_t* p, std::int32_t v) {
+  PutUInt32(p, static_cast<std::uint32_t>(v));
+}
 
 }  // namespace nolvo::container

@@ -154,6 +154,74 @@ TEST(LzhufStreams, RandomTokenSequencesDecodeLikeAPlainWindow) {
   }
 }
 
+// A byte-at-a-time reader over a stored stream: before each read of 1..8 bits it
+// takes one more byte when 8 or fewer bits are left. Records, after each symbol, how
+// many bytes it has taken and how many bytes are decoded.
+std::vector<std::pair<std::size_t, std::size_t>> BytewiseProgress(const Bytes& stored) {
+  LzhufTree tree;
+  unsigned window = 0;
+  int count = 0;
+  std::size_t taken = 0;
+  std::size_t produced = 0;
+  const auto read = [&](int n) {
+    if (count <= 8) {
+      const unsigned b = taken < stored.size() ? stored[taken] : 0;
+      if (taken < stored.size()) ++taken;
+      window |= b << (8 - count);
+      count += 8;
+    }
+    const unsigned v = (window & 0xFFFF) >> (16 - n);
+    window <<= n;
+    count -= n;
+    return v;
+  };
+  std::vector<std::pair<std::size_t, std::size_t>> steps;
+  while (taken < stored.size()) {
+    int c = tree.son(LzhufTree::kRoot);
+    while (c < LzhufTree::kNodes) c = tree.son(c + static_cast<int>(read(1)));
+    c -= LzhufTree::kNodes;
+    tree.Update(c);
+    if (c < 256) {
+      produced += 1;
+    } else {
+      const unsigned v = read(8);
+      read(kLzhufPositionTables.length[v] - 2);
+      produced += static_cast<std::size_t>(c - 253);
+    }
+    steps.emplace_back(produced, taken);
+  }
+  return steps;
+}
+
+TEST(LzhufStreams, ReadsTheSourceChunksAByteReaderWouldRead) {
+  std::mt19937 rng(31);
+  TokenStream t;
+  for (int i = 0; i < 30000; ++i) {
+    if (rng() % 4 == 0) {
+      t.Match(3 + static_cast<int>(rng() % 58), static_cast<int>(rng() % 4096));
+    } else {
+      t.Literal(static_cast<std::uint8_t>(rng()));
+    }
+  }
+  const Bytes stored = t.Stored();
+  ASSERT_GT(stored.size(), 2u * 8192);
+  // Stop the decoder (through the original size) just before, at and after the
+  // symbols that make the byte reader start a second and a third chunk: the source
+  // must then stand at the end of the chunks that reader would have needed.
+  int checked = 0;
+  for (const auto& [produced, taken] : BytewiseProgress(stored)) {
+    const std::size_t rest = taken % 8192;
+    if (taken < 8190 || taken > 16400 || (rest > 2 && rest < 8190)) continue;
+    const auto out = Decode(stored, produced);
+    const std::size_t chunks = (taken + 8191) / 8192;
+    EXPECT_EQ(out.source_position, static_cast<std::int64_t>(chunks * 8192)) << "after " << produced << " bytes";
+    EXPECT_EQ(Bytes(out.bytes.begin(), out.bytes.begin() + static_cast<std::ptrdiff_t>(produced)),
+              Bytes(t.Decoded().begin(), t.Decoded().begin() + static_cast<std::ptrdiff_t>(produced)));
+    ++checked;
+  }
+  EXPECT_GT(checked, 4);
+}
+
 TEST(LzhufStreams, CodesPastTheFirstRebuild) {
   // 40000 bytes without repeats of 3 or more are coded almost wholly as literals,
   // more than the 32454 symbols after which the tree is rebuilt.

@@ -3,12 +3,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "archive/codec/codec_run.h"
 #include "platform/byte_stream.h"
+#include "tests/support/corpus.h"
 
 namespace nolvo::codec::testing {
 
@@ -76,48 +76,31 @@ inline std::uint32_t ByteSum(const Bytes& bytes) {
 
 inline Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-// Deterministic corpora of a few kinds.
+// Deterministic corpora: the shared kinds, plus runs of a few bytes (the escape byte
+// among them) and short periodic patterns, which stress run coding and matching.
 enum class Corpus { kText, kBinary, kRandom, kRuns, kPeriodic };
 
 inline Bytes MakeCorpus(Corpus kind, std::size_t size, std::uint32_t seed = 1) {
-  std::mt19937 rng(seed);
+  nolvo::test::Rng rng(seed);
   Bytes out;
-  out.reserve(size);
-  static const char* const kWords[] = {
-      "the ", "setup ", "file ", "of ", "and ", "install ", "directory ", "to ", "a ",
-      "Windows ", "program ", "copy ", "in ", "is ", "disk ", "\r\n", "archive ", ", ",
-      "entry ", "with "};
   switch (kind) {
     case Corpus::kText:
-      while (out.size() < size) {
-        const char* w = kWords[rng() % std::size(kWords)];
-        for (const char* p = w; *p && out.size() < size; ++p) out.push_back(static_cast<std::uint8_t>(*p));
-        if (rng() % 9 == 0 && out.size() < size) out.push_back(static_cast<std::uint8_t>('0' + rng() % 10));
-      }
-      break;
+      return nolvo::test::TextCorpus(size, seed);
     case Corpus::kBinary:
-      // Little-endian records with small counters, zero padding and some noise.
-      for (std::uint32_t i = 0; out.size() < size; ++i) {
-        const std::uint32_t fields[4] = {i, i * 3 + 0x400000, static_cast<std::uint32_t>(rng() % 256), 0};
-        for (std::uint32_t f : fields)
-          for (int k = 0; k < 4 && out.size() < size; ++k) out.push_back(static_cast<std::uint8_t>(f >> (8 * k)));
-      }
-      break;
+      return nolvo::test::BinaryCorpus(size, seed);
     case Corpus::kRandom:
-      while (out.size() < size) out.push_back(static_cast<std::uint8_t>(rng()));
-      break;
+      return nolvo::test::RandomCorpus(size, seed);
     case Corpus::kRuns:
       while (out.size() < size) {
-        const std::uint8_t b = rng() % 3 == 0 ? 0x94 : static_cast<std::uint8_t>(rng() % 4);
-        const std::size_t len = 1 + rng() % 300;
-        for (std::size_t k = 0; k < len && out.size() < size; ++k) out.push_back(b);
+        const std::uint8_t b = rng.Below(3) == 0 ? 0x94 : static_cast<std::uint8_t>(rng.Below(4));
+        out.insert(out.end(), std::min<std::size_t>(1 + rng.Below(300), size - out.size()), b);
       }
-      break;
+      return out;
     case Corpus::kPeriodic: {
-      Bytes period(1 + rng() % 70);
-      for (auto& b : period) b = static_cast<std::uint8_t>(rng() % 5 + 'a');
-      for (std::size_t i = 0; out.size() < size; ++i) out.push_back(period[i % period.size()]);
-      break;
+      Bytes period(1 + rng.Below(70));
+      for (auto& b : period) b = static_cast<std::uint8_t>('a' + rng.Below(5));
+      for (std::size_t i = 0; i < size; ++i) out.push_back(period[i % period.size()]);
+      return out;
     }
   }
   return out;

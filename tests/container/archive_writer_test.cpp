@@ -17,7 +17,7 @@ platform::MemoryStream Text(const std::string& s) {
 
 // Expands every entry of `archive` and returns the names and contents.
 std::vector<std::pair<std::string, std::string>> ExpandAll(platform::MemoryStream& archive,
-                                                          std::int32_t key = 0) {
+                                                           std::int32_t key = 0) {
   archive.Seek(0, platform::SeekOrigin::soBeginning);
   const TArchiveStart start = ReadArchiveHeader(archive, nullptr);
   TEntryWalker walker(archive);
@@ -71,7 +71,7 @@ TEST(ArchiveWriter, AKeyLocksEntriesAndIsAddedToTheirChecksums) {
   writer.Finish();
   EXPECT_TRUE(info.Locked);
   EXPECT_EQ(info.Checksum, 1294u);
-  EXPECT_EQ(archive.Bytes()[17], 2);  // header offset 17: written while the key is above 0
+  EXPECT_EQ(archive.Bytes()[17], 2);       // header offset 17: written while the key is above 0
   EXPECT_EQ(archive.Bytes()[21 + 21], 1);  // lock level 1: a copy is never scrambled
   EXPECT_EQ(ExpandAll(archive, 0).at(0).second, "abc");
 }
@@ -91,8 +91,7 @@ TEST(ArchiveWriter, RefusesWhatAnArchiveCannotHold) {
   platform::MemoryStream archive;
   TArchiveWriter writer(archive, {});
   auto a = Text("abc");
-  EXPECT_THROW(writer.AddEntry(std::string(32768, 'n'), a, 3, Method::coNone, 0, 0),
-               EArchiveLimit);
+  EXPECT_THROW(writer.AddEntry(std::string(32768, 'n'), a, 3, Method::coNone, 0, 0), EArchiveLimit);
   EXPECT_THROW(writer.AddEntry("big", a, 0x80000000LL, Method::coNone, 0, 0), EArchiveLimit);
   EXPECT_THROW(writer.AddEntry("c", a, 3, Method::coCustom, 0, 0), std::invalid_argument);
   EXPECT_THROW(writer.AddEntry("d", a, 3, static_cast<Method>(5), 0, 0), std::invalid_argument);

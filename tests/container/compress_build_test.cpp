@@ -45,7 +45,8 @@ class CompressBuild : public ::testing::TestWithParam<Method> {
   // Writes a source file C:\src\<name> and returns the entry that stores it.
   TArchiveSource Source(const std::string& name, const std::string& text, Method method) {
     std::string host = name;
-    for (auto& c : host) if (c == '\\') c = '/';
+    for (auto& c : host)
+      if (c == '\\') c = '/';
     WriteBytes(tm_.DriveC() / "src" / host, text);
     return {"C:\\src\\" + name, name, method};
   }
@@ -59,10 +60,9 @@ TEST_P(CompressBuild, FilesRoundTripWithTheirMethodDateAndAttributes) {
   const Method method = GetParam();
   const std::string big = Repetitive(50000);
   const std::string noise = Noise(100000, 7);  // more than one output block
-  std::vector<TArchiveSource> files = {Source("big.txt", big, method),
-                                       Source("sub dir\\noise.bin", noise, method),
-                                       Source("empty.txt", "", method),
-                                       Source("abc.txt", "abc", Method::coNone)};
+  std::vector<TArchiveSource> files = {
+      Source("big.txt", big, method), Source("sub dir\\noise.bin", noise, method),
+      Source("empty.txt", "", method), Source("abc.txt", "abc", Method::coNone)};
   ASSERT_EQ(platform::SetFileDosTime(tm_.Machine(), "C:\\src\\big.txt", 0x5021, 0x6000), 0u);
   ASSERT_EQ(platform::SetFileAttributes(tm_.Machine(), "C:\\src\\abc.txt", 0x21), 0u);
   const TCompressedFileList built = comp_.CompressArchiveEntries("C:\\arc.bin", files, method);
@@ -129,9 +129,9 @@ TEST_P(CompressBuild, AKeyLocksEntriesAndOnlyTheRightKeyOpensThem) {
 TEST_P(CompressBuild, ProgressIsReportedPerBlockAndMinusOneEndsTheEntry) {
   const Method method = GetParam();
   const std::string text = Repetitive(300000);
-  comp_.CompressArchiveEntries("C:\\p.bin", {Source("p.txt", text, method),
-                                             Source("abc.txt", "abc", Method::coNone)},
-                               method);
+  comp_.CompressArchiveEntries(
+      "C:\\p.bin", {Source("p.txt", text, method), Source("abc.txt", "abc", Method::coNone)},
+      method);
   comp_.SetTargetPath("C:\\out");
   std::vector<int> seen;
   comp_.OnShowProgress = [&](int& percent) { seen.push_back(percent); };
@@ -148,9 +148,9 @@ TEST_P(CompressBuild, ProgressIsReportedPerBlockAndMinusOneEndsTheEntry) {
 TEST_P(CompressBuild, DamagedDataFailTheirEntryButNotTheWalk) {
   const Method method = GetParam();
   const std::string text = Repetitive(40000);
-  comp_.CompressArchiveEntries("C:\\d.bin", {Source("d.txt", text, method),
-                                             Source("abc.txt", "abc", Method::coNone)},
-                               method);
+  comp_.CompressArchiveEntries(
+      "C:\\d.bin", {Source("d.txt", text, method), Source("abc.txt", "abc", Method::coNone)},
+      method);
   // Flip bytes in the middle of the first entry's data.
   auto bytes = nolvo::test::ReadBytes(tm_.DriveC() / "d.bin");
   for (std::size_t i = 200; i < 260; ++i) bytes[i] ^= 0x5A;
@@ -172,9 +172,10 @@ TEST_P(CompressBuild, DamagedDataFailTheirEntryButNotTheWalk) {
   EXPECT_TRUE(fs::exists(tm_.DriveC() / "out" / "d.txt"));  // stays, closed
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, CompressBuild, ::testing::Values(Method::coRLE, Method::coLZH, Method::coLZH5),
+INSTANTIATE_TEST_SUITE_P(Methods, CompressBuild,
+                         ::testing::Values(Method::coRLE, Method::coLZH, Method::coLZH5),
                          [](const auto& info) {
-                           return info.param == Method::coRLE ? std::string("RLE")
+                           return info.param == Method::coRLE   ? std::string("RLE")
                                   : info.param == Method::coLZH ? std::string("LZH")
                                                                 : std::string("LH5");
                          });

@@ -23,7 +23,8 @@ class CompressExpand : public ::testing::Test {
 
   // Writes `bytes` as C:\arc.bin and returns that path.
   std::string Archive(const std::vector<std::uint8_t>& bytes) {
-    nolvo::test::WriteBytes(tm_.DriveC() / "arc.bin", std::vector<unsigned char>(bytes.begin(), bytes.end()));
+    nolvo::test::WriteBytes(tm_.DriveC() / "arc.bin",
+                            std::vector<unsigned char>(bytes.begin(), bytes.end()));
     return "C:\\arc.bin";
   }
   fs::path Host(const std::string& relative) { return tm_.DriveC() / relative; }
@@ -48,8 +49,8 @@ TEST_F(CompressExpand, TargetPathGainsABackslashOnlyWhenItHasNone) {
 }
 
 TEST_F(CompressExpand, WritesEveryEntryBelowTargetPathOrAtItsRootedName) {
-  const auto name = Archive(raw::RawArchive({raw::StoredEntry("doc\\readme.txt", "docs"),
-                                              raw::StoredEntry("\\readme.txt", "root")}));
+  const auto name = Archive(raw::RawArchive(
+      {raw::StoredEntry("doc\\readme.txt", "docs"), raw::StoredEntry("\\readme.txt", "root")}));
   comp_.SetTargetPath("C:\\app");
   comp_.SetMakeDirectories(true);
   comp_.ExpandArchiveEntries(name, nullptr);
@@ -73,9 +74,9 @@ TEST_F(CompressExpand, SelectionIgnoresCaseAndIsReplacedByTheWrittenPaths) {
 }
 
 TEST_F(CompressExpand, OnCheckFileCanRedirectSkipOrStop) {
-  const auto name = Archive(raw::RawArchive(
-      {raw::StoredEntry("a.txt", "a"), raw::StoredEntry("b.txt", "b"),
-       raw::StoredEntry("c.txt", "c"), raw::StoredEntry("d.txt", "d")}));
+  const auto name =
+      Archive(raw::RawArchive({raw::StoredEntry("a.txt", "a"), raw::StoredEntry("b.txt", "b"),
+                               raw::StoredEntry("c.txt", "c"), raw::StoredEntry("d.txt", "d")}));
   comp_.SetTargetPath("C:\\t");
   fs::create_directory(Host("t"));
   std::vector<std::pair<std::string, TCProcessMode>> seen;
@@ -137,9 +138,9 @@ TEST_F(CompressExpand, TotalSizeEndsTheArchiveCountingOnlyPassedEntries) {
 }
 
 TEST_F(CompressExpand, EmptyFilesAtTheEndOfAnArchiveAreWritten) {
-  const auto name = Archive(raw::RawArchive(
-      {raw::StoredEntry("full.txt", "x"), raw::StoredEntry("empty1", ""),
-       raw::StoredEntry("empty2", "")}));
+  const auto name =
+      Archive(raw::RawArchive({raw::StoredEntry("full.txt", "x"), raw::StoredEntry("empty1", ""),
+                               raw::StoredEntry("empty2", "")}));
   comp_.SetTargetPath("C:\\");
   Paths list = {"full.txt", "empty1", "empty2"};
   comp_.ExpandArchiveEntries(name, &list);
@@ -161,8 +162,8 @@ TEST_F(CompressExpand, ShortFilesExpandNothingAndRaiseNothing) {
 TEST_F(CompressExpand, DateAndAttributesAreApplied) {
   auto entry = raw::StoredEntry("ro.txt", "data");
   // 2020-01-02 03:04:06
-  entry.file_date = static_cast<std::int32_t>(((40u << 9 | 1u << 5 | 2u) << 16) |
-                                              (3u << 11 | 4u << 5 | 3u));
+  entry.file_date =
+      static_cast<std::int32_t>(((40u << 9 | 1u << 5 | 2u) << 16) | (3u << 11 | 4u << 5 | 3u));
   entry.attributes = 0x21;
   const auto name = Archive(raw::RawArchive({entry, raw::StoredEntry("empty", "")}));
   comp_.SetTargetPath("C:\\");
@@ -176,8 +177,8 @@ TEST_F(CompressExpand, DateAndAttributesAreApplied) {
 }
 
 TEST_F(CompressExpand, AFileThatCannotBeCreatedIsSkippedUnlessExceptionOnFileError) {
-  const auto name = Archive(raw::RawArchive(
-      {raw::StoredEntry("nodir\\a.txt", "a"), raw::StoredEntry("b.txt", "b")}));
+  const auto name = Archive(
+      raw::RawArchive({raw::StoredEntry("nodir\\a.txt", "a"), raw::StoredEntry("b.txt", "b")}));
   comp_.SetTargetPath("C:\\");
   Paths list = {"nodir\\a.txt", "b.txt"};
   comp_.ExpandArchiveEntries(name, &list);
@@ -265,8 +266,7 @@ TEST_F(CompressExpand, FreeSpaceIsUnlimitedWhenOffAndCountsTheFileBeingReplaced)
   const std::int64_t without = comp_.CheckFreeSpace("c:\\new.bin");
   const std::int64_t with = comp_.CheckFreeSpace("c:\\SPARSE.BIN");
   EXPECT_GT(without, 0);
-  EXPECT_NEAR(static_cast<double>(with - without), static_cast<double>(std::int64_t{1} << 40),
-              1e9);
+  EXPECT_NEAR(static_cast<double>(with - without), static_cast<double>(std::int64_t{1} << 40), 1e9);
 }
 
 }  // namespace

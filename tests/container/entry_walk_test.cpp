@@ -34,8 +34,8 @@ TEST(ListEntries, ReportsEveryEntryWithItsPositionAndFields) {
   auto locked = raw::StoredEntry("sub\\b.txt", "hello");
   locked.lock_level = 1;
   locked.method = 4;
-  platform::MemoryStream s(raw::RawArchive({raw::StoredEntry("a.txt", "abc"), locked,
-                                             raw::StoredEntry("", "")}));
+  platform::MemoryStream s(
+      raw::RawArchive({raw::StoredEntry("a.txt", "abc"), locked, raw::StoredEntry("", "")}));
   TCompressedFileList list = {{"kept", {}}};
   ListEntries(s, nullptr, list);
   ASSERT_EQ(Names(list), (std::vector<std::string>{"kept", "a.txt", "sub\\b.txt", ""}));
@@ -70,8 +70,8 @@ TEST(ListEntries, HeaderErrorsReachTheCaller) {
 }
 
 TEST(EntryWalk, AnArchiveCutInsideAnEntryHeaderIsDamaged) {
-  const auto whole = raw::RawArchive({raw::StoredEntry("a.txt", "abc"),
-                                       raw::StoredEntry("b.txt", "de")});
+  const auto whole =
+      raw::RawArchive({raw::StoredEntry("a.txt", "abc"), raw::StoredEntry("b.txt", "de")});
   const std::size_t second = 21 + 25 + 5 + 3;
   for (std::size_t cut : {std::size_t{1}, std::size_t{12}, std::size_t{24}}) {
     EXPECT_EQ(DamageOf({whole.begin(), whole.begin() + second + cut}), Reason::kShortEntryHeader)
@@ -100,8 +100,8 @@ TEST(EntryWalk, NegativeAndHugeLengthsAreRejectedBeforeAnyRead) {
 }
 
 TEST(EntryWalk, ContinuesAtTheDataEndWhateverWasReadOfTheData) {
-  platform::MemoryStream s(raw::RawArchive({raw::StoredEntry("a", "abcdef"),
-                                             raw::StoredEntry("b", "gh")}));
+  platform::MemoryStream s(
+      raw::RawArchive({raw::StoredEntry("a", "abcdef"), raw::StoredEntry("b", "gh")}));
   ReadArchiveHeader(s, nullptr);
   TEntryWalker walker(s);
   TArchiveEntry entry;

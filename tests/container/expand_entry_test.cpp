@@ -75,9 +75,8 @@ TEST(ExpandEntry, CustomEntriesGoThroughOnExpandAndCannotReadPastTheirData) {
   auto raw = XorEntry("hello");
   std::vector<std::uint8_t> archive_bytes = raw::RawArchive({raw, XorEntry("tail")}, "ZZZ");
   platform::MemoryStream archive(archive_bytes);
-  const TArchiveStart start = ReadArchiveHeader(archive, [](const std::string&, bool& ok) {
-    ok = true;
-  });
+  const TArchiveStart start =
+      ReadArchiveHeader(archive, [](const std::string&, bool& ok) { ok = true; });
   TEntryWalker walker(archive);
   TArchiveEntry entry;
   ASSERT_TRUE(walker.Next(entry));

@@ -11,7 +11,7 @@ namespace nolvo::container::raw {
 
 struct RawEntry {
   std::string name;
-  std::vector<std::uint8_t> data;  // the stored bytes
+  std::vector<std::uint8_t> data;               // the stored bytes
   std::optional<std::int32_t> original_size;    // unset: data.size()
   std::optional<std::int32_t> compressed_size;  // unset: data.size()
   std::optional<std::int16_t> name_length;      // unset: name.size()
@@ -38,7 +38,8 @@ inline std::vector<std::uint8_t> RawHeader(const std::string& id = "LH5", std::i
 
 inline void AppendEntry(std::vector<std::uint8_t>& out, const RawEntry& e) {
   const auto size = static_cast<std::int32_t>(e.data.size());
-  Put(out, static_cast<std::uint16_t>(e.name_length.value_or(static_cast<std::int16_t>(e.name.size()))),
+  Put(out,
+      static_cast<std::uint16_t>(e.name_length.value_or(static_cast<std::int16_t>(e.name.size()))),
       2);
   Put(out, static_cast<std::uint32_t>(e.file_date), 4);
   Put(out, static_cast<std::uint16_t>(e.attributes), 2);

@@ -17,7 +17,7 @@ std::array<std::uint8_t, kArchiveHeaderSize> HeaderBytes(std::vector<std::uint8_
 
 TEST(ArchiveHeader, DecodesEveryFieldAndWritesTheSameBytes) {
   auto raw = raw::RawHeader("RLE", 0x01020304);
-  raw[13] = 7;   // offset 13, not examined but kept
+  raw[13] = 7;  // offset 13, not examined but kept
   raw[17] = 2;
   const TCompressHeader h = ParseArchiveHeader(HeaderBytes(raw));
   EXPECT_EQ(h.MethodId, "RLE");

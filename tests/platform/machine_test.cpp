@@ -1,6 +1,7 @@
 #include "platform/machine.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -95,6 +96,33 @@ TEST(MachineTest, SecondSetupLockIsRefusedUntilTheFirstEnds) {
     }
   }
   EXPECT_NO_THROW(PrefixLock again(tm.Machine()));
+}
+
+TEST(MachineTest, AnotherProcessIsRefusedTheLockToo) {
+  TempDir dir;
+  ::setenv("NOLVO_PREFIX", (dir.Path() / "env-prefix").c_str(), 1);
+  Machine m = Machine::FromEnvironment();
+  ::unsetenv("NOLVO_PREFIX");
+  EXPECT_TRUE(fs::is_symlink(dir.Path() / "env-prefix/dosdevices/c:"));
+  PrefixLock held(m);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The child opens the lock file anew, as a second setup program would.
+    int code = 1;
+    try {
+      PrefixLock mine(m);
+    } catch (const EPrefixLocked&) {
+      code = 42;
+    } catch (...) {
+      code = 2;
+    }
+    ::_exit(code);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 42);
 }
 
 TEST(MachineTest, ResolvesCaseInsensitivelyExactNameFirst) {

@@ -1,0 +1,63 @@
+// nolvo-setup [STAGING_DIR]: the setup program with its windows. Started from inside the
+// medium's folder (install.cfg and disk.001 beside it); the one optional argument names a
+// staging folder that becomes the current folder and whose plain files the end deletes.
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/ui/qt_dialogs.h"
+#include "app/ui/setup_program.h"
+#include "platform/prefix_lock.h"
+
+namespace {
+
+bool Set(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v;
+}
+
+// A Windows path as typed (a drive letter), else a host folder seen through the drives.
+std::string WindowsArgument(const nolvo::platform::Machine& machine, const std::string& arg) {
+  if (arg.size() >= 2 && std::isalpha(static_cast<unsigned char>(arg[0])) && arg[1] == ':')
+    return machine.Codepage().FromUtf8(arg);
+  std::error_code ec;
+  const std::string mapped = machine.ToWindows(std::filesystem::absolute(arg, ec));
+  return mapped.empty() ? machine.Codepage().FromUtf8(arg) : mapped;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("QT_QPA_PLATFORM")) {
+    std::fprintf(stderr,
+                 "nolvo-setup: no display to show the setup on (DISPLAY and WAYLAND_DISPLAY "
+                 "are unset); install without windows with: nolvo install --unattended "
+                 "MEDIA_DIR\n");
+    return 1;
+  }
+  QApplication::setHighDpiScaleFactorRoundingPolicy(
+      Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("nolvo-setup");
+  QApplication::setApplicationDisplayName(nolvo::ui::kApplicationTitle);
+
+  try {
+    nolvo::platform::Machine machine(nolvo::platform::Machine::DefaultPrefix());
+    nolvo::platform::PrefixLock lock(machine);
+    std::optional<std::string> staging;
+    const QStringList args = QApplication::arguments();
+    if (args.size() > 1) staging = WindowsArgument(machine, args.at(1).toStdString());
+
+    nolvo::ui::QtDialogs dialogs(machine.Codepage());
+    nolvo::ui::QtMessagePump pump;
+    nolvo::ui::SetupProgram program(machine, dialogs, pump, staging);
+    program.Start();
+    app.exec();
+    return program.ExitCode();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "nolvo-setup: %s\n", e.what());
+    return 1;
+  }
+}

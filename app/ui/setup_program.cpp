@@ -1,0 +1,92 @@
+#include "app/ui/setup_program.h"
+
+#include "setup/shortcuts.h"
+
+namespace nolvo::ui {
+
+SetupProgram::SetupProgram(platform::Machine& machine, platform::Dialogs& dialogs,
+                           platform::MessagePump& pump,
+                           std::optional<std::string> commandLineDir)
+    : machine_(machine), dialogs_(dialogs), pump_(pump), registry_(machine.RegistryFile()) {
+  // The windows, in their designed order; the wizard's window follows once the wizard
+  // exists (the main screen's FormShow makes it), and the extraction window after it.
+  mainSetup_ = std::make_unique<MainScreenWindow>(machine_.Codepage());
+  form3_ = std::make_unique<DirectoryChooserDialog>(machine_, mainSetup_.get());
+  frontEnd_ = std::make_unique<GuiFrontEnd>(machine_, *mainSetup_, *form3_);
+  run_ = std::make_unique<setup::SetupRun>(
+      machine_, dialogs_, pump_, *frontEnd_, std::move(commandLineDir),
+      [this](setup::TNolvo& wizard, const setup::SetupRun& run) { Install(wizard, run); });
+
+  timer1_.setSingleShot(true);
+  QObject::connect(&timer1_, &QTimer::timeout, mainSetup_.get(), [this] { Timer1Timer(); });
+  mainSetup_->OnClose = [this] { FormClose(); };
+}
+
+SetupProgram::~SetupProgram() {
+  timer1_.stop();
+  if (mainSetup_) mainSetup_->OnClose = nullptr;
+}
+
+void SetupProgram::Start(bool maximised) {
+  if (maximised)
+    mainSetup_->showMaximized();
+  else
+    mainSetup_->show();
+  QTimer::singleShot(0, mainSetup_.get(), [this] { FormShow(); });
+}
+
+void SetupProgram::FormShow() {
+  try {
+    run_->FormShow();
+  } catch (const std::exception& e) {
+    // The command-line folder cannot be entered: report it and end without clean-up.
+    exitCode_ = 1;
+    mainSetup_->OnClose = nullptr;
+    platform::MessageRequest box;
+    box.text = e.what();
+    box.kind = platform::DialogKind::dkError;
+    dialogs_.ShowMessageBox(box);
+    finished_ = true;
+    mainSetup_->close();
+    if (OnFinished) OnFinished();
+    return;
+  }
+  started_ = true;
+  mainSetup_->ApplyModel(run_->Screen());
+  frontEnd_->CreateWizardWindow(run_->Wizard());
+  timer1_.start(TimerInterval);
+}
+
+void SetupProgram::Timer1Timer() {
+  timer1_.stop();
+  run_->Timer1Timer();
+  mainSetup_->close();
+}
+
+void SetupProgram::FormClose() {
+  timer1_.stop();
+  if (started_) run_->FormClose();
+  finished_ = true;
+  if (OnFinished) OnFinished();
+}
+
+void SetupProgram::Install(setup::TNolvo& wizard, const setup::SetupRun& run) {
+  app::SetupSettings settings = run.Loaded().Settings;
+  setup::TShortcuts shortcuts(machine_);
+  setup::EngineContext context{machine_, settings, run.State(), run.Loaded().Screen.Header.Text,
+                               wizard,   dialogs_, pump_,       shortcuts,
+                               registry_};
+  setup::EngineOptions options;
+  options.installDirChosen = true;  // the destination was shown and could be changed
+  engine_ = setup::InstallEngine(context, options).Run();
+  if (engine_->end != setup::EngineEnd::eeCompleted) {
+    // The failure's own text, then the setup ends as a cancelled one (no restart).
+    platform::MessageRequest box;
+    box.text = engine_->error;
+    box.kind = platform::DialogKind::dkError;
+    dialogs_.ShowMessageBox(box);
+    wizard.cancelClick();
+  }
+}
+
+}  // namespace nolvo::ui
