@@ -22,7 +22,6 @@ namespace fs = std::filesystem;
 namespace {
 
 struct CreateOptions {
-  bool quiet = false;
   std::string out;
   std::vector<std::string> files;
   std::string method = "lh5";
@@ -155,12 +154,11 @@ CommandRegistration RegisterArchive(CLI::App& app, const GlobalOptions& global) 
       ->check(CLI::IsMember({"lh5", "lzh", "rle", "none"}))
       ->capture_default_str();
   create->add_option("--key", options->key, "Lock every entry with this key (0: none)");
-  create->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
   create->footer(std::string("An entry the method cannot make smaller is stored uncompressed.\n\n") +
                  kExitCodeHelp);
   sub->footer(kExitCodeHelp);
   auto run = [options, &global]() -> int {
-    return RunMediaCommand("archive create", [&]() { return Create(*options, (global.quiet || options->quiet)); });
+    return RunMediaCommand("archive create", [&]() { return Create(*options, global.quiet); });
   };
   return {sub, run};
 }

@@ -27,7 +27,6 @@ namespace {
 constexpr char kOutputDrive = 'o';
 
 struct ExtractOptions {
-  bool quiet = false;
   std::string path;
   std::string dir = ".";
   bool flat = false;
@@ -221,7 +220,6 @@ CommandRegistration RegisterExtract(CLI::App& app, const GlobalOptions& global) 
       ->capture_default_str();
   sub->add_flag("--flat", options->flat, "Put every file directly in the output folder");
   sub->add_option("--key", options->key, "The key of locked entries");
-  sub->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
   sub->footer(std::string(
                   "Each archive's files go below its template's folder, made relative (the\n"
                   "drive and leading backslashes dropped). Names with \"..\", device names or\n"
@@ -232,7 +230,7 @@ CommandRegistration RegisterExtract(CLI::App& app, const GlobalOptions& global) 
     return RunMediaCommand("extract", [&]() -> int {
       const MediaLocation media = LocateMedia(options->path);
       PrivateWorkspace workspace;
-      Extractor extractor(*options, (global.quiet || options->quiet), workspace);
+      Extractor extractor(*options, global.quiet, workspace);
       extractor.Run(media);
       return extractor.Failed() ? kExitFailure : kExitOk;
     });

@@ -15,7 +15,6 @@ namespace nolvo::cli {
 namespace {
 
 struct ListOptions {
-  bool quiet = false;
   std::string path;
   bool json = false;
 };
@@ -68,14 +67,13 @@ CommandRegistration RegisterList(CLI::App& app, const GlobalOptions& global) {
                   "A media folder (disk.001, ...), a first segment file, or one archive file")
       ->required();
   sub->add_flag("--json", options->json, "Print one JSON object");
-  sub->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
   sub->footer(kExitCodeHelp);
   auto run = [options, &global]() -> int {
     return RunMediaCommand("list", [&]() -> int {
       const MediaLocation media = LocateMedia(options->path);
       PrivateWorkspace workspace;
       const platform::CodePage& cp = workspace.Machine().Codepage();
-      MediaProgressBar bar((global.quiet || options->quiet), "Reading");
+      MediaProgressBar bar(global.quiet, "Reading");
       nlohmann::json archives = nlohmann::json::array();
       ForEachArchive(
           workspace, media, 0,
@@ -91,7 +89,7 @@ CommandRegistration RegisterList(CLI::App& app, const GlobalOptions& global) {
                                   {"TargetDir", cp.ToUtf8(a.TargetDir)},
                                   {"ArcFlags", a.ArcFlags},
                                   {"Entries", list}});
-            } else if (!(global.quiet || options->quiet)) {
+            } else if (!global.quiet) {
               PrintArchive(a, entries, media.Segmented, cp);
             }
           },

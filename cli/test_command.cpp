@@ -15,7 +15,6 @@ namespace nolvo::cli {
 namespace {
 
 struct TestOptions {
-  bool quiet = false;
   std::string path;
   std::int32_t key = 0;
 };
@@ -29,7 +28,6 @@ CommandRegistration RegisterTest(CLI::App& app, const GlobalOptions& global) {
                   "A media folder (disk.001, ...), a first segment file, or one archive file")
       ->required();
   sub->add_option("--key", options->key, "The key of locked entries");
-  sub->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
   sub->footer(std::string("Exits 1 when any entry is bad. Nothing is written.\n\n") +
               kExitCodeHelp);
   auto run = [options, &global]() -> int {
@@ -37,7 +35,7 @@ CommandRegistration RegisterTest(CLI::App& app, const GlobalOptions& global) {
       const MediaLocation media = LocateMedia(options->path);
       PrivateWorkspace workspace;
       const platform::CodePage& cp = workspace.Machine().Codepage();
-      MediaProgressBar bar((global.quiet || options->quiet), "Testing");
+      MediaProgressBar bar(global.quiet, "Testing");
       std::size_t tested = 0, bad = 0;
       ForEachArchive(
           workspace, media, options->key,
@@ -65,7 +63,7 @@ CommandRegistration RegisterTest(CLI::App& app, const GlobalOptions& global) {
           },
           bar.Callback());
       bar.Clear();
-      if (!(global.quiet || options->quiet))
+      if (!global.quiet)
         fmt::print("{} entr{} tested, {} bad\n", tested, tested == 1 ? "y" : "ies", bad);
       return bad == 0 ? kExitOk : kExitFailure;
     });

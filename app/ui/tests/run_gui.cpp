@@ -11,6 +11,7 @@
 #include "app/ui/tests/gui_app.h"
 #include "archive/segment/seg_writer.h"
 #include "platform/scripted_dialogs.h"
+#include "tests/support/run_command.h"
 #include "tests/support/test_machine.h"
 
 namespace nolvo::ui {
@@ -199,6 +200,23 @@ TEST(SetupRunGui, AMissingStagingFolderStopsTheStart) {
   ASSERT_EQ(dialogs.Asked().size(), 1u);
   EXPECT_EQ(std::get<platform::MessageRequest>(dialogs.Asked()[0]).kind,
             platform::DialogKind::dkError);
+}
+
+}  // namespace
+}  // namespace nolvo::ui
+
+namespace nolvo::ui {
+namespace {
+
+TEST(SetupProgramEntry, WithoutADisplayItSaysSoInOneLine) {
+  const test::CommandResult r = test::RunCommand(
+      {(test::BinaryDir() / "app" / "ui" / "nolvo-setup").string()},
+      {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.out.empty());
+  EXPECT_NE(r.err.find("no display"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("nolvo install --unattended"), std::string::npos) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }
 
 }  // namespace

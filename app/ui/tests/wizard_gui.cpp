@@ -33,7 +33,6 @@ class WizardFixture {
       : loaded_(app::LoadSettings(platform::ProfileReader(platform::ProfileText::Parse(cfg)))),
         wizard_(loaded_.Settings, dialogs_, pump_),
         chooser_(tm_.Machine()) {
-    test::GuiApp();
     state_ = {"C:\\MEDIA\\", "C:\\WINDOWS\\Temp\\q", "C:\\", ""};
     fs::create_directories(tm_.DriveC() / "WINDOWS" / "Temp" / "q");
     if (!licence.empty()) test::WriteBytes(tm_.DriveC() / "WINDOWS/Temp/q/license.txt", licence);
@@ -55,6 +54,10 @@ class WizardFixture {
   }
 
  private:
+  // The application exists before the first widget member is made.
+  struct AppFirst {
+    AppFirst() { test::GuiApp(); }
+  } app_;
   test::TestMachine tm_;
   app::LoadResult loaded_;
   platform::ScriptedDialogs dialogs_;
