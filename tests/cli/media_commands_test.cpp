@@ -190,3 +190,39 @@ TEST_F(SegmentedMedia, DamagedEntryIsNamedAndNotExtracted) {
 
 }  // namespace
 }  // namespace nolvo::test
+
+namespace nolvo::test {
+namespace {
+
+// The product builder's media go back through test and extract byte for byte.
+TEST(PackedMedia, PackTestExtractRoundTrip) {
+  TempDir dir;
+  const fs::path src = dir.Path() / "product";
+  fs::create_directories(src / "data files");
+  WriteBytes(src / "install.cfg", std::string("[Setup - Main]\r\nInstall Dir=Product\r\n"));
+  WriteBytes(src / "main.exe", SampleBytes(400000, 11));
+  WriteBytes(src / "data files" / "r\xC3\xA9sum\xC3\xA9 2.txt", SampleBytes(7000, 12));
+  WriteBytes(src / "data files" / "empty.txt", std::string());
+  const fs::path media = dir.Path() / "media";
+  auto r = RunCommand({NolvoTool(), "-q", "pack", src.string(), "-o", media.string(),
+                       "--segment-size", "16384", "--key", "99"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_TRUE(fs::exists(media / "disk.003"));  // the product spans several segments
+
+  r = RunCommand({NolvoTool(), "test", media.string()});
+  EXPECT_EQ(r.exitCode, 1) << r.err;  // locked: the key is needed
+  r = RunCommand({NolvoTool(), "test", media.string(), "--key", "99"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("3 entries tested, 0 bad"), std::string::npos) << r.out;
+
+  const fs::path out = dir.Path() / "out";
+  r = RunCommand({NolvoTool(), "extract", media.string(), "-d", out.string(), "--key", "99"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(FilesBelow(out), (std::vector<std::string>{"data files/empty.txt",
+                                                       "data files/r\xC3\xA9sum\xC3\xA9 2.txt",
+                                                       "main.exe"}));
+  for (const auto& f : FilesBelow(out)) EXPECT_EQ(ReadBytes(out / f), ReadBytes(src / f)) << f;
+}
+
+}  // namespace
+}  // namespace nolvo::test
