@@ -3,9 +3,13 @@
 namespace nolvo::cli {
 
 CommandRegistration RegisterCheck(CLI::App& app, const GlobalOptions& global);
+CommandRegistration RegisterInstall(CLI::App& app, const GlobalOptions& global);
+CommandRegistration RegisterPack(CLI::App& app, const GlobalOptions& global);
+CommandRegistration RegisterUninstall(CLI::App& app, const GlobalOptions& global);
 
 const std::vector<CommandFactory>& AllCommands() {
-  static const std::vector<CommandFactory> commands = {&RegisterCheck};
+  static const std::vector<CommandFactory> commands = {&RegisterCheck, &RegisterPack,
+                                                       &RegisterInstall, &RegisterUninstall};
   return commands;
 }
 

@@ -86,7 +86,8 @@ TEST(CodecContext, ShortReadsKeepTheChunkSizeAndEndOnEmptyRead) {
   MemoryStream dest;
   // Only 1000 bytes exist although 20000 are promised; reads return at most 3000.
   ShortReadStream source(Pattern(1000), 3000);
-  CodecContext ctx(CodecComponent{}, dest, source, 20000, true, false);
+  const CodecComponent component;  // the context keeps a reference to it
+  CodecContext ctx(component, dest, source, 20000, true, false);
   EXPECT_EQ(DrainAll(ctx).size(), 1000u);
   EXPECT_TRUE(ctx.EndOfInput());
   // After the empty read the flag stays set and the context does not ask again
@@ -176,7 +177,8 @@ TEST(CodecContext, BudgetStopsAtTheByteThatWouldPassIt) {
 TEST(CodecContext, OutputGoesOutInFullChunks) {
   MemoryStream dest;
   MemoryStream source;
-  CodecContext ctx(CodecComponent{}, dest, source, 0, true, false);
+  const CodecComponent component;  // the context keeps a reference to it
+  CodecContext ctx(component, dest, source, 0, true, false);
   const auto data = Pattern(8192 * 2 + 1);
   ctx.WriteDestBytes(data.data(), 8192);
   EXPECT_TRUE(dest.Bytes().empty());  // a full buffer waits for the next byte

@@ -1,0 +1,168 @@
+#include "archive/stage/unzip.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "util/copy_file_to.h"
+#include "util/ensure_directory_path.h"
+#include "util/windows_directory.h"
+
+namespace nolvo::stage {
+
+std::string SafeFileNamePart(const std::string& stored) {
+  const auto cut = stored.find_last_of("\\/:");
+  std::string name = cut == std::string::npos ? stored : stored.substr(cut + 1);
+  if (name.empty() || name == "." || name == "..")
+    throw EUnsafeFileName(fmt::format("Unsafe file name in archive: \"{}\"", stored));
+  return name;
+}
+
+TUnzip::TUnzip(platform::Machine& machine, platform::Dialogs& dialogs,
+               platform::MessagePump& pump, UnzipView& view, const app::StartupState& state,
+               const app::SetupSettings& settings, Hooks hooks)
+    : SegCompEZ1(machine, &dialogs, &pump),
+      machine_(machine),
+      dialogs_(dialogs),
+      pump_(pump),
+      view_(view),
+      state_(state),
+      settings_(settings),
+      hooks_(std::move(hooks)) {
+  // The designed properties of the reader on this window.
+  SegCompEZ1.SetSegBaseName("segdata");
+  SegCompEZ1.SetSegDir("a:\\");
+  SegCompEZ1.SetSegPopUp(false);
+  SegCompEZ1.SetExceptionOnFileError(false);
+  SegCompEZ1.SetKey(0);
+  SegCompEZ1.SetCheckSpaceBeforeExpand(false);
+  SegCompEZ1.SetSegSize(1440000);
+  SegCompEZ1.OnCheckFile = [this](std::string& path, container::TCProcessMode mode) {
+    SegCompEZ1CheckFile(path, mode);
+  };
+  SegCompEZ1.OnShowProgress = [this](std::int32_t& percent) { SegCompEZ1ShowProgress(percent); };
+  SegCompEZ1.OnSegBefore = [this](segment::TSegMode mode, const std::string& name,
+                                  std::uint16_t number) {
+    SegCompEZ1SegBefore(mode, name, number);
+  };
+}
+
+void TUnzip::FormShow() {
+  Abandoned = false;
+  pump_.ProcessMessages();
+  PictureShown = false;
+}
+
+void TUnzip::Timer1Timer() {
+  Abandoned = false;
+  ExpandSetupArchive();
+}
+
+void TUnzip::ExpandSetupArchive() {
+  SegCompEZ1.SetSegBaseName("disk");
+  SegCompEZ1.SetSegDir(state_.SourceDir);
+  SegCompEZ1.SetSegTmpDir(util::WindowsDirectory(machine_) + "\\temp");
+  SegCompEZ1.SetTargetPath(state_.TempDir);
+  SegCompEZ1.SegArcList.clear();
+  SegCompEZ1.SetSegSource({});
+  try {
+    util::EnsureDirectoryPath(machine_, state_.TempDir);
+    util::EnsureDirectoryPath(machine_, SegCompEZ1.SegTmpDir());
+    SegCompEZ1.ExpandSegmentedArchive();
+  } catch (const std::exception& e) {
+    lastError_ = e.what();
+    dialogs_.Inform(kExpandErrorText);
+    if (hooks_.ClearRebootChoice) hooks_.ClearRebootChoice();
+    Abandoned = true;
+  }
+  view_.Close();
+}
+
+bool TUnzip::ExpectedSegmentExists() const {
+  const auto r = machine_.Resolve(ExpectedSegment);
+  return r.error == 0 && r.exists && !r.isDirectory;
+}
+
+void TUnzip::SegCompEZ1SegBefore(segment::TSegMode, const std::string&, std::uint16_t SegNumber) {
+  const std::string padded = fmt::format("{:03d}", SegNumber);
+  pump_.ProcessMessages();
+  ExpectedSegment = state_.SourceDir + SegCompEZ1.SegBaseName() + "." + padded;
+  for (int prompts = 0; !ExpectedSegmentExists() && prompts < 2; ++prompts)
+    dialogs_.Inform(fmt::format("Please Insert Disk #{} into Floppy Drive.", SegNumber));
+  if (SegNumber == 1) CopySetupFiles();
+  pump_.ProcessMessages();
+}
+
+void TUnzip::CopySetupFiles() {
+  view_.SetStatus("Copying Install Files...");
+  countMax_ = 2;
+  countPosition_ = 0;
+  view_.SetCountRange(countMax_);
+  view_.SetCountPosition(0);
+  pump_.ProcessMessages();
+  util::CopyFileTo(machine_, state_.SourceDir + "install.exe", state_.TempDir);
+  view_.SetCountPosition(1);
+  pump_.ProcessMessages();
+  util::CopyFileTo(machine_, state_.SourceDir + "install.cfg", state_.TempDir);
+  view_.SetCountPosition(2);
+  pump_.ProcessMessages();
+  countMax_ = static_cast<int>(settings_.FileList.size()) + 1;
+  countPosition_ = 0;
+  view_.SetCountRange(countMax_);
+  view_.SetCountPosition(0);
+}
+
+void TUnzip::SegCompEZ1CheckFile(std::string& filepath, container::TCProcessMode) {
+  // Every file goes flat into TempDir under the file-name part of its stored name.
+  const std::string name = SafeFileNamePart(filepath);
+  filepath = state_.TempDir + "\\" + name;
+  const auto target = machine_.Resolve(filepath);
+  const auto folder = machine_.Resolve(state_.TempDir);
+  if (target.error != 0 || folder.error != 0 || target.host.parent_path() != folder.host)
+    throw EUnsafeFileName(fmt::format("Output path outside the temporary folder: \"{}\"", name));
+  ++filesExpanded_;
+  view_.SetStatus(name);
+  countPosition_ = std::min(countPosition_ + 1, countMax_);
+  view_.SetCountPosition(countPosition_);
+  pump_.ProcessMessages();
+  if (!settings_.BitmapFile.empty() && !PictureShown) {
+    const auto picture = machine_.Resolve(state_.TempDir + "\\" + settings_.BitmapFile);
+    if (picture.error == 0 && picture.exists) {
+      PlacePicture();
+      PictureShown = true;
+    }
+  }
+}
+
+void TUnzip::PlacePicture() {
+  std::string upper = settings_.BitmapFile;
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  SetupPicture picture;
+  picture.windowsPath = state_.TempDir + "\\" + settings_.BitmapFile;
+  picture.animated = upper.find("GIF") != std::string::npos;
+  picture.alignCenter = settings_.AlignCenter;
+  picture.alignLeft = settings_.AlignLeft;
+  if (!picture.animated && !StillPictureLoadable(settings_.BitmapFile))
+    throw std::runtime_error(fmt::format("Cannot load the picture {}", settings_.BitmapFile));
+  view_.ShowPicture(picture);
+  pump_.ProcessMessages();
+}
+
+void TUnzip::SegCompEZ1ShowProgress(std::int32_t& PercentageDone) {
+  view_.SetFileProgress(0);
+  pump_.ProcessMessages();
+  view_.SetFileProgress(PercentageDone);
+  pump_.ProcessMessages();
+  if (Abandoned) PercentageDone = -1;
+}
+
+void TUnzip::FormClick() {
+  if (!dialogs_.AskAbort(kAbortQuestion)) return;
+  Abandoned = true;
+  if (hooks_.ClearTempDir) hooks_.ClearTempDir();
+  if (hooks_.Terminate) hooks_.Terminate();
+}
+
+}  // namespace nolvo::stage

@@ -1,0 +1,105 @@
+// nolvo uninstall TITLE|PATH [--prefix DIR] [--dry-run]: removes an installed product
+// from a prefix as its uninstall record lists it.
+
+#include <fmt/format.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "cli/command.h"
+#include "platform/machine.h"
+#include "platform/prefix_lock.h"
+#include "platform/registry.h"
+#include "setup/uninstaller.h"
+
+namespace nolvo::cli {
+
+namespace {
+
+struct UninstallCliOptions {
+  std::string what;
+  std::string prefix;
+  bool dryRun = false;
+};
+
+const char* KindName(setup::UninstallItemKind kind) {
+  switch (kind) {
+    case setup::UninstallItemKind::ukFile: return "file";
+    case setup::UninstallItemKind::ukDirectory: return "folder";
+    case setup::UninstallItemKind::ukRecord: return "record";
+    case setup::UninstallItemKind::ukRegistryKey: return "registry key";
+    case setup::UninstallItemKind::ukPattern: return "pattern";
+  }
+  return "file";
+}
+
+int RunUninstall(const UninstallCliOptions& o, const GlobalOptions& global) {
+  const std::filesystem::path prefix =
+      o.prefix.empty() ? platform::Machine::DefaultPrefix() : std::filesystem::path(o.prefix);
+  if (!std::filesystem::is_directory(prefix)) {
+    fmt::print(stderr, "nolvo uninstall: no prefix at {}\n", prefix.string());
+    return kExitUsage;
+  }
+  platform::Machine machine(prefix);
+  const platform::CodePage& cp = machine.Codepage();
+  platform::PrefixLock lock(machine);
+  platform::Registry registry(machine.RegistryFile());
+  const std::string what = cp.FromUtf8(o.what);
+  const auto target = setup::FindUninstallTarget(machine, registry, what);
+  if (!target) {
+    fmt::print(stderr, "nolvo uninstall: no installation recorded as \"{}\" in {} (nothing to do)\n",
+               o.what, prefix.string());
+    return kExitFailure;
+  }
+  setup::UninstallOptions options;
+  options.dryRun = o.dryRun;
+  const setup::UninstallReport report = setup::Uninstall(machine, registry, *target, options);
+  if (!global.quiet) {
+    fmt::print("{} \"{}\" from {}\n", o.dryRun ? "Would uninstall" : "Uninstalled",
+               cp.ToUtf8(target->title), cp.ToUtf8(target->installDir));
+    for (const auto& i : report.removed)
+      fmt::print("  {} {} {}\n", o.dryRun ? "would remove" : "removed", KindName(i.kind),
+                 cp.ToUtf8(i.path));
+    for (const auto& i : report.kept)
+      fmt::print("  kept {} {}: {}\n", KindName(i.kind), cp.ToUtf8(i.path), i.reason);
+  }
+  for (const auto& i : report.refused)
+    fmt::print(stderr, "nolvo uninstall: refused {} {}: {}\n", KindName(i.kind), cp.ToUtf8(i.path),
+               i.reason);
+  return report.refused.empty() ? kExitOk : kExitFailure;
+}
+
+}  // namespace
+
+CommandRegistration RegisterUninstall(CLI::App& app, const GlobalOptions& global) {
+  auto options = std::make_shared<UninstallCliOptions>();
+  CLI::App* sub = app.add_subcommand(
+      "uninstall", "Remove an installed product as its uninstall record lists it");
+  sub->add_option("TITLE|PATH", options->what,
+                  "The product title (its uninstall registry entry), or the path of its "
+                  "uninstall.cfg or installation folder")
+      ->required();
+  sub->add_option("--prefix", options->prefix, "The prefix (default: NOLVO_PREFIX)");
+  sub->add_flag("--dry-run", options->dryRun, "Show what would be removed; change nothing");
+  sub->footer(std::string(
+                  "Deletes the files and patterns of [UNINS] (never recursively), removes the\n"
+                  "[Folders] and the installation folder when empty, deletes uninstall.cfg and\n"
+                  "the registry entry. Stays: folders that are not empty or not recorded, the\n"
+                  "Windows folder and its own folders (System, Desktop, Start Menu, Programs),\n"
+                  "the registry's parent keys and the prefix. A pattern that would empty a drive\n"
+                  "root, the Windows folder or its System folder is refused (exit 1). Nothing\n"
+                  "recorded under that title or path exits 1; running it again changes nothing.\n\n") +
+              kExitCodeHelp);
+  auto run = [options, &global]() -> int {
+    try {
+      return RunUninstall(*options, global);
+    } catch (const std::exception& e) {
+      fmt::print(stderr, "nolvo uninstall: {}\n", e.what());
+      return kExitFailure;
+    }
+  };
+  return {sub, run};
+}
+
+}  // namespace nolvo::cli

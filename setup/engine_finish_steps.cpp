@@ -1,0 +1,109 @@
+// The engine's last steps: the product's INI file, the uninstall registry entry and the
+// launch of the installed program.
+
+#include "platform/file_attributes.h"
+#include "platform/registry_error.h"
+#include "platform/win_path.h"
+#include "setup/desktop_entry.h"
+#include "setup/install_engine.h"
+#include "setup/profile_writer.h"
+#include "util/launch_file.h"
+#include "util/split_at_char.h"
+
+namespace nolvo::setup {
+
+void InstallEngine::WriteIniFile() {
+  const auto& s = c_.settings;
+  if (!s.IniFileName.empty() && record_) record_->AddUnins(tokens_.windows + "\\" + s.IniFileName);
+  record_.reset();  // the uninstall configuration is complete
+  if (s.IniSetupList.empty()) return;
+  Status(kStatusIni);
+  const std::string file = IniFilePath(s.IniFileName, tokens_.windows);
+  bool refused = false;
+  if (s.IniFileName.empty()) {
+    result_.refused.push_back("[INI - Setup] entries without an \"INI File\" to write them to");
+    refused = true;
+  } else {
+    refused = Refuse(file, "INI file");
+  }
+  for (const Target& target : targets_) {
+    for (const auto& entry : s.IniSetupList) {
+      std::string valueField = entry, section, key;
+      util::SplitAtChar(valueField, '~', section);
+      util::SplitAtChar(valueField, '~', key);
+      if (platform::UpperAscii(DesktopEntry::LeadingToken(valueField)) != target.token) continue;
+      Advance();
+      if (refused) continue;
+      EngineAction a;
+      a.kind = ActionKind::akIniLine;
+      a.target = file;
+      a.section = section;
+      a.key = key;
+      a.value = target.directory + "\\" + DesktopEntry::AfterToken(valueField);
+      if (!options_.dryRun) {
+        try {
+          WriteProfileOrRaise(c_.machine, file, section.c_str(), key.c_str(), a.value.c_str());
+        } catch (const EIniFileError& e) {
+          a.outcome = ActionOutcome::aoFailed;
+          a.detail = e.what();
+          Log(std::move(a));
+          throw;
+        }
+        a.outcome = ActionOutcome::aoDone;
+      }
+      Log(std::move(a));
+    }
+  }
+}
+
+void InstallEngine::WriteRegistry() {
+  Status(kStatusRegistry);
+  const std::string uninstaller = tokens_.installDir + "\\" + kUninstallerName;
+  if (!WouldExist(uninstaller)) return;
+  const std::string key = kUninstallKeyBase + c_.title;
+  const std::pair<const char*, std::string> values[] = {
+      {"DisplayName", c_.title},
+      {"UninstallString", uninstaller + " " + c_.title},
+  };
+  for (const auto& [name, data] : values) {
+    EngineAction a;
+    a.kind = ActionKind::akRegistryValue;
+    a.target = key;
+    a.key = name;
+    a.value = data;
+    if (!options_.dryRun) {
+      try {
+        c_.registry.WriteString(platform::kHKeyLocalMachine, key, name, data);
+      } catch (const platform::ERegistryException& e) {
+        a.outcome = ActionOutcome::aoFailed;
+        a.detail = e.what();
+        Log(std::move(a));
+        throw;
+      }
+      a.outcome = ActionOutcome::aoDone;
+    }
+    Log(std::move(a));
+  }
+}
+
+void InstallEngine::Launch() {
+  const std::string& program = c_.settings.LaunchProgram;
+  const std::string upper = platform::UpperAscii(program);
+  const bool followOn = upper.find("SETUP.") != std::string::npos ||
+                        upper.find("INSTALL.") != std::string::npos;
+  if (program.empty() || !(c_.wizard.LaunchSelected() || followOn)) return;
+  if (Refuse(program, "program")) return;
+  EngineAction a;
+  a.kind = ActionKind::akLaunch;
+  a.target = program;
+  a.source = DirectoryPart(program);
+  result_.launched = true;
+  if (!options_.dryRun) {
+    const int code = util::LaunchFile(c_.machine, FileNamePart(program), "", a.source, 5);
+    a.outcome = code > 32 ? ActionOutcome::aoDone : ActionOutcome::aoFailed;
+    if (code <= 32) a.detail = "shell result " + std::to_string(code);
+  }
+  Log(std::move(a));
+}
+
+}  // namespace nolvo::setup

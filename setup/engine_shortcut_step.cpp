@@ -1,0 +1,91 @@
+// The engine's shortcut step: program folders and links of every [Desktop] entry,
+// grouped by directory in [Directories] order, recorded for uninstall.
+
+#include "platform/win_path.h"
+#include "setup/desktop_entry.h"
+#include "setup/install_engine.h"
+
+namespace nolvo::setup {
+
+namespace {
+bool CheckedItem(const std::vector<CheckItem>& items, const std::string& name) {
+  for (const auto& item : items)
+    if (item.Checked && item.Name == name) return true;
+  return false;
+}
+}  // namespace
+
+void InstallEngine::MakeShortcuts() {
+  Status(kStatusIcons);
+  for (const Target& target : targets_) {
+    for (const auto& entry : c_.settings.DesktopList) {
+      const DesktopEntry e = SplitDesktopEntry(entry);
+      if (platform::UpperAscii(DesktopEntry::LeadingToken(e.TargetField)) != target.token) continue;
+      MakeShortcut(entry, target.directory);
+    }
+  }
+}
+
+void InstallEngine::MakeShortcut(const std::string& entry, const std::string& dir) {
+  const DesktopEntry e = SplitDesktopEntry(entry);
+  const std::string& w = tokens_.windows;
+  c_.wizard.DestText = e.Folder;
+  Advance();
+  TShortcuts& s = c_.shortcuts;
+  s.Folder = e.Folder;
+  s.ProgramName = e.Name;
+  s.RunProgram = dir + "\\" + DesktopEntry::AfterToken(e.TargetField);
+  s.IconFile = dir + "\\" + DesktopEntry::AfterToken(e.IconField);
+  s.Desktop = e.D == "X" && CheckedItem(c_.wizard.DK, e.Name);
+  s.StartMenu = e.S == "X" && CheckedItem(c_.wizard.SM, e.Name);
+
+  if (record_) {
+    if (s.FolderDesktop) {
+      record_->AddFolder(w + "\\Desktop\\" + e.Folder);
+      record_->AddUnins(w + "\\Desktop\\" + e.Folder + "\\" + e.Name + ".*");
+    }
+    if (s.Desktop) record_->AddUnins(w + "\\Desktop\\" + e.Name + ".*");
+    if (s.StartMenu) record_->AddUnins(w + "\\Start Menu\\" + e.Name + ".*");
+    if (s.FolderStartMenu) {
+      record_->AddFolder(w + "\\Start Menu\\" + e.Folder);
+      record_->AddUnins(w + "\\Start Menu\\" + e.Folder + "\\" + e.Name + ".*");
+    }
+    record_->AddFolder(w + "\\Start Menu\\Programs\\" + e.Folder);
+    record_->AddUnins(w + "\\Start Menu\\Programs\\" + e.Folder + "\\" + e.Name + ".*");
+  }
+
+  const std::vector<ShortcutPlacement> placements = s.Placements();
+  bool refused = false;
+  for (const auto& p : placements) refused = Refuse(p.link, "shortcut") || refused;
+  if (refused) return;
+  auto logLink = [&](const std::string& link, ActionOutcome outcome, const std::string& why) {
+    EngineAction a;
+    a.kind = ActionKind::akShortcut;
+    a.source = s.RunProgram;
+    a.target = link;
+    a.outcome = outcome;
+    a.detail = why;
+    Log(std::move(a));
+  };
+  if (options_.dryRun) {
+    for (const auto& p : placements) logLink(p.link, ActionOutcome::aoPlanned, {});
+    return;
+  }
+  try {
+    const ShortcutReport report = s.CreateShortcuts();
+    for (const auto& link : report.saved) logLink(link, ActionOutcome::aoDone, {});
+    for (const auto& f : report.failed) {
+      const std::string why = "error " + std::to_string(f.error);
+      logLink(f.link, ActionOutcome::aoFailed, why);
+      result_.failedShortcuts.push_back({f.link, why});
+    }
+  } catch (const std::exception& ex) {
+    // The builder failed as a whole; the run goes on and names it at the end.
+    for (const auto& p : placements) {
+      logLink(p.link, ActionOutcome::aoFailed, ex.what());
+      result_.failedShortcuts.push_back({p.link, ex.what()});
+    }
+  }
+}
+
+}  // namespace nolvo::setup

@@ -1,0 +1,27 @@
+#pragma once
+// Writing profile (INI) files of the modelled machine by Windows path, raising the
+// system's "Unable to write to %s" when a write fails.
+
+#include <stdexcept>
+#include <string>
+
+#include "platform/machine.h"
+
+namespace nolvo::setup {
+
+// "Unable to write to %s" with the file's Windows path.
+class EIniFileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The Windows path of an INI file named `name`: a bare name lies in the Windows
+// directory `windows`, anything else is taken as a path.
+std::string IniFilePath(const std::string& name, const std::string& windows);
+
+// WritePrivateProfileString on the file at Windows path `file`: `key` null erases the
+// section. Raises EIniFileError when the file cannot be written.
+void WriteProfileOrRaise(const platform::Machine& machine, const std::string& file,
+                         const char* section, const char* key, const char* value);
+
+}  // namespace nolvo::setup

@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/machine.h"
+#include "platform/registry.h"
+#include "tests/support/run_command.h"
+#include "tests/support/temp_dir.h"
+
+namespace nolvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A prefix holding one recorded installation of "My Tool" in C:\Apps\Tool.
+class UninstallCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::Machine machine(prefix, platform::CodePage());
+    fs::create_directories(tool);
+    WriteBytes(tool / "app.exe", std::string("MZ"));
+    WriteBytes(tool / "uninstaller.exe", std::string("MZ"));
+    WriteBytes(tool / "uninstall.cfg",
+               std::string("[Program]\r\nTitle=My Tool\r\n[UNINS]\r\nC:\\Apps\\Tool\\*.*=\r\n"
+                           "C:\\Apps\\Tool\\Setup\\*.*=\r\nC:\\Apps\\Tool\\app.exe=\r\n"));
+    platform::Registry registry(machine.RegistryFile());
+    registry.WriteString(platform::kHKeyLocalMachine, key, "DisplayName", "My Tool");
+    registry.WriteString(platform::kHKeyLocalMachine, key, "UninstallString",
+                         "C:\\Apps\\Tool\\uninstaller.exe My Tool");
+  }
+
+  TempDir dir;
+  fs::path prefix = dir.Path() / "prefix";
+  fs::path tool = prefix / "drive_c" / "Apps" / "Tool";
+  std::string key = "Software\\Microsoft\\Windows\\currentversion\\uninstall\\My Tool";
+};
+
+TEST_F(UninstallCommand, DryRunThenRealRunThenNothingLeft) {
+  auto r = RunCommand({NolvoTool(), "uninstall", "My Tool", "--prefix", prefix.string(), "--dry-run"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("would remove file C:\\Apps\\Tool\\app.exe"), std::string::npos) << r.out;
+  EXPECT_TRUE(fs::exists(tool / "app.exe"));
+
+  r = RunCommand({NolvoTool(), "uninstall", "My Tool", "--prefix", prefix.string()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("removed folder C:\\Apps\\Tool"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(tool));
+  platform::Machine machine(prefix, platform::CodePage());
+  platform::Registry registry(machine.RegistryFile());
+  EXPECT_FALSE(registry.KeyExists(platform::kHKeyLocalMachine, key));
+
+  r = RunCommand({NolvoTool(), "uninstall", "My Tool", "--prefix", prefix.string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("nothing to do"), std::string::npos) << r.err;
+}
+
+TEST_F(UninstallCommand, ByHostPathOfTheRecord) {
+  const auto r = RunCommand(
+      {NolvoTool(), "uninstall", (tool / "uninstall.cfg").string(), "--prefix", prefix.string()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_FALSE(fs::exists(tool));
+}
+
+TEST_F(UninstallCommand, UsageErrors) {
+  EXPECT_EQ(RunCommand({NolvoTool(), "uninstall", "--prefix", prefix.string()}).exitCode, 2);
+  EXPECT_EQ(RunCommand({NolvoTool(), "uninstall", "X", "--prefix", (dir.Path() / "none").string()})
+                .exitCode,
+            2);
+}
+
+}  // namespace
+}  // namespace nolvo::test
