@@ -130,7 +130,9 @@ void MainScreenWindow::ShowPicture(const QString& hostPath, bool animated,
     image3_->setMovie(movie.get());
     image3_->resize(movie->frameRect().size());
     movie_ = std::move(movie);
-    movie_->start();  // a GIF loops as its file says; QMovie repeats it forever by default
+    // Played in a loop, also when the file asks for a single run.
+    QObject::connect(movie_.get(), &QMovie::finished, movie_.get(), &QMovie::start);
+    movie_->start();
     image3_->move(5, 5);
     image3_->show();
     shown = image3_;

@@ -43,6 +43,7 @@ class MainScreenWindow : public QWidget {
   QFrame* BitmapScreen() { return bitmapScreen_; }
   QLabel* Image3() { return image3_; }
   QLabel* Image4() { return image4_; }
+  QMovie* Movie() { return movie_.get(); }
 
   // Runs when the window closes (FormClose of the run).
   std::function<void()> OnClose;

@@ -115,5 +115,31 @@ TEST(ExtractionWindow, StillPictureIsFramedUnscaledAndPlaced) {
   EXPECT_ANY_THROW(window.ShowPicture({"C:\\WINDOWS\\Temp\\q\\BAD.GIF", true, false, true}));
 }
 
+TEST(ExtractionWindow, AnimatedPictureIsPlayedInItsOwnSize) {
+  test::GuiApp();
+  const fs::path gif = test::SourceDir() / "examples" / "demo" / "setup.gif";
+  if (!fs::exists(gif)) GTEST_SKIP() << "no demo picture";
+  test::TestMachine tm;
+  const fs::path tempq = tm.DriveC() / "WINDOWS" / "Temp" / "q";
+  fs::create_directories(tempq);
+  fs::copy_file(gif, tempq / "mygifpic.bmp");  // "GIF" in the name decides, not the kind
+  platform::CodePage cp;
+  MainScreenWindow screen(cp);
+  screen.resize(800, 600);
+  screen.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen));
+  ExtractionWindow window(tm.Machine(), &screen);
+  window.ShowPicture({"C:\\WINDOWS\\Temp\\q\\mygifpic.bmp", true, false, true});
+  ASSERT_NE(screen.Movie(), nullptr);
+  const QSize size = screen.Movie()->frameRect().size();
+  EXPECT_GT(size.width(), 0);
+  EXPECT_EQ(screen.Image3()->size(), size);
+  EXPECT_EQ(screen.Image3()->pos(), QPoint(5, 5));
+  EXPECT_TRUE(screen.Image3()->isVisible());
+  EXPECT_FALSE(screen.Image4()->isVisible());
+  EXPECT_EQ(screen.BitmapScreen()->size(), size + QSize(10, 10));
+  EXPECT_EQ(screen.Movie()->state(), QMovie::Running);
+}
+
 }  // namespace
 }  // namespace nolvo::ui
