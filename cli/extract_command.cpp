@@ -105,6 +105,9 @@ class Extractor {
       // Raised while reading the next entry's header: the one before it was whole.
       Commit();
       throw;
+    } catch (const EInterrupted&) {
+      Discard();
+      throw;
     } catch (const std::exception& e) {
       const bool inEntry = pending_.has_value();
       Discard();
