@@ -80,7 +80,8 @@ TEST(ArchiveCommand, KeyLocksEveryEntry) {
   ASSERT_EQ(RunCommand({NolvoTool(), "archive", "create", arc, (dir.Path() / "src" / "app").string(),
                         "--key", "4711"}).exitCode, 0);
   auto r = RunCommand({NolvoTool(), "list", "--json", arc});
-  for (const auto& e : nlohmann::json::parse(r.out)["Archives"][0]["Entries"])
+  const auto listing = nlohmann::json::parse(r.out);
+  for (const auto& e : listing["Archives"][0]["Entries"])
     EXPECT_EQ(e["Locked"], true);
 
   r = RunCommand({NolvoTool(), "test", arc});
