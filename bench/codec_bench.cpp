@@ -8,10 +8,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <new>
 #include <string>
@@ -91,7 +91,8 @@ Bytes Encode(const Bytes& data, TCompressionMethod method) {
   CodecComponent roomy;
   roomy.SizeMargin = -static_cast<std::int32_t>(data.size() / 4 + 65536);
   std::int32_t checksum = 0;
-  RunCodec(roomy, dest, source, static_cast<std::int32_t>(data.size()), 0, method, checksum, false, false);
+  RunCodec(roomy, dest, source, static_cast<std::int32_t>(data.size()), 0, method, checksum, false,
+           false);
   return std::move(dest.Bytes());
 }
 
@@ -125,7 +126,8 @@ Result Measure(const Bytes& data, TCompressionMethod method, int repeat) {
     std::int32_t checksum = 0;
     const std::size_t before = g_heap_now;
     g_heap_peak = before;
-    RunCodec(roomy, dest, source, static_cast<std::int32_t>(data.size()), 0, method, checksum, false, false);
+    RunCodec(roomy, dest, source, static_cast<std::int32_t>(data.size()), 0, method, checksum,
+             false, false);
     r.encode_heap = g_heap_peak - before;
   }
   {
@@ -171,7 +173,8 @@ int main(int argc, char** argv) {
   std::size_t mb = 16;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--big") == 0) mb = 64;
-    if (std::strcmp(argv[i], "--mb") == 0 && i + 1 < argc) mb = std::strtoul(argv[++i], nullptr, 10);
+    if (std::strcmp(argv[i], "--mb") == 0 && i + 1 < argc)
+      mb = std::strtoul(argv[++i], nullptr, 10);
   }
   const std::size_t size = mb * 1000 * 1000;
   struct Corpus {
@@ -184,20 +187,27 @@ int main(int argc, char** argv) {
   corpora.push_back({"random", nolvo::test::RandomCorpus(size)});
   corpora.push_back({"repetitive", nolvo::test::RepetitiveCorpus(size)});
   const std::pair<const char*, TCompressionMethod> methods[] = {
-      {"lh5", TCompressionMethod::coLZH5}, {"lzhuf", TCompressionMethod::coLZH}, {"rle", TCompressionMethod::coRLE}};
+      {"lh5", TCompressionMethod::coLZH5},
+      {"lzhuf", TCompressionMethod::coLZH},
+      {"rle", TCompressionMethod::coRLE}};
 
-  std::printf("corpus size %zu MB (10^6 bytes); MB/s of original bytes per processor second, best of 2 runs\n\n", mb);
-  std::printf("%-10s %-6s %10s %10s %10s %10s %8s %9s %9s %s\n", "corpus", "method", "enc MB/s", "enc/zlib",
-              "dec MB/s", "dec/zlib", "ratio", "enc heap", "dec heap", "");
+  std::printf(
+      "corpus size %zu MB (10^6 bytes); MB/s of original bytes per processor second, best of 2 "
+      "runs\n\n",
+      mb);
+  std::printf("%-10s %-6s %10s %10s %10s %10s %8s %9s %9s %s\n", "corpus", "method", "enc MB/s",
+              "enc/zlib", "dec MB/s", "dec/zlib", "ratio", "enc heap", "dec heap", "");
   for (const Corpus& c : corpora) {
     const Result z = MeasureZlib(c.data, 2);
-    std::printf("%-10s %-6s %10.1f %10s %10.1f %10s %7.1f%% %9s %9s %s\n", c.name, "zlib-6", z.encode_mbs, "1.00",
-                z.decode_mbs, "1.00", 100 * z.ratio, "", "", z.ok ? "" : "ROUND TRIP FAILED");
+    std::printf("%-10s %-6s %10.1f %10s %10.1f %10s %7.1f%% %9s %9s %s\n", c.name, "zlib-6",
+                z.encode_mbs, "1.00", z.decode_mbs, "1.00", 100 * z.ratio, "", "",
+                z.ok ? "" : "ROUND TRIP FAILED");
     for (const auto& [name, method] : methods) {
       const Result r = Measure(c.data, method, 2);
-      std::printf("%-10s %-6s %10.1f %10.2f %10.1f %10.2f %7.1f%% %8zuK %8zuK %s\n", c.name, name, r.encode_mbs,
-                  r.encode_mbs / z.encode_mbs, r.decode_mbs, r.decode_mbs / z.decode_mbs, 100 * r.ratio,
-                  r.encode_heap / 1024, r.decode_heap / 1024, r.ok ? "" : "ROUND TRIP FAILED");
+      std::printf("%-10s %-6s %10.1f %10.2f %10.1f %10.2f %7.1f%% %8zuK %8zuK %s\n", c.name, name,
+                  r.encode_mbs, r.encode_mbs / z.encode_mbs, r.decode_mbs,
+                  r.decode_mbs / z.decode_mbs, 100 * r.ratio, r.encode_heap / 1024,
+                  r.decode_heap / 1024, r.ok ? "" : "ROUND TRIP FAILED");
       std::fflush(stdout);
     }
   }

@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   CLI::App app{"nolvo: the tool for setup media (builders, admins and scripts)", "nolvo"};
   app.footer(kExitCodeHelp);
   app.require_subcommand(1);
+  app.fallthrough();  // -q also after the subcommand
   app.set_version_flag("--version", "nolvo 0.1.0");
   GlobalOptions global;
   app.add_flag("-q,--quiet", global.quiet, "Print nothing but errors")->configurable(false);

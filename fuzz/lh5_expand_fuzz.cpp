@@ -13,7 +13,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace nolvo;
   if (size < 8) return 0;
-  const std::int32_t original_size = static_cast<std::int32_t>((data[0] | data[1] << 8 | data[2] << 16) & 0x3FFFF);
+  const std::int32_t original_size =
+      static_cast<std::int32_t>((data[0] | data[1] << 8 | data[2] << 16) & 0x3FFFF);
   const std::int32_t extra = data[3];  // the stated size may exceed the data present
   codec::CodecComponent component;
   component.Key = static_cast<std::int32_t>(data[4] | data[5] << 8 | data[6] << 16);
@@ -24,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   platform::NullStream dest;
   std::int32_t checksum = 0;
   try {
-    codec::RunCodec(component, dest, source, stored_size, original_size, codec::TCompressionMethod::coLZH5,
-                    checksum, true, keyed);
+    codec::RunCodec(component, dest, source, stored_size, original_size,
+                    codec::TCompressionMethod::coLZH5, checksum, true, keyed);
   } catch (const codec::ECompressError&) {
     return 0;
   }

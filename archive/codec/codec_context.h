@@ -24,8 +24,7 @@ class CodecContext {
   // not 0; when compressing the budget is source_size minus the size margin and stored
   // bytes are scrambled whenever the key is not 0.
   CodecContext(const CodecComponent& component, platform::ByteStream& dest,
-               platform::ByteStream& source, std::int32_t source_size, bool expanding,
-               bool keyed);
+               platform::ByteStream& source, std::int32_t source_size, bool expanding, bool keyed);
   CodecContext(const CodecContext&) = delete;
   CodecContext& operator=(const CodecContext&) = delete;
 
@@ -48,11 +47,22 @@ class CodecContext {
   std::size_t TakeBuffered(std::uint8_t* out, std::size_t max) {
     std::size_t n = in_end_ - in_pos_;
     if (n > max) n = max;
-    if (n <= 8) {
-      for (std::size_t i = 0; i < n; ++i) out[i] = TakeByte();
-    } else {
+    if (n > 8) {
       TakeRange(out, n);
+      return n;
     }
+    const std::uint8_t* in = in_.get() + in_pos_;
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < n; ++i) sum += in[i];
+    in_sum_ += sum;
+    if (descramble_input_) {
+      for (std::size_t i = 0; i < n; ++i) out[i] = in[i] ^ key_[(key_index_ + i) & 3];
+      key_index_ = static_cast<unsigned>((key_index_ + n) & 3);
+    } else {
+      for (std::size_t i = 0; i < n; ++i) out[i] = in[i];
+    }
+    in_pos_ += n;
+    taken_ += static_cast<std::int64_t>(n);
     return n;
   }
 

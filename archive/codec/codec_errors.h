@@ -33,7 +33,8 @@ class ETruncatedData : public ECompressError {
 // A decoder would write more than the entry's original size allows.
 class EExpandOverrun : public ECompressError {
  public:
-  EExpandOverrun() : ECompressError("Expanded data is longer than expected -- data may be invalid") {}
+  EExpandOverrun()
+      : ECompressError("Expanded data is longer than expected -- data may be invalid") {}
 };
 
 }  // namespace nolvo::codec

@@ -37,8 +37,8 @@ struct CodecComponent {
 // whatever the streams raise. Output still buffered when an exception passes is dropped.
 std::int32_t RunCodec(const CodecComponent& Component, platform::ByteStream& Dest,
                       platform::ByteStream& Source, std::int32_t SourceSize,
-                      std::int32_t OriginalSize, TCompressionMethod Method,
-                      std::int32_t& Checksum, bool Expanding, bool Keyed);
+                      std::int32_t OriginalSize, TCompressionMethod Method, std::int32_t& Checksum,
+                      bool Expanding, bool Keyed);
 
 // Percentage of `done` in `total`, computed so that no intermediate overflows 32 bits.
 int ProgressPercent(std::int32_t done, std::int32_t total);

@@ -40,32 +40,65 @@ class Lh5BitReader {
     return v;
   }
 
+  // For a decoder's inner loop: the bit state taken out of the reader, used and put
+  // back. While it is out, bits come only from whole bytes of the current chunk
+  // (TopUp), so the source is read exactly as through Skip.
+  struct State {
+    std::uint64_t bits;
+    int count;
+    std::uint64_t position;
+  };
+  State Export() const { return {bits_, count_, position_}; }
+  void Import(const State& s) {
+    bits_ = s.bits;
+    count_ = s.count;
+    position_ = s.position;
+  }
+  // Moves as many whole bytes of the current chunk into `s` as fit.
+  void TopUp(State& s) {
+    std::uint8_t bytes[8];
+    const std::size_t got =
+        context_.TakeBuffered(bytes, static_cast<std::size_t>((64 - s.count) >> 3));
+    for (std::size_t i = 0; i < got; ++i) {
+      s.bits |= static_cast<std::uint64_t>(bytes[i]) << (56 - s.count);
+      s.count += 8;
+    }
+  }
+  // True once the input has ended (the bits in view end in zero padding).
+  bool Ended() const { return ended_; }
+
   // True once a consumed bit lay beyond the stored data (look-ahead does not count).
   bool Overrun() const { return ended_ && position_ > real_bits_; }
   // Bits consumed so far.
   std::uint64_t Position() const { return position_; }
 
  private:
+  // Moves as many whole bytes of the current chunk into view as fit.
+  void TakeFromChunk() {
+    std::uint8_t bytes[8];
+    const std::size_t got =
+        context_.TakeBuffered(bytes, static_cast<std::size_t>((64 - count_) >> 3));
+    for (std::size_t i = 0; i < got; ++i) {
+      bits_ |= static_cast<std::uint64_t>(bytes[i]) << (56 - count_);
+      count_ += 8;
+    }
+  }
+
   void Refill() {
-    // Take whole bytes from the current chunk while they fit.
-    while (count_ <= 56) {
-      std::uint8_t b;
-      if (!ended_ && context_.TakeBuffered(&b, 1) == 1) {
-        bits_ |= static_cast<std::uint64_t>(b) << (56 - count_);
-        count_ += 8;
-        continue;
-      }
-      if (count_ >= 16) return;
-      // The view needs a byte the chunk does not hold: read on, or pad with zeros
-      // once the input has ended.
+    if (!ended_) TakeFromChunk();
+    // The view still needs a byte the chunk does not hold: read on (a new chunk),
+    // or pad with zeros once the input has ended.
+    while (count_ < 16) {
       if (!ended_) {
-        b = context_.ReadSourceByte();
-        if (context_.EndOfInput()) {
-          ended_ = true;
-          real_bits_ = position_ + static_cast<std::uint64_t>(count_);
-        } else {
+        const std::uint8_t b = context_.ReadSourceByte();
+        if (!context_.EndOfInput()) {
           bits_ |= static_cast<std::uint64_t>(b) << (56 - count_);
+          count_ += 8;
+          TakeFromChunk();
+          continue;
         }
+        ended_ = true;
+        real_bits_ = position_ + static_cast<std::uint64_t>(count_);
       }
       count_ += 8;
     }

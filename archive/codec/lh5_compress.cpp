@@ -14,7 +14,7 @@ namespace {
 constexpr int kDictSize = 8192;
 constexpr int kMaxMatch = 256;
 constexpr int kTextSize = 2 * kDictSize + kMaxMatch;  // 16640
-constexpr int kTextStart = kDictSize + kMaxMatch;      // 8448: where input first goes
+constexpr int kTextStart = kDictSize + kMaxMatch;     // 8448: where input first goes
 constexpr int kItemBufferSize = 16384;
 constexpr int kItemBufferLimit = kItemBufferSize - 24;  // a new group past this sends the block
 constexpr int kCodeLengthCount = 19;

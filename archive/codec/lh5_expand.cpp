@@ -1,20 +1,21 @@
-#include "archive/codec/lh5.h"
-
 #include <cstring>
 #include <memory>
 
 #include "archive/codec/codec_errors.h"
+#include "archive/codec/lh5.h"
 #include "archive/codec/lh5_bit_reader.h"
 #include "archive/codec/lh5_table.h"
 
 namespace nolvo::codec {
 namespace {
 
-constexpr int kDictBits = 13;
-constexpr std::uint32_t kDictSize = 1u << kDictBits;
-constexpr std::uint32_t kDictMask = kDictSize - 1;
-constexpr int kCodeLengthCount = 19;  // code-length code alphabet
-constexpr int kDistanceCount = 14;    // distance code alphabet
+constexpr std::uint32_t kDictSize = 8192;
+// The window holds the 8192 bytes of history before the write position and room to
+// write ahead; when the write position passes its end, the history moves down.
+constexpr std::uint32_t kWindowEnd = 4 * kDictSize;
+constexpr std::uint32_t kWindowSlack = 256 + 8;  // a match that starts just before the end
+constexpr int kCodeLengthCount = 19;             // code-length code alphabet
+constexpr int kDistanceCount = 14;               // distance code alphabet
 constexpr int kSymbolTableBits = 12;
 constexpr int kAuxTableBits = 8;
 // A table entry that stands for a single-symbol code naming no symbol of its alphabet.
@@ -29,6 +30,7 @@ class Lh5Decoder {
   void Run(std::int32_t original_size);
 
  private:
+  void DecodeFast(std::uint32_t& pos, std::int64_t& produced, std::int64_t original_size);
   void ReadBlockHeader();
   void ReadAuxLengths(int count, int width, int special);
   void ReadSymbolLengths();
@@ -57,7 +59,15 @@ class Lh5Decoder {
   std::uint16_t left_[kLh5TreeSize] = {};
   std::uint16_t right_[kLh5TreeSize] = {};
 
-  std::uint8_t dict_[kDictSize];
+  // Hands the bytes decoded since the last call to the run's sink.
+  void Deliver(std::uint32_t pos) {
+    const std::uint32_t from = delivered_;
+    delivered_ = pos;  // never twice, even when the sink fails
+    context_.WriteDestBytes(window_ + from, pos - from);
+  }
+
+  std::uint8_t window_[kWindowEnd + kWindowSlack];
+  std::uint32_t delivered_ = kDictSize;
 };
 
 // Follows tree links from `node` with the top bits of `bits` (a 16-bit view, of which
@@ -117,7 +127,8 @@ void Lh5Decoder::ReadSymbolLengths() {
   int i = 0;
   while (i < n) {
     int c = aux_table_[bits_.Peek(kAuxTableBits)];
-    if (c >= kCodeLengthCount) c = WalkTree(c, kCodeLengthCount, bits_.Window(), 16 - kAuxTableBits);
+    if (c >= kCodeLengthCount)
+      c = WalkTree(c, kCodeLengthCount, bits_.Window(), 16 - kAuxTableBits);
     bits_.Skip(aux_lengths_[c]);
     int zeros = 0;
     if (c == 0) {
@@ -136,7 +147,8 @@ void Lh5Decoder::ReadSymbolLengths() {
     std::memset(symbol_lengths_ + i, 0, static_cast<std::size_t>(zeros));
     i += zeros;
   }
-  if (i < kLh5SymbolCount) std::memset(symbol_lengths_ + i, 0, static_cast<std::size_t>(kLh5SymbolCount - i));
+  if (i < kLh5SymbolCount)
+    std::memset(symbol_lengths_ + i, 0, static_cast<std::size_t>(kLh5SymbolCount - i));
   Lh5BuildTable(kLh5SymbolCount, symbol_lengths_, kSymbolTableBits, symbol_table_, left_, right_);
 }
 
@@ -174,45 +186,142 @@ std::uint32_t Lh5Decoder::DecodeDistance() {
   return (1u << (j - 1)) + bits_.Read(j - 1);
 }
 
+// The same decoding as Run's loop for the symbols of the current block while the
+// current chunk holds the bits of a whole token (symbol, distance code and extra
+// bits: at most 44), with the bit state in locals. Returns to Run at a block's end,
+// when the chunk runs low, or when the window needs moving.
+void Lh5Decoder::DecodeFast(std::uint32_t& pos_ref, std::int64_t& produced_ref,
+                            std::int64_t original_size) {
+  constexpr int kTokenBits = 44;
+  Lh5BitReader::State s = bits_.Export();
+  std::uint32_t pos = pos_ref;
+  std::int64_t produced = produced_ref;
+  std::uint16_t block_left = block_left_;
+  std::uint8_t* const window = window_;
+  // Hands the state back to the reader and lets it fill its view as Skip would: from
+  // the chunk, or by reading the next one (which may fail) before the token's bytes
+  // are stored, as when decoding bit by bit.
+  auto refresh = [&] {
+    bits_.Import(s);
+    bits_.Skip(0);
+    s = bits_.Export();
+  };
+  auto write_back = [&] {
+    bits_.Import(s);
+    block_left_ = block_left;
+    pos_ref = pos;
+    produced_ref = produced;
+  };
+  try {
+    while (produced < original_size && block_left != 0 && pos < kWindowEnd) {
+      if (s.count < kTokenBits) {
+        bits_.TopUp(s);
+        if (s.count < kTokenBits) break;
+      }
+      --block_left;
+      int c = symbol_table_[s.bits >> (64 - kSymbolTableBits)];
+      if (c >= kLh5SymbolCount) {
+        c = WalkTree(c, kLh5SymbolCount, static_cast<std::uint32_t>(s.bits >> 48),
+                     16 - kSymbolTableBits);
+      }
+      int n = symbol_lengths_[c];
+      s.bits <<= n;
+      s.count -= n;
+      s.position += static_cast<std::uint64_t>(n);
+      if (c < 256) {
+        if (s.count < 16) refresh();
+        window[pos++] = static_cast<std::uint8_t>(c);
+        ++produced;
+        continue;
+      }
+      const std::uint32_t length = static_cast<std::uint32_t>(c) - 253;
+      int j = aux_table_[s.bits >> (64 - kAuxTableBits)];
+      if (j >= kDistanceCount) {
+        j = WalkTree(j, kDistanceCount, static_cast<std::uint32_t>(s.bits >> 48),
+                     16 - kAuxTableBits);
+      }
+      n = aux_lengths_[j];
+      s.bits <<= n;
+      s.count -= n;
+      s.position += static_cast<std::uint64_t>(n);
+      std::uint32_t distance = static_cast<std::uint32_t>(j);
+      if (j > 1) {
+        const int extra = j - 1;
+        distance = (1u << extra) + static_cast<std::uint32_t>(s.bits >> (64 - extra));
+        s.bits <<= extra;
+        s.count -= extra;
+        s.position += static_cast<std::uint64_t>(extra);
+      }
+      if (s.count < 16) refresh();
+      const std::uint8_t* src = window + pos - distance - 1;
+      std::uint8_t* dst = window + pos;
+      if (distance >= 7) {
+        for (std::uint32_t k = 0; k < length; k += 8) std::memcpy(dst + k, src + k, 8);
+      } else {
+        for (std::uint32_t k = 0; k < length; ++k) dst[k] = src[k];
+      }
+      pos += length;
+      produced += length;
+    }
+  } catch (...) {
+    write_back();
+    throw;
+  }
+  write_back();
+}
+
 void Lh5Decoder::Run(std::int32_t original_size) {
   bits_.Start();
-  std::memset(dict_, 0x20, sizeof dict_);
-  std::uint32_t pos = 0;
+  // Before the entry starts, the history is all spaces.
+  std::memset(window_, 0x20, kDictSize);
+  std::uint32_t pos = kDictSize;
   std::int64_t produced = 0;
-  while (produced < original_size) {
-    const int c = DecodeSymbol();
-    if (c < 256) {
+  // Output is delivered in batches; whatever was decoded before a failure is
+  // delivered before the failure goes on, so the sink sees what byte-by-byte
+  // delivery would have given it.
+  try {
+    while (produced < original_size) {
+      if (pos >= kWindowEnd) {
+        Deliver(pos);
+        std::memmove(window_, window_ + pos - kDictSize, kDictSize);
+        pos = delivered_ = kDictSize;
+      }
+      if (observer_ == nullptr && block_left_ != 0 && !bits_.Ended()) {
+        DecodeFast(pos, produced, original_size);
+        if (produced >= original_size || pos >= kWindowEnd) continue;
+        // Otherwise the next token needs the careful path below.
+      }
+      const int c = DecodeSymbol();
+      if (c < 256) {
+        CheckOverrun();
+        if (observer_ != nullptr) (*observer_)(c, 0);
+        window_[pos++] = static_cast<std::uint8_t>(c);
+        ++produced;
+        continue;
+      }
+      const std::uint32_t length = static_cast<std::uint32_t>(c) - 253;
+      const std::uint32_t distance = DecodeDistance();
       CheckOverrun();
-      if (observer_ != nullptr) (*observer_)(c, 0);
-      const auto b = static_cast<std::uint8_t>(c);
-      dict_[pos] = b;
-      context_.WriteDestByte(b);
-      pos = (pos + 1) & kDictMask;
-      ++produced;
-      continue;
+      if (observer_ != nullptr) (*observer_)(c, distance);
+      // Each byte is stored before the next is fetched, so a distance shorter than
+      // the length repeats the recent bytes. Eight at a time is the same when the
+      // source lies at least eight bytes back; the few bytes written past the match
+      // land where nothing has been decoded yet.
+      const std::uint8_t* src = window_ + pos - distance - 1;
+      std::uint8_t* dst = window_ + pos;
+      if (distance >= 7) {
+        for (std::uint32_t k = 0; k < length; k += 8) std::memcpy(dst + k, src + k, 8);
+      } else {
+        for (std::uint32_t k = 0; k < length; ++k) dst[k] = src[k];
+      }
+      pos += length;
+      produced += length;
     }
-    const std::uint32_t length = static_cast<std::uint32_t>(c) - 253;
-    const std::uint32_t distance = DecodeDistance();
-    CheckOverrun();
-    if (observer_ != nullptr) (*observer_)(c, distance);
-    std::uint32_t src = (pos - distance - 1) & kDictMask;
-    produced += length;
-    if (distance + 1 >= length && src + length <= kDictSize && pos + length <= kDictSize) {
-      // No wrap, and the source is not overtaken by what is written: one block move
-      // (the source may lie just ahead of the destination, one lap back).
-      std::memmove(dict_ + pos, dict_ + src, length);
-      context_.WriteDestBytes(dict_ + pos, length);
-      pos = (pos + length) & kDictMask;
-      continue;
-    }
-    for (std::uint32_t k = 0; k < length; ++k) {
-      const std::uint8_t b = dict_[src];
-      dict_[pos] = b;
-      context_.WriteDestByte(b);
-      src = (src + 1) & kDictMask;
-      pos = (pos + 1) & kDictMask;
-    }
+  } catch (...) {
+    Deliver(pos);
+    throw;
   }
+  Deliver(pos);
 }
 
 }  // namespace

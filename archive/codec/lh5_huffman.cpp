@@ -90,7 +90,8 @@ int Lh5MakeCode(int count, std::uint32_t* freq, std::uint8_t* lengths, std::uint
   // Limit the lengths to 16: each step removes one 16-bit code and moves a shorter
   // code one level down, lowering the weighted sum by exactly one.
   std::uint32_t sum = 0;
-  for (int len = kLh5MaxCodeLength; len > 0; --len) sum += depth_count[len] << (kLh5MaxCodeLength - len);
+  for (int len = kLh5MaxCodeLength; len > 0; --len)
+    sum += depth_count[len] << (kLh5MaxCodeLength - len);
   while (sum != (1u << kLh5MaxCodeLength)) {
     --depth_count[kLh5MaxCodeLength];
     for (int len = kLh5MaxCodeLength - 1; len > 0; --len) {
@@ -105,7 +106,8 @@ int Lh5MakeCode(int count, std::uint32_t* freq, std::uint8_t* lengths, std::uint
   // The least frequent leaves, taken first, get the longest codes.
   int k = 0;
   for (int len = kLh5MaxCodeLength; len > 0; --len) {
-    for (std::uint32_t n = depth_count[len]; n > 0; --n) lengths[order[k++]] = static_cast<std::uint8_t>(len);
+    for (std::uint32_t n = depth_count[len]; n > 0; --n)
+      lengths[order[k++]] = static_cast<std::uint8_t>(len);
   }
   Lh5AssignCodes(count, lengths, codes);
   return root;

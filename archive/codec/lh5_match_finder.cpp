@@ -1,8 +1,30 @@
 #include "archive/codec/lh5_match_finder.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace nolvo::codec {
+namespace {
+
+// How far a and b agree, starting from `len` known equal bytes, up to `limit`.
+inline int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int len, int limit) {
+  while (std::endian::native == std::endian::little && len + 8 <= limit) {
+    std::uint64_t x;
+    std::uint64_t y;
+    std::memcpy(&x, a + len, 8);
+    std::memcpy(&y, b + len, 8);
+    if (x != y) {
+      // The lowest differing byte in memory order (little-endian hosts).
+      return len + (std::countr_zero(x ^ y) >> 3);
+    }
+    len += 8;
+  }
+  while (len < limit && a[len] == b[len]) ++len;
+  return len;
+}
+
+}  // namespace
 
 Lh5MatchFinder::Lh5MatchFinder()
     : head_(new std::uint32_t[1u << kHashBits]()), links_(new std::uint32_t[2 * kCyclic]()) {}
@@ -17,9 +39,10 @@ Lh5MatchFinder::Match Lh5MatchFinder::Insert(std::uint32_t pos, const std::uint8
     *smaller = *larger = 0;
     return best;
   }
-  const std::uint32_t h =
-      ((static_cast<std::uint32_t>(bytes[0]) << 16 | static_cast<std::uint32_t>(bytes[1]) << 8 |
-        bytes[2]) * 2654435761u) >> (32 - kHashBits);
+  const std::uint32_t h = ((static_cast<std::uint32_t>(bytes[0]) << 16 |
+                            static_cast<std::uint32_t>(bytes[1]) << 8 | bytes[2]) *
+                           2654435761u) >>
+                          (32 - kHashBits);
   std::uint32_t candidate = head_[h];
   head_[h] = pos;
 
@@ -34,8 +57,7 @@ Lh5MatchFinder::Match Lh5MatchFinder::Insert(std::uint32_t pos, const std::uint8
     }
     std::uint32_t* pair = &links_[2 * (candidate & (kCyclic - 1))];
     const std::uint8_t* other = bytes - delta;
-    int len = std::min(len_smaller, len_larger);
-    while (len < limit && other[len] == bytes[len]) ++len;
+    const int len = CommonLength(other, bytes, std::min(len_smaller, len_larger), limit);
     if (len > best.length) {
       best.length = len;
       best.position = candidate;

@@ -15,11 +15,11 @@ namespace nolvo::codec {
 
 class Lh5MatchFinder {
  public:
-  static constexpr std::uint32_t kWindow = 8192;     // how far back a match may start
+  static constexpr std::uint32_t kWindow = 8192;  // how far back a match may start
   static constexpr int kMaxMatch = 256;
 
   struct Match {
-    int length = 0;            // 0 when no match of at least 3 bytes exists
+    int length = 0;  // 0 when no match of at least 3 bytes exists
     std::uint32_t position = 0;
   };
 
@@ -35,7 +35,7 @@ class Lh5MatchFinder {
   static constexpr int kHashBits = 15;
   static constexpr std::uint32_t kCyclic = 2 * kWindow;  // slots for the live positions
 
-  std::unique_ptr<std::uint32_t[]> head_;  // root position of each tree, 0 = empty
+  std::unique_ptr<std::uint32_t[]> head_;   // root position of each tree, 0 = empty
   std::unique_ptr<std::uint32_t[]> links_;  // two per slot: smaller, larger
 };
 

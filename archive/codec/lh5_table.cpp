@@ -6,8 +6,8 @@
 
 namespace nolvo::codec {
 
-void Lh5BuildTable(int count, const std::uint8_t* lengths, int table_bits,
-                   std::uint16_t* table, std::uint16_t* left, std::uint16_t* right) {
+void Lh5BuildTable(int count, const std::uint8_t* lengths, int table_bits, std::uint16_t* table,
+                   std::uint16_t* left, std::uint16_t* right) {
   std::uint32_t number[kLh5MaxCodeLength + 1] = {};
   for (int s = 0; s < count; ++s) {
     if (lengths[s] > kLh5MaxCodeLength) throw ELZHBadDecodeTable();
@@ -63,7 +63,8 @@ void Lh5AssignCodes(int count, const std::uint8_t* lengths, std::uint16_t* codes
   for (int s = 0; s < count; ++s) ++number[lengths[s]];
   std::uint32_t start[kLh5MaxCodeLength + 2];
   start[1] = 0;
-  for (int len = 1; len <= kLh5MaxCodeLength; ++len) start[len + 1] = (start[len] + number[len]) << 1;
+  for (int len = 1; len <= kLh5MaxCodeLength; ++len)
+    start[len + 1] = (start[len] + number[len]) << 1;
   for (int s = 0; s < count; ++s) {
     if (lengths[s] != 0) codes[s] = static_cast<std::uint16_t>(start[lengths[s]]++);
   }

@@ -20,8 +20,8 @@ inline constexpr int kLh5TreeSize = 2 * kLh5SymbolCount - 1;
 // and 1 right, to the symbol.
 // Throws ELZHBadDecodeTable unless the lengths (each 0..16; 0 = symbol absent) form a
 // complete prefix code, so the table and tree are always fully and safely defined.
-void Lh5BuildTable(int count, const std::uint8_t* lengths, int table_bits,
-                   std::uint16_t* table, std::uint16_t* left, std::uint16_t* right);
+void Lh5BuildTable(int count, const std::uint8_t* lengths, int table_bits, std::uint16_t* table,
+                   std::uint16_t* left, std::uint16_t* right);
 
 // Gives each symbol with a nonzero length its canonical code (right-aligned in `codes`).
 void Lh5AssignCodes(int count, const std::uint8_t* lengths, std::uint16_t* codes);

@@ -67,8 +67,7 @@ TEST(CodecContext, ReadsChunksAndReportsProgress) {
   // The chunk size is lowered to what remains, and nothing past the size is asked for.
   EXPECT_EQ(source.requests, (std::vector<std::size_t>{8192, 8192, 3616}));
   EXPECT_EQ(source.Position(), 20000);
-  EXPECT_EQ(ctx.InputChecksum(),
-            std::accumulate(got.begin(), got.end(), std::uint32_t{0}));
+  EXPECT_EQ(ctx.InputChecksum(), std::accumulate(got.begin(), got.end(), std::uint32_t{0}));
 
   std::vector<int> large;
   MemoryStream source2(Pattern(300000));

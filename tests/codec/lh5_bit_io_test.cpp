@@ -53,7 +53,8 @@ TEST(Lh5BitReader, ReadsBackAcrossChunksAndPadsWithZeros) {
   for (const Field& f : fields) stream.Put(f.width, f.value);
   MemoryStream source(stream.Bytes());
   MemoryStream dest;
-  CodecContext context(CodecComponent{}, dest, source, static_cast<std::int32_t>(stream.Bytes().size()), true, false);
+  CodecContext context(CodecComponent{}, dest, source,
+                       static_cast<std::int32_t>(stream.Bytes().size()), true, false);
   Lh5BitReader reader(context);
   reader.Start();
   for (const Field& f : fields) {

@@ -49,15 +49,17 @@ std::vector<Token> Tokens(const Bytes& stored, std::size_t original_size,
                           std::vector<std::uint32_t>* blocks = nullptr, Bytes* output = nullptr) {
   MemoryStream source(stored);
   MemoryStream dest;
-  CodecContext context(CodecComponent{}, dest, source, static_cast<std::int32_t>(stored.size()), true, false);
+  CodecContext context(CodecComponent{}, dest, source, static_cast<std::int32_t>(stored.size()),
+                       true, false);
   std::vector<Token> tokens;
-  Lh5ExpandObserved(context, static_cast<std::int32_t>(original_size), [&](int symbol, std::uint32_t d) {
-    if (symbol < 0) {
-      if (blocks != nullptr) blocks->push_back(d);
-    } else {
-      tokens.push_back({symbol, d});
-    }
-  });
+  Lh5ExpandObserved(context, static_cast<std::int32_t>(original_size),
+                    [&](int symbol, std::uint32_t d) {
+                      if (symbol < 0) {
+                        if (blocks != nullptr) blocks->push_back(d);
+                      } else {
+                        tokens.push_back({symbol, d});
+                      }
+                    });
   context.FlushDest();
   if (output != nullptr) *output = dest.Bytes();
   return tokens;
@@ -76,7 +78,8 @@ PositionIndex IndexPositions(const Bytes& in) {
 
 // The longest match at p against the 8192 positions before it, nearest first among
 // equals, at most 256 and no further than the input; shorter than 3 counts as none.
-std::pair<int, std::size_t> BruteForceMatch(const Bytes& in, const PositionIndex& index, std::size_t p) {
+std::pair<int, std::size_t> BruteForceMatch(const Bytes& in, const PositionIndex& index,
+                                            std::size_t p) {
   if (p + 3 > in.size()) return {0, 0};
   const int limit = static_cast<int>(std::min<std::size_t>(256, in.size() - p));
   const auto& same = index.at(static_cast<std::uint32_t>(in[p] << 16 | in[p + 1] << 8 | in[p + 2]));
@@ -123,7 +126,8 @@ std::vector<Token> ReferenceTokens(const Bytes& in) {
 
 Bytes Repeat(const std::string& unit, std::size_t size) {
   Bytes out;
-  while (out.size() < size) out.push_back(static_cast<std::uint8_t>(unit[out.size() % unit.size()]));
+  while (out.size() < size)
+    out.push_back(static_cast<std::uint8_t>(unit[out.size() % unit.size()]));
   return out;
 }
 
@@ -182,7 +186,8 @@ TEST(Lh5Compress, TokensFollowTheLongestNearestMatchWithOneStepLookAhead) {
     EXPECT_EQ(tokens, ReferenceTokens(data)) << name;
     // No match runs past the input.
     std::size_t produced = 0;
-    for (const Token& t : tokens) produced += t.symbol < 256 ? 1 : static_cast<std::size_t>(t.symbol - 253);
+    for (const Token& t : tokens)
+      produced += t.symbol < 256 ? 1 : static_cast<std::size_t>(t.symbol - 253);
     EXPECT_EQ(produced, data.size()) << name;
   }
 }
@@ -242,8 +247,8 @@ TEST(Lh5Compress, OutputLongerThanTheBudgetCannotCompress) {
   MemoryStream source(noise);
   MemoryStream dest;
   std::int32_t checksum = 0;
-  EXPECT_THROW(RunCodec(CodecComponent{}, dest, source, 50000, 0, TCompressionMethod::coLZH5, checksum,
-                        false, false),
+  EXPECT_THROW(RunCodec(CodecComponent{}, dest, source, 50000, 0, TCompressionMethod::coLZH5,
+                        checksum, false, false),
                EUnableToCompress);
   // Only whole chunks reached Dest before the failure.
   EXPECT_EQ(dest.Bytes().size() % 8192, 0u);

@@ -32,8 +32,8 @@ Expanded Expand(const Bytes& stored, std::int32_t original_size, std::int32_t so
   MemoryStream dest;
   Expanded result;
   RunCodec(component, dest, source,
-           source_size < 0 ? static_cast<std::int32_t>(stored.size()) : source_size,
-           original_size, TCompressionMethod::coLZH5, result.checksum, true, keyed);
+           source_size < 0 ? static_cast<std::int32_t>(stored.size()) : source_size, original_size,
+           TCompressionMethod::coLZH5, result.checksum, true, keyed);
   result.output = dest.Bytes();
   result.source_position = source.Position();
   return result;
@@ -74,7 +74,8 @@ TEST(Lh5Expand, BlockSizeZeroMeans65536Symbols) {
   std::vector<std::uint32_t> blocks;
   MemoryStream source(s.Bytes());
   MemoryStream dest;
-  CodecContext context(CodecComponent{}, dest, source, static_cast<std::int32_t>(s.Bytes().size()), true, false);
+  CodecContext context(CodecComponent{}, dest, source, static_cast<std::int32_t>(s.Bytes().size()),
+                       true, false);
   Lh5ExpandObserved(context, 65636, [&](int symbol, std::uint32_t size) {
     if (symbol < 0) blocks.push_back(size);
   });
@@ -259,7 +260,7 @@ TEST(Lh5Expand, LengthsPastASmallAlphabetAreIgnored) {
   t.Put(9, 256);  // every symbol: a match of 3
   t.Put(4, 15);
   for (int i = 0; i < 14; ++i) t.Put(3, i < 2 ? 3 : 4);  // FlatDistanceLengths
-  t.Put(3, 5);                                        // past the alphabet
+  t.Put(3, 5);                                           // past the alphabet
   // Two matches at distance code 0 (code 000) and 1 (code 001).
   t.Put(3, 0);
   t.Put(3, 1);

@@ -29,7 +29,9 @@ void ExpectFinderMatchesBruteForce(const Bytes& in, const char* name) {
     int best = 0;
     std::size_t best_q = 0;
     const std::vector<std::size_t> none;
-    const auto key = p + 3 <= in.size() ? static_cast<std::uint32_t>(in[p] << 16 | in[p + 1] << 8 | in[p + 2]) : 0;
+    const auto key = p + 3 <= in.size()
+                         ? static_cast<std::uint32_t>(in[p] << 16 | in[p + 1] << 8 | in[p + 2])
+                         : 0;
     const auto& same = p + 3 <= in.size() ? index.at(key) : none;
     for (auto it = std::lower_bound(same.begin(), same.end(), p); it != same.begin();) {
       const std::size_t q = *--it;
@@ -57,7 +59,8 @@ TEST(Lh5MatchFinder, LongestAndNearestLikeAFullScan) {
   Bytes periodic;
   for (int i = 0; i < 9000; ++i) periodic.push_back(static_cast<std::uint8_t>("abcab"[i % 5]));
   Bytes runs;
-  for (int i = 0; i < 30; ++i) runs.insert(runs.end(), 1 + rng.Below(300), static_cast<std::uint8_t>(rng.Below(2)));
+  for (int i = 0; i < 30; ++i)
+    runs.insert(runs.end(), 1 + rng.Below(300), static_cast<std::uint8_t>(rng.Below(2)));
   // The same block 8192 and 8193 bytes apart: the window's edge.
   Bytes edge = nolvo::test::RandomCorpus(8193, 4);
   edge.insert(edge.end(), edge.begin(), edge.begin() + 600);

@@ -31,9 +31,12 @@ class BitString {
 // distance list writes the single-distance form for distance code `single_distance`.
 class Lh5BlockBuilder {
  public:
-  Lh5BlockBuilder(BitString& out, std::uint16_t block_size, std::vector<std::uint8_t> symbol_lengths,
+  Lh5BlockBuilder(BitString& out, std::uint16_t block_size,
+                  std::vector<std::uint8_t> symbol_lengths,
                   std::vector<std::uint8_t> distance_lengths, int single_distance = 0)
-      : out_(out), symbol_lengths_(std::move(symbol_lengths)), distance_lengths_(std::move(distance_lengths)) {
+      : out_(out),
+        symbol_lengths_(std::move(symbol_lengths)),
+        distance_lengths_(std::move(distance_lengths)) {
     symbol_lengths_.resize(kLh5SymbolCount);
     symbol_codes_.resize(kLh5SymbolCount);
     Lh5AssignCodes(kLh5SymbolCount, symbol_lengths_.data(), symbol_codes_.data());
@@ -128,7 +131,8 @@ inline std::vector<std::uint8_t> FlatDistanceLengths() {
 }
 
 // Writes the single-symbol header forms (code-length code, symbol code, distance code).
-inline void SingleSymbolBlock(BitString& out, std::uint16_t block_size, int symbol, int distance_code) {
+inline void SingleSymbolBlock(BitString& out, std::uint16_t block_size, int symbol,
+                              int distance_code) {
   out.Put(16, block_size);
   out.Put(5, 0);
   out.Put(5, 0);

@@ -85,12 +85,13 @@ TEST(Lh5BuildTable, CodesBuiltFromFrequenciesResolve) {
 TEST(Lh5BuildTable, RejectsCodesThatAreNotCompletePrefixCodes) {
   std::vector<std::uint16_t> table(256), left(64), right(64);
   auto build = [&](const Lengths& lengths) {
-    Lh5BuildTable(static_cast<int>(lengths.size()), lengths.data(), 8, table.data(), left.data(), right.data());
+    Lh5BuildTable(static_cast<int>(lengths.size()), lengths.data(), 8, table.data(), left.data(),
+                  right.data());
   };
-  EXPECT_THROW(build(Lengths(19, 0)), ELZHBadDecodeTable);           // nothing at all
-  EXPECT_THROW(build({1, 2, 3, 0, 0}), ELZHBadDecodeTable);          // a gap
-  EXPECT_THROW(build({1, 1, 1, 1, 0}), ELZHBadDecodeTable);          // twice over, sum 2^17
-  EXPECT_THROW(build({1, 1, 17, 0}), ELZHBadDecodeTable);            // longer than 16
+  EXPECT_THROW(build(Lengths(19, 0)), ELZHBadDecodeTable);   // nothing at all
+  EXPECT_THROW(build({1, 2, 3, 0, 0}), ELZHBadDecodeTable);  // a gap
+  EXPECT_THROW(build({1, 1, 1, 1, 0}), ELZHBadDecodeTable);  // twice over, sum 2^17
+  EXPECT_THROW(build({1, 1, 17, 0}), ELZHBadDecodeTable);    // longer than 16
   Lengths wrap(19, 0);
   wrap[0] = 1;
   wrap[1] = 17;  // would pass a test of the sum modulo 2^16 only with more lengths

@@ -26,7 +26,8 @@ Bytes ExpandLh5(const Bytes& stored, std::uint32_t original_size) {
   MemoryStream dest;
   std::int32_t checksum = 0;
   RunCodec(CodecComponent{}, dest, source, static_cast<std::int32_t>(stored.size()),
-           static_cast<std::int32_t>(original_size), TCompressionMethod::coLZH5, checksum, true, false);
+           static_cast<std::int32_t>(original_size), TCompressionMethod::coLZH5, checksum, true,
+           false);
   return dest.Bytes();
 }
 
@@ -36,8 +37,8 @@ Bytes CompressLh5(const Bytes& data) {
   std::int32_t checksum = 0;
   CodecComponent roomy;
   roomy.SizeMargin = -4096;
-  RunCodec(roomy, dest, source, static_cast<std::int32_t>(data.size()), 0, TCompressionMethod::coLZH5,
-           checksum, false, false);
+  RunCodec(roomy, dest, source, static_cast<std::int32_t>(data.size()), 0,
+           TCompressionMethod::coLZH5, checksum, false, false);
   return dest.Bytes();
 }
 
@@ -46,20 +47,22 @@ bool HaveTool(const std::string& name) {
 }
 
 // In CI a missing tool fails the test; elsewhere it skips it.
-#define REQUIRE_TOOL(name)                                                    \
-  do {                                                                        \
-    if (!HaveTool(name)) {                                                    \
-      const char* ci = std::getenv("CI");                                     \
-      if (ci != nullptr && std::string(ci) == "true") {                       \
-        FAIL() << name << " is not installed (needed in CI)";                 \
-      }                                                                       \
-      GTEST_SKIP() << name << " is not installed";                            \
-    }                                                                         \
+#define REQUIRE_TOOL(name)                                    \
+  do {                                                        \
+    if (!HaveTool(name)) {                                    \
+      const char* ci = std::getenv("CI");                     \
+      if (ci != nullptr && std::string(ci) == "true") {       \
+        FAIL() << name << " is not installed (needed in CI)"; \
+      }                                                       \
+      GTEST_SKIP() << name << " is not installed";            \
+    }                                                         \
   } while (0)
 
 std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
 
-int RunQuietly(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+int RunQuietly(const std::string& command) {
+  return std::system((command + " >/dev/null 2>&1").c_str());
+}
 
 int RunToFile(const std::string& command, const fs::path& out) {
   return std::system((command + " >" + Quote(out) + " 2>/dev/null").c_str());
@@ -72,8 +75,11 @@ TEST(LhaInterop, ArchivesFromAnIndependentArchiverDecode) {
     int level;
     std::uint32_t size;
   };
-  const Case cases[] = {{"words-l0.lzh", 0, 40000}, {"words-l1.lzh", 1, 40000}, {"words-l2.lzh", 2, 40000},
-                        {"records-l2.lzh", 2, 70000}, {"spaces-l1.lzh", 1, 75001}};
+  const Case cases[] = {{"words-l0.lzh", 0, 40000},
+                        {"words-l1.lzh", 1, 40000},
+                        {"words-l2.lzh", 2, 40000},
+                        {"records-l2.lzh", 2, 70000},
+                        {"spaces-l1.lzh", 1, 75001}};
   Bytes words;
   for (const Case& c : cases) {
     const auto archive = nolvo::test::ReadBytes(dir / c.file);
@@ -148,7 +154,8 @@ TEST(LhaInterop, IndependentReadersNoticeADamagedStream) {
   Bytes original = data;
   original[7000] ^= 0x01;  // the header's CRC and size are those of different bytes
   const fs::path archive = temp.Path() / "bad.lzh";
-  nolvo::test::WriteBytes(archive, test::WriteLhaArchive(0, "bad.txt", CompressLh5(data), original));
+  nolvo::test::WriteBytes(archive,
+                          test::WriteLhaArchive(0, "bad.txt", CompressLh5(data), original));
   EXPECT_NE(RunQuietly("lhasa t " + Quote(archive)), 0);
   EXPECT_NE(RunQuietly("bsdtar -xOf " + Quote(archive)), 0);
 }

@@ -14,7 +14,8 @@ inline std::uint16_t LhaCrc16(const std::vector<std::uint8_t>& data) {
   std::uint16_t crc = 0;
   for (std::uint8_t b : data) {
     crc ^= b;
-    for (int i = 0; i < 8; ++i) crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
+    for (int i = 0; i < 8; ++i)
+      crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
   }
   return crc;
 }

@@ -22,7 +22,7 @@ class SegBadInput : public SegReader {
     fs::create_directories(media());
     WriteSegments(media(), stream, std::move(slices));
     TSegCompress reader(machine);
-    Setup(reader);
+    Configure(reader);
     ExpectSegError(reader, kind);
   }
 
@@ -101,7 +101,7 @@ TEST_F(SegBadInput, DamagedSegmentFiles) {
     fs::create_directories(media());
     nolvo::test::WriteBytes(media() / "disk.001", content);
     TSegCompress reader(machine);
-    Setup(reader);
+    Configure(reader);
     ExpectSegError(reader, Kind::skOpenFailed);
   }
   // A damaged second segment is just as fatal, without a retry.
@@ -110,7 +110,7 @@ TEST_F(SegBadInput, DamagedSegmentFiles) {
   WriteSegments(media(), stream, {30});
   nolvo::test::WriteBytes(media() / "disk.002", std::string("SSeg"));
   TSegCompress reader(machine);
-  Setup(reader);
+  Configure(reader);
   ExpectSegError(reader, Kind::skOpenFailed);
 }
 
@@ -127,7 +127,7 @@ TEST_F(SegBadInput, DamagedListArchiveRaisesTheContainersError) {
   bad[0] = 'v';
   WriteSegments(media(), Join({SegHeaderRecord(1), ScanRecord("C:\\X\\", 8, bad), ArcRecord(0, archive)}), {});
   TSegCompress reader(machine);
-  Setup(reader);
+  Configure(reader);
   TSegArcList arcs;
   EXPECT_THROW(reader.ExpandSegArcs(arcs), container::EInvalidHeader);
   EXPECT_EQ(FilesIn(tempDir()), std::vector<std::string>{});
@@ -146,7 +146,7 @@ TEST_F(SegBadInput, FailureLeavesEarlierArchivesAndTheListOfArchivesRead) {
                                ScanRecord("C:\\Y\\", 8, list), ArcRecord(0, archive), bad}),
                 {});
   TSegCompress reader(machine);
-  Setup(reader);
+  Configure(reader);
   TSegArcList arcs;
   EXPECT_THROW(reader.ExpandSegArcs(arcs), ESegError);
   EXPECT_EQ(arcs.size(), 2u);
@@ -163,7 +163,7 @@ TEST_F(SegBadInput, ListEntryNameCannotPlaceTheListFile) {
                                  ArcRecord(0, archive)}),
                   {});
     TSegCompress reader(machine);
-    Setup(reader);
+    Configure(reader);
     TSegArcList arcs;
     reader.ExpandSegArcs(arcs);
     EXPECT_EQ(arcs[0].ArcFileNames, std::vector<std::string>{"C:\\X\\a.txt"});
@@ -175,7 +175,7 @@ TEST_F(SegBadInput, ListEntryNameCannotPlaceTheListFile) {
 TEST_F(SegBadInput, PlantedLinksInTheTemporaryFolderAreNotFollowed) {
   WriteSegments(media(), SmallStream(), {});
   TSegCompress reader(machine);
-  Setup(reader);
+  Configure(reader);
   reader.MakeDirectoryPath(reader.SegTmpDir());
   const fs::path victim = tmp.Path() / "victim";
   nolvo::test::WriteBytes(victim, std::string("keep"));

@@ -59,7 +59,7 @@ TEST_F(SegReader, ExpandsArchivesSpanningSeveralSegments) {
   ASSERT_GE(written.Segments.size(), 3u);
 
   TSegCompEZ reader(machine);
-  Setup(reader);
+  Configure(reader);
   std::vector<std::uint16_t> before, after;
   std::vector<std::int32_t> progress;
   std::vector<std::string> archivesDone;
@@ -118,7 +118,7 @@ TEST_F(SegReader, BeforeExpandHandlerRemovesEditsOrBreaksTheOrder) {
 
   {
     TSegCompress reader(machine);
-    Setup(reader);
+    Configure(reader);
     reader.OnSegBeforeExpand = [](TSegArcList& list) {
       list.erase(list.begin());
       list[1].ArcFileNames = {"TWO.TXT"};  // any letter case selects
@@ -133,7 +133,7 @@ TEST_F(SegReader, BeforeExpandHandlerRemovesEditsOrBreaksTheOrder) {
   }
   {
     TSegCompress reader(machine);
-    Setup(reader);
+    Configure(reader);
     reader.OnSegBeforeExpand = [](TSegArcList& list) { std::swap(list[0], list[1]); };
     ExpectSegError(reader, Kind::skInvalidSequence);
   }
@@ -150,7 +150,7 @@ TEST_F(SegReader, ListRecordsEndAtZeroAndLoseTrailingSpaces) {
   WriteSegments(media(), stream, std::vector<std::size_t>(stream.size() / 7 + 1, 7));
 
   TSegCompress reader(machine);
-  Setup(reader);
+  Configure(reader);
   TSegArcList arcs;
   reader.ExpandSegArcs(arcs);
   EXPECT_EQ(Read("R/README.TXT"), TextBytes("r"));
@@ -166,7 +166,7 @@ TEST_F(SegReader, FirstSegmentWithOnlyItsIdRecord) {
     stream.insert(stream.end(), part.begin(), part.end());
   WriteSegments(media(), stream, {0});
   TSegCompress reader(machine);
-  Setup(reader);
+  Configure(reader);
   std::vector<std::uint16_t> after;
   reader.OnSegAfter = [&](TSegMode, const std::string&, std::uint16_t n) { after.push_back(n); };
   TSegArcList arcs;
@@ -178,7 +178,7 @@ TEST_F(SegReader, FirstSegmentWithOnlyItsIdRecord) {
 TEST_F(SegReader, JoinedHookListsInsteadOfExpanding) {
   WriteSegments(media(), SmallStream(), {25, 25});
   TSegCompress reader(machine);
-  Setup(reader);
+  Configure(reader);
   std::vector<std::string> listed;
   reader.OnSegArchiveJoined = [&](TSegArc& arc, const std::string& joined) {
     EXPECT_EQ(arc.TargetDir, "C:\\Small\\");

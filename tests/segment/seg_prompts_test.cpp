@@ -37,7 +37,7 @@ TEST_F(SegPrompts, MissingSegmentBoxOkRetriesFromOnSegBefore) {
   platform::ScriptedDialogs dialogs;
   dialogs.OnMessage(DialogResult::idOk, kMissing2);
   TSegCompress reader(machine, &dialogs);
-  Setup(reader);
+  Configure(reader);
   std::vector<std::uint16_t> before;
   reader.OnSegBefore = [&](TSegMode, const std::string&, std::uint16_t n) {
     before.push_back(n);
@@ -59,7 +59,7 @@ TEST_F(SegPrompts, CancelInTheMissingBoxAbortsAndLeavesNoTemporaryFile) {
   platform::ScriptedDialogs dialogs;
   dialogs.OnMessage(DialogResult::idCancel, kMissing2);
   TSegCompress reader(machine, &dialogs);
-  Setup(reader);
+  Configure(reader);
   try {
     TSegArcList list;
     reader.ExpandSegArcs(list);
@@ -83,7 +83,7 @@ TEST_F(SegPrompts, WrongSegmentBoxThenTheRightDisk) {
   platform::ScriptedDialogs dialogs;
   dialogs.OnMessage(DialogResult::idOk, kWrong);
   TSegCompress reader(machine, &dialogs);
-  Setup(reader);
+  Configure(reader);
   int calls = 0;
   reader.OnSegBefore = [&](TSegMode, const std::string&, std::uint16_t n) {
     if (n == 2 && ++calls == 2) nolvo::test::WriteBytes(media() / "disk.002", right);
@@ -98,7 +98,7 @@ TEST_F(SegPrompts, WithoutDialogsAMissingOrWrongSegmentIsNamed) {
   TwoSegmentsSecondMissing();
   {
     TSegCompress reader(machine);
-    Setup(reader);
+    Configure(reader);
     reader.SetSegPopUp(true);  // no dialogs: no prompt either
     try {
       TSegArcList list;
@@ -115,7 +115,7 @@ TEST_F(SegPrompts, WithoutDialogsAMissingOrWrongSegmentIsNamed) {
   bytes[6] = 7;
   nolvo::test::WriteBytes(media() / "disk.002", bytes);
   TSegCompress reader(machine);
-  Setup(reader);
+  Configure(reader);
   try {
     TSegArcList list;
     reader.ExpandSegArcs(list);
@@ -136,7 +136,7 @@ TEST_F(SegPrompts, MountPromptComesFirstAndAnEmptyAnswerAsksAgain) {
       .OnInput({true, "D:\\SUB\\"}, "Mount Segment #2");
   platform::CountingMessagePump pump;
   TSegCompress reader(machine, &dialogs, &pump);
-  Setup(reader);
+  Configure(reader);
   reader.SetSegPopUp(true);
   int repaints = 0, arrows = 0, restores = 0;
   reader.Owner.Repaint = [&] { ++repaints; };
@@ -168,7 +168,7 @@ TEST_F(SegPrompts, CancelInTheMountPromptAborts) {
   platform::ScriptedDialogs dialogs;
   dialogs.OnInput({false, ""});
   TSegCompress reader(machine, &dialogs);
-  Setup(reader);
+  Configure(reader);
   reader.SetSegPopUp(true);
   int before = 0, repaints = 0;
   reader.OnSegBefore = [&](TSegMode, const std::string&, std::uint16_t) { ++before; };

@@ -32,7 +32,7 @@ class SegReader : public ::testing::Test {
   fs::path tempDir() const { return machine.Resolve("C:\\WINDOWS\\temp").host; }
 
   // Configures a reader the way the extraction stage does.
-  void Setup(TSegCompress& reader) {
+  void Configure(TSegCompress& reader) {
     reader.SetSegBaseName("disk");
     reader.SetSegDir("D:\\");
     reader.SetSegTmpDir("C:\\WINDOWS\\temp");

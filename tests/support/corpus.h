@@ -27,13 +27,63 @@ class Rng {
 
 // English-like text: words from a skewed vocabulary, punctuation and line breaks.
 inline std::vector<std::uint8_t> TextCorpus(std::size_t size, std::uint64_t seed = 1) {
-  static const char* const kWords[] = {
-      "the", "of", "and", "to", "in", "a", "is", "that", "for", "it", "as", "was", "with",
-      "be", "by", "on", "not", "he", "this", "are", "or", "his", "from", "at", "which",
-      "but", "have", "an", "had", "they", "you", "were", "their", "one", "all", "we",
-      "setup", "install", "directory", "archive", "segment", "windows", "program", "file",
-      "compressed", "expansion", "configuration", "shortcut", "registry", "uninstall",
-      "destination", "product", "licence", "temporary", "progress", "checksum", "header"};
+  static const char* const kWords[] = {"the",
+                                       "of",
+                                       "and",
+                                       "to",
+                                       "in",
+                                       "a",
+                                       "is",
+                                       "that",
+                                       "for",
+                                       "it",
+                                       "as",
+                                       "was",
+                                       "with",
+                                       "be",
+                                       "by",
+                                       "on",
+                                       "not",
+                                       "he",
+                                       "this",
+                                       "are",
+                                       "or",
+                                       "his",
+                                       "from",
+                                       "at",
+                                       "which",
+                                       "but",
+                                       "have",
+                                       "an",
+                                       "had",
+                                       "they",
+                                       "you",
+                                       "were",
+                                       "their",
+                                       "one",
+                                       "all",
+                                       "we",
+                                       "setup",
+                                       "install",
+                                       "directory",
+                                       "archive",
+                                       "segment",
+                                       "windows",
+                                       "program",
+                                       "file",
+                                       "compressed",
+                                       "expansion",
+                                       "configuration",
+                                       "shortcut",
+                                       "registry",
+                                       "uninstall",
+                                       "destination",
+                                       "product",
+                                       "licence",
+                                       "temporary",
+                                       "progress",
+                                       "checksum",
+                                       "header"};
   constexpr std::size_t kCount = sizeof kWords / sizeof kWords[0];
   Rng rng(seed);
   std::vector<std::uint8_t> out;
@@ -100,7 +150,8 @@ inline std::vector<std::uint8_t> RandomCorpus(std::size_t size, std::uint64_t se
   std::vector<std::uint8_t> out(size);
   for (std::size_t i = 0; i < size; i += 8) {
     const std::uint64_t v = rng.Next();
-    for (std::size_t k = 0; k < 8 && i + k < size; ++k) out[i + k] = static_cast<std::uint8_t>(v >> (8 * k));
+    for (std::size_t k = 0; k < 8 && i + k < size; ++k)
+      out[i + k] = static_cast<std::uint8_t>(v >> (8 * k));
   }
   return out;
 }
