@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QStyle>
+#include <QTextDocument>
 #include <algorithm>
 #include <filesystem>
 
@@ -13,12 +14,11 @@ namespace nolvo::ui {
 
 namespace {
 
+// The designed lines, joined into two paragraphs that wrap in the substitute font.
 const char* kInstructions =
-    "Double click on directory to open folder or type \n"
-    "directory location in box bellow.\n"
+    "Double click on directory to open folder or type directory location in box bellow.\n"
     "\n"
-    "if directory does not exists it will automaticaly be\n"
-    "created.";
+    "if directory does not exists it will automaticaly be created.";
 
 // "C:\A\B" -> {"C:\", "C:\A", "C:\A\B"}.
 std::vector<std::string> Ancestors(const std::string& dir) {
@@ -65,9 +65,10 @@ DirectoryChooserDialog::DirectoryChooserDialog(platform::Machine& machine, QWidg
   // lines readable in the designed box, and wrapping keeps every word visible.
   memo->setFont(DesignedFont("MS Sans Serif", 7));
   memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  memo->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   memo->setGeometry(4, 6, 214, 74);
+  memo->document()->setDocumentMargin(2);
   QPalette pal = memo->palette();
   pal.setColor(QPalette::Base, palette().color(QPalette::Window));
   memo->setPalette(pal);
