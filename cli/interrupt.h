@@ -1,0 +1,28 @@
+#pragma once
+// Ctrl+C and termination during a command: the signal only sets a flag, and the command
+// stops at its next progress report by throwing EInterrupted, so that every temporary
+// file and folder is removed on the way out.
+
+#include <stdexcept>
+
+namespace nolvo::cli {
+
+class EInterrupted : public std::runtime_error {
+ public:
+  EInterrupted() : std::runtime_error("interrupted") {}
+};
+
+// Catches SIGINT, SIGTERM and SIGHUP while it lives; the previous handlers come back
+// afterwards.
+class InterruptGuard {
+ public:
+  InterruptGuard();
+  ~InterruptGuard();
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+};
+
+// Throws EInterrupted when a signal came.
+void ThrowIfInterrupted();
+
+}  // namespace nolvo::cli

@@ -1,0 +1,105 @@
+// nolvo list PATH [--json]: the archives of install media or of one archive file, with
+// every entry's stored information.
+
+#include <fmt/format.h>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/archive_text.h"
+#include "cli/command.h"
+#include "cli/media_reader.h"
+#include "cli/media_errors.h"
+
+namespace nolvo::cli {
+
+namespace {
+
+struct ListOptions {
+  std::string path;
+  bool json = false;
+};
+
+nlohmann::json EntryJson(const container::TListedEntry& e, const platform::CodePage& cp) {
+  const auto& i = e.Info;
+  nlohmann::json method = MethodName(i.Method);
+  if (method.get<std::string>().rfind("co", 0) != 0) method = static_cast<unsigned>(i.Method);
+  return {{"Name", cp.ToUtf8(e.Name)},
+          {"FileDate", i.FileDate},
+          {"Date", DosStampIso(i.FileDate)},
+          {"Attributes", i.Attributes},
+          {"OriginalSize", i.OriginalSize},
+          {"CompressedSize", i.CompressedSize},
+          {"Method", method},
+          {"Checksum", i.Checksum},
+          {"EntryPosition", i.EntryPosition},
+          {"Locked", i.Locked}};
+}
+
+void PrintArchive(const MediaArchive& a, const container::TCompressedFileList& entries,
+                  bool segmented, const platform::CodePage& cp) {
+  if (segmented)
+    fmt::print("Archive {}: template \"{}\", target \"{}\", flags {}\n", a.Index,
+               cp.ToUtf8(a.Template), cp.ToUtf8(a.TargetDir), a.ArcFlags);
+  else
+    fmt::print("Archive\n");
+  fmt::print("  {:>10} {:>10} {:<8} {:<19} {:<5} {:>8} {:<6} {}\n", "Original", "Stored",
+             "Method", "Date", "Attr", "Checksum", "Locked", "Name");
+  std::int64_t original = 0, stored = 0;
+  for (const auto& e : entries) {
+    const auto& i = e.Info;
+    fmt::print("  {:>10} {:>10} {:<8} {:<19} {:<5} {:08X} {:<6} {}\n", i.OriginalSize,
+               i.CompressedSize, MethodName(i.Method), DosStampIso(i.FileDate),
+               AttributeLetters(i.Attributes), i.Checksum, i.Locked ? "yes" : "no",
+               cp.ToUtf8(e.Name));
+    original += i.OriginalSize;
+    stored += i.CompressedSize;
+  }
+  fmt::print("  {:>10} {:>10} {} entr{}\n\n", original, stored, entries.size(),
+             entries.size() == 1 ? "y" : "ies");
+}
+
+}  // namespace
+
+CommandRegistration RegisterList(CLI::App& app, const GlobalOptions& global) {
+  auto options = std::make_shared<ListOptions>();
+  CLI::App* sub = app.add_subcommand("list", "List the archives and entries of install media");
+  sub->add_option("PATH", options->path,
+                  "A media folder (disk.001, ...), a first segment file, or one archive file")
+      ->required();
+  sub->add_flag("--json", options->json, "Print one JSON object");
+  sub->footer(kExitCodeHelp);
+  auto run = [options, &global]() -> int {
+    return RunMediaCommand("list", [&]() -> int {
+      const MediaLocation media = LocateMedia(options->path);
+      PrivateWorkspace workspace;
+      const platform::CodePage& cp = workspace.Machine().Codepage();
+      MediaProgressBar bar(global.quiet, "Reading");
+      nlohmann::json archives = nlohmann::json::array();
+      ForEachArchive(
+          workspace, media, 0,
+          [&](const MediaArchive& a, container::TCompress& compress, const std::string& file) {
+            container::TCompressedFileList entries;
+            compress.ListArchiveEntries(file, entries);
+            bar.Clear();
+            if (options->json) {
+              nlohmann::json list = nlohmann::json::array();
+              for (const auto& e : entries) list.push_back(EntryJson(e, cp));
+              archives.push_back({{"Index", a.Index},
+                                  {"Template", cp.ToUtf8(a.Template)},
+                                  {"TargetDir", cp.ToUtf8(a.TargetDir)},
+                                  {"ArcFlags", a.ArcFlags},
+                                  {"Entries", list}});
+            } else if (!global.quiet) {
+              PrintArchive(a, entries, media.Segmented, cp);
+            }
+          },
+          bar.Callback());
+      bar.Clear();
+      if (options->json) fmt::print("{}\n", nlohmann::json{{"Archives", archives}}.dump(2));
+      return kExitOk;
+    });
+  };
+  return {sub, run};
+}
+
+}  // namespace nolvo::cli

@@ -1,0 +1,108 @@
+#include "cli/media_reader.h"
+
+#include <fmt/format.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+
+namespace nolvo::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+
+fs::path MakeTempRoot() {
+  std::error_code ec;
+  fs::path base = fs::temp_directory_path(ec);
+  if (ec) base = "/tmp";
+  std::string pattern = (base / "nolvo-XXXXXX").string();
+  if (!mkdtemp(pattern.data()))
+    throw std::runtime_error(fmt::format("cannot create a temporary folder in {}", base.string()));
+  return pattern;
+}
+
+bool IsFirstSegmentName(const std::string& name) {
+  return name.size() > 4 && name.compare(name.size() - 4, 4, ".001") == 0;
+}
+
+std::string Lower(std::string s) {
+  for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+}  // namespace
+
+PrivateWorkspace::PrivateWorkspace() : root_(MakeTempRoot()) {
+  try {
+    fs::create_directory(root_ / "work");
+    machine_ = std::make_unique<platform::Machine>(root_ / "prefix");
+    if (machine_->MapDrive(kWorkDrive, root_ / "work") != 0)
+      throw std::runtime_error("cannot map the work folder");
+  } catch (...) {
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+    throw;
+  }
+}
+
+PrivateWorkspace::~PrivateWorkspace() {
+  machine_.reset();
+  std::error_code ec;
+  fs::remove_all(root_, ec);
+}
+
+MediaLocation LocateMedia(const fs::path& path) {
+  std::error_code ec;
+  const auto status = fs::status(path, ec);
+  MediaLocation media;
+  if (fs::is_directory(status)) {
+    std::vector<std::string> firsts;
+    for (const auto& entry : fs::directory_iterator(path, ec)) {
+      const std::string name = entry.path().filename().string();
+      if (IsFirstSegmentName(name) && entry.is_regular_file(ec)) firsts.push_back(name);
+    }
+    if (firsts.empty())
+      throw EMediaPath(fmt::format("no first segment file (such as disk.001) in {}", path.string()));
+    std::sort(firsts.begin(), firsts.end());
+    auto chosen = std::find_if(firsts.begin(), firsts.end(),
+                               [](const std::string& n) { return Lower(n) == "disk.001"; });
+    const std::string name = chosen != firsts.end() ? *chosen : firsts.front();
+    media.Segmented = true;
+    media.Folder = fs::absolute(path);
+    media.BaseName = name.substr(0, name.size() - 4);
+    return media;
+  }
+  if (!fs::is_regular_file(status)) throw EMediaPath(fmt::format("no such file or folder: {}", path.string()));
+  const std::string name = path.filename().string();
+  if (IsFirstSegmentName(name)) {
+    media.Segmented = true;
+    media.Folder = fs::absolute(path).parent_path();
+    media.BaseName = name.substr(0, name.size() - 4);
+    return media;
+  }
+  media.File = fs::absolute(path);
+  return media;
+}
+
+void ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media, std::int32_t key,
+                    const ArchiveVisitor& visit, const MediaProgress& progress) {
+  platform::Machine& machine = workspace.Machine();
+  if (!media.Segmented) {
+    // The archive is reached through a link of a fixed name in the work folder, so that a
+    // host name the machine's code page cannot spell still opens.
+    const fs::path link = workspace.Root() / "work" / "archive.bin";
+    fs::create_symlink(media.File, link);
+    container::TCompress compress(machine);
+    compress.SetKey(key);
+    MediaArchive archive;
+    visit(archive, compress, workspace.WorkDir() + "archive.bin");
+    return;
+  }
+  ForEachSegmentedArchive(workspace, media, key, visit, progress);
+}
+
+}  // namespace nolvo::cli

@@ -1,0 +1,92 @@
+#pragma once
+// Reading install media for the commands that ask nothing and need no prefix (list, test,
+// extract): a private throwaway machine in a host temporary folder, and a walk over the
+// archives of a media folder (disk.001, ...) or of one container archive file.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/container/compress.h"
+#include "platform/machine.h"
+
+namespace nolvo::cli {
+
+// The drive of the workspace machine mapped onto its work folder.
+inline constexpr char kWorkDrive = 't';
+
+// A host temporary folder (mkdtemp) holding a machine prefix and a work folder for the
+// joined archives and list files. Everything in it is removed when it goes away.
+class PrivateWorkspace {
+ public:
+  PrivateWorkspace();
+  ~PrivateWorkspace();
+  PrivateWorkspace(const PrivateWorkspace&) = delete;
+  PrivateWorkspace& operator=(const PrivateWorkspace&) = delete;
+
+  const std::filesystem::path& Root() const { return root_; }
+  platform::Machine& Machine() { return *machine_; }
+  // The Windows path of the work folder (a drive of the machine mapped onto it).
+  std::string WorkDir() const { return std::string(1, kWorkDrive) + ":\\"; }
+
+ private:
+  std::filesystem::path root_;
+  std::unique_ptr<platform::Machine> machine_;
+};
+
+// One archive of the media as the commands see it.
+struct MediaArchive {
+  std::uint16_t Index = 0;
+  std::string Template;   // empty for a single archive file
+  std::string TargetDir;  // directory part of the template
+  std::uint8_t ArcFlags = 0;
+  std::vector<std::string> FileNames;  // the list file's stored names (segmented media)
+};
+
+// Where the media are: a segmented stream (folder and base name of its first segment)
+// or a single container archive file.
+struct MediaLocation {
+  bool Segmented = false;
+  std::filesystem::path Folder;  // segmented: the folder of the segment files
+  std::string BaseName;          // segmented: the segment files' base name
+  std::filesystem::path File;    // single archive file
+};
+
+// A command-line PATH the media cannot be found at (exit code 2).
+class EMediaPath : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// PATH as media: a folder holding <base>.001 (disk.001 preferred), a first segment file
+// itself, or any other file as a container archive. Throws EMediaPath.
+MediaLocation LocateMedia(const std::filesystem::path& path);
+
+// Called for each archive with the component to work on it and the Windows path of the
+// archive file (for segmented media, the joined temporary file, deleted afterwards).
+using ArchiveVisitor = std::function<void(const MediaArchive& archive,
+                                          container::TCompress& compress,
+                                          const std::string& archiveFile)>;
+
+// Progress of copying the archives out of the segments: archive index and percent.
+using MediaProgress = std::function<void(std::size_t archive, int percent)>;
+
+// Walks the archives of `media` in order. `key` goes to the component before each visit.
+// A missing or wrong segment ends the walk with segment::ESegError naming it; the
+// workspace's machine is the one every path refers to.
+void ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media, std::int32_t key,
+                    const ArchiveVisitor& visit, const MediaProgress& progress = {});
+
+}  // namespace nolvo::cli
+
+namespace nolvo::cli {
+
+// The segmented part of ForEachArchive (segmented_media.cpp).
+void ForEachSegmentedArchive(PrivateWorkspace& workspace, const MediaLocation& media,
+                             std::int32_t key, const ArchiveVisitor& visit,
+                             const MediaProgress& progress);
+
+}  // namespace nolvo::cli

@@ -1,0 +1,22 @@
+#pragma once
+// The archive component never tests the checksum of an entry stored as it stands
+// (coNone); the tool does, so that a damaged stored copy is not reported as good.
+
+#include <cstdint>
+#include <set>
+#include <string>
+
+#include "archive/container/compressed_file_info.h"
+#include "platform/machine.h"
+
+namespace nolvo::cli {
+
+// The EntryPosition of each coNone entry of `entries` (a listing of the archive
+// `archiveFile`) whose stored bytes do not add up to its checksum (for a locked entry,
+// the checksum less `key` is accepted too).
+std::set<std::int64_t> BadStoredCopies(const platform::Machine& machine,
+                                       const std::string& archiveFile,
+                                       const container::TCompressedFileList& entries,
+                                       std::int32_t key);
+
+}  // namespace nolvo::cli

@@ -1,0 +1,228 @@
+// list, test and extract on segmented media made by the segment writer.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "archive/segment/seg_writer.h"
+#include "tests/support/archive_media.h"
+#include "tests/support/run_command.h"
+#include "tests/support/temp_dir.h"
+
+namespace nolvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+using container::TCompressionMethod;
+
+// Two archives cut into 16384-byte segments: the large files span several segments, one
+// name has a space and a Windows-1252 letter, one file is empty, and noise that cannot be
+// compressed is stored as it stands.
+class SegmentedMedia : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const fs::path src = dir_.Path() / "src";
+    fs::create_directories(src);
+    fs::create_directories(Media());
+    fs::create_directories(Tmp());
+    contents_ = {{"big text.txt", SampleBytes(120000, 3)},
+                 {"Caf\xE9 menu.txt", SampleBytes(900, 4)},
+                 {"empty.dat", ""},
+                 {"noise.bin", Noise(40000)},
+                 {"sys.dll", SampleBytes(20000, 5)}};
+    auto file = [&](const std::string& stored, const std::string& host, std::size_t index) {
+      WriteBytes(src / host, contents_[index].second);
+      return segment::TSegWriteFile{src / host, stored, TCompressionMethod::coLZH5,
+                                    0x5A8F6000, 0x20};
+    };
+    segment::TSegWriteArchive app;
+    app.Template = "C:\\App\\*.*";
+    app.Files = {file("big text.txt", "0", 0), file("docs\\Caf\xE9 menu.txt", "1", 1),
+                 file("empty.dat", "2", 2), file("noise.bin", "3", 3)};
+    segment::TSegWriteArchive sys;
+    sys.Template = "C:\\WINDOWS\\SYSTEM\\*.*";
+    sys.Flags = 2;
+    sys.Files = {file("sys.dll", "4", 4)};
+    segment::TSegWriterSettings settings;
+    settings.Dir = Media();
+    settings.SegSize = 16384;
+    const auto result = segment::WriteSegmentedArchive(settings, {app, sys});
+    ASSERT_GE(result.Segments.size(), 5u);
+    segments_ = result.Segments.size();
+  }
+
+  static std::string Noise(std::size_t n) {
+    std::string s(n, '\0');
+    unsigned x = 12345;
+    for (auto& c : s) {
+      x ^= x << 13;
+      x ^= x >> 17;
+      x ^= x << 5;
+      c = static_cast<char>(x);
+    }
+    return s;
+  }
+
+  static std::string SegmentName(std::size_t i) {
+    std::string n = std::to_string(i);
+    return "disk." + std::string(n.size() < 3 ? 3 - n.size() : 0, '0') + n;
+  }
+  fs::path Media() const { return dir_.Path() / "media"; }
+  fs::path Tmp() const { return dir_.Path() / "tmp"; }
+  // Runs the tool with its temporary folder inside the test's folder.
+  CommandResult Run(std::vector<std::string> args) {
+    args.insert(args.begin(), NolvoTool());
+    return RunCommand(args, {{"TMPDIR", Tmp().string()}});
+  }
+  std::string Bytes(std::size_t i) const { return contents_[i].second; }
+
+  TempDir dir_;
+  std::vector<std::pair<std::string, std::string>> contents_;
+  std::size_t segments_ = 0;
+};
+
+TEST_F(SegmentedMedia, ListShowsEveryArchiveAndEntry) {
+  const auto r = Run({"list", "--json", Media().string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const auto j = nlohmann::json::parse(r.out);
+  ASSERT_EQ(j["Archives"].size(), 2u);
+  const auto& app = j["Archives"][0];
+  EXPECT_EQ(app["Index"], 0);
+  EXPECT_EQ(app["Template"], "C:\\App\\*.*");
+  EXPECT_EQ(app["TargetDir"], "C:\\App\\");
+  ASSERT_EQ(app["Entries"].size(), 4u);
+  EXPECT_EQ(app["Entries"][1]["Name"], "docs\\Caf\xC3\xA9 menu.txt");
+  EXPECT_EQ(app["Entries"][0]["OriginalSize"], 120000);
+  EXPECT_EQ(app["Entries"][0]["FileDate"], 0x5A8F6000);
+  EXPECT_EQ(app["Entries"][0]["Date"], "2025-04-15T12:00:00");
+  EXPECT_EQ(app["Entries"][0]["Method"], "coLZH5");
+  EXPECT_EQ(app["Entries"][3]["Method"], "coNone");
+  EXPECT_EQ(app["Entries"][3]["CompressedSize"], 40000);
+  const auto& sys = j["Archives"][1];
+  EXPECT_EQ(sys["Index"], 1);
+  EXPECT_EQ(sys["ArcFlags"], 2);
+  EXPECT_EQ(sys["Entries"][0]["Name"], "sys.dll");
+  EXPECT_TRUE(FilesBelow(Tmp()).empty());
+  EXPECT_TRUE(fs::is_empty(Tmp()));
+
+  // The first segment file names the same media.
+  const auto text = Run({"list", (Media() / "disk.001").string()});
+  EXPECT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_NE(text.out.find("C:\\App\\*.*"), std::string::npos) << text.out;
+}
+
+TEST_F(SegmentedMedia, TestAndExtractReproduceEveryByte) {
+  auto r = Run({"test", Media().string()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("5 entries tested, 0 bad"), std::string::npos) << r.out;
+
+  const fs::path out = dir_.Path() / "out";
+  r = Run({"extract", Media().string(), "-d", out.string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(r.err.empty()) << r.err;  // templates lose their drive silently
+  EXPECT_EQ(FilesBelow(out),
+            (std::vector<std::string>{"App/big text.txt", "App/docs/Caf\xC3\xA9 menu.txt",
+                                      "App/empty.dat", "App/noise.bin", "WINDOWS/SYSTEM/sys.dll"}));
+  EXPECT_EQ(ReadText(out / "App/big text.txt"), Bytes(0));
+  EXPECT_EQ(ReadText(out / "App/docs/Caf\xC3\xA9 menu.txt"), Bytes(1));
+  EXPECT_EQ(ReadText(out / "App/empty.dat"), "");
+  EXPECT_EQ(ReadText(out / "App/noise.bin"), Bytes(3));
+  EXPECT_EQ(ReadText(out / "WINDOWS/SYSTEM/sys.dll"), Bytes(4));
+
+  const fs::path flat = dir_.Path() / "flat";
+  r = Run({"extract", "--flat", "-q", Media().string(), "-d", flat.string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(r.out.empty());
+  EXPECT_EQ(FilesBelow(flat), (std::vector<std::string>{"Caf\xC3\xA9 menu.txt", "big text.txt",
+                                                        "empty.dat", "noise.bin", "sys.dll"}));
+  EXPECT_EQ(ReadText(flat / "sys.dll"), Bytes(4));
+  EXPECT_TRUE(fs::is_empty(Tmp()));
+}
+
+TEST_F(SegmentedMedia, MissingOrWrongSegmentIsNamed) {
+  const fs::path third = Media() / "disk.003";
+  const fs::path moved = dir_.Path() / "saved.003";
+  fs::rename(third, moved);
+  for (const char* cmd : {"list", "test", "extract"}) {
+    const auto r = Run({cmd, Media().string(), "-q"});
+    EXPECT_EQ(r.exitCode, 1) << cmd;
+    EXPECT_NE(r.err.find("disk.003"), std::string::npos) << cmd << ": " << r.err;
+    EXPECT_TRUE(fs::is_empty(Tmp())) << cmd;
+  }
+  // A segment of another number in its place.
+  fs::copy_file(Media() / "disk.002", third);
+  const auto r = Run({"test", Media().string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("disk.003"), std::string::npos) << r.err;
+  EXPECT_TRUE(fs::is_empty(Tmp()));
+}
+
+TEST_F(SegmentedMedia, DamagedEntryIsNamedAndNotExtracted) {
+  // Flip a byte inside the stored noise (kept as it stands, so it is found in a segment).
+  const std::string marker = Bytes(3).substr(5000, 64);
+  bool flipped = false;
+  for (std::size_t i = 1; i <= segments_ && !flipped; ++i) {
+    const fs::path seg = Media() / SegmentName(i);
+    auto raw = ReadBytes(seg);
+    std::string data(raw.begin(), raw.end());
+    const auto at = data.find(marker);
+    if (at == std::string::npos) continue;
+    data[at + 10] = static_cast<char>(data[at + 10] ^ 1);
+    WriteBytes(seg, data);
+    flipped = true;
+  }
+  ASSERT_TRUE(flipped);
+  auto r = Run({"test", Media().string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("noise.bin"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("big text.txt"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("5 entries tested, 1 bad"), std::string::npos) << r.out;
+
+  const fs::path out = dir_.Path() / "out";
+  r = Run({"extract", Media().string(), "-d", out.string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("noise.bin"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(out / "App/noise.bin"));
+  for (const auto& f : FilesBelow(out)) EXPECT_EQ(f.find(".part"), std::string::npos) << f;
+  EXPECT_EQ(ReadText(out / "App/big text.txt"), Bytes(0));
+  EXPECT_TRUE(fs::is_empty(Tmp()));
+}
+
+}  // namespace
+}  // namespace nolvo::test
+
+namespace nolvo::test {
+namespace {
+
+// The product builder's media go back through test and extract byte for byte.
+TEST(PackedMedia, PackTestExtractRoundTrip) {
+  TempDir dir;
+  const fs::path src = dir.Path() / "product";
+  fs::create_directories(src / "data files");
+  WriteBytes(src / "install.cfg", std::string("[Setup - Main]\r\nInstall Dir=Product\r\n"));
+  WriteBytes(src / "main.exe", SampleBytes(400000, 11));
+  WriteBytes(src / "data files" / "r\xC3\xA9sum\xC3\xA9 2.txt", SampleBytes(7000, 12));
+  WriteBytes(src / "data files" / "empty.txt", std::string());
+  const fs::path media = dir.Path() / "media";
+  auto r = RunCommand({NolvoTool(), "-q", "pack", src.string(), "-o", media.string(),
+                       "--segment-size", "16384", "--key", "99"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_TRUE(fs::exists(media / "disk.003"));  // the product spans several segments
+
+  r = RunCommand({NolvoTool(), "test", media.string()});
+  EXPECT_EQ(r.exitCode, 1) << r.err;  // locked: the key is needed
+  r = RunCommand({NolvoTool(), "test", media.string(), "--key", "99"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("3 entries tested, 0 bad"), std::string::npos) << r.out;
+
+  const fs::path out = dir.Path() / "out";
+  r = RunCommand({NolvoTool(), "extract", media.string(), "-d", out.string(), "--key", "99"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(FilesBelow(out), (std::vector<std::string>{"data files/empty.txt",
+                                                       "data files/r\xC3\xA9sum\xC3\xA9 2.txt",
+                                                       "main.exe"}));
+  for (const auto& f : FilesBelow(out)) EXPECT_EQ(ReadBytes(out / f), ReadBytes(src / f)) << f;
+}
+
+}  // namespace
+}  // namespace nolvo::test
