@@ -25,6 +25,8 @@ SetupProgram::SetupProgram(platform::Machine& machine, platform::Dialogs& dialog
 SetupProgram::~SetupProgram() {
   timer1_.stop();
   if (mainSetup_) mainSetup_->OnClose = nullptr;
+  // The wizard's window refers to the wizard the run owns: it goes first.
+  frontEnd_.reset();
 }
 
 void SetupProgram::Start(bool maximised) {
