@@ -36,7 +36,9 @@ class Lh5Encoder {
 
  private:
   int ReadInput(int at, int max);
-  void Advance();
+  // Moves to the next position and adds it to the finder; `want_match` also searches
+  // it and leaves the result in match_ (left stale otherwise).
+  void Advance(bool want_match);
   void PutItem(int symbol, std::uint32_t distance);
   void SendBlock();
   void CountCodeLengthFrequencies();
@@ -90,7 +92,7 @@ int Lh5Encoder::ReadInput(int at, int max) {
   return n;
 }
 
-void Lh5Encoder::Advance() {
+void Lh5Encoder::Advance(bool want_match) {
   --remainder_;
   if (++pos_ == 2 * kDictSize) {
     std::memmove(text_, text_ + kDictSize, kTextSize - kDictSize);
@@ -102,7 +104,12 @@ void Lh5Encoder::Advance() {
     base_ += kDictSize;
   }
   const int limit = static_cast<int>(std::min<std::int64_t>(remainder_, kMaxMatch));
-  match_ = finder_.Insert(base_ + static_cast<std::uint32_t>(pos_), text_ + pos_, limit);
+  const std::uint32_t at = base_ + static_cast<std::uint32_t>(pos_);
+  if (want_match) {
+    match_ = finder_.Insert(at, text_ + pos_, limit);
+  } else {
+    finder_.Add(at, text_ + pos_, limit);
+  }
 }
 
 void Lh5Encoder::PutItem(int symbol, std::uint32_t distance) {
@@ -270,7 +277,7 @@ void Lh5Encoder::Run() {
 
   while (remainder_ > 0) {
     const Lh5MatchFinder::Match last = match_;
-    Advance();
+    Advance(true);
     if (match_.length > remainder_) match_.length = static_cast<int>(remainder_);
     if (match_.length > last.length || last.length < 3) {
       PutItem(text_[pos_ - 1], 0);
@@ -278,7 +285,8 @@ void Lh5Encoder::Run() {
     }
     const std::uint32_t here = base_ + static_cast<std::uint32_t>(pos_);
     PutItem(last.length + 253, (here - last.position - 2) & (kDictSize - 1));
-    for (int k = last.length - 1; k > 0; --k) Advance();
+    // Only the match at the last of these positions is looked at.
+    for (int k = last.length - 1; k > 0; --k) Advance(k == 1);
     if (match_.length > remainder_) match_.length = static_cast<int>(remainder_);
   }
   SendBlock();

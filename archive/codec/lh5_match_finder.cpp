@@ -1,14 +1,14 @@
 #include "archive/codec/lh5_match_finder.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstring>
 
 namespace nolvo::codec {
 namespace {
 
-// How far a and b agree, starting from `len` known equal bytes, up to `limit`.
-inline int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int len, int limit) {
+// How far a and b agree, up to `limit`.
+inline int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int limit) {
+  int len = 0;
   while (std::endian::native == std::endian::little && len + 8 <= limit) {
     std::uint64_t x;
     std::uint64_t y;
@@ -27,60 +27,59 @@ inline int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int len, i
 }  // namespace
 
 Lh5MatchFinder::Lh5MatchFinder()
-    : head_(new std::uint32_t[1u << kHashBits]()), links_(new std::uint32_t[2 * kCyclic]()) {}
+    : heads_short_(new std::uint32_t[1u << kHashBits]()),
+      links_short_(new std::uint16_t[kCyclic]()),
+      heads_long_(new std::uint32_t[1u << kHashBits]()),
+      links_long_(new std::uint16_t[kCyclic]()) {}
 
 Lh5MatchFinder::Match Lh5MatchFinder::Insert(std::uint32_t pos, const std::uint8_t* bytes,
                                              int limit) {
   Match best;
-  std::uint32_t* smaller = &links_[2 * (pos & (kCyclic - 1))];
-  std::uint32_t* larger = smaller + 1;
-  if (limit < 3) {
-    // Too short to match; the position stays out of every tree.
-    *smaller = *larger = 0;
-    return best;
-  }
-  const std::uint32_t h = ((static_cast<std::uint32_t>(bytes[0]) << 16 |
-                            static_cast<std::uint32_t>(bytes[1]) << 8 | bytes[2]) *
-                           2654435761u) >>
-                          (32 - kHashBits);
-  std::uint32_t candidate = head_[h];
-  head_[h] = pos;
-
-  // Bytes known to agree with the nearest smaller and larger neighbours so far.
-  int len_smaller = 0;
-  int len_larger = 0;
+  if (first_ == 0) first_ = pos;
+  if (limit < kShortKey) return best;
+  // The walk follows one chain at a time: entry d of the chain keyed at offset `skew`
+  // stands for the candidate d - skew. Candidates are visited from the nearest back.
+  int best_len = kShortKey - 1;
+  std::uint32_t best_pos = pos;  // only candidates older than this can still win
+  std::uint32_t skew = 0;
+  const std::uint16_t* links = links_short_.get();
+  std::uint32_t d = heads_short_[HashShort(bytes)];
   for (;;) {
+    if (d < first_ + skew) break;  // no entry, or a candidate before the first position
+    const std::uint32_t candidate = d - skew;
     const std::uint32_t delta = pos - candidate;
-    if (candidate == 0 || delta > kWindow) {
-      *smaller = *larger = 0;
-      break;
-    }
-    std::uint32_t* pair = &links_[2 * (candidate & (kCyclic - 1))];
-    const std::uint8_t* other = bytes - delta;
-    const int len = CommonLength(other, bytes, std::min(len_smaller, len_larger), limit);
-    if (len > best.length) {
-      best.length = len;
-      best.position = candidate;
-      if (len == limit) {
-        // Equal as far as may be compared: the new position takes the old one's place.
-        *smaller = pair[0];
-        *larger = pair[1];
-        break;
+    if (delta > kWindow) break;
+    if (candidate < best_pos) {
+      const std::uint8_t* other = bytes - delta;
+      if (other[best_len] == bytes[best_len]) {
+        const int len = CommonLength(other, bytes, limit);
+        if (len > best_len) {
+          best_len = len;
+          best_pos = candidate;
+          if (len == limit) break;
+          // A longer match also agrees on the key that ends at index len.
+          if (len + 1 >= kLongKey) {
+            skew = static_cast<std::uint32_t>(len + 1 - kLongKey);
+            links = links_long_.get();
+            d = heads_long_[HashLong(bytes + skew)];
+          } else {
+            skew = static_cast<std::uint32_t>(len + 1 - kShortKey);
+            links = links_short_.get();
+            d = heads_short_[HashShort(bytes + skew)];
+          }
+          continue;
+        }
       }
     }
-    if (other[len] < bytes[len]) {
-      *smaller = candidate;
-      smaller = &pair[1];
-      candidate = *smaller;
-      len_smaller = len;
-    } else {
-      *larger = candidate;
-      larger = &pair[0];
-      candidate = *larger;
-      len_larger = len;
-    }
+    const std::uint16_t back = links[d & (kCyclic - 1)];
+    if (back == 0) break;
+    d -= back;
   }
-  if (best.length < 3) best = Match{};
+  if (best_len >= kShortKey) {
+    best.length = best_len;
+    best.position = best_pos;
+  }
+  Add(pos, bytes, limit);
   return best;
 }
 

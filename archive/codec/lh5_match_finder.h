@@ -1,12 +1,16 @@
 #pragma once
-// Match finder of the -lh5- encoder: binary search trees of the previous 8192
-// positions, one tree per hash of a position's first three bytes, ordered by the
-// bytes that follow each position. Every insertion makes the new position the root of
-// its tree, so each tree is also ordered by age (younger above older). Walking down to
-// the new position's place therefore meets, for every length, the youngest position
-// that matches at least that far: the result is the longest match and, among equally
-// long ones, the nearest. Positions older than the window are cut off where the walk
-// meets them; everything below them is older still.
+// Match finder of the -lh5- encoder: hash chains over the previous 8192 positions,
+// one keyed by a position's first three bytes and one by its first five. Adding a
+// position only links it into its chains, so positions whose match is never asked
+// for cost next to nothing.
+//
+// A search is exact: it yields the longest match and, among equally long ones, the
+// nearest. It walks candidates from the nearest back and keeps only strictly longer
+// ones. Once the best so far is L bytes long, any better candidate must also agree
+// on the bytes ending at index L, so the walk moves to the chain of the three or five
+// bytes that end there (a far sparser chain than that of the first three bytes), and
+// skips entries no older than the best. Long equal runs thereby cost a handful of
+// steps instead of one per earlier position of the run.
 
 #include <cstdint>
 #include <memory>
@@ -25,18 +29,56 @@ class Lh5MatchFinder {
 
   Lh5MatchFinder();
 
-  // Inserts position `pos` (positions start at 1 and increase by one per call) whose
-  // bytes start at `bytes`; `limit` (at most 256) real bytes may be compared there.
-  // The bytes of earlier positions must still be readable at bytes - (pos - earlier).
-  // Returns the longest match of at least 3 bytes against positions pos-8192..pos-1.
+  // Positions start at 1 and increase by one per call of Insert or Add. `bytes` are
+  // those of position `pos`, of which `limit` (at most 256) real bytes may be
+  // compared; the bytes of earlier positions must still be readable at
+  // bytes - (pos - earlier).
+
+  // Returns the longest match of at least 3 bytes against positions pos-8192..pos-1
+  // (the nearest among equals), then adds `pos`.
   Match Insert(std::uint32_t pos, const std::uint8_t* bytes, int limit);
 
- private:
-  static constexpr int kHashBits = 15;
-  static constexpr std::uint32_t kCyclic = 2 * kWindow;  // slots for the live positions
+  // Adds `pos` without searching.
+  void Add(std::uint32_t pos, const std::uint8_t* bytes, int limit) {
+    if (first_ == 0) first_ = pos;
+    if (limit < kShortKey) return;  // too short to match; stays out of every chain
+    Link(heads_short_.get(), links_short_.get(), HashShort(bytes), pos);
+    if (limit >= kLongKey) Link(heads_long_.get(), links_long_.get(), HashLong(bytes), pos);
+  }
 
-  std::unique_ptr<std::uint32_t[]> head_;   // root position of each tree, 0 = empty
-  std::unique_ptr<std::uint32_t[]> links_;  // two per slot: smaller, larger
+ private:
+  static constexpr int kShortKey = 3;
+  static constexpr int kLongKey = 5;
+  static constexpr int kHashBits = 15;
+  static constexpr std::uint32_t kCyclic = 2 * kWindow;  // link slots of the live positions
+
+  static std::uint32_t HashShort(const std::uint8_t* b) {
+    const std::uint32_t v = static_cast<std::uint32_t>(b[0]) << 16 |
+                            static_cast<std::uint32_t>(b[1]) << 8 | b[2];
+    return (v * 2654435761u) >> (32 - kHashBits);
+  }
+  static std::uint32_t HashLong(const std::uint8_t* b) {
+    const std::uint64_t v = static_cast<std::uint64_t>(b[0]) << 32 |
+                            static_cast<std::uint64_t>(b[1]) << 24 |
+                            static_cast<std::uint64_t>(b[2]) << 16 |
+                            static_cast<std::uint64_t>(b[3]) << 8 | b[4];
+    return static_cast<std::uint32_t>((v * 0x9E3779B97F4A7C15ull) >> (64 - kHashBits));
+  }
+  // Makes `pos` the newest entry of chain `h`. A link holds the distance back to the
+  // chain's previous entry, 0 when there is none within the window.
+  static void Link(std::uint32_t* heads, std::uint16_t* links, std::uint32_t h,
+                   std::uint32_t pos) {
+    const std::uint32_t back = pos - heads[h];
+    links[pos & (kCyclic - 1)] =
+        heads[h] != 0 && back <= kWindow ? static_cast<std::uint16_t>(back) : 0;
+    heads[h] = pos;
+  }
+
+  std::uint32_t first_ = 0;  // the first position; nothing before it is a candidate
+  std::unique_ptr<std::uint32_t[]> heads_short_;  // newest position per chain, 0 = none
+  std::unique_ptr<std::uint16_t[]> links_short_;
+  std::unique_ptr<std::uint32_t[]> heads_long_;
+  std::unique_ptr<std::uint16_t[]> links_long_;
 };
 
 }  // namespace nolvo::codec
