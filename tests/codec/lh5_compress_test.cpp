@@ -174,6 +174,7 @@ TEST(Lh5Compress, TokensFollowTheLongestNearestMatchWithOneStepLookAhead) {
       {"nearest among equals", nearest},
       {"window edge", edge},
       {"text", nolvo::test::TextCorpus(12000, 22)},
+      {"text that could reach the initial spaces", nolvo::test::TextCorpus(8191, 7)},
       {"binary", nolvo::test::BinaryCorpus(10000, 23)},
       {"long runs", nolvo::test::RepetitiveCorpus(3000, 24)},
       {"buffer shifts", nolvo::test::TextCorpus(26000, 25)},

@@ -14,10 +14,16 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Inserts every position of `in` and checks each answer against a full scan of the
-// 8192 positions before it that share its first three bytes: longest (at most the
-// limit), nearest among equals.
-void ExpectFinderMatchesBruteForce(const Bytes& in, const char* name) {
+// Adds every position of `in`, searching about one in `search_one_in` of them, and
+// checks each answer against a full scan of the 8192 positions before it that share
+// its first three bytes: longest (at most the limit), nearest among equals. `before`
+// stands readable in front of the first position but must never be matched.
+void ExpectFinderMatchesBruteForce(const Bytes& in, const char* name, std::uint32_t search_one_in = 1,
+                                   const Bytes& before = {}) {
+  Bytes buffer = before;
+  buffer.insert(buffer.end(), in.begin(), in.end());
+  const std::uint8_t* data = buffer.data() + before.size();
+  nolvo::test::Rng rng(search_one_in);
   std::map<std::uint32_t, std::vector<std::size_t>> index;
   for (std::size_t p = 0; p + 3 <= in.size(); ++p)
     index[static_cast<std::uint32_t>(in[p] << 16 | in[p + 1] << 8 | in[p + 2])].push_back(p);
@@ -25,7 +31,11 @@ void ExpectFinderMatchesBruteForce(const Bytes& in, const char* name) {
   const std::uint32_t first = 1000;  // finder positions are offset from input indexes
   for (std::size_t p = 0; p < in.size(); ++p) {
     const int limit = static_cast<int>(std::min<std::size_t>(256, in.size() - p));
-    const auto got = finder->Insert(first + static_cast<std::uint32_t>(p), in.data() + p, limit);
+    if (search_one_in > 1 && rng.Below(search_one_in) != 0) {
+      finder->Add(first + static_cast<std::uint32_t>(p), data + p, limit);
+      continue;
+    }
+    const auto got = finder->Insert(first + static_cast<std::uint32_t>(p), data + p, limit);
     int best = 0;
     std::size_t best_q = 0;
     const std::vector<std::size_t> none;
@@ -71,6 +81,29 @@ TEST(Lh5MatchFinder, LongestAndNearestLikeAFullScan) {
   ExpectFinderMatchesBruteForce(edge, "window edge");
   ExpectFinderMatchesBruteForce(nolvo::test::TextCorpus(17000, 5), "text");
   ExpectFinderMatchesBruteForce(Bytes(9000, 0), "zeros");
+}
+
+TEST(Lh5MatchFinder, PositionsOnlyAddedStillMatchLater) {
+  nolvo::test::Rng rng(8);
+  Bytes runs;
+  // Runs of one byte ending in different bytes, and short periods: equal stretches
+  // whose best match is decided far from their start.
+  for (int i = 0; i < 120; ++i) {
+    runs.insert(runs.end(), 1 + rng.Below(400), static_cast<std::uint8_t>(rng.Below(2)));
+    for (std::uint32_t k = 0, n = rng.Below(40); k < n; ++k)
+      runs.push_back(static_cast<std::uint8_t>("ab\xFF"[k % 3]));
+  }
+  ExpectFinderMatchesBruteForce(runs, "runs, one in 7", 7);
+  ExpectFinderMatchesBruteForce(nolvo::test::TextCorpus(30000, 6), "text, one in 4", 4);
+  ExpectFinderMatchesBruteForce(nolvo::test::BinaryCorpus(30000, 7), "binary, one in 3", 3);
+}
+
+TEST(Lh5MatchFinder, BytesBeforeTheFirstPositionAreNeverMatched) {
+  // The encoder's dictionary starts as spaces that were never positions.
+  ExpectFinderMatchesBruteForce(nolvo::test::TextCorpus(17000, 5), "text after spaces", 1,
+                                Bytes(300, ' '));
+  const Bytes text = nolvo::test::TextCorpus(9000, 9);
+  ExpectFinderMatchesBruteForce(text, "text after itself", 2, text);
 }
 
 }  // namespace
