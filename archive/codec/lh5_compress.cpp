@@ -263,6 +263,8 @@ void Lh5Encoder::SendBlock() {
   }
   std::fill(symbol_freq_, symbol_freq_ + kLh5SymbolCount, 0u);
   std::fill(distance_freq_, distance_freq_ + kDistanceCount, 0u);
+  // The block's bytes reach the sink before any more input is read.
+  out_.Flush();
 }
 
 void Lh5Encoder::Run() {
@@ -291,6 +293,7 @@ void Lh5Encoder::Run() {
   }
   SendBlock();
   out_.Put(7, 0);
+  out_.Flush();
 }
 
 }  // namespace

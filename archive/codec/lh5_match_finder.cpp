@@ -43,7 +43,8 @@ Lh5MatchFinder::Match Lh5MatchFinder::Insert(std::uint32_t pos, const std::uint8
   std::uint32_t best_pos = pos;  // only candidates older than this can still win
   std::uint32_t skew = 0;
   const std::uint16_t* links = links_short_.get();
-  std::uint32_t d = heads_short_[HashShort(bytes)];
+  const std::uint32_t hash = HashShort(bytes);
+  std::uint32_t d = heads_short_[hash];
   for (;;) {
     if (d < first_ + skew) break;  // no entry, or a candidate before the first position
     const std::uint32_t candidate = d - skew;
@@ -79,7 +80,7 @@ Lh5MatchFinder::Match Lh5MatchFinder::Insert(std::uint32_t pos, const std::uint8
     best.length = best_len;
     best.position = best_pos;
   }
-  Add(pos, bytes, limit);
+  AddHashed(pos, bytes, limit, hash);
   return best;
 }
 

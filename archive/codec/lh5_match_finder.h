@@ -42,8 +42,7 @@ class Lh5MatchFinder {
   void Add(std::uint32_t pos, const std::uint8_t* bytes, int limit) {
     if (first_ == 0) first_ = pos;
     if (limit < kShortKey) return;  // too short to match; stays out of every chain
-    Link(heads_short_.get(), links_short_.get(), HashShort(bytes), pos);
-    if (limit >= kLongKey) Link(heads_long_.get(), links_long_.get(), HashLong(bytes), pos);
+    AddHashed(pos, bytes, limit, HashShort(bytes));
   }
 
  private:
@@ -63,6 +62,10 @@ class Lh5MatchFinder {
                             static_cast<std::uint64_t>(b[2]) << 16 |
                             static_cast<std::uint64_t>(b[3]) << 8 | b[4];
     return static_cast<std::uint32_t>((v * 0x9E3779B97F4A7C15ull) >> (64 - kHashBits));
+  }
+  void AddHashed(std::uint32_t pos, const std::uint8_t* bytes, int limit, std::uint32_t h) {
+    Link(heads_short_.get(), links_short_.get(), h, pos);
+    if (limit >= kLongKey) Link(heads_long_.get(), links_long_.get(), HashLong(bytes), pos);
   }
   // Makes `pos` the newest entry of chain `h`. A link holds the distance back to the
   // chain's previous entry, 0 when there is none within the window.

@@ -40,6 +40,7 @@ TEST(Lh5BitWriter, PacksMostSignificantBitFirstAndKeepsAPartialByte) {
     expected.Put(f.width, f.value);
     writer.Put(f.width, f.value);
   }
+  writer.Flush();
   context.FlushDest();
   std::vector<std::uint8_t> whole = expected.Bytes();
   whole.resize(expected.BitCount() / 8);
