@@ -2,7 +2,8 @@
 // corpora, with zlib (deflate level 6, inflate) as the reference peer, and the peak
 // heap memory one run allocates.
 //
-//   codec_bench [--mb N] [--big]     N MB per corpus (default 16; --big: 64)
+//   codec_bench [--mb N] [--big] [--corpus NAME] [--method NAME]
+//     N MB per corpus (default 16; --big: 64); --corpus / --method measure only one.
 
 #include <zlib.h>
 
@@ -171,7 +172,11 @@ Result MeasureZlib(const Bytes& data, int repeat) {
 
 int main(int argc, char** argv) {
   std::size_t mb = 16;
+  std::string only_corpus;
+  std::string only_method;
   for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--corpus") == 0 && i + 1 < argc) only_corpus = argv[++i];
+    if (std::strcmp(argv[i], "--method") == 0 && i + 1 < argc) only_method = argv[++i];
     if (std::strcmp(argv[i], "--big") == 0) mb = 64;
     if (std::strcmp(argv[i], "--mb") == 0 && i + 1 < argc)
       mb = std::strtoul(argv[++i], nullptr, 10);
@@ -182,10 +187,13 @@ int main(int argc, char** argv) {
     Bytes data;
   };
   std::vector<Corpus> corpora;
-  corpora.push_back({"text", nolvo::test::TextCorpus(size)});
-  corpora.push_back({"binary", nolvo::test::BinaryCorpus(size)});
-  corpora.push_back({"random", nolvo::test::RandomCorpus(size)});
-  corpora.push_back({"repetitive", nolvo::test::RepetitiveCorpus(size)});
+  auto add = [&](const char* name, Bytes (*make)(std::size_t)) {
+    if (only_corpus.empty() || only_corpus == name) corpora.push_back({name, make(size)});
+  };
+  add("text", [](std::size_t n) { return nolvo::test::TextCorpus(n); });
+  add("binary", [](std::size_t n) { return nolvo::test::BinaryCorpus(n); });
+  add("random", [](std::size_t n) { return nolvo::test::RandomCorpus(n); });
+  add("repetitive", [](std::size_t n) { return nolvo::test::RepetitiveCorpus(n); });
   const std::pair<const char*, TCompressionMethod> methods[] = {
       {"lh5", TCompressionMethod::coLZH5},
       {"lzhuf", TCompressionMethod::coLZH},
@@ -203,6 +211,7 @@ int main(int argc, char** argv) {
                 z.encode_mbs, "1.00", z.decode_mbs, "1.00", 100 * z.ratio, "", "",
                 z.ok ? "" : "ROUND TRIP FAILED");
     for (const auto& [name, method] : methods) {
+      if (!only_method.empty() && only_method != name) continue;
       const Result r = Measure(c.data, method, 2);
       std::printf("%-10s %-6s %10.1f %10.2f %10.1f %10.2f %7.1f%% %8zuK %8zuK %s\n", c.name, name,
                   r.encode_mbs, r.encode_mbs / z.encode_mbs, r.decode_mbs,
