@@ -17,7 +17,7 @@ constexpr std::uint32_t kWindowEnd = 4 * kDictSize;
 constexpr std::uint32_t kWindowSlack = 256 + 8;  // a match that starts just before the end
 constexpr int kCodeLengthCount = 19;             // code-length code alphabet
 constexpr int kDistanceCount = 14;               // distance code alphabet
-constexpr int kSymbolTableBits = 12;
+constexpr int kSymbolTableBits = 10;
 constexpr int kAuxTableBits = 8;
 // A table entry that stands for a single-symbol code naming no symbol of its alphabet.
 constexpr std::uint16_t kBadEntry = 0xFFFF;
