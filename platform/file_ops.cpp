@@ -40,6 +40,18 @@ std::unique_ptr<HostFileStream> Wrap(const std::filesystem::path& host, int fd, 
   return stream;
 }
 
+// Empties the open file `fd` as O_TRUNC would; returns 0 or an errno value. A file that
+// is empty already is not truncated, only stamped: on ext4 truncating an empty file marks
+// it as replaced, and its new contents are then written out when it is closed.
+int EmptyOpened(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return errno;
+  if (!S_ISREG(st.st_mode)) return 0;  // O_TRUNC leaves other kinds alone as well
+  if (st.st_size > 0) return ::ftruncate(fd, 0) == 0 ? 0 : errno;
+  const timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+  return ::futimens(fd, times) == 0 ? 0 : errno;
+}
+
 std::unique_ptr<HostFileStream> Fail(std::uint32_t code, std::uint32_t& error) {
   error = code;
   return nullptr;
@@ -87,9 +99,10 @@ std::unique_ptr<HostFileStream> CreateFileAlways(const Machine& machine, std::st
     if (handle == 0) return Fail(kErrorSharingViolation, error);
   }
   // A dangling link is created through, as Windows would create the file it names.
-  const int fd = ::open(r.host.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    const int err = errno;
+  const int fd = ::open(r.host.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  const int err = fd < 0 ? errno : EmptyOpened(fd);
+  if (err != 0) {
+    if (fd >= 0) ::close(fd);
     UnregisterOpen(handle);
     return Fail(ErrorFromErrno(err), error);
   }

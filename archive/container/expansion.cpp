@@ -9,6 +9,7 @@
 #include "archive/container/compress_files.h"
 #include "archive/container/entry_walk.h"
 #include "archive/container/expand_entry.h"
+#include "archive/container/write_buffer.h"
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
 #include "platform/file_ops.h"
@@ -17,6 +18,9 @@
 namespace nolvo::container {
 
 namespace {
+
+// The output of an entry reaches its file in pieces of this size.
+constexpr std::size_t kOutputBufferSize = 256 * 1024;
 
 void SetAttributes(const platform::Machine& machine, const std::string& path,
                    std::int16_t attributes) {
@@ -89,13 +93,20 @@ bool TCompress::ExpandToFile(const TArchiveEntry& entry, platform::ByteStream& a
   settings.Codec.Key = key_;
   settings.OnExpand = OnExpand;
   settings.CompressID = compress_id;
+  TWriteBuffer buffered(*out, kOutputBufferSize);
   try {
-    ExpandEntry(entry, archive, *out, settings);
+    ExpandEntry(entry, archive, buffered, settings);
+    buffered.Flush();
   } catch (const EInvalidKey&) {
     out.reset();
     platform::DeleteFile(machine_, path);
     throw;
   } catch (...) {
+    // The file keeps what was expanded before the failure, as if written unbuffered.
+    try {
+      buffered.Flush();
+    } catch (...) {
+    }
     out.reset();
     SetAttributes(machine_, path, entry.Header.Attributes);
     throw;

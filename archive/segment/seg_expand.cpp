@@ -5,6 +5,7 @@
 
 #include "archive/container/entry_walk.h"
 #include "archive/container/expand_entry.h"
+#include "archive/container/write_buffer.h"
 #include "archive/segment/seg_compress.h"
 #include "archive/segment/seg_error.h"
 #include "archive/segment/seg_header.h"
@@ -16,6 +17,9 @@
 namespace nolvo::segment {
 
 namespace {
+
+// The joined archive file is written in pieces of this size.
+constexpr std::size_t kJoinedWriteSize = 256 * 1024;
 
 // Text of a fixed-width field: up to its first zero byte.
 std::string FieldText(const std::uint8_t* bytes, std::size_t size) {
@@ -135,9 +139,14 @@ void TSegCompress::ExpandSegArc(TSegArc& arc) {
 
   TSegTempFile joined(Machine(), TempArchiveName());
   const std::int64_t length = header.ArchiveLength;
-  span_->CopyTo(*joined.Stream(), length, buffer_, [this, length](std::int64_t copied) {
-    if (OnSegShowProgress) OnSegShowProgress(static_cast<std::int32_t>(copied * 100 / length));
-  });
+  {
+    // Read block by block; written to the joined file in larger pieces.
+    container::TWriteBuffer gathered(*joined.Stream(), kJoinedWriteSize);
+    span_->CopyTo(gathered, length, buffer_, [this, length](std::int64_t copied) {
+      if (OnSegShowProgress) OnSegShowProgress(static_cast<std::int32_t>(copied * 100 / length));
+    });
+    gathered.Flush();
+  }
   joined.Close();
 
   if (OnSegArchiveJoined && !OnSegArchiveJoined(arc, joined.Path())) return;

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
+#include "archive/codec/codec_run.h"
 #include "archive/container/compress.h"
 #include "archive/container/compress_errors.h"
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
 #include "platform/file_ops.h"
 #include "tests/container/raw_archive.h"
+#include "tests/support/corpus.h"
 #include "tests/support/test_machine.h"
 #include "util/file_errors.h"
 
@@ -236,6 +239,26 @@ TEST_F(CompressExpand, AFileThatFailsItsChecksumStaysWithItsAttributes) {
   EXPECT_THROW(comp_.ExpandArchiveEntries(name, nullptr), EBadChecksum);
   EXPECT_TRUE(fs::exists(Host("bad.bin")));
   EXPECT_EQ(platform::GetFileAttributes(tm_.Machine(), "C:\\bad.bin") & 0x01, 0x01u);
+}
+
+TEST_F(CompressExpand, AFileThatFailsItsChecksumKeepsEveryByteExpanded) {
+  // Larger than the output buffer, so that part of it is written before the failure.
+  const auto original = nolvo::test::TextCorpus(700000);
+  platform::MemoryStream source(original), stored;
+  std::int32_t checksum = 0;
+  codec::RunCodec({}, stored, source, static_cast<std::int32_t>(original.size()), 0,
+                  codec::TCompressionMethod::coLZH5, checksum, false, false);
+  raw::RawEntry entry;
+  entry.name = "text.txt";
+  entry.data = stored.Bytes();
+  entry.original_size = static_cast<std::int32_t>(original.size());
+  entry.method = 4;  // lh5
+  entry.checksum = static_cast<std::uint32_t>(checksum) + 1;
+  comp_.SetTargetPath("C:\\");
+  EXPECT_THROW(comp_.ExpandArchiveEntries(Archive(raw::RawArchive({entry})), nullptr),
+               EBadChecksum);
+  const auto written = nolvo::test::ReadBytes(Host("text.txt"));
+  EXPECT_TRUE(std::equal(written.begin(), written.end(), original.begin(), original.end()));
 }
 
 TEST_F(CompressExpand, TheArchiveIsOpenedExclusivelyAndClosedAfterwards) {

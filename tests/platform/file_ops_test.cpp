@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
+#include <chrono>
+
 #include "platform/file_attributes.h"
 #include "platform/win_error.h"
 #include "tests/support/test_machine.h"
@@ -118,6 +120,18 @@ TEST_F(FileOpsTest, CreateAlwaysReusesAnEntryInOtherCase) {
   EXPECT_EQ(ReadText(C("Tool.txt")), "new");
   EXPECT_EQ(GetFileAttributes(M(), "C:\\Tool.txt\\", &error), kInvalidFileAttributes);
   EXPECT_EQ(error, kErrorInvalidName);
+}
+
+TEST_F(FileOpsTest, CreateAlwaysOnAnEmptyFileRenewsItsModificationTime) {
+  WriteBytes(C("empty.txt"), "");
+  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+  fs::last_write_time(C("empty.txt"), old);
+  std::uint32_t error = 0;
+  auto s = CreateFileAlways(M(), "C:\\empty.txt", error);
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->Size(), 0);
+  s->Close();
+  EXPECT_GT(fs::last_write_time(C("empty.txt")), old + std::chrono::hours(24 * 399));
 }
 
 TEST_F(FileOpsTest, OpenFilesCannotBeDeletedOrOpenedAgainWithConflictingSharing) {
