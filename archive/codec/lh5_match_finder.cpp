@@ -68,6 +68,14 @@ Lh5MatchFinder::Match Lh5MatchFinder::Insert(std::uint32_t pos, const std::uint8
             links = links_short_.get();
             d = heads_short_[HashShort(bytes + skew)];
           }
+          if (d >= first_ + skew && d - skew >= best_pos) {
+            // That chain would first lead through nearer positions (as inside long
+            // runs, where it holds nearly every position): follow instead the chain
+            // of the best match's own first bytes, from the best match on.
+            skew = 0;
+            links = len >= kLongKey ? links_long_.get() : links_short_.get();
+            d = best_pos;
+          }
           continue;
         }
       }

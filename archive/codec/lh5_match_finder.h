@@ -31,8 +31,9 @@ class Lh5MatchFinder {
 
   // Positions start at 1 and increase by one per call of Insert or Add. `bytes` are
   // those of position `pos`, of which `limit` (at most 256) real bytes may be
-  // compared; the bytes of earlier positions must still be readable at
-  // bytes - (pos - earlier).
+  // compared; the limit falls by at most one from a position to the next, as the
+  // bytes left in an input do. The bytes of earlier positions must still be readable
+  // at bytes - (pos - earlier).
 
   // Returns the longest match of at least 3 bytes against positions pos-8192..pos-1
   // (the nearest among equals), then adds `pos`.
