@@ -39,6 +39,8 @@ class Lh5Encoder {
   // Moves to the next position and adds it to the finder; `want_match` also searches
   // it and leaves the result in match_ (left stale otherwise).
   void Advance(bool want_match);
+  // Advance(false) n times.
+  void Skip(int n);
   void PutItem(int symbol, std::uint32_t distance);
   void SendBlock();
   void CountCodeLengthFrequencies();
@@ -109,6 +111,23 @@ void Lh5Encoder::Advance(bool want_match) {
     match_ = finder_.Insert(at, text_ + pos_, limit);
   } else {
     finder_.Add(at, text_ + pos_, limit);
+  }
+}
+
+void Lh5Encoder::Skip(int n) {
+  while (n > 0) {
+    // Positions before the text moves down go to the finder in one run.
+    const int run = std::min(n, 2 * kDictSize - 1 - pos_);
+    if (run == 0) {
+      Advance(false);
+      --n;
+      continue;
+    }
+    finder_.AddRun(base_ + static_cast<std::uint32_t>(pos_ + 1), text_ + pos_ + 1, run,
+                   remainder_ - 1);
+    pos_ += run;
+    remainder_ -= run;
+    n -= run;
   }
 }
 
@@ -288,7 +307,8 @@ void Lh5Encoder::Run() {
     const std::uint32_t here = base_ + static_cast<std::uint32_t>(pos_);
     PutItem(last.length + 253, (here - last.position - 2) & (kDictSize - 1));
     // Only the match at the last of these positions is looked at.
-    for (int k = last.length - 1; k > 0; --k) Advance(k == 1);
+    Skip(last.length - 2);
+    Advance(true);
     if (match_.length > remainder_) match_.length = static_cast<int>(remainder_);
   }
   SendBlock();

@@ -1,5 +1,6 @@
 #include "archive/codec/lh5_match_finder.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -90,6 +91,33 @@ Lh5MatchFinder::Match Lh5MatchFinder::Insert(std::uint32_t pos, const std::uint8
   }
   AddHashed(pos, bytes, limit, hash);
   return best;
+}
+
+void Lh5MatchFinder::AddRun(std::uint32_t pos, const std::uint8_t* bytes, int count,
+                            std::int64_t left) {
+  if (count <= 0) return;
+  if (first_ == 0) first_ = pos;
+  int i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    // While 8 bytes are left, both keys come from one load.
+    const int wide = static_cast<int>(std::clamp<std::int64_t>(left - 7, 0, count));
+    std::uint32_t* const heads_short = heads_short_.get();
+    std::uint16_t* const links_short = links_short_.get();
+    std::uint32_t* const heads_long = heads_long_.get();
+    std::uint16_t* const links_long = links_long_.get();
+    for (; i < wide; ++i) {
+      std::uint64_t v;
+      std::memcpy(&v, bytes + i, 8);
+      Link(heads_short, links_short, HashOfShortKey(static_cast<std::uint32_t>(v) & 0xFFFFFF),
+           pos + static_cast<std::uint32_t>(i));
+      Link(heads_long, links_long, HashOfLongKey(v & 0xFFFFFFFFFFull),
+           pos + static_cast<std::uint32_t>(i));
+    }
+  }
+  for (; i < count; ++i) {
+    Add(pos + static_cast<std::uint32_t>(i), bytes + i,
+        static_cast<int>(std::min<std::int64_t>(left - i, kMaxMatch)));
+  }
 }
 
 }  // namespace nolvo::codec

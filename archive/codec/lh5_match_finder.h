@@ -39,6 +39,10 @@ class Lh5MatchFinder {
   // (the nearest among equals), then adds `pos`.
   Match Insert(std::uint32_t pos, const std::uint8_t* bytes, int limit);
 
+  // Adds `count` positions from `pos` on without searching; `left` is the number of
+  // real bytes at `bytes` (the limit of each position is min(256, left - i)).
+  void AddRun(std::uint32_t pos, const std::uint8_t* bytes, int count, std::int64_t left);
+
   // Adds `pos` without searching.
   void Add(std::uint32_t pos, const std::uint8_t* bytes, int limit) {
     if (first_ == 0) first_ = pos;
@@ -52,18 +56,23 @@ class Lh5MatchFinder {
   static constexpr int kHashBits = 15;
   static constexpr std::uint32_t kCyclic = 2 * kWindow;  // link slots of the live positions
 
-  static std::uint32_t HashShort(const std::uint8_t* b) {
-    const std::uint32_t v = static_cast<std::uint32_t>(b[0]) << 16 |
-                            static_cast<std::uint32_t>(b[1]) << 8 | b[2];
-    return (v * 2654435761u) >> (32 - kHashBits);
+  // Keys are the first bytes of a position, the first at the bottom.
+  static std::uint32_t ShortKey(const std::uint8_t* b) {
+    return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+           static_cast<std::uint32_t>(b[2]) << 16;
   }
-  static std::uint32_t HashLong(const std::uint8_t* b) {
-    const std::uint64_t v = static_cast<std::uint64_t>(b[0]) << 32 |
-                            static_cast<std::uint64_t>(b[1]) << 24 |
-                            static_cast<std::uint64_t>(b[2]) << 16 |
-                            static_cast<std::uint64_t>(b[3]) << 8 | b[4];
-    return static_cast<std::uint32_t>((v * 0x9E3779B97F4A7C15ull) >> (64 - kHashBits));
+  static std::uint64_t LongKey(const std::uint8_t* b) {
+    return ShortKey(b) | static_cast<std::uint64_t>(b[3]) << 24 |
+           static_cast<std::uint64_t>(b[4]) << 32;
   }
+  static std::uint32_t HashOfShortKey(std::uint32_t key) {
+    return (key * 2654435761u) >> (32 - kHashBits);
+  }
+  static std::uint32_t HashOfLongKey(std::uint64_t key) {
+    return static_cast<std::uint32_t>((key * 0x9E3779B97F4A7C15ull) >> (64 - kHashBits));
+  }
+  static std::uint32_t HashShort(const std::uint8_t* b) { return HashOfShortKey(ShortKey(b)); }
+  static std::uint32_t HashLong(const std::uint8_t* b) { return HashOfLongKey(LongKey(b)); }
   void AddHashed(std::uint32_t pos, const std::uint8_t* bytes, int limit, std::uint32_t h) {
     Link(heads_short_.get(), links_short_.get(), h, pos);
     if (limit >= kLongKey) Link(heads_long_.get(), links_long_.get(), HashLong(bytes), pos);
