@@ -79,8 +79,7 @@ class Lh5MatchFinder {
   }
   // Makes `pos` the newest entry of chain `h`. A link holds the distance back to the
   // chain's previous entry, 0 when there is none within the window.
-  static void Link(std::uint32_t* heads, std::uint16_t* links, std::uint32_t h,
-                   std::uint32_t pos) {
+  static void Link(std::uint32_t* heads, std::uint16_t* links, std::uint32_t h, std::uint32_t pos) {
     const std::uint32_t back = pos - heads[h];
     links[pos & (kCyclic - 1)] =
         heads[h] != 0 && back <= kWindow ? static_cast<std::uint16_t>(back) : 0;

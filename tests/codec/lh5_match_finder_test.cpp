@@ -14,14 +14,16 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Adds every position of `in`, searching about one in `search_one_in` of them, and
-// checks each answer against a full scan of the 8192 positions before it that share
-// its first three bytes: longest (at most the limit), nearest among equals. `before`
-// stands readable in front of the first position but must never be matched.
-void ExpectFinderMatchesBruteForce(const Bytes& in, const char* name, std::uint32_t search_one_in = 1,
-                                   const Bytes& before = {}) {
+// Adds every position of `in`, searching about one in `search_one_in` of them (the
+// others are added one by one or in runs), and checks each answer against a full scan
+// of the 8192 positions before it that share its first three bytes: longest (at most
+// the limit), nearest among equals. `before` stands readable in front of the first
+// position but must never be matched. Nothing is readable past the input.
+void ExpectFinderMatchesBruteForce(const Bytes& in, const char* name,
+                                   std::uint32_t search_one_in = 1, const Bytes& before = {}) {
   Bytes buffer = before;
   buffer.insert(buffer.end(), in.begin(), in.end());
+  buffer.shrink_to_fit();
   const std::uint8_t* data = buffer.data() + before.size();
   nolvo::test::Rng rng(search_one_in);
   std::map<std::uint32_t, std::vector<std::size_t>> index;
@@ -32,7 +34,16 @@ void ExpectFinderMatchesBruteForce(const Bytes& in, const char* name, std::uint3
   for (std::size_t p = 0; p < in.size(); ++p) {
     const int limit = static_cast<int>(std::min<std::size_t>(256, in.size() - p));
     if (search_one_in > 1 && rng.Below(search_one_in) != 0) {
-      finder->Add(first + static_cast<std::uint32_t>(p), data + p, limit);
+      const auto at = first + static_cast<std::uint32_t>(p);
+      if (rng.Below(2) == 0) {
+        finder->Add(at, data + p, limit);
+      } else {
+        const std::size_t run =
+            std::min<std::size_t>(1 + rng.Below(3 * search_one_in), in.size() - p);
+        finder->AddRun(at, data + p, static_cast<int>(run),
+                       static_cast<std::int64_t>(in.size() - p));
+        p += run - 1;
+      }
       continue;
     }
     const auto got = finder->Insert(first + static_cast<std::uint32_t>(p), data + p, limit);
@@ -94,6 +105,7 @@ TEST(Lh5MatchFinder, PositionsOnlyAddedStillMatchLater) {
       runs.push_back(static_cast<std::uint8_t>("ab\xFF"[k % 3]));
   }
   ExpectFinderMatchesBruteForce(runs, "runs, one in 7", 7);
+  ExpectFinderMatchesBruteForce(runs, "runs, one in 40", 40);
   ExpectFinderMatchesBruteForce(nolvo::test::TextCorpus(30000, 6), "text, one in 4", 4);
   ExpectFinderMatchesBruteForce(nolvo::test::BinaryCorpus(30000, 7), "binary, one in 3", 3);
 }
