@@ -53,7 +53,7 @@ class Lh5MatchFinder {
  private:
   static constexpr int kShortKey = 3;
   static constexpr int kLongKey = 5;
-  static constexpr int kHashBits = 15;
+  static constexpr int kHashBits = 16;  // fewer false candidates pay for the larger heads
   static constexpr std::uint32_t kCyclic = 2 * kWindow;  // link slots of the live positions
 
   // Keys are the first bytes of a position, the first at the bottom.
