@@ -37,8 +37,9 @@ class Lh5Encoder {
  private:
   int ReadInput(int at, int max);
   // Moves to the next position and adds it to the finder; `want_match` also searches
-  // it and leaves the result in match_ (left stale otherwise).
-  void Advance(bool want_match);
+  // it for a match longer than `longer_than` and leaves the result in match_ (length
+  // 0 when there is none; left stale without want_match).
+  void Advance(bool want_match, int longer_than = 2);
   // Advance(false) n times.
   void Skip(int n);
   void PutItem(int symbol, std::uint32_t distance);
@@ -94,7 +95,7 @@ int Lh5Encoder::ReadInput(int at, int max) {
   return n;
 }
 
-void Lh5Encoder::Advance(bool want_match) {
+void Lh5Encoder::Advance(bool want_match, int longer_than) {
   --remainder_;
   if (++pos_ == 2 * kDictSize) {
     std::memmove(text_, text_ + kDictSize, kTextSize - kDictSize);
@@ -108,7 +109,7 @@ void Lh5Encoder::Advance(bool want_match) {
   const int limit = static_cast<int>(std::min<std::int64_t>(remainder_, kMaxMatch));
   const std::uint32_t at = base_ + static_cast<std::uint32_t>(pos_);
   if (want_match) {
-    match_ = finder_.Insert(at, text_ + pos_, limit);
+    match_ = finder_.Insert(at, text_ + pos_, limit, longer_than);
   } else {
     finder_.Add(at, text_ + pos_, limit);
   }
@@ -298,7 +299,8 @@ void Lh5Encoder::Run() {
 
   while (remainder_ > 0) {
     const Lh5MatchFinder::Match last = match_;
-    Advance(true);
+    // Behind a match of 3 or more only a longer one matters here.
+    Advance(true, last.length);
     if (match_.length > remainder_) match_.length = static_cast<int>(remainder_);
     if (match_.length > last.length || last.length < 3) {
       PutItem(text_[pos_ - 1], 0);

@@ -34,23 +34,36 @@ Lh5MatchFinder::Lh5MatchFinder()
       links_long_(new std::uint16_t[kCyclic]()) {}
 
 Lh5MatchFinder::Match Lh5MatchFinder::Insert(std::uint32_t pos, const std::uint8_t* bytes,
-                                             int limit) {
+                                             int limit, int longer_than) {
   Match best;
   if (first_ == 0) first_ = pos;
   if (limit < kShortKey) return best;
+  const std::uint32_t hash = HashShort(bytes);
   // The walk follows one chain at a time: entry d of the chain keyed at offset `skew`
   // stands for the candidate d - skew. Candidates are visited from the nearest back.
-  int best_len = kShortKey - 1;
+  int best_len = std::max(longer_than, kShortKey - 1);
   std::uint32_t best_pos = pos;  // only candidates older than this can still win
   std::uint32_t skew = 0;
   const std::uint16_t* links = links_short_.get();
-  const std::uint32_t hash = HashShort(bytes);
   std::uint32_t d = heads_short_[hash];
-  for (;;) {
-    if (d < first_ + skew) break;  // no entry, or a candidate before the first position
+  // With a floor of 3 or more, only a match longer than best_len counts, and it agrees
+  // on the key that ends at index best_len. That key's chain lacks the candidates
+  // less than `sharp_skew` back (their key starts at or after pos), so these come
+  // first, from the chain of the first bytes; then the walk moves to the key's chain.
+  const std::uint32_t sharp_skew = best_len >= kLongKey - 1
+                                       ? static_cast<std::uint32_t>(best_len + 1 - kLongKey)
+                                       : static_cast<std::uint32_t>(best_len + 1 - kShortKey);
+  std::uint32_t reach = best_len >= kShortKey ? sharp_skew : kWindow;
+  while (best_len < limit) {  // else nothing can be longer
+    std::uint32_t delta = kWindow + 1;
+    if (d >= first_ + skew) delta = pos - (d - skew);  // else no entry, or before the first
+    if (delta > reach) {
+      if (reach == kWindow) break;
+      reach = kWindow;
+      SharpestChain(bytes, best_len, skew, links, d);
+      continue;
+    }
     const std::uint32_t candidate = d - skew;
-    const std::uint32_t delta = pos - candidate;
-    if (delta > kWindow) break;
     if (candidate < best_pos) {
       const std::uint8_t* other = bytes - delta;
       if (other[best_len] == bytes[best_len]) {
@@ -59,16 +72,8 @@ Lh5MatchFinder::Match Lh5MatchFinder::Insert(std::uint32_t pos, const std::uint8
           best_len = len;
           best_pos = candidate;
           if (len == limit) break;
-          // A longer match also agrees on the key that ends at index len.
-          if (len + 1 >= kLongKey) {
-            skew = static_cast<std::uint32_t>(len + 1 - kLongKey);
-            links = links_long_.get();
-            d = heads_long_[HashLong(bytes + skew)];
-          } else {
-            skew = static_cast<std::uint32_t>(len + 1 - kShortKey);
-            links = links_short_.get();
-            d = heads_short_[HashShort(bytes + skew)];
-          }
+          reach = kWindow;
+          SharpestChain(bytes, len, skew, links, d);
           if (d >= first_ + skew && d - skew >= best_pos) {
             // That chain would first lead through nearer positions (as inside long
             // runs, where it holds nearly every position): follow instead the chain
@@ -82,10 +87,9 @@ Lh5MatchFinder::Match Lh5MatchFinder::Insert(std::uint32_t pos, const std::uint8
       }
     }
     const std::uint16_t back = links[d & (kCyclic - 1)];
-    if (back == 0) break;
-    d -= back;
+    d = back == 0 ? 0 : d - back;
   }
-  if (best_len >= kShortKey) {
+  if (best_pos != pos) {
     best.length = best_len;
     best.position = best_pos;
   }

@@ -36,8 +36,10 @@ class Lh5MatchFinder {
   // at bytes - (pos - earlier).
 
   // Returns the longest match of at least 3 bytes against positions pos-8192..pos-1
-  // (the nearest among equals), then adds `pos`.
-  Match Insert(std::uint32_t pos, const std::uint8_t* bytes, int limit);
+  // (the nearest among equals), then adds `pos`. With `longer_than` only a match
+  // longer than that is looked for; none found returns length 0.
+  Match Insert(std::uint32_t pos, const std::uint8_t* bytes, int limit,
+               int longer_than = kShortKey - 1);
 
   // Adds `count` positions from `pos` on without searching; `left` is the number of
   // real bytes at `bytes` (the limit of each position is min(256, left - i)).
@@ -76,6 +78,20 @@ class Lh5MatchFinder {
   void AddHashed(std::uint32_t pos, const std::uint8_t* bytes, int limit, std::uint32_t h) {
     Link(heads_short_.get(), links_short_.get(), h, pos);
     if (limit >= kLongKey) Link(heads_long_.get(), links_long_.get(), HashLong(bytes), pos);
+  }
+  // The chain of the key that ends at index len (len below the limit): any match
+  // longer than len agrees on it. Sets the walk's skew, links and first entry.
+  void SharpestChain(const std::uint8_t* bytes, int len, std::uint32_t& skew,
+                     const std::uint16_t*& links, std::uint32_t& d) const {
+    if (len + 1 >= kLongKey) {
+      skew = static_cast<std::uint32_t>(len + 1 - kLongKey);
+      links = links_long_.get();
+      d = heads_long_[HashLong(bytes + skew)];
+    } else {
+      skew = static_cast<std::uint32_t>(len + 1 - kShortKey);
+      links = links_short_.get();
+      d = heads_short_[HashShort(bytes + skew)];
+    }
   }
   // Makes `pos` the newest entry of chain `h`. A link holds the distance back to the
   // chain's previous entry, 0 when there is none within the window.

@@ -18,9 +18,12 @@ using Bytes = std::vector<std::uint8_t>;
 // others are added one by one or in runs), and checks each answer against a full scan
 // of the 8192 positions before it that share its first three bytes: longest (at most
 // the limit), nearest among equals. `before` stands readable in front of the first
-// position but must never be matched. Nothing is readable past the input.
+// position but must never be matched. Nothing is readable past the input. With
+// `floors` each search asks only for a match longer than a floor: the previous
+// search's answer (as the encoder's look-ahead does) or a random length.
 void ExpectFinderMatchesBruteForce(const Bytes& in, const char* name,
-                                   std::uint32_t search_one_in = 1, const Bytes& before = {}) {
+                                   std::uint32_t search_one_in = 1, const Bytes& before = {},
+                                   bool floors = false) {
   Bytes buffer = before;
   buffer.insert(buffer.end(), in.begin(), in.end());
   buffer.shrink_to_fit();
@@ -31,6 +34,7 @@ void ExpectFinderMatchesBruteForce(const Bytes& in, const char* name,
     index[static_cast<std::uint32_t>(in[p] << 16 | in[p + 1] << 8 | in[p + 2])].push_back(p);
   auto finder = std::make_unique<Lh5MatchFinder>();
   const std::uint32_t first = 1000;  // finder positions are offset from input indexes
+  int previous = 0;
   for (std::size_t p = 0; p < in.size(); ++p) {
     const int limit = static_cast<int>(std::min<std::size_t>(256, in.size() - p));
     if (search_one_in > 1 && rng.Below(search_one_in) != 0) {
@@ -46,7 +50,9 @@ void ExpectFinderMatchesBruteForce(const Bytes& in, const char* name,
       }
       continue;
     }
-    const auto got = finder->Insert(first + static_cast<std::uint32_t>(p), data + p, limit);
+    int floor = 2;
+    if (floors) floor = rng.Below(2) == 0 ? previous : static_cast<int>(rng.Below(260));
+    const auto got = finder->Insert(first + static_cast<std::uint32_t>(p), data + p, limit, floor);
     int best = 0;
     std::size_t best_q = 0;
     const std::vector<std::size_t> none;
@@ -66,7 +72,9 @@ void ExpectFinderMatchesBruteForce(const Bytes& in, const char* name,
       }
     }
     if (best < 3) best = 0;
-    ASSERT_EQ(got.length, best) << name << " at " << p;
+    previous = best;
+    if (best <= floor) best = 0;
+    ASSERT_EQ(got.length, best) << name << " at " << p << " floor " << floor;
     if (best > 0) {
       ASSERT_EQ(got.position, first + best_q) << name << " at " << p;
     }
@@ -108,6 +116,20 @@ TEST(Lh5MatchFinder, PositionsOnlyAddedStillMatchLater) {
   ExpectFinderMatchesBruteForce(runs, "runs, one in 40", 40);
   ExpectFinderMatchesBruteForce(nolvo::test::TextCorpus(30000, 6), "text, one in 4", 4);
   ExpectFinderMatchesBruteForce(nolvo::test::BinaryCorpus(30000, 7), "binary, one in 3", 3);
+}
+
+TEST(Lh5MatchFinder, AFloorAsksOnlyForALongerMatch) {
+  nolvo::test::Rng rng(10);
+  Bytes runs;
+  for (int i = 0; i < 60; ++i) {
+    runs.insert(runs.end(), 1 + rng.Below(400), static_cast<std::uint8_t>(rng.Below(3)));
+    for (std::uint32_t k = 0, n = rng.Below(300); k < n; ++k)
+      runs.push_back(static_cast<std::uint8_t>("abcab"[k % 5]));
+  }
+  ExpectFinderMatchesBruteForce(runs, "runs and periods", 1, {}, true);
+  ExpectFinderMatchesBruteForce(runs, "runs and periods, one in 5", 5, {}, true);
+  ExpectFinderMatchesBruteForce(nolvo::test::TextCorpus(20000, 11), "text", 2, {}, true);
+  ExpectFinderMatchesBruteForce(nolvo::test::BinaryCorpus(20000, 12), "binary", 1, {}, true);
 }
 
 TEST(Lh5MatchFinder, BytesBeforeTheFirstPositionAreNeverMatched) {
