@@ -48,6 +48,7 @@ CodecContext::CodecContext(const CodecComponent& component, platform::ByteStream
   if (expanding) {
     budget_ = std::numeric_limits<std::int32_t>::max();
     descramble_input_ = component.Key != 0 && keyed;
+    if (descramble_input_) key_pattern_ = std::uint64_t{key} << 32 | key;
   } else {
     // Computed wide so that a large margin cannot wrap into a huge budget.
     const std::int64_t budget =
@@ -99,6 +100,13 @@ void CodecContext::TakeRange(std::uint8_t* out, std::size_t n) {
     std::memcpy(out, in, n);
   }
   in_sum_ += sum;
+  in_pos_ += n;
+  taken_ += static_cast<std::int64_t>(n);
+}
+
+void CodecContext::Take(std::size_t n) {
+  in_sum_ += ByteSum(in_.get() + in_pos_, n);
+  key_index_ = static_cast<unsigned>((key_index_ + n) & 3);
   in_pos_ += n;
   taken_ += static_cast<std::int64_t>(n);
 }

@@ -4,6 +4,7 @@
 // the coders receive it by reference and keep nothing beyond the run.
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -69,6 +70,19 @@ class CodecContext {
   // Bytes of the current chunk not yet taken.
   std::size_t Buffered() const { return in_end_ - in_pos_; }
 
+  // For a decoder's inner loop: the bytes of the current chunk not yet taken, as
+  // stored (Buffered() of them). The decoder reads them in place, descrambles them
+  // with DescrambleMask and then takes what it used with Take.
+  const std::uint8_t* Untaken() const { return in_.get() + in_pos_; }
+  // The key bytes to XOR onto the eight stored bytes that start `offset` bytes into
+  // Untaken(), the first byte in the lowest bits; 0 when nothing is descrambled.
+  std::uint64_t DescrambleMask(std::size_t offset) const {
+    return std::rotr(key_pattern_, static_cast<int>(8 * ((key_index_ + offset) & 3)));
+  }
+  // Takes the first n bytes of Untaken() (checksummed, key index advanced) as n
+  // calls of ReadSourceByte within the chunk would.
+  void Take(std::size_t n);
+
   // Appends one byte to the output (scrambled when required). Raises
   // EUnableToCompress when the budget is spent; writes the buffer to Dest each time
   // it holds 8192 bytes and another byte arrives.
@@ -130,6 +144,7 @@ class CodecContext {
   bool scramble_output_ = false;
   std::array<std::uint8_t, 4> key_{};
   unsigned key_index_ = 0;
+  std::uint64_t key_pattern_ = 0;  // the key twice, for eight bytes at a time
 
   std::unique_ptr<std::uint8_t[]> in_;
   std::size_t in_pos_ = 0;

@@ -41,8 +41,8 @@ class Lh5BitReader {
   }
 
   // For a decoder's inner loop: the bit state taken out of the reader, used and put
-  // back. While it is out, bits come only from whole bytes of the current chunk
-  // (TopUp), so the source is read exactly as through Skip.
+  // back. While it is out, bits may come only from whole bytes of the current chunk,
+  // so the source is read exactly as through Skip. Bits below `count` must be zero.
   struct State {
     std::uint64_t bits;
     int count;
@@ -53,16 +53,6 @@ class Lh5BitReader {
     bits_ = s.bits;
     count_ = s.count;
     position_ = s.position;
-  }
-  // Moves as many whole bytes of the current chunk into `s` as fit.
-  void TopUp(State& s) {
-    std::uint8_t bytes[8];
-    const std::size_t got =
-        context_.TakeBuffered(bytes, static_cast<std::size_t>((64 - s.count) >> 3));
-    for (std::size_t i = 0; i < got; ++i) {
-      s.bits |= static_cast<std::uint64_t>(bytes[i]) << (56 - s.count);
-      s.count += 8;
-    }
   }
   // True once the input has ended (the bits in view end in zero padding).
   bool Ended() const { return ended_; }

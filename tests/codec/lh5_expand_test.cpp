@@ -2,6 +2,9 @@
 
 #include <numeric>
 #include <optional>
+#include <random>
+#include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "archive/codec/codec_context.h"
@@ -342,6 +345,93 @@ TEST(Lh5Expand, KeyedStreamsAreDescrambledOnlyWhenKeyedAndKeySet) {
   // Key 0 with the keyed flag: read as stored.
   const Bytes plain = Compress(data);
   EXPECT_EQ(Expand(plain, 20000, -1, no_key, true).output, data);
+}
+
+
+// The token-at-a-time path (taken when observing) and the fast path must agree on
+// everything a caller can see: output, how far the source was read and the
+// exception, for sound, damaged and cut streams alike. (How many bytes of the last
+// chunk were looked at may differ; when expanding that is not reported.)
+struct Outcome {
+  Bytes output;
+  std::int64_t source_position = 0;
+  std::string error;
+  bool operator==(const Outcome&) const = default;
+  friend void PrintTo(const Outcome& o, std::ostream* os) {
+    *os << o.output.size() << " bytes (sum " << Sum(o.output) << "), source at "
+        << o.source_position << ", error '" << o.error
+        << "'";
+  }
+};
+
+Outcome ExpandWith(const Bytes& stored, std::int32_t original_size, bool observed,
+                   const CodecComponent& component) {
+  MemoryStream source(stored);
+  MemoryStream dest;
+  Outcome out;
+  CodecContext context(component, dest, source, static_cast<std::int32_t>(stored.size()), true,
+                       true);
+  try {
+    if (observed) {
+      Lh5ExpandObserved(context, original_size, [](int, std::uint32_t) {});
+    } else {
+      Lh5Expand(context, original_size);
+    }
+  } catch (const ECompressError& e) {
+    out.error = typeid(e).name();
+  }
+  context.FlushDest();
+  out.output = dest.Bytes();
+  out.source_position = source.Position();
+  return out;
+}
+
+// Bytes with steeply skewed frequencies (codes up to the longest length) and matches
+// at spread-out distances (long distance codes).
+Bytes SkewedData(std::size_t size) {
+  std::mt19937 gen(99);
+  Bytes out;
+  while (out.size() < size) {
+    if (out.size() > 300 && gen() % 4 == 0) {
+      const std::size_t distance = 1 + gen() % std::min<std::size_t>(out.size() - 1, 8000);
+      const std::size_t length = 3 + gen() % 60;
+      for (std::size_t k = 0; k < length; ++k) out.push_back(out[out.size() - distance]);
+      continue;
+    }
+    int symbol = 0;
+    while (symbol < 40 && gen() % 2 == 0) ++symbol;
+    out.push_back(static_cast<std::uint8_t>(symbol * 5));
+  }
+  out.resize(size);
+  return out;
+}
+
+TEST(Lh5Expand, FastPathAgreesWithTheTokenPathOnSoundDamagedAndCutStreams) {
+  CodecComponent keyed;
+  keyed.Key = 0x5A17C3E1;
+  const Bytes corpora[] = {nolvo::test::TextCorpus(60000, 21), SkewedData(60000),
+                           nolvo::test::RepetitiveCorpus(60000, 22)};
+  for (const CodecComponent& component : {CodecComponent{}, keyed}) {
+    for (const Bytes& data : corpora) {
+      const Bytes stored = Compress(data, component);
+      const auto size = static_cast<std::int32_t>(data.size());
+      const Outcome fast = ExpandWith(stored, size, false, component);
+      EXPECT_EQ(fast.output, data);
+      EXPECT_EQ(fast, ExpandWith(stored, size, true, component));
+      std::mt19937 gen(7);
+      for (int trial = 0; trial < 30; ++trial) {
+        Bytes damaged = stored;
+        if (trial % 3 == 0) {
+          damaged.resize(gen() % stored.size());
+        } else {
+          damaged[gen() % damaged.size()] ^= static_cast<std::uint8_t>(1 + gen() % 255);
+        }
+        EXPECT_EQ(ExpandWith(damaged, size, false, component),
+                  ExpandWith(damaged, size, true, component))
+            << "trial " << trial;
+      }
+    }
+  }
 }
 
 }  // namespace
