@@ -19,8 +19,14 @@ int CreateTemp(const std::filesystem::path& target, std::filesystem::path& temp)
   static std::atomic<unsigned> counter{0};
   const std::filesystem::path dir = target.parent_path().empty() ? "." : target.parent_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temp = dir / ("." + target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
-                  std::to_string(counter.fetch_add(1)));
+    // Appended piece by piece: GCC 12 warns falsely about "literal" + std::string&&.
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".tmp";
+    name += std::to_string(::getpid());
+    name += '-';
+    name += std::to_string(counter.fetch_add(1));
+    temp = dir / name;
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }

@@ -23,15 +23,7 @@ void InstallEngine::CopySetupFiles() {
       Log(std::move(a));
       continue;
     }
-    try {
-      util::CopyFileTo(c_.machine, a.source, tokens_.installDir);
-    } catch (const std::exception& e) {
-      a.outcome = ActionOutcome::aoFailed;
-      a.detail = e.what();
-      Log(std::move(a));
-      throw;
-    }
-    a.outcome = ActionOutcome::aoDone;
+    Perform<std::exception>(a, [&] { util::CopyFileTo(c_.machine, a.source, tokens_.installDir); });
     Log(std::move(a));
   }
 }

@@ -41,15 +41,9 @@ void InstallEngine::WriteIniFile() {
       a.key = key;
       a.value = target.directory + "\\" + DesktopEntry::AfterToken(valueField);
       if (!options_.dryRun) {
-        try {
+        Perform<EIniFileError>(a, [&] {
           WriteProfileOrRaise(c_.machine, file, section.c_str(), key.c_str(), a.value.c_str());
-        } catch (const EIniFileError& e) {
-          a.outcome = ActionOutcome::aoFailed;
-          a.detail = e.what();
-          Log(std::move(a));
-          throw;
-        }
-        a.outcome = ActionOutcome::aoDone;
+        });
       }
       Log(std::move(a));
     }
@@ -72,15 +66,8 @@ void InstallEngine::WriteRegistry() {
     a.key = name;
     a.value = data;
     if (!options_.dryRun) {
-      try {
-        c_.registry.WriteString(platform::kHKeyLocalMachine, key, name, data);
-      } catch (const platform::ERegistryException& e) {
-        a.outcome = ActionOutcome::aoFailed;
-        a.detail = e.what();
-        Log(std::move(a));
-        throw;
-      }
-      a.outcome = ActionOutcome::aoDone;
+      Perform<platform::ERegistryException>(
+          a, [&] { c_.registry.WriteString(platform::kHKeyLocalMachine, key, name, data); });
     }
     Log(std::move(a));
   }

@@ -139,6 +139,20 @@ class InstallEngine {
   void Status(const std::string& text);
   void Advance();
   void Log(EngineAction action) { log_.Add(std::move(action)); }
+  // Runs one step of `action`: on success marks it done (the caller logs it); on an
+  // `Error` logs it as failed with the message and passes the error on.
+  template <class Error, class Step>
+  void Perform(EngineAction& action, Step&& step) {
+    try {
+      step();
+    } catch (const Error& e) {
+      action.outcome = ActionOutcome::aoFailed;
+      action.detail = e.what();
+      Log(std::move(action));
+      throw;
+    }
+    action.outcome = ActionOutcome::aoDone;
+  }
   bool Refuse(const std::string& path, const std::string& what);
   bool WouldExist(const std::string& path) const;
 
