@@ -9,6 +9,7 @@ struct Builder {
   int count;
   std::uint32_t* freq;
   int heap[kLh5SymbolCount + 1];  // 1-based min-heap of symbols and nodes
+  std::uint32_t heap_freq[kLh5SymbolCount + 1];  // freq[heap[i]], kept beside it
   int heap_size = 0;
   std::uint16_t left[kLh5TreeSize];
   std::uint16_t right[kLh5TreeSize];
@@ -17,14 +18,17 @@ struct Builder {
   // child of equal frequency.
   void SiftDown(int i) {
     const int k = heap[i];
+    const std::uint32_t fk = heap_freq[i];
     int j;
     while ((j = 2 * i) <= heap_size) {
-      if (j < heap_size && freq[heap[j]] > freq[heap[j + 1]]) ++j;
-      if (freq[k] <= freq[heap[j]]) break;
+      if (j < heap_size && heap_freq[j] > heap_freq[j + 1]) ++j;
+      if (fk <= heap_freq[j]) break;
       heap[i] = heap[j];
+      heap_freq[i] = heap_freq[j];
       i = j;
     }
     heap[i] = k;
+    heap_freq[i] = fk;
   }
 
   // Counts leaf depths below `root`, every depth above 16 as 16.
@@ -57,7 +61,10 @@ int Lh5MakeCode(int count, std::uint32_t* freq, std::uint8_t* lengths, std::uint
   b.heap[1] = 0;
   for (int i = 0; i < count; ++i) {
     lengths[i] = 0;
-    if (freq[i] != 0) b.heap[++b.heap_size] = i;
+    if (freq[i] != 0) {
+      b.heap[++b.heap_size] = i;
+      b.heap_freq[b.heap_size] = freq[i];
+    }
   }
   if (b.heap_size < 2) {
     codes[b.heap[1]] = 0;
@@ -73,13 +80,15 @@ int Lh5MakeCode(int count, std::uint32_t* freq, std::uint8_t* lengths, std::uint
   do {
     const int i = b.heap[1];
     if (i < count) order[taken++] = i;
-    b.heap[1] = b.heap[b.heap_size--];
+    b.heap[1] = b.heap[b.heap_size];
+    b.heap_freq[1] = b.heap_freq[b.heap_size--];
     b.SiftDown(1);
     const int j = b.heap[1];
     if (j < count) order[taken++] = j;
     root = next_node++;
     freq[root] = freq[i] + freq[j];
     b.heap[1] = root;
+    b.heap_freq[1] = freq[root];
     b.SiftDown(1);
     b.left[root] = static_cast<std::uint16_t>(i);
     b.right[root] = static_cast<std::uint16_t>(j);
