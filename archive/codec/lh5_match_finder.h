@@ -8,9 +8,11 @@
 // nearest. It walks candidates from the nearest back and keeps only strictly longer
 // ones. Once the best so far is L bytes long, any better candidate must also agree
 // on the bytes ending at index L, so the walk moves to the chain of the three or five
-// bytes that end there (a far sparser chain than that of the first three bytes), and
-// skips entries no older than the best. Long equal runs thereby cost a handful of
-// steps instead of one per earlier position of the run.
+// bytes that end there (a far sparser chain than that of the first three bytes) and
+// skips its entries no older than the best. Where that chain would start with such
+// entries (inside long runs it holds nearly every position), the walk follows the
+// best match's own chain from the best match on instead. Every candidate that can
+// still win lies on whichever chain is walked, so nothing is missed.
 
 #include <cstdint>
 #include <memory>
