@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace nolvo::codec {
 namespace {
@@ -10,6 +13,15 @@ namespace {
 // How far a and b agree, up to `limit`.
 inline int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int limit) {
   int len = 0;
+#if defined(__SSE2__)
+  while (len + 16 <= limit) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + len));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + len));
+    const auto equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)));
+    if (equal != 0xFFFF) return len + std::countr_zero(~equal);
+    len += 16;
+  }
+#endif
   while (std::endian::native == std::endian::little && len + 8 <= limit) {
     std::uint64_t x;
     std::uint64_t y;
