@@ -121,13 +121,37 @@ void Lh5MatchFinder::AddRun(std::uint32_t pos, const std::uint8_t* bytes, int co
     std::uint16_t* const links_short = links_short_.get();
     std::uint32_t* const heads_long = heads_long_.get();
     std::uint16_t* const links_long = links_long_.get();
+    // Inside a run of one byte every position has the keys of the one before: its
+    // links are 1, and the two heads are brought up to date once the run ends.
+    std::uint64_t run_key = ~std::uint64_t{0};  // no 5-byte key is all ones above bit 40
+    std::uint32_t run_short = 0;
+    std::uint32_t run_long = 0;
+    std::uint32_t run_end = 0;  // newest position of the run, 0 = heads up to date
     for (; i < wide; ++i) {
+      const std::uint32_t at = pos + static_cast<std::uint32_t>(i);
       std::uint64_t v;
       std::memcpy(&v, bytes + i, 8);
-      Link(heads_short, links_short, HashOfShortKey(static_cast<std::uint32_t>(v) & 0xFFFFFF),
-           pos + static_cast<std::uint32_t>(i));
-      Link(heads_long, links_long, HashOfLongKey(v & 0xFFFFFFFFFFull),
-           pos + static_cast<std::uint32_t>(i));
+      const std::uint64_t key = v & 0xFFFFFFFFFFull;
+      if (key == run_key) {
+        links_short[at & (kCyclic - 1)] = 1;
+        links_long[at & (kCyclic - 1)] = 1;
+        run_end = at;
+        continue;
+      }
+      if (run_end != 0) {
+        heads_short[run_short] = run_end;
+        heads_long[run_long] = run_end;
+        run_end = 0;
+      }
+      run_key = key;
+      run_short = HashOfShortKey(static_cast<std::uint32_t>(key) & 0xFFFFFF);
+      run_long = HashOfLongKey(key);
+      Link(heads_short, links_short, run_short, at);
+      Link(heads_long, links_long, run_long, at);
+    }
+    if (run_end != 0) {
+      heads_short[run_short] = run_end;
+      heads_long[run_long] = run_end;
     }
   }
   for (; i < count; ++i) {
