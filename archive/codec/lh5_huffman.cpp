@@ -8,7 +8,7 @@ namespace {
 struct Builder {
   int count;
   std::uint32_t* freq;
-  int heap[kLh5SymbolCount + 1];  // 1-based min-heap of symbols and nodes
+  int heap[kLh5SymbolCount + 1];                 // 1-based min-heap of symbols and nodes
   std::uint32_t heap_freq[kLh5SymbolCount + 1];  // freq[heap[i]], kept beside it
   int heap_size = 0;
   std::uint16_t left[kLh5TreeSize];
