@@ -66,8 +66,9 @@ void InstallEngine::WriteRegistry() {
     a.key = name;
     a.value = data;
     if (!options_.dryRun) {
-      Perform<platform::ERegistryException>(
-          a, [&] { c_.registry.WriteString(platform::kHKeyLocalMachine, key, name, data); });
+      Perform<platform::ERegistryException>(a, [&, &name = name, &data = data] {
+        c_.registry.WriteString(platform::kHKeyLocalMachine, key, name, data);
+      });
     }
     Log(std::move(a));
   }
