@@ -80,7 +80,7 @@ platform::DialogResult TerminalDialogs::ShowMessageBox(const platform::MessageRe
       if (Log) Log(Describe(r, last));
       return last;
     }
-    if (choices.size() == 1 && line.empty()) line = "o";
+    if (choices.size() == 1 && line.empty()) line.push_back('o');  // (not = "o": GCC 12 warns falsely)
     for (const auto& c : choices) {
       if (!line.empty() && std::tolower(static_cast<unsigned char>(line[0])) == c.key) {
         if (Log) Log(Describe(r, c.result));
