@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <memory>
 #include <vector>
 
+#include "lh5_reference_match.h"
 #include "tests/support/corpus.h"
 
 namespace nolvo::codec {
@@ -29,9 +29,7 @@ void ExpectFinderMatchesBruteForce(const Bytes& in, const char* name,
   buffer.shrink_to_fit();
   const std::uint8_t* data = buffer.data() + before.size();
   nolvo::test::Rng rng(search_one_in);
-  std::map<std::uint32_t, std::vector<std::size_t>> index;
-  for (std::size_t p = 0; p + 3 <= in.size(); ++p)
-    index[static_cast<std::uint32_t>(in[p] << 16 | in[p + 1] << 8 | in[p + 2])].push_back(p);
+  const test::PositionIndex index = test::IndexPositions(in);
   auto finder = std::make_unique<Lh5MatchFinder>();
   const std::uint32_t first = 1000;  // finder positions are offset from input indexes
   int previous = 0;
@@ -53,25 +51,7 @@ void ExpectFinderMatchesBruteForce(const Bytes& in, const char* name,
     int floor = 2;
     if (floors) floor = rng.Below(2) == 0 ? previous : static_cast<int>(rng.Below(260));
     const auto got = finder->Insert(first + static_cast<std::uint32_t>(p), data + p, limit, floor);
-    int best = 0;
-    std::size_t best_q = 0;
-    const std::vector<std::size_t> none;
-    const auto key = p + 3 <= in.size()
-                         ? static_cast<std::uint32_t>(in[p] << 16 | in[p + 1] << 8 | in[p + 2])
-                         : 0;
-    const auto& same = p + 3 <= in.size() ? index.at(key) : none;
-    for (auto it = std::lower_bound(same.begin(), same.end(), p); it != same.begin();) {
-      const std::size_t q = *--it;
-      if (p - q > 8192) break;
-      int len = 0;
-      while (len < limit && in[q + len] == in[p + len]) ++len;
-      if (len > best) {
-        best = len;
-        best_q = q;
-        if (len == limit) break;
-      }
-    }
-    if (best < 3) best = 0;
+    auto [best, best_q] = test::BruteForceMatch(in, index, p);
     previous = best;
     if (best <= floor) best = 0;
     ASSERT_EQ(got.length, best) << name << " at " << p << " floor " << floor;
