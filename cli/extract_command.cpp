@@ -220,6 +220,7 @@ CommandRegistration RegisterExtract(CLI::App& app, const GlobalOptions& global) 
                   "A media folder (disk.001, ...), a first segment file, or one archive file")
       ->required();
   sub->add_option("-d,--dir", options->dir, "The output folder (made when missing)")
+      ->type_name("DIR")
       ->capture_default_str();
   sub->add_flag("--flat", options->flat, "Put every file directly in the output folder");
   sub->add_option("--key", options->key, "The key of locked entries");

@@ -201,14 +201,20 @@ CommandRegistration RegisterInstall(CLI::App& app, const GlobalOptions& global) 
   auto o = std::make_shared<InstallOptions>();
   CLI::App* sub = app.add_subcommand("install", "Install a product from its setup media");
   sub->add_option("MEDIA_DIR", o->media, "The medium: the folder with install.cfg and disk.001...")
+      ->type_name("DIR")
       ->required();
-  sub->add_option("--prefix", o->prefix, "The prefix to install into (else NOLVO_PREFIX)");
-  sub->add_option("--staging", o->staging, "A staging folder whose plain files the end deletes");
+  sub->add_option("--prefix", o->prefix, "The prefix to install into (else NOLVO_PREFIX)")
+      ->type_name("DIR");
+  sub->add_option("--staging", o->staging, "A staging folder whose plain files the end deletes")
+      ->type_name("DIR");
   sub->add_flag("--unattended", o->unattended, "Ask nothing (see the answers below)");
-  sub->add_option("--dir", o->dir, "Installation directory (a Windows or a host path)");
+  sub->add_option("--dir", o->dir, "Installation directory (a Windows or a host path)")
+      ->type_name("DIR");
   sub->add_option("--type", o->type, "full or minimum")->check(CLI::IsMember({"full", "minimum"}));
-  sub->add_option("--no-desktop", o->noDesktop, "Leave this shortcut off the desktop");
-  sub->add_option("--no-startmenu", o->noStartMenu, "Leave this shortcut out of the Start Menu");
+  sub->add_option("--no-desktop", o->noDesktop, "Leave this shortcut off the desktop")
+      ->type_name("NAME");
+  sub->add_option("--no-startmenu", o->noStartMenu, "Leave this shortcut out of the Start Menu")
+      ->type_name("NAME");
   sub->add_flag("--folder-desktop", o->folderDesktop, "Put the program folder on the desktop");
   sub->add_flag("--folder-startmenu", o->folderStartMenu,
                 "Put the program folder at the top of the Start Menu");

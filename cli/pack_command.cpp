@@ -217,8 +217,11 @@ CommandRegistration RegisterPack(CLI::App& app, const GlobalOptions& global) {
   auto o = std::make_shared<PackOptions>();
   CLI::App* sub = app.add_subcommand("pack", "Build setup media from a product folder");
   sub->add_option("SOURCE_DIR", o->source, "The product's files, with its install.cfg")
+      ->type_name("DIR")
       ->required();
-  sub->add_option("-o,--output", o->output, "The media folder to write")->required();
+  sub->add_option("-o,--output", o->output, "The media folder to write")
+      ->type_name("DIR")
+      ->required();
   sub->add_option("--config", o->config, "The install.cfg to use (else SOURCE_DIR/install.cfg)");
   sub->add_option("--method", o->method, "lh5 (default), lzh, rle or none")
       ->check(CLI::IsMember({"lh5", "lzh", "rle", "none"}));

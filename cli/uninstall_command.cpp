@@ -80,7 +80,8 @@ CommandRegistration RegisterUninstall(CLI::App& app, const GlobalOptions& global
                   "The product title (its uninstall registry entry), or the path of its "
                   "uninstall.cfg or installation folder")
       ->required();
-  sub->add_option("--prefix", options->prefix, "The prefix (default: NOLVO_PREFIX)");
+  sub->add_option("--prefix", options->prefix, "The prefix (default: NOLVO_PREFIX)")
+      ->type_name("DIR");
   sub->add_flag("--dry-run", options->dryRun, "Show what would be removed; change nothing");
   sub->footer(std::string(
                   "Deletes the files and patterns of [UNINS] (never recursively), removes the\n"
