@@ -84,7 +84,6 @@ CommandDoc Describe(CLI::App& app, std::vector<std::string> path,
   doc.name = app.get_name();
   doc.description = app.get_description();
   doc.footer = app.get_footer();
-  doc.needsSubcommand = app.get_require_subcommand_min() > 0;
   if (app.get_fallthrough()) doc.inherited = parentOptions;
   const CLI::Option* help = app.get_help_ptr();
   const CLI::Option* version = app.get_version_ptr();

@@ -37,7 +37,6 @@ struct CommandDoc {
   std::string name;               // the program's name, or the subcommand's
   std::string description;
   std::string footer;  // the text after the options in `--help`
-  bool needsSubcommand = false;
   std::vector<OptionDoc> positionals;
   std::vector<OptionDoc> options;    // with -h/--help (and --version on the program)
   std::vector<OptionDoc> inherited;  // the parents' options it also takes (-q)
