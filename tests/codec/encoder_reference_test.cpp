@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -32,19 +33,22 @@ Bytes Join(std::initializer_list<Bytes> parts) {
 
 Bytes Repeat(const std::string& unit, std::size_t size) {
   Bytes out;
-  while (out.size() < size) out.push_back(static_cast<std::uint8_t>(unit[out.size() % unit.size()]));
+  while (out.size() < size)
+    out.push_back(static_cast<std::uint8_t>(unit[out.size() % unit.size()]));
   return out;
 }
 
 Bytes Part(const Bytes& b, std::size_t from, std::size_t n) {
-  return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from), b.begin() + static_cast<std::ptrdiff_t>(from + n));
+  return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from),
+               b.begin() + static_cast<std::ptrdiff_t>(from + n));
 }
 
 std::vector<Input> VariedInputs() {
   std::vector<Input> in = {
       {"text", nolvo::test::TextCorpus(65536, 1)},
       {"binary", nolvo::test::BinaryCorpus(40000, 2)},
-      {"random, past the first code rebuild and over two blocks", nolvo::test::RandomCorpus(40000, 3)},
+      {"random, past the first code rebuild and over two blocks",
+       nolvo::test::RandomCorpus(40000, 3)},
       {"repetitive", nolvo::test::RepetitiveCorpus(65536, 4)},
       {"runs", testing::MakeCorpus(Corpus::kRuns, 30000, 5)},
       {"periodic", testing::MakeCorpus(Corpus::kPeriodic, 20000, 6)},
@@ -56,8 +60,9 @@ std::vector<Input> VariedInputs() {
   };
   // Lengths around where the -lh5- text moves down and reads (7936 + 8192k, 8192k)
   // and around the LZHUF look-ahead and window.
-  for (std::size_t n : {59u, 60u, 61u, 4035u, 4036u, 4037u, 4095u, 4096u, 4097u, 7935u, 7936u, 7937u,
-                        8191u, 8192u, 8193u, 8447u, 8448u, 16128u, 16129u, 16384u, 16385u, 24320u}) {
+  for (std::size_t n :
+       {59u,   60u,   61u,   4035u, 4036u, 4037u, 4095u,  4096u,  4097u,  7935u,  7936u,
+        7937u, 8191u, 8192u, 8193u, 8447u, 8448u, 16128u, 16129u, 16384u, 16385u, 24320u}) {
     in.push_back({"text of " + std::to_string(n), nolvo::test::TextCorpus(n, n)});
     in.push_back({"binary of " + std::to_string(n), nolvo::test::BinaryCorpus(n, n)});
   }
@@ -84,8 +89,9 @@ Bytes ShortInput(int kind, std::size_t n) {
   while (out.size() < n) {
     if (kind == 0) out.push_back(static_cast<std::uint8_t>("ab  "[rng.Below(4)]));
     if (kind == 1) out.push_back(static_cast<std::uint8_t>(rng.Below(256)));
-    if (kind == 2) out.insert(out.end(), std::min<std::size_t>(1 + rng.Below(70), n - out.size()),
-                              static_cast<std::uint8_t>(rng.Below(3)));
+    if (kind == 2)
+      out.insert(out.end(), std::min<std::size_t>(1 + rng.Below(70), n - out.size()),
+                 static_cast<std::uint8_t>(rng.Below(3)));
   }
   return out;
 }
@@ -93,7 +99,8 @@ Bytes ShortInput(int kind, std::size_t n) {
 std::vector<test::Lh5Token> Lh5TokensOf(const Bytes& stored, std::size_t size) {
   platform::MemoryStream source(stored);
   platform::MemoryStream dest;
-  CodecContext context(CodecComponent{}, dest, source, static_cast<std::int32_t>(stored.size()), true, false);
+  CodecContext context(CodecComponent{}, dest, source, static_cast<std::int32_t>(stored.size()),
+                       true, false);
   std::vector<test::Lh5Token> tokens;
   Lh5ExpandObserved(context, static_cast<std::int32_t>(size), [&](int symbol, std::uint32_t d) {
     if (symbol >= 0) tokens.push_back({symbol, d});
@@ -101,7 +108,9 @@ std::vector<test::Lh5Token> Lh5TokensOf(const Bytes& stored, std::size_t size) {
   return tokens;
 }
 
-std::string Show(int symbol, std::uint32_t v) { return "{" + std::to_string(symbol) + "," + std::to_string(v) + "}"; }
+std::string Show(int symbol, std::uint32_t v) {
+  return "{" + std::to_string(symbol) + "," + std::to_string(v) + "}";
+}
 
 // Where two token lists first differ, or "" when they are equal.
 template <typename Token, typename Value>
@@ -111,8 +120,8 @@ std::string Difference(const std::vector<Token>& got, const std::vector<Token>& 
     auto show = [&](const std::vector<Token>& t) {
       return i < t.size() ? Show(t[i].symbol, static_cast<std::uint32_t>(value(t[i]))) : "none";
     };
-    return "token " + std::to_string(i) + " of " + std::to_string(want.size()) + " is " + show(got) +
-           ", not " + show(want);
+    return "token " + std::to_string(i) + " of " + std::to_string(want.size()) + " is " +
+           show(got) + ", not " + show(want);
   }
   return "";
 }
@@ -120,10 +129,15 @@ std::string Difference(const std::vector<Token>& got, const std::vector<Token>& 
 void ExpectLh5LikeReference(const Bytes& in, const std::string& name) {
   const Bytes stored = testing::Compress(TCompressionMethod::coLZH5, in);
   const auto want = test::Lh5ReferenceTokens(in);
-  ASSERT_EQ(Difference(Lh5TokensOf(stored, in.size()), want, [](const test::Lh5Token& t) { return t.distance; }), "")
+  ASSERT_EQ(Difference(Lh5TokensOf(stored, in.size()), want,
+                       [](const test::Lh5Token& t) { return t.distance; }),
+            "")
       << "lh5, " << name << " (" << in.size() << " bytes)";
   ASSERT_EQ(stored, test::Lh5ReferenceWriter().Write(want)) << "lh5, " << name;
-  ASSERT_EQ(testing::Expand(TCompressionMethod::coLZH5, stored, static_cast<std::int32_t>(in.size())).bytes, in)
+  ASSERT_EQ(
+      testing::Expand(TCompressionMethod::coLZH5, stored, static_cast<std::int32_t>(in.size()))
+          .bytes,
+      in)
       << "lh5, " << name;
 }
 
@@ -135,7 +149,9 @@ void ExpectLzhufLikeReference(const Bytes& in, const std::string& name) {
             "")
       << "lzhuf, " << name << " (" << in.size() << " bytes)";
   ASSERT_EQ(stored, want.stream) << "lzhuf, " << name;
-  ASSERT_EQ(testing::Expand(TCompressionMethod::coLZH, stored, static_cast<std::int32_t>(in.size())).bytes, in)
+  ASSERT_EQ(testing::Expand(TCompressionMethod::coLZH, stored, static_cast<std::int32_t>(in.size()))
+                .bytes,
+            in)
       << "lzhuf, " << name;
 }
 
@@ -172,7 +188,9 @@ TEST(EncoderReference, Lh5MatchesAreComparedPastTheEndThenClamped) {
     Bytes data;
     test::Lh5Token last;
   };
-  for (const Case& c : {Case{"spaces past the end", spaced, {13 + 253, static_cast<std::uint32_t>(spaced.size() - 14)}},
+  for (const Case& c : {Case{"spaces past the end",
+                             spaced,
+                             {13 + 253, static_cast<std::uint32_t>(spaced.size() - 14)}},
                         Case{"old bytes past the end", stale, {100 + 253, 8191}}}) {
     const Bytes stored = testing::Compress(TCompressionMethod::coLZH5, c.data);
     const auto tokens = Lh5TokensOf(stored, c.data.size());

@@ -168,7 +168,7 @@ class Lh5ReferenceWriter {
   // Calls zero_run(run) for each run of zero lengths and length(k) for each other
   // length, trailing zeros dropped.
   static void WalkLengths(const std::vector<int>& lengths, const std::function<void(int)>& length,
-                         const std::function<void(int)>& zero_run) {
+                          const std::function<void(int)>& zero_run) {
     int n = static_cast<int>(lengths.size());
     while (n > 0 && lengths[n - 1] == 0) --n;
     for (int i = 0; i < n;) {

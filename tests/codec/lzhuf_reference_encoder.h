@@ -156,7 +156,8 @@ inline LzhufReference LzhufReferenceEncode(const std::vector<std::uint8_t>& in) 
       const bool arrived = next < in.size();
       if (arrived) {
         window[static_cast<std::size_t>(s)] = in[next++];
-        if (s < 59) window[static_cast<std::size_t>(s + 4096)] = window[static_cast<std::size_t>(s)];
+        if (s < 59)
+          window[static_cast<std::size_t>(s + 4096)] = window[static_cast<std::size_t>(s)];
       }
       s = (s + 1) & 4095;
       r = (r + 1) & 4095;
