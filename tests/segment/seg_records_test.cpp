@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "archive/segment/seg_arc_header.h"
 #include "archive/segment/seg_error.h"
 #include "archive/segment/seg_header.h"
@@ -82,12 +80,15 @@ TEST(SegRecords, ScanHeaderRejectsLengthsOutsideTheWorkBuffer) {
     return FormatSegScanHeader(h);
   };
   using K = ESegError::Kind;
-  for (const auto& [tl, rl, al] :
-       {std::tuple{8193, 10, 0}, std::tuple{65535, 10, 0}, std::tuple{5, 8193, 0},
-        std::tuple{5, -1, 0}, std::tuple{5, 10, -5}}) {
-    EXPECT_EQ(KindOf([&] { ParseSegScanHeader(with(static_cast<std::uint16_t>(tl), rl, al)); }),
-              K::skInvalidLength)
-        << tl << " " << rl << " " << al;
+  struct Lengths {
+    int tl, rl, al;
+  };
+  for (const Lengths& l : {Lengths{8193, 10, 0}, Lengths{65535, 10, 0}, Lengths{5, 8193, 0},
+                           Lengths{5, -1, 0}, Lengths{5, 10, -5}}) {
+    EXPECT_EQ(
+        KindOf([&] { ParseSegScanHeader(with(static_cast<std::uint16_t>(l.tl), l.rl, l.al)); }),
+        K::skInvalidLength)
+        << l.tl << " " << l.rl << " " << l.al;
   }
   // An empty template, and records of no width (valid for an empty list file, which the
   // reader checks once it has the list file), up to the work buffer's size.
