@@ -217,22 +217,19 @@ TEST(Unzip, MediaTheFormatAllowsAreExpandedAndUnsafeNamesStillRefused) {
 }
 
 TEST(Unzip, DesignedValuesOfTheReaderOnTheWindow) {
-  Medium m;
+  test::TestMachine tm;
   platform::ScriptedDialogs dialogs;
   platform::CountingMessagePump pump;
   test::RecordingUnzipView view;
-  TUnzip unzip(m.tm_.Machine(), dialogs, pump, view, m.state_, m.settings_, {});
+  const app::StartupState state;
+  const app::SetupSettings settings;
+  TUnzip unzip(tm.Machine(), dialogs, pump, view, state, settings, {});
   const segment::TSegCompEZ& reader = unzip.SegCompEZ1;
   EXPECT_EQ(reader.SegCompType, codec::TCompressionMethod::coLZH5);
   EXPECT_TRUE(reader.SegMultiArc);
   EXPECT_EQ(reader.SegBuildMode, segment::TBuildMode::bmRecursive);
-  EXPECT_EQ(reader.SegBaseName(), "segdata");
-  EXPECT_EQ(reader.SegDir(), "a:\\");
-  EXPECT_FALSE(reader.SegPopUp());
-  EXPECT_FALSE(reader.ExceptionOnFileError());
-  EXPECT_EQ(reader.SegSize(), 1440000);
   // A component of its own keeps the class's defaults.
-  const segment::TSegCompEZ plain(m.tm_.Machine());
+  const segment::TSegCompEZ plain(tm.Machine());
   EXPECT_EQ(plain.SegCompType, codec::TCompressionMethod::coLZH);
   EXPECT_FALSE(plain.SegMultiArc);
 }
