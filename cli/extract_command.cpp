@@ -94,6 +94,12 @@ class Extractor {
       Commit();
       ThrowIfInterrupted();
       entry = cp_.ToUtf8(path);
+      // A directory entry (no file-name part, such as DATA\) names no file: passed over.
+      const auto cut = path.find_last_of("\\/:");
+      if (cut == std::string::npos ? path.empty() : cut + 1 == path.size()) {
+        path.clear();
+        return;
+      }
       if (badNames.count(path))
         throw std::runtime_error(fmt::format("{}: {}", entry, container::EBadChecksum().what()));
       path = Prepare(base, path);
