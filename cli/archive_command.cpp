@@ -10,10 +10,10 @@
 #include <set>
 
 #include "archive/container/compress.h"
+#include "archive/media/media_reader.h"
 #include "cli/archive_text.h"
 #include "cli/command.h"
 #include "cli/media_errors.h"
-#include "cli/media_reader.h"
 
 namespace nolvo::cli {
 
@@ -55,12 +55,14 @@ std::vector<HostSource> CollectSources(const std::vector<std::string>& args) {
         for (const auto& part : it->path().lexically_relative(path)) stored += "\\" + part.string();
         below.push_back({it->path(), stored});
       }
-      if (ec) throw EMediaPath(fmt::format("cannot read the folder {}: {}", arg, ec.message()));
+      if (ec)
+        throw media::EMediaPath(
+            fmt::format("cannot read the folder {}: {}", arg, ec.message()));
       std::sort(below.begin(), below.end(),
                 [](const HostSource& a, const HostSource& b) { return a.StoredName < b.StoredName; });
       sources.insert(sources.end(), below.begin(), below.end());
     } else {
-      throw EMediaPath(fmt::format("no such file or folder: {}", arg));
+      throw media::EMediaPath(fmt::format("no such file or folder: {}", arg));
     }
   }
   return sources;
@@ -78,10 +80,11 @@ int Create(const CreateOptions& options, bool quiet) {
   const std::vector<HostSource> sources = CollectSources(options.files);
   const fs::path out = fs::absolute(options.out);
   if (!fs::is_directory(out.parent_path()))
-    throw EMediaPath(fmt::format("no folder for the archive: {}", out.parent_path().string()));
-  if (fs::is_directory(out)) throw EMediaPath(fmt::format("{} is a folder", options.out));
+    throw media::EMediaPath(
+        fmt::format("no folder for the archive: {}", out.parent_path().string()));
+  if (fs::is_directory(out)) throw media::EMediaPath(fmt::format("{} is a folder", options.out));
 
-  PrivateWorkspace workspace;
+  media::PrivateWorkspace workspace;
   platform::Machine& machine = workspace.Machine();
   const platform::CodePage& cp = machine.Codepage();
   const container::TCompressionMethod method = MethodOf(options.method);
@@ -94,13 +97,14 @@ int Create(const CreateOptions& options, bool quiet) {
   for (std::size_t i = 0; i < sources.size(); ++i) {
     container::TArchiveSource file;
     if (!cp.FromUtf8(sources[i].StoredName, file.StoredName))
-      throw EMediaPath(fmt::format("\"{}\" cannot be written in code page {}",
+      throw media::EMediaPath(fmt::format("\"{}\" cannot be written in code page {}",
                                    sources[i].StoredName, cp.Name()));
     std::string folded = file.StoredName;
     std::transform(folded.begin(), folded.end(), folded.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (!seen.insert(folded).second)
-      throw EMediaPath(fmt::format("two files would be stored as \"{}\"", sources[i].StoredName));
+      throw media::EMediaPath(
+          fmt::format("two files would be stored as \"{}\"", sources[i].StoredName));
     const std::string link = std::to_string(i);
     fs::create_symlink(fs::absolute(sources[i].File), workspace.Root() / "work" / "src" / link);
     file.FileName = workspace.WorkDir() + "src\\" + link;
@@ -110,7 +114,7 @@ int Create(const CreateOptions& options, bool quiet) {
 
   // Built under a temporary name beside OUT, then renamed over it.
   if (machine.MapDrive('o', out.parent_path()) != 0)
-    throw EMediaPath(fmt::format("cannot reach the folder {}", out.parent_path().string()));
+    throw media::EMediaPath(fmt::format("cannot reach the folder {}", out.parent_path().string()));
   const std::string tempName = fmt::format(".nolvo-{}.tmp", ::getpid());
   const fs::path tempHost = out.parent_path() / tempName;
   container::TCompress compress(machine);

@@ -11,12 +11,12 @@
 #include <set>
 
 #include "archive/container/compress_errors.h"
+#include "archive/media/confined_path.h"
+#include "archive/media/media_reader.h"
+#include "archive/media/stored_copy_check.h"
 #include "cli/command.h"
-#include "cli/confined_path.h"
 #include "cli/interrupt.h"
 #include "cli/media_errors.h"
-#include "cli/media_reader.h"
-#include "cli/stored_copy_check.h"
 
 namespace nolvo::cli {
 
@@ -42,7 +42,7 @@ struct PendingFile {
 
 class Extractor {
  public:
-  Extractor(const ExtractOptions& options, bool quiet, PrivateWorkspace& workspace)
+  Extractor(const ExtractOptions& options, bool quiet, media::PrivateWorkspace& workspace)
       : options_(options), quiet_(quiet), workspace_(workspace),
         cp_(workspace.Machine().Codepage()), bar_(quiet, "Extracting") {
     const fs::path dir(options.dir);
@@ -50,17 +50,17 @@ class Extractor {
     fs::create_directories(dir, ec);
     root_ = fs::canonical(dir, ec);
     if (ec || !fs::is_directory(root_))
-      throw EMediaPath(fmt::format("cannot use {} as the output folder", options.dir));
+      throw media::EMediaPath(fmt::format("cannot use {} as the output folder", options.dir));
   }
 
   ~Extractor() { Discard(); }
   Extractor(const Extractor&) = delete;
   Extractor& operator=(const Extractor&) = delete;
 
-  void Run(const MediaLocation& media) {
-    ForEachArchive(
-        workspace_, media, options_.key,
-        [this](const MediaArchive& a, container::TCompress& c, const std::string& file) {
+  void Run(const media::MediaLocation& location) {
+    media::ForEachArchive(
+        workspace_, location, options_.key,
+        [this](const media::MediaArchive& a, container::TCompress& c, const std::string& file) {
           ExtractArchive(a, c, file);
         },
         bar_.Callback());
@@ -73,11 +73,11 @@ class Extractor {
   bool Failed() const { return failed_; }
 
  private:
-  void ExtractArchive(const MediaArchive& archive, container::TCompress& compress,
+  void ExtractArchive(const media::MediaArchive& archive, container::TCompress& compress,
                       const std::string& file) {
-    ConfinedPath base;
+    media::ConfinedPath base;
     if (!options_.flat) {
-      base = ConfinePath(archive.TargetDir, true, cp_);
+      base = media::ConfinePath(archive.TargetDir, true, cp_);
       for (const auto& note : base.Notes)
         Report(fmt::format("template \"{}\": {}", cp_.ToUtf8(archive.Template), note));
     }
@@ -86,7 +86,7 @@ class Extractor {
     compress.OnShowProgress = [&](int& percent) { bar_.Show(entry, percent); };
     container::TCompressedFileList entries;
     compress.ListArchiveEntries(file, entries);
-    const auto badCopies = BadStoredCopies(compress.Machine(), file, entries, options_.key);
+    const auto badCopies = media::BadStoredCopies(compress.Machine(), file, entries, options_.key);
     std::set<std::string> badNames;
     for (const auto& e : entries)
       if (badCopies.count(e.Info.EntryPosition)) badNames.insert(e.Name);
@@ -94,6 +94,12 @@ class Extractor {
       Commit();
       ThrowIfInterrupted();
       entry = cp_.ToUtf8(path);
+      // A directory entry (no file-name part, such as DATA\) names no file: passed over.
+      const auto cut = path.find_last_of("\\/:");
+      if (cut == std::string::npos ? path.empty() : cut + 1 == path.size()) {
+        path.clear();
+        return;
+      }
       if (badNames.count(path))
         throw std::runtime_error(fmt::format("{}: {}", entry, container::EBadChecksum().what()));
       path = Prepare(base, path);
@@ -119,9 +125,9 @@ class Extractor {
 
   // The machine path to expand the stored name `name` to: a fresh temporary file in the
   // confined folder it belongs in. Empty (skip) when nothing of the name is usable.
-  std::string Prepare(const ConfinedPath& base, const std::string& name) {
-    ConfinedPath confined =
-        options_.flat ? ConfineFileName(name, cp_) : ConfinePath(name, false, cp_);
+  std::string Prepare(const media::ConfinedPath& base, const std::string& name) {
+    media::ConfinedPath confined =
+        options_.flat ? media::ConfineFileName(name, cp_) : media::ConfinePath(name, false, cp_);
     for (const auto& note : confined.Notes)
       Report(fmt::format("\"{}\": {}", cp_.ToUtf8(name), note));
     if (confined.Parts.empty()) {
@@ -201,7 +207,7 @@ class Extractor {
 
   const ExtractOptions& options_;
   bool quiet_;
-  PrivateWorkspace& workspace_;
+  media::PrivateWorkspace& workspace_;
   const platform::CodePage& cp_;
   MediaProgressBar bar_;
   fs::path root_;
@@ -232,10 +238,10 @@ CommandRegistration RegisterExtract(CLI::App& app, const GlobalOptions& global) 
               kExitCodeHelp);
   auto run = [options, &global]() -> int {
     return RunMediaCommand("extract", [&]() -> int {
-      const MediaLocation media = LocateMedia(options->path);
-      PrivateWorkspace workspace;
+      const media::MediaLocation location = media::LocateMedia(options->path);
+      media::PrivateWorkspace workspace;
       Extractor extractor(*options, global.quiet, workspace);
-      extractor.Run(media);
+      extractor.Run(location);
       return extractor.Failed() ? kExitFailure : kExitOk;
     });
   };

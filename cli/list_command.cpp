@@ -5,9 +5,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "archive/media/media_reader.h"
 #include "cli/archive_text.h"
 #include "cli/command.h"
-#include "cli/media_reader.h"
 #include "cli/media_errors.h"
 
 namespace nolvo::cli {
@@ -35,7 +35,7 @@ nlohmann::json EntryJson(const container::TListedEntry& e, const platform::CodeP
           {"Locked", i.Locked}};
 }
 
-void PrintArchive(const MediaArchive& a, const container::TCompressedFileList& entries,
+void PrintArchive(const media::MediaArchive& a, const container::TCompressedFileList& entries,
                   bool segmented, const platform::CodePage& cp) {
   if (segmented)
     fmt::print("Archive {}: template \"{}\", target \"{}\", flags {}\n", a.Index,
@@ -70,14 +70,15 @@ CommandRegistration RegisterList(CLI::App& app, const GlobalOptions& global) {
   sub->footer(kExitCodeHelp);
   auto run = [options, &global]() -> int {
     return RunMediaCommand("list", [&]() -> int {
-      const MediaLocation media = LocateMedia(options->path);
-      PrivateWorkspace workspace;
+      const media::MediaLocation location = media::LocateMedia(options->path);
+      media::PrivateWorkspace workspace;
       const platform::CodePage& cp = workspace.Machine().Codepage();
       MediaProgressBar bar(global.quiet, "Reading");
       nlohmann::json archives = nlohmann::json::array();
-      ForEachArchive(
-          workspace, media, 0,
-          [&](const MediaArchive& a, container::TCompress& compress, const std::string& file) {
+      media::ForEachArchive(
+          workspace, location, 0,
+          [&](const media::MediaArchive& a, container::TCompress& compress,
+              const std::string& file) {
             container::TCompressedFileList entries;
             compress.ListArchiveEntries(file, entries);
             bar.Clear();
@@ -90,7 +91,7 @@ CommandRegistration RegisterList(CLI::App& app, const GlobalOptions& global) {
                                   {"ArcFlags", a.ArcFlags},
                                   {"Entries", list}});
             } else if (!global.quiet) {
-              PrintArchive(a, entries, media.Segmented, cp);
+              PrintArchive(a, entries, location.Segmented, cp);
             }
           },
           bar.Callback());

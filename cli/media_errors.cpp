@@ -18,7 +18,7 @@ int RunMediaCommand(const std::string& command, const std::function<int()>& body
   } catch (const EInterrupted&) {
     fmt::print(stderr, "nolvo {}: interrupted\n", command);
     return kExitCancelled;
-  } catch (const EMediaPath& e) {
+  } catch (const media::EMediaPath& e) {
     fmt::print(stderr, "nolvo {}: {}\n", command, e.what());
     return kExitUsage;
   } catch (const std::exception& e) {
@@ -65,7 +65,7 @@ void MediaProgressBar::Clear() {
   impl_->last.clear();
 }
 
-MediaProgress MediaProgressBar::Callback() {
+media::MediaProgress MediaProgressBar::Callback() {
   return [this](std::size_t archive, int percent) {
     Show(fmt::format("archive {}", archive + 1), percent);
   };

@@ -7,12 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "cli/media_reader.h"
+#include "archive/media/media_reader.h"
 
 namespace nolvo::cli {
 
 // Runs `body` and turns what it throws into "nolvo <command>: <message>" on standard error:
-// EMediaPath and CLI errors exit 2, every other failure exits 1.
+// media::EMediaPath and CLI errors exit 2, every other failure exits 1.
 int RunMediaCommand(const std::string& command, const std::function<int()>& body);
 
 // A progress bar over the archives of the media, drawn only when standard error is a
@@ -27,8 +27,8 @@ class MediaProgressBar {
   // Shows `what` at percent (0 to 100).
   void Show(const std::string& what, int percent);
   void Clear();
-  // A callback for ForEachArchive.
-  MediaProgress Callback();
+  // A callback for media::ForEachArchive.
+  media::MediaProgress Callback();
 
  private:
   struct Impl;

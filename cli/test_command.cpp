@@ -3,12 +3,12 @@
 
 #include <fmt/format.h>
 
+#include "archive/container/compress_errors.h"
+#include "archive/media/media_reader.h"
+#include "archive/media/stored_copy_check.h"
 #include "cli/archive_text.h"
 #include "cli/command.h"
 #include "cli/media_errors.h"
-#include "cli/media_reader.h"
-#include "cli/stored_copy_check.h"
-#include "archive/container/compress_errors.h"
 
 namespace nolvo::cli {
 
@@ -32,18 +32,19 @@ CommandRegistration RegisterTest(CLI::App& app, const GlobalOptions& global) {
               kExitCodeHelp);
   auto run = [options, &global]() -> int {
     return RunMediaCommand("test", [&]() -> int {
-      const MediaLocation media = LocateMedia(options->path);
-      PrivateWorkspace workspace;
+      const media::MediaLocation location = media::LocateMedia(options->path);
+      media::PrivateWorkspace workspace;
       const platform::CodePage& cp = workspace.Machine().Codepage();
       MediaProgressBar bar(global.quiet, "Testing");
       std::size_t tested = 0, bad = 0;
-      ForEachArchive(
-          workspace, media, options->key,
-          [&](const MediaArchive& a, container::TCompress& compress, const std::string& file) {
+      media::ForEachArchive(
+          workspace, location, options->key,
+          [&](const media::MediaArchive& a, container::TCompress& compress,
+              const std::string& file) {
             container::TCompressedFileList entries;
             compress.ListArchiveEntries(file, entries);
             const auto badCopies =
-                BadStoredCopies(compress.Machine(), file, entries, options->key);
+                media::BadStoredCopies(compress.Machine(), file, entries, options->key);
             compress.OnShowProgress = [&](int& percent) {
               bar.Show(fmt::format("entry {}", tested + 1), percent);
             };

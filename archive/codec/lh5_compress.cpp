@@ -37,8 +37,9 @@ class Lh5Encoder {
  private:
   int ReadInput(int at, int max);
   // Moves to the next position and adds it to the finder; `want_match` also searches
-  // it for a match longer than `longer_than` and leaves the result in match_ (length
-  // 0 when there is none; left stale without want_match).
+  // it for a match longer than `longer_than` and leaves the result in match_, its
+  // length clamped to the bytes that remain (0 when there is none; left stale without
+  // want_match).
   void Advance(bool want_match, int longer_than = 2);
   // Advance(false) n times.
   void Skip(int n);
@@ -99,19 +100,18 @@ void Lh5Encoder::Advance(bool want_match, int longer_than) {
   --remainder_;
   if (++pos_ == 2 * kDictSize) {
     std::memmove(text_, text_ + kDictSize, kTextSize - kDictSize);
-    const int n = ReadInput(kTextStart, kDictSize);
-    // Keep the bytes past the input defined; the finder never compares them.
-    std::memset(text_ + kTextStart + n, 0x20, static_cast<std::size_t>(kDictSize - n));
-    remainder_ += n;
+    // A short read leaves the rest of the text as it was: matches near the input's
+    // end are compared against those bytes and then clamped.
+    remainder_ += ReadInput(kTextStart, kDictSize);
     pos_ = kDictSize;
     base_ += kDictSize;
   }
-  const int limit = static_cast<int>(std::min<std::int64_t>(remainder_, kMaxMatch));
   const std::uint32_t at = base_ + static_cast<std::uint32_t>(pos_);
   if (want_match) {
-    match_ = finder_.Insert(at, text_ + pos_, limit, longer_than);
+    match_ = finder_.Insert(at, text_ + pos_, longer_than);
+    if (match_.length > remainder_) match_.length = static_cast<int>(remainder_);
   } else {
-    finder_.Add(at, text_ + pos_, limit);
+    finder_.Add(at, text_ + pos_);
   }
 }
 
@@ -124,8 +124,7 @@ void Lh5Encoder::Skip(int n) {
       --n;
       continue;
     }
-    finder_.AddRun(base_ + static_cast<std::uint32_t>(pos_ + 1), text_ + pos_ + 1, run,
-                   remainder_ - 1);
+    finder_.AddRun(base_ + static_cast<std::uint32_t>(pos_ + 1), text_ + pos_ + 1, run);
     pos_ += run;
     remainder_ -= run;
     n -= run;
@@ -291,17 +290,16 @@ void Lh5Encoder::Run() {
   const int first = ReadInput(kTextStart, kDictSize);
   if (first == 0) return;
   std::memset(text_, 0x20, kTextStart);
+  // Past the input's end the first read leaves spaces.
   std::memset(text_ + kTextStart + first, 0x20, static_cast<std::size_t>(kDictSize - first));
   remainder_ = first;
   pos_ = kTextStart;
-  match_ = finder_.Insert(static_cast<std::uint32_t>(pos_), text_ + pos_,
-                          static_cast<int>(std::min<std::int64_t>(remainder_, kMaxMatch)));
+  match_ = finder_.Insert(static_cast<std::uint32_t>(pos_), text_ + pos_);
 
   while (remainder_ > 0) {
     const Lh5MatchFinder::Match last = match_;
     // Behind a match of 3 or more only a longer one matters here.
     Advance(true, last.length);
-    if (match_.length > remainder_) match_.length = static_cast<int>(remainder_);
     if (match_.length > last.length || last.length < 3) {
       PutItem(text_[pos_ - 1], 0);
       continue;
@@ -311,7 +309,6 @@ void Lh5Encoder::Run() {
     // Only the match at the last of these positions is looked at.
     Skip(last.length - 2);
     Advance(true);
-    if (match_.length > remainder_) match_.length = static_cast<int>(remainder_);
   }
   SendBlock();
   out_.Put(7, 0);

@@ -46,10 +46,9 @@ Lh5MatchFinder::Lh5MatchFinder()
       links_long_(new std::uint16_t[kCyclic]()) {}
 
 Lh5MatchFinder::Match Lh5MatchFinder::Insert(std::uint32_t pos, const std::uint8_t* bytes,
-                                             int limit, int longer_than) {
+                                             int longer_than) {
   Match best;
   if (first_ == 0) first_ = pos;
-  if (limit < kShortKey) return best;
   const std::uint32_t hash = HashShort(bytes);
   // The walk follows one chain at a time: entry d of the chain keyed at offset `skew`
   // stands for the candidate d - skew. Candidates are visited from the nearest back.
@@ -66,7 +65,7 @@ Lh5MatchFinder::Match Lh5MatchFinder::Insert(std::uint32_t pos, const std::uint8
                                        ? static_cast<std::uint32_t>(best_len + 1 - kLongKey)
                                        : static_cast<std::uint32_t>(best_len + 1 - kShortKey);
   std::uint32_t reach = best_len >= kShortKey ? sharp_skew : kWindow;
-  while (best_len < limit) {  // else nothing can be longer
+  while (best_len < kMaxMatch) {  // else nothing can be longer
     std::uint32_t delta = kWindow + 1;
     if (d >= first_ + skew) delta = pos - (d - skew);  // else no entry, or before the first
     if (delta > reach) {
@@ -79,11 +78,11 @@ Lh5MatchFinder::Match Lh5MatchFinder::Insert(std::uint32_t pos, const std::uint8
     if (candidate < best_pos) {
       const std::uint8_t* other = bytes - delta;
       if (other[best_len] == bytes[best_len]) {
-        const int len = CommonLength(other, bytes, limit);
+        const int len = CommonLength(other, bytes, kMaxMatch);
         if (len > best_len) {
           best_len = len;
           best_pos = candidate;
-          if (len == limit) break;
+          if (len == kMaxMatch) break;
           reach = kWindow;
           SharpestChain(bytes, len, skew, links, d);
           if (d >= first_ + skew && d - skew >= best_pos) {
@@ -105,58 +104,53 @@ Lh5MatchFinder::Match Lh5MatchFinder::Insert(std::uint32_t pos, const std::uint8
     best.length = best_len;
     best.position = best_pos;
   }
-  AddHashed(pos, bytes, limit, hash);
+  AddHashed(pos, bytes, hash);
   return best;
 }
 
-void Lh5MatchFinder::AddRun(std::uint32_t pos, const std::uint8_t* bytes, int count,
-                            std::int64_t left) {
+void Lh5MatchFinder::AddRun(std::uint32_t pos, const std::uint8_t* bytes, int count) {
   if (count <= 0) return;
   if (first_ == 0) first_ = pos;
-  int i = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    // While 8 bytes are left, both keys come from one load.
-    const int wide = static_cast<int>(std::clamp<std::int64_t>(left - 7, 0, count));
-    std::uint32_t* const heads_short = heads_short_.get();
-    std::uint16_t* const links_short = links_short_.get();
-    std::uint32_t* const heads_long = heads_long_.get();
-    std::uint16_t* const links_long = links_long_.get();
-    // Inside a run of one byte every position has the keys of the one before: its
-    // links are 1, and the two heads are brought up to date once the run ends.
-    std::uint64_t run_key = ~std::uint64_t{0};  // no 5-byte key is all ones above bit 40
-    std::uint32_t run_short = 0;
-    std::uint32_t run_long = 0;
-    std::uint32_t run_end = 0;  // newest position of the run, 0 = heads up to date
-    for (; i < wide; ++i) {
-      const std::uint32_t at = pos + static_cast<std::uint32_t>(i);
-      std::uint64_t v;
-      std::memcpy(&v, bytes + i, 8);
-      const std::uint64_t key = v & 0xFFFFFFFFFFull;
-      if (key == run_key) {
-        links_short[at & (kCyclic - 1)] = 1;
-        links_long[at & (kCyclic - 1)] = 1;
-        run_end = at;
-        continue;
-      }
-      if (run_end != 0) {
-        heads_short[run_short] = run_end;
-        heads_long[run_long] = run_end;
-        run_end = 0;
-      }
-      run_key = key;
-      run_short = HashOfShortKey(static_cast<std::uint32_t>(key) & 0xFFFFFF);
-      run_long = HashOfLongKey(key);
-      Link(heads_short, links_short, run_short, at);
-      Link(heads_long, links_long, run_long, at);
+  if constexpr (std::endian::native != std::endian::little) {
+    for (int i = 0; i < count; ++i) Add(pos + static_cast<std::uint32_t>(i), bytes + i);
+    return;
+  }
+  // Both keys come from one load.
+  std::uint32_t* const heads_short = heads_short_.get();
+  std::uint16_t* const links_short = links_short_.get();
+  std::uint32_t* const heads_long = heads_long_.get();
+  std::uint16_t* const links_long = links_long_.get();
+  // Inside a run of one byte every position has the keys of the one before: its
+  // links are 1, and the two heads are brought up to date once the run ends.
+  std::uint64_t run_key = ~std::uint64_t{0};  // no 5-byte key is all ones above bit 40
+  std::uint32_t run_short = 0;
+  std::uint32_t run_long = 0;
+  std::uint32_t run_end = 0;  // newest position of the run, 0 = heads up to date
+  for (int i = 0; i < count; ++i) {
+    const std::uint32_t at = pos + static_cast<std::uint32_t>(i);
+    std::uint64_t v;
+    std::memcpy(&v, bytes + i, 8);
+    const std::uint64_t key = v & 0xFFFFFFFFFFull;
+    if (key == run_key) {
+      links_short[at & (kCyclic - 1)] = 1;
+      links_long[at & (kCyclic - 1)] = 1;
+      run_end = at;
+      continue;
     }
     if (run_end != 0) {
       heads_short[run_short] = run_end;
       heads_long[run_long] = run_end;
+      run_end = 0;
     }
+    run_key = key;
+    run_short = HashOfShortKey(static_cast<std::uint32_t>(key) & 0xFFFFFF);
+    run_long = HashOfLongKey(key);
+    Link(heads_short, links_short, run_short, at);
+    Link(heads_long, links_long, run_long, at);
   }
-  for (; i < count; ++i) {
-    Add(pos + static_cast<std::uint32_t>(i), bytes + i,
-        static_cast<int>(std::min<std::int64_t>(left - i, kMaxMatch)));
+  if (run_end != 0) {
+    heads_short[run_short] = run_end;
+    heads_long[run_long] = run_end;
   }
 }
 

@@ -31,27 +31,24 @@ class Lh5MatchFinder {
 
   Lh5MatchFinder();
 
-  // Positions start at 1 and increase by one per call of Insert or Add. `bytes` are
-  // those of position `pos`, of which `limit` (at most 256) real bytes may be
-  // compared; the limit falls by at most one from a position to the next, as the
-  // bytes left in an input do. The bytes of earlier positions must still be readable
-  // at bytes - (pos - earlier).
+  // Positions start at 1 and increase by one per call of Insert, Add or AddRun. 256
+  // bytes must be readable at `bytes` for position `pos`, and compared as they are:
+  // near the end of an input they are whatever the caller's text holds past it, and
+  // the caller clamps the length. The bytes of earlier positions must still be
+  // readable, unchanged, at bytes - (pos - earlier).
 
-  // Returns the longest match of at least 3 bytes against positions pos-8192..pos-1
-  // (the nearest among equals), then adds `pos`. With `longer_than` only a match
-  // longer than that is looked for; none found returns length 0.
-  Match Insert(std::uint32_t pos, const std::uint8_t* bytes, int limit,
-               int longer_than = kShortKey - 1);
+  // Returns the longest match of at least 3 bytes (at most 256) against positions
+  // pos-8192..pos-1 (the nearest among equals), then adds `pos`. With `longer_than`
+  // only a match longer than that is looked for; none found returns length 0.
+  Match Insert(std::uint32_t pos, const std::uint8_t* bytes, int longer_than = kShortKey - 1);
 
-  // Adds `count` positions from `pos` on without searching; `left` is the number of
-  // real bytes at `bytes` (the limit of each position is min(256, left - i)).
-  void AddRun(std::uint32_t pos, const std::uint8_t* bytes, int count, std::int64_t left);
+  // Adds `count` positions from `pos` on without searching.
+  void AddRun(std::uint32_t pos, const std::uint8_t* bytes, int count);
 
   // Adds `pos` without searching.
-  void Add(std::uint32_t pos, const std::uint8_t* bytes, int limit) {
+  void Add(std::uint32_t pos, const std::uint8_t* bytes) {
     if (first_ == 0) first_ = pos;
-    if (limit < kShortKey) return;  // too short to match; stays out of every chain
-    AddHashed(pos, bytes, limit, HashShort(bytes));
+    AddHashed(pos, bytes, HashShort(bytes));
   }
 
  private:
@@ -77,11 +74,11 @@ class Lh5MatchFinder {
   }
   static std::uint32_t HashShort(const std::uint8_t* b) { return HashOfShortKey(ShortKey(b)); }
   static std::uint32_t HashLong(const std::uint8_t* b) { return HashOfLongKey(LongKey(b)); }
-  void AddHashed(std::uint32_t pos, const std::uint8_t* bytes, int limit, std::uint32_t h) {
+  void AddHashed(std::uint32_t pos, const std::uint8_t* bytes, std::uint32_t h) {
     Link(heads_short_.get(), links_short_.get(), h, pos);
-    if (limit >= kLongKey) Link(heads_long_.get(), links_long_.get(), HashLong(bytes), pos);
+    Link(heads_long_.get(), links_long_.get(), HashLong(bytes), pos);
   }
-  // The chain of the key that ends at index len (len below the limit): any match
+  // The chain of the key that ends at index len (len below 256): any match
   // longer than len agrees on it. Sets the walk's skew, links and first entry.
   void SharpestChain(const std::uint8_t* bytes, int len, std::uint32_t& skew,
                      const std::uint16_t*& links, std::uint32_t& d) const {

@@ -87,34 +87,38 @@ class LzhufEncoder {
 };
 
 void LzhufEncoder::Run() {
+  // The whole text starts as spaces, also where a short input leaves the look-ahead
+  // unfilled.
   std::memset(text_, 0x20, sizeof text_);
   int len = 0;
   std::uint8_t b = 0;
   while (len < kMaxMatch && NextByte(b)) Store(kStart + len++, b);
   if (len == 0) return;
 
-  // The 60 positions before the first byte take part in matching from the start.
-  std::int64_t r = kStart;
-  for (std::int64_t p = r - kMaxMatch; p < r; ++p) finder_.Insert(p);
+  // The 60 positions before the first byte take part in matching from the start; they
+  // go in nearest first, and the order shapes the trees.
+  int r = kStart;
+  for (int i = 1; i <= kMaxMatch; ++i) finder_.Insert(r - i);
   LzhufMatchFinder::Match match = finder_.Insert(r);
 
   while (len > 0) {
     int length = match.length > len ? len : match.length;
     if (length <= kThreshold) {
       length = 1;
-      EncodeSymbol(text_[r & (kWindow - 1)]);
+      EncodeSymbol(text_[r]);
     } else {
       EncodeSymbol(255 - kThreshold + length);
       EncodePosition(match.position);
     }
     // Slide the window by the bytes just coded; s is the slot the next input byte
-    // takes, 60 positions ahead of r.
+    // takes, 60 positions ahead of r. Past the input's end the slots keep their old
+    // bytes, and the strings read there are compared as they are.
     for (int i = 0; i < length; ++i) {
-      const std::int64_t s = r - kStart;
+      const int s = (r - kStart) & (kWindow - 1);
       finder_.Remove(s);
-      ++r;
+      r = (r + 1) & (kWindow - 1);
       if (NextByte(b)) {
-        Store(static_cast<int>(s & (kWindow - 1)), b);
+        Store(s, b);
         match = finder_.Insert(r);
       } else if (--len > 0) {
         match = finder_.Insert(r);

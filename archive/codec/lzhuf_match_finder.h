@@ -1,13 +1,15 @@
 #pragma once
-// Finds LZHUF matches: for the position being inserted, the longest string (at most
-// 60 bytes) that starts at one of the positions already held, and among equally long
-// ones the nearest. Positions are counted absolutely (they keep growing); the window
-// slot of position p is p mod 4096.
+// Finds LZHUF matches with binary search trees of window slots, each ordered by the
+// 60 bytes that start at its slot. A slot goes into one of 4096 trees chosen by its
+// first byte and a 4-bit mix of the next two, so every string sharing its first three
+// bytes is in the same tree.
 //
-// Two structures hold the positions. Binary search trees ordered by the 60 bytes at
-// each position give the longest length: the new string's neighbours in that order
-// lie on its insertion path. Chains of positions with the same first three bytes,
-// newest first, then give the nearest position that reaches that length.
+// Inserting a slot walks its tree from the top. The answer is the longest common
+// start met on that walk (at most 60) and, among equally long ones met, the nearest.
+// The walk passes the new string's neighbours in the tree's order, so the length is
+// the longest in the whole tree; which of several equally long strings is named
+// depends on the tree's shape, and so on the order of insertions and removals. A
+// held string equal in all 60 bytes is replaced by the new one.
 
 #include <cstdint>
 #include <memory>
@@ -28,61 +30,38 @@ class LzhufMatchFinder {
 
   struct Match {
     int length = 0;    // 0 when no string of 3 or more bytes matches
-    int position = 0;  // distance - 1: 0 is the position just before
+    int position = 0;  // distance - 1: 0 is the slot just before
   };
 
   // `text` must stay valid, with kTextAlloc bytes, for the finder's life. The bytes of
-  // a held position must not change while it is held.
+  // a held slot's string must not change while it is held.
   explicit LzhufMatchFinder(const std::uint8_t* text);
   ~LzhufMatchFinder();
 
-  // Finds the match of `pos` against the held positions, then holds `pos` too.
-  // Positions are inserted in increasing order, each less than 4096 after the oldest
-  // held one.
-  Match Insert(std::int64_t pos);
+  // Finds the match of the string at `slot` (0..4095) among the held ones, then holds
+  // `slot` too (a slot still held is removed first).
+  Match Insert(int slot);
 
-  // Drops `pos` and every older position; positions leave oldest first.
-  void Remove(std::int64_t pos);
+  // Drops `slot` from its tree; a slot not held is left alone.
+  void Remove(int slot);
 
  private:
-  static constexpr int kHashBits = 14;
   static constexpr int kTrees = 4096;
   static constexpr int kNil = kWindow;  // no node
 
-  // The first three bytes, hashed for the short chains.
-  unsigned Hash3(int slot) const {
-    const std::uint32_t key = (std::uint32_t{text_[slot]} << 16) |
-                              (std::uint32_t{text_[slot + 1]} << 8) | text_[slot + 2];
-    return (key * 2654435761u) >> (32 - kHashBits);
-  }
-  // The first eight bytes, hashed for the long chains.
-  unsigned Hash8(int slot) const;
-
-  // Length of the common start of the strings at two slots, up to `limit` (<= 60).
-  int CommonLength(int a, int b, int from, int limit) const;
-
-  // The nearest position of a chain (heads and links) that agrees with `pos` in its
-  // first `length` bytes; `seen` is such a position, so the walk stops there.
-  std::int64_t Nearest(const std::int64_t* head, const std::int64_t* prev, unsigned h,
-                       std::int64_t pos, int length, std::int64_t seen) const;
-
-  // The tree of a string: its first byte and a 4-bit mix of the next two.
+  // The node above a tree: its right link is the tree's top.
   int TreeRoot(int slot) const {
     const unsigned h = text_[slot + 1] ^ text_[slot + 2];
     return kWindow + 1 + text_[slot] + 256 * static_cast<int>((h ^ (h >> 4)) & 15);
   }
 
-  // Inserts the string at `slot` into its tree; returns the longest common length
-  // with a held string and sets `seen` to the nearest position of that length met on
-  // the way. A held string equal in all 60 bytes is replaced.
-  int TreeInsert(int slot, std::int64_t& seen);
-  void TreeDelete(int slot);
+  // Length of the common start of the strings at two slots, from byte `from` on.
+  int CommonLength(int a, int b, int from) const;
 
   const std::uint8_t* text_;
-  std::int64_t low_ = 0;  // oldest position still held
 
-  struct Arrays;
-  std::unique_ptr<Arrays> a_;
+  struct Links;
+  std::unique_ptr<Links> a_;
 };
 
 }  // namespace nolvo::codec

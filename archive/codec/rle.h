@@ -11,10 +11,10 @@ class CodecContext;
 
 inline constexpr std::uint8_t kRleEscape = 0x94;
 
-// Decodes one entry from the context's source until the stored bytes end.
-// `original_size` bounds the output: a stream that would write more raises
-// EExpandOverrun, one that ends before writing that many bytes (or inside an escape
-// sequence) raises ETruncatedData.
+// Decodes one entry from the context's source until the stored bytes end; an escape
+// as the last stored byte has the count 0 (it writes 0x94). `original_size` bounds the
+// output (a negative one counts as 0): a stream that would write more raises
+// EExpandOverrun, one that ends before writing that many bytes raises ETruncatedData.
 void RleExpand(CodecContext& context, std::int32_t original_size);
 
 // Encodes the context's source until its end. Runs of 3..255 equal bytes become the

@@ -66,9 +66,9 @@ void RleDecoder::Decode(const std::uint8_t* in, std::size_t n) {
     if (j + 1 < n) {
       count = in[j + 1];
     } else {
-      // The count lies in the next chunk, or beyond the stored data.
+      // The count lies in the next chunk, or beyond the stored data: an escape as the last
+      // stored byte reads its count as 0 and so stands for itself.
       count = context_.ReadSourceByte();
-      if (context_.EndOfInput()) CodecContext::RaiseTruncated();
     }
     Escape(count);
     i = j + 2;

@@ -134,6 +134,7 @@ TCompressedFileInfo TArchiveWriter::AddEntry(const std::string& stored_name,
   out_.Seek(data_end, SeekOrigin::soBeginning);
   end_ = data_end;
   total_ += size;
+  ++entries_;
 
   TCompressedFileInfo info;
   info.FileDate = header.FileDate;
@@ -148,8 +149,11 @@ TCompressedFileInfo TArchiveWriter::AddEntry(const std::string& stored_name,
 }
 
 void TArchiveWriter::Finish() {
+  // A reader stops once the entries passed add up to TotalSize; at 0 it would not even
+  // start, so an archive of empty files only records 1 and is read to its end.
+  const std::int64_t recorded = total_ == 0 && entries_ > 0 ? 1 : total_;
   std::uint8_t total[4];
-  PutInt32(total, static_cast<std::int32_t>(total_));
+  PutInt32(total, static_cast<std::int32_t>(recorded));
   out_.Seek(start_ + 8, SeekOrigin::soBeginning);
   out_.WriteAll(total, sizeof total);
   out_.Seek(end_, SeekOrigin::soBeginning);

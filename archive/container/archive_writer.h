@@ -39,11 +39,14 @@ class TArchiveWriter {
                                std::int64_t size, TCompressionMethod method, std::int32_t file_date,
                                std::int16_t attributes);
 
-  // Writes the archive's TotalSize (the sum of the original sizes) into the header and
-  // leaves `out` at the end of the archive.
+  // Writes the archive's TotalSize (the sum of the original sizes; 1 when every entry is
+  // empty, so that a reader, which stops once the entries passed add up to TotalSize,
+  // still reads them all) into the header and leaves `out` at the end of the archive.
+  // Entries are written in the order they are added: a caller puts empty files first,
+  // since a reader never reaches an entry after the point where the total is met.
   void Finish();
 
-  std::int64_t TotalSize() const { return total_; }
+  std::int64_t TotalSize() const { return total_; }  // the sum of the original sizes
 
  private:
   std::uint32_t CopyStored(platform::ByteStream& source, std::int64_t size);
@@ -54,6 +57,7 @@ class TArchiveWriter {
   std::int64_t start_;  // where the archive header is
   std::int64_t end_;    // where the next entry goes
   std::int64_t total_ = 0;
+  std::size_t entries_ = 0;
 };
 
 }  // namespace nolvo::container

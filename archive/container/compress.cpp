@@ -49,7 +49,9 @@ void TCompress::TestArchiveEntries(const std::string& FileName, const TEntryTest
   settings.CompressID = start.Header.MethodId;
   TEntryWalker walker(*archive);
   TArchiveEntry entry;
-  while (walker.Next(entry)) {
+  std::int64_t passed = 0;
+  while (walker.Next(entry, passed >= start.Header.TotalSize)) {
+    passed += entry.Header.OriginalSize;
     std::exception_ptr error;
     try {
       platform::NullStream sink;

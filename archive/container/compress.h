@@ -85,16 +85,18 @@ class TCompress {
   // Appends one TListedEntry per entry of the archive `FileName` (List is not cleared).
   // A file shorter than 46 bytes lists nothing. Throws util::EFOpenError when the file cannot
   // be opened, the header errors (EInvalidHeader, EInvalidHeaderArchiveType,
-  // EUnrecognizedCompressionMethod) and EDamagedArchive.
+  // EUnrecognizedCompressionMethod) and EDamagedArchive (only before the entries add up to
+  // TotalSize: after that point a damaged tail ends the archive).
   void ListArchiveEntries(const std::string& FileName, TCompressedFileList& List);
 
   // Expands the archive `FileName`. With List null every entry is expanded; otherwise only
   // entries whose stored name equals one of its strings (ASCII letters without regard to
   // case), and on return List holds the full paths of the written files in archive order
-  // (an exception leaves it unchanged). Output path: a stored name beginning with a
-  // backslash as it stands, otherwise TargetPath + stored name; OnCheckFile may change it,
-  // empty it (skip) or answer "*" (stop). Throws util::EFOpenError, the header errors,
-  // EDamagedArchive, EInsufficientDiskSpace, util::EFCreateError (only with
+  // (an exception leaves it unchanged). The archive ends once the entries passed (selected
+  // or not; skipped ones do not count) add up to TotalSize. Output path: a stored name
+  // beginning with a backslash as it stands, otherwise TargetPath + stored name; OnCheckFile
+  // may change it, empty it (skip) or answer "*" (stop). Throws util::EFOpenError, the header
+  // errors, EDamagedArchive, EInsufficientDiskSpace, util::EFCreateError (only with
   // ExceptionOnFileError), util::EInOutError for a directory that cannot be made, and the
   // errors of expanding an entry (EInvalidKey, EBadChecksum, the codec's).
   void ExpandArchiveEntries(const std::string& FileName, std::vector<std::string>* List);
@@ -104,12 +106,13 @@ class TCompress {
   // throws. OnCheckFile is not consulted and nothing is written.
   void TestArchiveEntries(const std::string& FileName, const TEntryTestResult& Result);
 
-  // Creates (or replaces) the archive `FileName` holding `Files` in order, each with its
-  // own method, its date and its attributes; the header names `ArchiveMethod`. An entry its
-  // method cannot make smaller is stored as coNone. On failure the partial archive is
-  // deleted. Returns the entries as a listing would show them. Throws util::EFOpenError for
-  // a source that cannot be opened, util::EFCreateError for the archive, EArchiveLimit, the
-  // codec's errors.
+  // Creates (or replaces) the archive `FileName` holding `Files`, the empty ones first and
+  // then the others, each group in the order given (a reader stops once the entries passed
+  // add up to the archive's total), each with its own method, its date and its attributes; the
+  // header names `ArchiveMethod`. An entry its method cannot make smaller is stored as coNone. On
+  // failure the partial archive is deleted. Returns the entries as a listing would show them.
+  // Throws util::EFOpenError for a source that cannot be opened, util::EFCreateError for the
+  // archive, EArchiveLimit, the codec's errors.
   TCompressedFileList CompressArchiveEntries(const std::string& FileName,
                                              const std::vector<TArchiveSource>& Files,
                                              TCompressionMethod ArchiveMethod);
@@ -119,8 +122,9 @@ class TCompress {
   // A drive whose free space cannot be queried counts as unlimited.
   std::int64_t CheckFreeSpace(const std::string& path) const;
 
-  // Creates `path` and its missing parents. Stops at an empty path, a drive ("C:") or an
-  // existing directory. Throws util::EInOutError when a directory cannot be created.
+  // Creates `path` and its missing parents (one trailing backslash ignored). Stops at an
+  // existing directory and at a path of fewer than 3 characters, which is never made. Throws
+  // util::EInOutError when a directory cannot be created.
   void MakeDirectoryPath(const std::string& path) const;
 
  private:

@@ -48,15 +48,24 @@ TCompressedFileList TCompress::CompressArchiveEntries(const std::string& FileNam
   TCompressedFileList entries;
   try {
     TArchiveWriter writer(*archive, settings);
-    for (const TArchiveSource& file : Files) {
+    // Empty files go first: a reader stops once the entries it has passed add up to the
+    // archive's total, so an empty file after the last byte counted would never be written.
+    std::vector<const TArchiveSource*> later;
+    const auto add = [&](const TArchiveSource& file, bool empty_only) {
       auto source =
           platform::OpenFileRead(machine_, file.FileName, platform::ShareMode::shDenyWrite, error);
       if (!source) throw util::EFOpenError("Cannot open file " + file.FileName);
+      if (empty_only && source->Size() != 0) {
+        later.push_back(&file);
+        return;
+      }
       const TCompressedFileInfo info = writer.AddEntry(
           file.StoredName, *source, source->Size(), file.Method,
           FileDateOf(machine_, file.FileName), AttributesOf(machine_, file.FileName));
       entries.push_back({file.StoredName, info});
-    }
+    };
+    for (const TArchiveSource& file : Files) add(file, true);
+    for (const TArchiveSource* file : later) add(*file, false);
     writer.Finish();
     archive->Close();
   } catch (...) {

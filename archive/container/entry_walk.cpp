@@ -44,27 +44,34 @@ TArchiveStart ReadArchiveHeader(platform::ByteStream& archive,
 TEntryWalker::TEntryWalker(platform::ByteStream& archive)
     : archive_(archive), size_(archive.Size()), next_(archive.Position()) {}
 
-bool TEntryWalker::Next(TArchiveEntry& entry) {
+bool TEntryWalker::Next(TArchiveEntry& entry, bool tail_may_end) {
+  // Past the archive's total whatever follows only ends it; before, it is damage.
+  const auto damaged = [tail_may_end](EDamagedArchive::Reason reason) {
+    if (!tail_may_end) throw EDamagedArchive(reason);
+    return false;
+  };
   if (archive_.Position() != next_) archive_.Seek(next_, SeekOrigin::soBeginning);
   std::array<std::uint8_t, kEntryHeaderSize> bytes{};
   const std::size_t got = ReadFully(archive_, bytes.data(), bytes.size());
   if (got == 0) return false;
-  if (got < bytes.size()) throw EDamagedArchive(EDamagedArchive::Reason::kShortEntryHeader);
+  if (got < bytes.size()) return damaged(EDamagedArchive::Reason::kShortEntryHeader);
 
+  // A negative OriginalSize is no damage: decoders write nothing for it, a stored copy
+  // goes by CompressedSize.
   const TCompressEntryHeader header = ParseEntryHeader(bytes);
-  if (header.NameLength < 0 || header.OriginalSize < 0 || header.CompressedSize < 0) {
-    throw EDamagedArchive(EDamagedArchive::Reason::kNegativeLength);
+  if (header.NameLength < 0 || header.CompressedSize < 0) {
+    return damaged(EDamagedArchive::Reason::kNegativeLength);
   }
   const std::int64_t name_start = next_ + static_cast<std::int64_t>(kEntryHeaderSize);
   const std::int64_t data_start = name_start + header.NameLength;
-  if (data_start > size_) throw EDamagedArchive(EDamagedArchive::Reason::kNameTooLong);
+  if (data_start > size_) return damaged(EDamagedArchive::Reason::kNameTooLong);
   if (data_start + header.CompressedSize > size_) {
-    throw EDamagedArchive(EDamagedArchive::Reason::kDataTooLong);
+    return damaged(EDamagedArchive::Reason::kDataTooLong);
   }
 
   std::string name(static_cast<std::size_t>(header.NameLength), '\0');
   if (ReadFully(archive_, name.data(), name.size()) != name.size()) {
-    throw EDamagedArchive(EDamagedArchive::Reason::kNameTooLong);
+    return damaged(EDamagedArchive::Reason::kNameTooLong);
   }
   entry.Header = header;
   entry.Name = std::move(name);

@@ -45,9 +45,11 @@ class TEntryWalker {
 
   // Reads the next entry header and name and leaves the archive at the entry's first data
   // byte. Returns false when the file ends exactly where the entry would start. Throws
-  // EDamagedArchive when the file ends inside the header, a length is negative, or the name
-  // or the data run past the end of the file.
-  bool Next(TArchiveEntry& entry);
+  // EDamagedArchive when the file ends inside the header, the name length or CompressedSize
+  // is negative, or the name or the data run past the end of the file; with `tail_may_end`
+  // (the entries passed add up to the archive's TotalSize, where a reader stops) such a
+  // tail ends the archive instead and Next returns false.
+  bool Next(TArchiveEntry& entry, bool tail_may_end = false);
 
   // Positions the archive at the first data byte of `entry` (the last one Next returned).
   void SeekToData(const TArchiveEntry& entry);

@@ -49,12 +49,9 @@ void TCompress::ExpandFrom(platform::ByteStream& archive, std::vector<std::strin
     std::int64_t count = 0;
     TEntryWalker walker(archive);
     TArchiveEntry entry;
-    while (walker.Next(entry)) {
-      // The entries passed so far add up to TotalSize: the archive ends here. An empty
-      // entry adds nothing, so it does not count as passing the total (otherwise empty
-      // files at the end of an archive would never be written).
-      if (count > total || (count == total && entry.Header.OriginalSize > 0)) break;
-
+    // Once the entries passed add up to TotalSize the archive ends, whatever follows
+    // (empty entries and damaged tails alike).
+    while (count < total && walker.Next(entry)) {
       if (List && selection.count(AsciiUpper(entry.Name)) == 0) {
         count += entry.Header.OriginalSize;
         continue;

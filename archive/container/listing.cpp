@@ -21,10 +21,14 @@ void ListEntries(platform::ByteStream& archive, const TRecognizeEvent& on_recogn
                  TCompressedFileList& list) {
   if (archive.Size() < kSmallestArchiveWithEntry) return;
   archive.Seek(0, platform::SeekOrigin::soBeginning);
-  ReadArchiveHeader(archive, on_recognize);
+  const TArchiveStart start = ReadArchiveHeader(archive, on_recognize);
   TEntryWalker walker(archive);
   TArchiveEntry entry;
-  while (walker.Next(entry)) list.push_back({entry.Name, MakeFileInfo(entry)});
+  std::int64_t passed = 0;
+  while (walker.Next(entry, passed >= start.Header.TotalSize)) {
+    list.push_back({entry.Name, MakeFileInfo(entry)});
+    passed += entry.Header.OriginalSize;
+  }
 }
 
 }  // namespace nolvo::container

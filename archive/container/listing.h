@@ -13,9 +13,11 @@ struct TArchiveEntry;
 inline constexpr std::int64_t kSmallestArchiveWithEntry = 46;
 
 // Appends one TListedEntry per entry of the archive that starts at the beginning of
-// `archive`. A file shorter than 46 bytes lists nothing (and is not examined). Throws the
-// header errors of ReadArchiveHeader and EDamagedArchive for an archive cut inside an entry;
-// entries read before the damage are already in `list`.
+// `archive`, also those after the point where the original sizes add up to TotalSize. A
+// file shorter than 46 bytes lists nothing (and is not examined). Throws the header errors
+// of ReadArchiveHeader and EDamagedArchive for an archive cut inside an entry before that
+// point (after it, a damaged tail just ends the listing); entries read before the damage
+// are already in `list`.
 void ListEntries(platform::ByteStream& archive, const TRecognizeEvent& on_recognize,
                  TCompressedFileList& list);
 

@@ -47,13 +47,15 @@ std::int64_t TCompress::CheckFreeSpace(const std::string& path) const {
 }
 
 void TCompress::MakeDirectoryPath(const std::string& path) const {
-  // Walk up to the first directory that exists (or a drive), then create the missing ones
-  // outermost first. Only prefix lengths are kept, so a long path costs no copies.
+  // Walk up to the first directory that exists, or to a path shorter than 3 characters (a
+  // drive such as "C:", a root such as "\", or a name that short is never made), then
+  // create the missing ones outermost first. Only prefix lengths are kept, so a long path
+  // costs no copies.
   std::vector<std::size_t> missing;  // innermost first
   std::size_t length = path.size();
   while (true) {
     if (length > 0 && path[length - 1] == '\\') --length;
-    if (length == 0 || (length == 2 && path[1] == ':')) break;
+    if (length < 3) break;
     if (platform::DirectoryExists(machine_, path.substr(0, length))) break;
     missing.push_back(length);
     // The parent ends at the last backslash or colon before the name's last character.

@@ -108,6 +108,8 @@ void TSegCompress::ReadScanRecord(TSegArc& arc) {
   platform::ByteStream& names = *list.Stream();
   names.Seek(0, platform::SeekOrigin::soBeginning);
   std::int64_t remaining = names.Size();
+  // Records of no width cannot divide a list file that holds anything.
+  if (remaining > 0 && scan.RecordLength == 0) throw InvalidLength("RecordLength", 0);
   while (remaining > 0) {
     std::fill_n(buffer_, kSegBlockSize, std::uint8_t{0});
     const auto want = static_cast<std::size_t>(

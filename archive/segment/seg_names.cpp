@@ -34,9 +34,9 @@ TSegNames BuildSegmentNames(std::string_view baseName, std::string_view ext,
 }
 
 std::string NormaliseSegBaseName(std::string_view value) {
-  const auto cut = value.find_last_of("\\/:");
-  if (cut != std::string_view::npos) value.remove_prefix(cut + 1);
   if (value.empty()) return "SegData";
+  const auto cut = value.find_last_of("\\:");
+  if (cut != std::string_view::npos) value.remove_prefix(cut + 1);
   return LowerAscii(value);
 }
 

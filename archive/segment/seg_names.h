@@ -19,8 +19,8 @@ TSegNames BuildSegmentNames(std::string_view baseName, std::string_view ext,
                             std::uint32_t number, std::string_view dir);
 
 // The setters' rules. SegBaseName: empty gives "SegData", otherwise the file-name part
-// (after the last "\", "/" or ":") lower-cased; a value without a file-name part also
-// gives "SegData". SegDir: empty gives "a:\", otherwise lower-cased. SegExt: at most its
+// (after the last "\" or ":") lower-cased, which is empty when the value ends in one of
+// them. SegDir: empty gives "a:\", otherwise lower-cased. SegExt: at most its
 // first three characters. SegSize: at least 16384. SegTmpDir: empty gives `currentDir`;
 // one trailing backslash removed; lower-cased.
 std::string NormaliseSegBaseName(std::string_view value);

@@ -12,9 +12,9 @@ TSegScanHeader ParseSegScanHeader(const TSegScanBytes& bytes) {
   header.Flags = bytes[8];
   header.RecordLength = GetInt32(bytes.data() + 9);
   header.ArchiveLength = GetInt32(bytes.data() + 13);
-  if (header.TemplateLength < 1 || header.TemplateLength > kSegMaxRecordLength)
+  if (header.TemplateLength > kSegMaxRecordLength)
     throw InvalidLength("TemplateLength", header.TemplateLength);
-  if (header.RecordLength < 1 || header.RecordLength > kSegMaxRecordLength)
+  if (header.RecordLength < 0 || header.RecordLength > kSegMaxRecordLength)
     throw InvalidLength("RecordLength", header.RecordLength);
   if (header.ArchiveLength < 0) throw InvalidLength("ArchiveLength", header.ArchiveLength);
   return header;

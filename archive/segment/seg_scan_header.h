@@ -25,8 +25,10 @@ struct TSegScanHeader {
 };
 
 // Throws ESegError "Invalid Scan ID Header" when the bytes do not begin with "Scan", and
-// an invalid-length ESegError when TemplateLength or RecordLength is not 1 to 8192 or
-// ArchiveLength is negative, so that no later step touches a buffer with such a length.
+// an invalid-length ESegError when TemplateLength is above 8192, RecordLength is not 0 to
+// 8192 or ArchiveLength is negative, so that no later step touches a buffer with such a
+// length. (An empty template is valid; a RecordLength of 0 is valid for an empty list
+// file, which the reader checks once it has the list file.)
 TSegScanHeader ParseSegScanHeader(const TSegScanBytes& bytes);
 TSegScanBytes FormatSegScanHeader(const TSegScanHeader& header);
 

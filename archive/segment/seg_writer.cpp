@@ -86,13 +86,22 @@ container::TCompressedFileList BuildArchive(const TSegWriterSettings& settings, 
   writerSettings.ArchiveMethod = settings.ArchiveMethod;
   container::TArchiveWriter writer(work, writerSettings);
   container::TCompressedFileList entries;
-  for (const TSegWriteFile& file : archive.Files) {
-    if (settings.OnFile) settings.OnFile(index, file);
+  // Empty files go first: a reader stops once the entries it has passed add up to the
+  // archive's total, so an empty file after the last byte counted would never be written.
+  std::vector<const TSegWriteFile*> later;
+  const auto add = [&](const TSegWriteFile& file, bool empty_only) {
     HostFileStream source(file.Source, HostFileStream::Mode::mdRead);
+    if (empty_only && source.Size() != 0) {
+      later.push_back(&file);
+      return;
+    }
+    if (settings.OnFile) settings.OnFile(index, file);
     const container::TCompressedFileInfo info = writer.AddEntry(
         file.StoredName, source, source.Size(), file.Method, file.FileDate, file.Attributes);
     entries.push_back({file.StoredName, info});
-  }
+  };
+  for (const TSegWriteFile& file : archive.Files) add(file, true);
+  for (const TSegWriteFile* file : later) add(*file, false);
   writer.Finish();
   return entries;
 }

@@ -45,19 +45,19 @@ struct TSegWriterSettings {
 };
 
 struct TSegWriteResult {
-  std::vector<std::filesystem::path> Segments;              // the segment files, in order
-  std::vector<container::TCompressedFileList> Archives;     // per archive, its entries
-  std::int64_t StreamSize = 0;                              // bytes of logical stream
+  std::vector<std::filesystem::path> Segments;           // the segment files, in order
+  std::vector<container::TCompressedFileList> Archives;  // per archive, its entries in order
+  std::int64_t StreamSize = 0;                           // bytes of logical stream
 };
 
-// Writes the segmented archive. Each archive is built in a temporary file
-// <Dir>/<BaseName>.$W$ that is removed on every path; on failure the segment files
-// written so far are removed too. Segment files of the same base name after the last one
-// written (left from an earlier, longer stream) are removed.
-// Throws std::invalid_argument for a template, record length or stored name the format
-// cannot carry (or more than 65535 archives), container::EArchiveLimit for sizes past the
-// 32-bit fields, ESegError when more than 65535 segments would be needed, and
-// platform::StreamError for a file that cannot be read or written.
+// Writes the segmented archive. Each archive stores its empty files first and then the
+// others, each group in the order given (the list file keeps the given order). Each archive is
+// built in a temporary file <Dir>/<BaseName>.$W$ that is removed on every path; on failure the
+// segment files written so far are removed too. Segment files of the same base name after the last
+// one written (left from an earlier, longer stream) are removed. Throws std::invalid_argument for a
+// template, record length or stored name the format cannot carry (or more than 65535 archives),
+// container::EArchiveLimit for sizes past the 32-bit fields, ESegError when more than 65535
+// segments would be needed, and platform::StreamError for a file that cannot be read or written.
 TSegWriteResult WriteSegmentedArchive(const TSegWriterSettings& settings,
                                       const std::vector<TSegWriteArchive>& archives);
 

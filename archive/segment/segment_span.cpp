@@ -46,7 +46,9 @@ void TSegmentSpan::NextSegment() {
 }
 
 std::size_t TSegmentSpan::ReadBlock(std::uint8_t* buffer, std::size_t count) {
-  if (!stream_ || remaining_ <= 0) NextSegment();
+  // A segment that holds nothing after its identification record gives no byte: the
+  // next one is opened, as many times as it takes.
+  while (!stream_ || remaining_ <= 0) NextSegment();
   const auto want = static_cast<std::size_t>(std::min<std::int64_t>(
       {static_cast<std::int64_t>(kSegBlockSize), static_cast<std::int64_t>(count), remaining_}));
   const std::size_t got = stream_->Read(buffer, want);

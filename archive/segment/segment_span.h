@@ -38,7 +38,8 @@ class TSegmentSpan {
   void Open(std::uint16_t number);
 
   // Reads exactly `count` bytes of the logical stream, opening the following segments as
-  // the read reaches them. Throws ESegError "Stream read failed" when a segment yields no
+  // the read reaches them (passing over segments that hold only their identification
+  // record). Throws ESegError "Stream read failed" when a segment yields no
   // byte while bytes of it remain, and a segment-limit ESegError when the stream would
   // need a segment after 65535; the open function's errors pass through.
   void Read(void* buffer, std::size_t count);

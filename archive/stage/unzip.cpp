@@ -14,7 +14,7 @@ namespace nolvo::stage {
 std::string SafeFileNamePart(const std::string& stored) {
   const auto cut = stored.find_last_of("\\/:");
   std::string name = cut == std::string::npos ? stored : stored.substr(cut + 1);
-  if (name.empty() || name == "." || name == "..")
+  if (name == "." || name == "..")
     throw EUnsafeFileName(fmt::format("Unsafe file name in archive: \"{}\"", stored));
   return name;
 }
@@ -38,6 +38,9 @@ TUnzip::TUnzip(platform::Machine& machine, platform::Dialogs& dialogs,
   SegCompEZ1.SetKey(0);
   SegCompEZ1.SetCheckSpaceBeforeExpand(false);
   SegCompEZ1.SetSegSize(1440000);
+  SegCompEZ1.SegBuildMode = segment::TBuildMode::bmRecursive;
+  SegCompEZ1.SegCompType = codec::TCompressionMethod::coLZH5;
+  SegCompEZ1.SegMultiArc = true;
   SegCompEZ1.OnCheckFile = [this](std::string& path, container::TCProcessMode mode) {
     SegCompEZ1CheckFile(path, mode);
   };
@@ -114,14 +117,20 @@ void TUnzip::CopySetupFiles() {
 }
 
 void TUnzip::SegCompEZ1CheckFile(std::string& filepath, container::TCProcessMode) {
-  // Every file goes flat into TempDir under the file-name part of its stored name.
+  // Every file goes flat into TempDir under the file-name part of its stored name. A name
+  // without one (a directory entry such as DATA\) names no file that could be created
+  // there: the entry is passed over and does not count towards the archive's total.
   const std::string name = SafeFileNamePart(filepath);
-  filepath = state_.TempDir + "\\" + name;
-  const auto target = machine_.Resolve(filepath);
-  const auto folder = machine_.Resolve(state_.TempDir);
-  if (target.error != 0 || folder.error != 0 || target.host.parent_path() != folder.host)
-    throw EUnsafeFileName(fmt::format("Output path outside the temporary folder: \"{}\"", name));
-  ++filesExpanded_;
+  if (name.empty()) {
+    filepath.clear();
+  } else {
+    filepath = state_.TempDir + "\\" + name;
+    const auto target = machine_.Resolve(filepath);
+    const auto folder = machine_.Resolve(state_.TempDir);
+    if (target.error != 0 || folder.error != 0 || target.host.parent_path() != folder.host)
+      throw EUnsafeFileName(fmt::format("Output path outside the temporary folder: \"{}\"", name));
+    ++filesExpanded_;
+  }
   view_.SetStatus(name);
   countPosition_ = std::min(countPosition_ + 1, countMax_);
   view_.SetCountPosition(countPosition_);

@@ -83,8 +83,8 @@ class TUnzip {
   std::string lastError_;
 };
 
-// The file-name part of a stored name: the text after its last "\", "/" or ":". Throws
-// EUnsafeFileName when that part is empty, "." or "..".
+// The file-name part of a stored name: the text after its last "\", "/" or ":" (empty for
+// a directory entry such as DATA\). Throws EUnsafeFileName when that part is "." or "..".
 std::string SafeFileNamePart(const std::string& stored);
 
 }  // namespace nolvo::stage

@@ -20,15 +20,19 @@ ExtractionWindow::ExtractionWindow(platform::Machine& machine, MainScreenWindow*
   setFixedSize(383, 113);
   setModal(true);
 
+  // Labels take the size of their text.
   label2_ = new QLabel(this);
   label2_->setObjectName("Label2");
-  label2_->setGeometry(6, 4, 330, 16);
+  label2_->move(6, 4);
+  label2_->adjustSize();
   auto* image6 = new QLabel(this);
   image6->setObjectName("Image6");
   image6->setPixmap(SetupIcon());
   image6->setGeometry(342, 4, 32, 32);
   auto* label1 = new QLabel("Current File Progress....", this);
-  label1->setGeometry(6, 26, 300, 15);
+  label1->setObjectName("Label1");
+  label1->move(6, 28);
+  label1->adjustSize();
   progress1_ = new QProgressBar(this);
   progress1_->setObjectName("ProgressBar1");
   progress1_->setGeometry(6, 42, 369, 15);
@@ -36,7 +40,9 @@ ExtractionWindow::ExtractionWindow(platform::Machine& machine, MainScreenWindow*
   progress1_->setValue(0);
   progress1_->setTextVisible(false);
   auto* label3 = new QLabel("Decompression Progress....", this);
-  label3->setGeometry(6, 70, 300, 15);
+  label3->setObjectName("Label3");
+  label3->move(6, 72);
+  label3->adjustSize();
   progress2_ = new QProgressBar(this);
   progress2_->setObjectName("ProgressBar2");
   progress2_->setGeometry(6, 86, 367, 15);
@@ -49,6 +55,7 @@ ExtractionWindow::ExtractionWindow(platform::Machine& machine, MainScreenWindow*
 
 void ExtractionWindow::SetStatus(const std::string& text) {
   label2_->setText(FromAnsi(machine_.Codepage(), text));
+  label2_->adjustSize();
 }
 
 void ExtractionWindow::SetFileProgress(int percent) {

@@ -18,6 +18,7 @@ void MakeTree(const fs::path& root) {
   WriteBytes(root / "app" / "sub dir" / "Caf\xC3\xA9.bin", SampleBytes(70000, 2));
   WriteBytes(root / "app" / "empty.dat", std::string());
   WriteBytes(root / "single.txt", std::string(3000, 'a'));
+  WriteBytes(root / "zero.txt", std::string());
 }
 
 TEST(ArchiveCommand, CreateListTestExtractRoundTripForEveryMethod) {
@@ -26,8 +27,11 @@ TEST(ArchiveCommand, CreateListTestExtractRoundTripForEveryMethod) {
     TempDir dir;
     MakeTree(dir.Path() / "src");
     const auto arc = (dir.Path() / "out.arc").string();
-    auto r = RunCommand({NolvoTool(), "archive", "create", arc, (dir.Path() / "src" / "app").string(),
-                         (dir.Path() / "src" / "single.txt").string(), "--method", method});
+    // zero.txt comes last on the command line and is stored before every file with data.
+    auto r =
+        RunCommand({NolvoTool(), "archive", "create", arc, (dir.Path() / "src" / "app").string(),
+                    (dir.Path() / "src" / "single.txt").string(),
+                    (dir.Path() / "src" / "zero.txt").string(), "--method", method});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.err.empty()) << r.err;  // standard error is not a terminal: no progress
 
@@ -38,36 +42,38 @@ TEST(ArchiveCommand, CreateListTestExtractRoundTripForEveryMethod) {
     const auto& a = j["Archives"][0];
     EXPECT_EQ(a["Template"], "");
     const auto& entries = a["Entries"];
-    ASSERT_EQ(entries.size(), 4u);
+    ASSERT_EQ(entries.size(), 5u);
     EXPECT_EQ(entries[0]["Name"], "app\\empty.dat");
     EXPECT_EQ(entries[0]["OriginalSize"], 0);
-    EXPECT_EQ(entries[2]["Name"], "app\\sub dir\\Caf\xC3\xA9.bin");
-    EXPECT_EQ(entries[2]["OriginalSize"], 70000);
-    EXPECT_EQ(entries[3]["Name"], "single.txt");
+    EXPECT_EQ(entries[1]["Name"], "zero.txt");
+    EXPECT_EQ(entries[3]["Name"], "app\\sub dir\\Caf\xC3\xA9.bin");
+    EXPECT_EQ(entries[3]["OriginalSize"], 70000);
+    EXPECT_EQ(entries[4]["Name"], "single.txt");
     // A run of one byte shrinks with every method but none.
-    EXPECT_EQ(entries[3]["Method"], method == "none" ? "coNone"
+    EXPECT_EQ(entries[4]["Method"], method == "none"  ? "coNone"
                                     : method == "rle" ? "coRLE"
                                     : method == "lzh" ? "coLZH"
                                                       : "coLZH5");
     if (method != "none") {
-      EXPECT_LT(entries[3]["CompressedSize"].get<int>(), 3000);
+      EXPECT_LT(entries[4]["CompressedSize"].get<int>(), 3000);
     }
-    EXPECT_EQ(entries[3]["Locked"], false);
+    EXPECT_EQ(entries[4]["Locked"], false);
     EXPECT_LT(entries[0]["EntryPosition"].get<int>(), entries[1]["EntryPosition"].get<int>());
-    EXPECT_EQ(entries[3]["Date"].get<std::string>().size(), 19u);
+    EXPECT_EQ(entries[4]["Date"].get<std::string>().size(), 19u);
 
     r = RunCommand({NolvoTool(), "test", arc});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("4 entries tested, 0 bad"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("5 entries tested, 0 bad"), std::string::npos) << r.out;
 
     const fs::path out = dir.Path() / "out";
     r = RunCommand({NolvoTool(), "-q", "extract", arc, "-d", out.string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out;
-    EXPECT_EQ(FilesBelow(out), (std::vector<std::string>{"app/empty.dat", "app/read me.txt",
-                                                         "app/sub dir/Caf\xC3\xA9.bin",
-                                                         "single.txt"}));
-    for (const char* f : {"app/read me.txt", "app/sub dir/Caf\xC3\xA9.bin", "app/empty.dat"})
+    EXPECT_EQ(FilesBelow(out),
+              (std::vector<std::string>{"app/empty.dat", "app/read me.txt",
+                                        "app/sub dir/Caf\xC3\xA9.bin", "single.txt", "zero.txt"}));
+    for (const char* f :
+         {"app/read me.txt", "app/sub dir/Caf\xC3\xA9.bin", "app/empty.dat", "zero.txt"})
       EXPECT_EQ(ReadBytes(out / f), ReadBytes(dir.Path() / "src" / f)) << f;
     EXPECT_EQ(ReadBytes(out / "single.txt"), ReadBytes(dir.Path() / "src" / "single.txt"));
   }

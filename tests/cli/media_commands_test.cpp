@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "archive/segment/seg_writer.h"
+#include "tests/container/raw_archive.h"
 #include "tests/support/archive_media.h"
 #include "tests/support/run_command.h"
+#include "tests/support/seg_media.h"
 #include "tests/support/temp_dir.h"
 
 namespace nolvo::test {
@@ -91,11 +94,12 @@ TEST_F(SegmentedMedia, ListShowsEveryArchiveAndEntry) {
   EXPECT_EQ(app["Template"], "C:\\App\\*.*");
   EXPECT_EQ(app["TargetDir"], "C:\\App\\");
   ASSERT_EQ(app["Entries"].size(), 4u);
-  EXPECT_EQ(app["Entries"][1]["Name"], "docs\\Caf\xC3\xA9 menu.txt");
-  EXPECT_EQ(app["Entries"][0]["OriginalSize"], 120000);
-  EXPECT_EQ(app["Entries"][0]["FileDate"], 0x5A8F6000);
-  EXPECT_EQ(app["Entries"][0]["Date"], "2025-04-15T12:00:00");
-  EXPECT_EQ(app["Entries"][0]["Method"], "coLZH5");
+  EXPECT_EQ(app["Entries"][0]["Name"], "empty.dat");  // empty files are stored first
+  EXPECT_EQ(app["Entries"][2]["Name"], "docs\\Caf\xC3\xA9 menu.txt");
+  EXPECT_EQ(app["Entries"][1]["OriginalSize"], 120000);
+  EXPECT_EQ(app["Entries"][1]["FileDate"], 0x5A8F6000);
+  EXPECT_EQ(app["Entries"][1]["Date"], "2025-04-15T12:00:00");
+  EXPECT_EQ(app["Entries"][1]["Method"], "coLZH5");
   EXPECT_EQ(app["Entries"][3]["Method"], "coNone");
   EXPECT_EQ(app["Entries"][3]["CompressedSize"], 40000);
   const auto& sys = j["Archives"][1];
@@ -203,6 +207,7 @@ TEST(PackedMedia, PackTestExtractRoundTrip) {
   WriteBytes(src / "main.exe", SampleBytes(400000, 11));
   WriteBytes(src / "data files" / "r\xC3\xA9sum\xC3\xA9 2.txt", SampleBytes(7000, 12));
   WriteBytes(src / "data files" / "empty.txt", std::string());
+  WriteBytes(src / "zz empty.txt", std::string());  // last by name, first in the archive
   const fs::path media = dir.Path() / "media";
   auto r = RunCommand({NolvoTool(), "-q", "pack", src.string(), "-o", media.string(),
                        "--segment-size", "16384", "--key", "99"});
@@ -213,15 +218,125 @@ TEST(PackedMedia, PackTestExtractRoundTrip) {
   EXPECT_EQ(r.exitCode, 1) << r.err;  // locked: the key is needed
   r = RunCommand({NolvoTool(), "test", media.string(), "--key", "99"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.out.find("3 entries tested, 0 bad"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("4 entries tested, 0 bad"), std::string::npos) << r.out;
 
   const fs::path out = dir.Path() / "out";
   r = RunCommand({NolvoTool(), "extract", media.string(), "-d", out.string(), "--key", "99"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(FilesBelow(out), (std::vector<std::string>{"data files/empty.txt",
                                                        "data files/r\xC3\xA9sum\xC3\xA9 2.txt",
-                                                       "main.exe"}));
+                                                       "main.exe", "zz empty.txt"}));
   for (const auto& f : FilesBelow(out)) EXPECT_EQ(ReadBytes(out / f), ReadBytes(src / f)) << f;
+}
+
+}  // namespace
+}  // namespace nolvo::test
+
+namespace nolvo::test {
+namespace {
+
+// Media whose every part the format allows, crafted byte by byte: list, test and extract
+// read each of them through without an error and write exactly the expected files.
+TEST(CraftedMedia, EveryCommandReadsWhatTheFormatAllows) {
+  using container::raw::AppendEntry;
+  using container::raw::RawHeader;
+  using container::raw::StoredEntry;
+  using Bytes = std::vector<std::uint8_t>;
+  namespace seg = segment::test;
+  const auto archive = [](std::int32_t total, const std::vector<container::raw::RawEntry>& entries,
+                          const Bytes& tail = {}) {
+    Bytes out = RawHeader("NON", total);
+    for (const auto& e : entries) AppendEntry(out, e);
+    out.insert(out.end(), tail.begin(), tail.end());
+    return out;
+  };
+  // One archive of a.txt and b.txt for `templ` (an empty one takes no byte at all).
+  const auto stream = [](const std::string& templ) {
+    const Bytes list = seg::MakeArchive({{"names", seg::ListFile({"a.txt", "b.txt"}, 8)}});
+    Bytes tail = seg::TextBytes(templ);
+    if (!templ.empty()) tail.push_back(0);
+    segment::TSegScanHeader scan;
+    scan.TemplateLength = static_cast<std::uint16_t>(tail.size());
+    scan.RecordLength = 8;
+    scan.ArchiveLength = static_cast<std::int32_t>(list.size());
+    tail.insert(tail.end(), list.begin(), list.end());
+    Bytes out = seg::SegHeaderRecord(1);
+    for (const Bytes& part :
+         {seg::ScanRecordRaw(scan, tail),
+          seg::ArcRecord(0, seg::MakeArchive({{"a.txt", seg::TextBytes("alpha")},
+                                              {"b.txt", seg::TextBytes("beta")}},
+                                             TCompressionMethod::coNone))})
+      out.insert(out.end(), part.begin(), part.end());
+    return out;
+  };
+  auto negative = StoredEntry("neg.bin", "xyz");
+  negative.original_size = -5;
+  auto rle = StoredEntry("rle.bin", "\x41\x94");  // the escape as the last byte is itself
+  rle.method = 1;
+
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    std::vector<std::size_t> slices;  // segmented media when not empty
+    std::map<std::string, std::string> files;
+  };
+  const Case cases[] = {
+      {"segments of nothing but their identification record",
+       stream("C:\\App\\*.*"),
+       {0, 30, 0, 0},
+       {{"App/a.txt", "alpha"}, {"App/b.txt", "beta"}}},
+      {"an empty template", stream(""), {20}, {{"a.txt", "alpha"}, {"b.txt", "beta"}}},
+      {"stray bytes after the total",
+       archive(3, {StoredEntry("a.txt", "aaa")}, Bytes(10, 0xEE)),
+       {},
+       {{"a.txt", "aaa"}}},
+      {"an empty entry after the total",
+       archive(3, {StoredEntry("a.txt", "aaa"), StoredEntry("late.txt", "")}),
+       {},
+       {{"a.txt", "aaa"}}},
+      {"directory entries",
+       archive(1,
+               {StoredEntry("DATA\\", ""), StoredEntry("", ""), StoredEntry("DATA\\a.txt", "a")}),
+       {},
+       {{"DATA/a.txt", "a"}}},
+      {"a negative original size",
+       archive(100, {negative, StoredEntry("b.txt", "b")}),
+       {},
+       {{"neg.bin", "xyz"}, {"b.txt", "b"}}},
+      {"an rle stream ending in the escape", archive(2, {rle}), {}, {{"rle.bin", "\x41\x94"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    fs::create_directories(dir.Path() / "tmp");
+    fs::path media = dir.Path() / "media.arc";
+    if (c.slices.empty()) {
+      WriteBytes(media, std::vector<unsigned char>(c.bytes.begin(), c.bytes.end()));
+    } else {
+      media = dir.Path() / "media";
+      fs::create_directories(media);
+      seg::WriteSegments(media, c.bytes, c.slices);
+    }
+    const auto run = [&](std::vector<std::string> args) {
+      args.insert(args.begin(), NolvoTool());
+      return RunCommand(args, {{"TMPDIR", (dir.Path() / "tmp").string()}});
+    };
+    auto r = run({"list", media.string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    r = run({"test", media.string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const fs::path out = dir.Path() / "out";
+    r = run({"extract", "-q", media.string(), "-d", out.string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    std::vector<std::string> names;
+    for (const auto& [name, content] : c.files) {
+      names.push_back(name);
+      EXPECT_EQ(ReadText(out / name), content) << name;
+    }
+    EXPECT_EQ(FilesBelow(out), names);
+    EXPECT_TRUE(fs::is_empty(dir.Path() / "tmp"));
+  }
 }
 
 }  // namespace

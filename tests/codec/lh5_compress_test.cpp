@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <numeric>
 #include <vector>
 
 #include "archive/codec/codec_context.h"
 #include "archive/codec/codec_run.h"
 #include "archive/codec/lh5.h"
-#include "lh5_reference_match.h"
 #include "lh5_stream_builder.h"
 #include "platform/byte_stream.h"
 #include "tests/support/corpus.h"
@@ -18,9 +16,6 @@ namespace {
 
 using platform::MemoryStream;
 using Bytes = std::vector<std::uint8_t>;
-using test::BruteForceMatch;
-using test::IndexPositions;
-using test::PositionIndex;
 
 struct Token {
   int symbol;
@@ -69,37 +64,6 @@ std::vector<Token> Tokens(const Bytes& stored, std::size_t original_size,
   return tokens;
 }
 
-// The token choice of the encoder, with one position of look-ahead, computed naively.
-std::vector<Token> ReferenceTokens(const Bytes& in) {
-  std::vector<Token> tokens;
-  if (in.empty()) return tokens;
-  const PositionIndex index = IndexPositions(in);
-  std::size_t p = 0;
-  auto match = BruteForceMatch(in, index, 0);
-  auto advance = [&] {
-    ++p;
-    match = BruteForceMatch(in, index, p);
-  };
-  while (p < in.size()) {
-    const auto last = match;
-    advance();
-    if (match.first > last.first || last.first < 3) {
-      tokens.push_back({in[p - 1], 0});
-      continue;
-    }
-    tokens.push_back({last.first + 253, static_cast<std::uint32_t>((p - last.second - 2) & 8191)});
-    for (int k = 1; k < last.first; ++k) advance();
-  }
-  return tokens;
-}
-
-Bytes Repeat(const std::string& unit, std::size_t size) {
-  Bytes out;
-  while (out.size() < size)
-    out.push_back(static_cast<std::uint8_t>(unit[out.size() % unit.size()]));
-  return out;
-}
-
 TEST(Lh5Compress, EmptyInputWritesNothing) {
   const Compressed c = Compress({});
   EXPECT_TRUE(c.stored.empty());
@@ -118,47 +82,6 @@ TEST(Lh5Compress, OneOrTwoEqualBytesUseTheSingleSymbolForms) {
     EXPECT_EQ(c.stored, bytes);
     EXPECT_EQ(c.result, static_cast<std::int32_t>(bytes.size()));
     EXPECT_EQ(c.checksum, n * 'A');
-  }
-}
-
-TEST(Lh5Compress, TokensFollowTheLongestNearestMatchWithOneStepLookAhead) {
-  Bytes edge = nolvo::test::RandomCorpus(8192, 21);
-  // Repeats that start exactly 8192 and 8193 positions back: only the first is reachable.
-  edge.insert(edge.end(), edge.begin(), edge.begin() + 300);
-  edge.push_back(0xAB);
-  edge.insert(edge.end(), edge.begin() + 1, edge.begin() + 200);
-  const Bytes nearest = Repeat("abcdXabcdYabcdZabcdXab", 200);
-  Bytes runs(1000, 'x');
-  runs.insert(runs.end(), 300, 'y');
-  runs.insert(runs.end(), 2, 'x');
-
-  const std::vector<std::pair<const char*, Bytes>> inputs = {
-      {"one byte", Bytes{'q'}},
-      {"two bytes", Bytes{'q', 'r'}},
-      {"three equal", Bytes(3, 'z')},
-      {"spaces", Bytes(600, ' ')},
-      {"runs", runs},
-      {"periodic across the window", Repeat("abc", 9000)},
-      {"period 7", Repeat("0123456", 3000)},
-      {"nearest among equals", nearest},
-      {"window edge", edge},
-      {"text", nolvo::test::TextCorpus(12000, 22)},
-      {"text that could reach the initial spaces", nolvo::test::TextCorpus(8191, 7)},
-      {"binary", nolvo::test::BinaryCorpus(10000, 23)},
-      {"long runs", nolvo::test::RepetitiveCorpus(3000, 24)},
-      {"buffer shifts", nolvo::test::TextCorpus(26000, 25)},
-  };
-  for (const auto& [name, data] : inputs) {
-    const Compressed c = Compress(data, CodecComponent{{}, 0, -64});
-    Bytes output;
-    const auto tokens = Tokens(c.stored, data.size(), nullptr, &output);
-    EXPECT_EQ(output, data) << name;
-    EXPECT_EQ(tokens, ReferenceTokens(data)) << name;
-    // No match runs past the input.
-    std::size_t produced = 0;
-    for (const Token& t : tokens)
-      produced += t.symbol < 256 ? 1 : static_cast<std::size_t>(t.symbol - 253);
-    EXPECT_EQ(produced, data.size()) << name;
   }
 }
 

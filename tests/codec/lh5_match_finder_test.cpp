@@ -17,41 +17,41 @@ using Bytes = std::vector<std::uint8_t>;
 // Adds every position of `in`, searching about one in `search_one_in` of them (the
 // others are added one by one or in runs), and checks each answer against a full scan
 // of the 8192 positions before it that share its first three bytes: longest (at most
-// the limit), nearest among equals. `before` stands readable in front of the first
-// position but must never be matched. Nothing is readable past the input. With
-// `floors` each search asks only for a match longer than a floor: the previous
+// 256, compared into the bytes the encoder's text holds past the input), nearest
+// among equals. `before` stands readable in front of the first position but must
+// never be matched; nothing is readable beyond the 256 bytes past the last position.
+// With `floors` each search asks only for a match longer than a floor: the previous
 // search's answer (as the encoder's look-ahead does) or a random length.
 void ExpectFinderMatchesBruteForce(const Bytes& in, const char* name,
                                    std::uint32_t search_one_in = 1, const Bytes& before = {},
                                    bool floors = false) {
+  const Bytes text = test::Lh5Text(in);
   Bytes buffer = before;
-  buffer.insert(buffer.end(), in.begin(), in.end());
+  buffer.insert(buffer.end(), text.begin(), text.end());
   buffer.shrink_to_fit();
   const std::uint8_t* data = buffer.data() + before.size();
   nolvo::test::Rng rng(search_one_in);
-  const test::PositionIndex index = test::IndexPositions(in);
+  const test::PositionIndex index = test::IndexPositions(text, in.size());
   auto finder = std::make_unique<Lh5MatchFinder>();
   const std::uint32_t first = 1000;  // finder positions are offset from input indexes
   int previous = 0;
   for (std::size_t p = 0; p < in.size(); ++p) {
-    const int limit = static_cast<int>(std::min<std::size_t>(256, in.size() - p));
     if (search_one_in > 1 && rng.Below(search_one_in) != 0) {
       const auto at = first + static_cast<std::uint32_t>(p);
       if (rng.Below(2) == 0) {
-        finder->Add(at, data + p, limit);
+        finder->Add(at, data + p);
       } else {
         const std::size_t run =
             std::min<std::size_t>(1 + rng.Below(3 * search_one_in), in.size() - p);
-        finder->AddRun(at, data + p, static_cast<int>(run),
-                       static_cast<std::int64_t>(in.size() - p));
+        finder->AddRun(at, data + p, static_cast<int>(run));
         p += run - 1;
       }
       continue;
     }
     int floor = 2;
     if (floors) floor = rng.Below(2) == 0 ? previous : static_cast<int>(rng.Below(260));
-    const auto got = finder->Insert(first + static_cast<std::uint32_t>(p), data + p, limit, floor);
-    auto [best, best_q] = test::BruteForceMatch(in, index, p);
+    const auto got = finder->Insert(first + static_cast<std::uint32_t>(p), data + p, floor);
+    auto [best, best_q] = test::BruteForceMatch(text, index, p);
     previous = best;
     if (best <= floor) best = 0;
     ASSERT_EQ(got.length, best) << name << " at " << p << " floor " << floor;

@@ -1,6 +1,6 @@
 // Interoperability of the -lh5- coder with independent LHA tools: archives made by
 // jLHA decode with ours, and our streams, wrapped in LHA headers, are accepted by
-// lhasa and bsdtar with the right CRC and content.
+// lhasa and bsdtar with the right CRC and content, and jLHA unpacks the same bytes.
 
 #include <gtest/gtest.h>
 
@@ -108,6 +108,7 @@ TEST(LhaInterop, ArchivesFromAnIndependentArchiverDecode) {
 TEST(LhaInterop, IndependentReadersAcceptOurStreams) {
   REQUIRE_TOOL("lhasa");
   REQUIRE_TOOL("bsdtar");
+  REQUIRE_TOOL("jlha");
   nolvo::test::TempDir temp;
   Bytes runs(300000, 0);
   for (std::size_t i = 0; i < runs.size(); i += 997) runs[i] = static_cast<std::uint8_t>(i);
@@ -133,6 +134,15 @@ TEST(LhaInterop, IndependentReadersAcceptOurStreams) {
       ASSERT_EQ(RunQuietly("cd " + Quote(out_dir) + " && lhasa xq " + Quote(archive)), 0) << label;
       const auto extracted = nolvo::test::ReadBytes(out_dir / name);
       EXPECT_TRUE(Bytes(extracted.begin(), extracted.end()) == data) << label;
+
+      // jLHA is slow to start: once per input, the stream is the same at both levels.
+      if (level == 2) {
+        const fs::path jlha_out = temp.Path() / ("j" + name);
+        fs::create_directories(jlha_out);
+        ASSERT_EQ(RunQuietly("jlha xqw=" + Quote(jlha_out) + " " + Quote(archive)), 0) << label;
+        const auto unpacked = nolvo::test::ReadBytes(jlha_out / name);
+        EXPECT_TRUE(Bytes(unpacked.begin(), unpacked.end()) == data) << label << " (jlha)";
+      }
 
       // bsdtar refuses a block whose symbol code has a single symbol (the form every
       // LHA encoder writes for one repeated byte); lhasa above reads it.

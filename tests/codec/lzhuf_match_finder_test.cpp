@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "lzhuf_reference_encoder.h"
 #include "tests/codec/memory_run.h"
 
 namespace nolvo::codec {
@@ -20,12 +21,13 @@ constexpr int kStart = kWindow - Finder::kMaxMatch;  // where the encoder puts i
 constexpr int kHeld = kWindow - Finder::kMaxMatch;   // positions held before the current one
 
 // Drives the finder the way the encoder does (60 look-ahead bytes, the window's
-// oldest position leaving as each byte arrives) and holds every answer against a scan
-// of all held positions: the longest string of at least 3 bytes, the nearest of
-// equal ones.
+// oldest position leaving as each byte arrives, the input's end leaving old bytes in
+// the look-ahead) and holds every answer against plain search trees fed the same way,
+// and its length against a scan of all held positions: the trees' walk meets the
+// longest string, though not always the nearest of equal ones.
 class FinderCheck {
  public:
-  explicit FinderCheck(const Bytes& input) : input_(input), finder_(text_) {
+  explicit FinderCheck(const Bytes& input) : input_(input), finder_(text_), trees_(text_) {
     std::memset(text_, 0x20, sizeof text_);
   }
 
@@ -37,14 +39,18 @@ class FinderCheck {
     std::size_t len = fed_;
     if (len == 0) return;
     std::int64_t r = kStart;
-    for (std::int64_t p = r - Finder::kMaxMatch; p < r; ++p) finder_.Insert(p);
+    for (std::int64_t p = r - 1; p >= r - Finder::kMaxMatch; --p) {
+      finder_.Insert(static_cast<int>(p));
+      trees_.Insert(static_cast<int>(p));
+    }
     Check(r);
     while (len > 0) {
       const std::int64_t s = r - kStart;
-      finder_.Remove(s);
+      finder_.Remove(Slot(s));
+      trees_.Remove(Slot(s));
       ++r;
       if (fed_ < input_.size()) {
-        Store(static_cast<int>(s & (kWindow - 1)), input_[fed_++]);
+        Store(Slot(s), input_[fed_++]);
         Check(r);
       } else if (--len > 0) {
         Check(r);
@@ -52,20 +58,22 @@ class FinderCheck {
     }
   }
 
-  int checked = 0;
   int matches = 0;
   int full_matches = 0;
   int oldest_matches = 0;  // matches against the oldest held position
+  int not_nearest = 0;     // matches farther than the nearest of equal length
 
  private:
+  static int Slot(std::int64_t p) { return static_cast<int>(p & (kWindow - 1)); }
+
   void Store(int slot, std::uint8_t b) {
     text_[slot] = b;
     if (slot < Finder::kMaxMatch - 1) text_[slot + kWindow] = b;
   }
 
   int Common(std::int64_t a, std::int64_t b) const {
-    const std::uint8_t* x = text_ + (a & (kWindow - 1));
-    const std::uint8_t* y = text_ + (b & (kWindow - 1));
+    const std::uint8_t* x = text_ + Slot(a);
+    const std::uint8_t* y = text_ + Slot(b);
     int n = 0;
     while (n < Finder::kMaxMatch && x[n] == y[n]) ++n;
     return n;
@@ -73,34 +81,38 @@ class FinderCheck {
 
   void Check(std::int64_t r) {
     int best = 0;
-    std::int64_t best_pos = -1;
+    std::int64_t nearest = -1;
     const std::int64_t oldest = std::max<std::int64_t>(kStart - Finder::kMaxMatch, r - kHeld);
-    const std::uint8_t first = text_[r & (kWindow - 1)];
     for (std::int64_t p = r - 1; p >= oldest && best < Finder::kMaxMatch; --p) {
-      if (text_[p & (kWindow - 1)] != first) continue;
       const int n = Common(p, r);
       if (n > best) {
         best = n;
-        best_pos = p;
+        nearest = p;
       }
     }
-    const Finder::Match got = finder_.Insert(r);
-    ++checked;
+    const Finder::Match got = finder_.Insert(Slot(r));
+    const test::LzhufReferenceTrees::Match want = trees_.Insert(Slot(r));
+    ASSERT_EQ(got.length, want.length) << "at " << r;
+    ASSERT_EQ(got.position, want.position) << "at " << r;
     if (best < Finder::kMinMatch) {
       ASSERT_EQ(got.length, 0) << "at " << r;
       return;
     }
     ASSERT_EQ(got.length, best) << "at " << r;
-    ASSERT_EQ(got.position, r - best_pos - 1) << "at " << r;
+    const std::int64_t at = r - got.position - 1;
+    ASSERT_GE(at, oldest) << "at " << r;
+    ASSERT_EQ(Common(at, r), best) << "at " << r;
     ++matches;
     if (best == Finder::kMaxMatch) ++full_matches;
-    if (best_pos == r - kHeld) ++oldest_matches;
+    if (at == r - kHeld) ++oldest_matches;
+    if (at != nearest) ++not_nearest;
   }
 
   const Bytes& input_;
   std::size_t fed_ = 0;
   std::uint8_t text_[Finder::kTextAlloc]{};
   Finder finder_;
+  test::LzhufReferenceTrees trees_;
 };
 
 void CheckInput(const Bytes& input, const char* what) {
@@ -109,15 +121,18 @@ void CheckInput(const Bytes& input, const char* what) {
   check.Run();
 }
 
-TEST(LzhufMatchFinder, AgreesWithAFullScan) {
+TEST(LzhufMatchFinder, AgreesWithPlainTreesAndAFullScan) {
   for (Corpus kind : {Corpus::kText, Corpus::kBinary, Corpus::kRandom, Corpus::kRuns, Corpus::kPeriodic}) {
-    CheckInput(testing::MakeCorpus(kind, 4700, 3), "corpus");
+    CheckInput(testing::MakeCorpus(kind, 9000, 3), "corpus");
   }
-  // A small alphabet gives many equally long matches to choose from.
-  Bytes ab(4700);
+  // A small alphabet gives many equally long matches to choose from, and the walk
+  // does not always meet the nearest.
+  Bytes ab(9000);
   std::mt19937 rng(11);
   for (auto& b : ab) b = static_cast<std::uint8_t>('a' + rng() % 2);
-  CheckInput(ab, "two letters");
+  FinderCheck two_letters(ab);
+  two_letters.Run();
+  EXPECT_GT(two_letters.not_nearest, 0);
   CheckInput(Bytes(4200, 0x20), "spaces like the initial window");
   CheckInput(Bytes(4200, 'x'), "one byte repeated");
   CheckInput(testing::ToBytes("  ab  ab   ab    ab"), "short, ending inside the look-ahead");

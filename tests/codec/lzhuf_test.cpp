@@ -81,9 +81,11 @@ TEST(LzhufStreams, HandWorkedExamples) {
   EXPECT_EQ(testing::Compress(kLzh, {'A'}), (Bytes{0xE6, 0x80}));
   EXPECT_EQ(Decode({0xE6, 0x80}, 1).bytes, (Bytes{'A'}));
   // Ten spaces match the initial window at once: symbol 263 (10010011), then
-  // position 0 (code 000 and six 0-bits).
-  EXPECT_EQ(testing::Compress(kLzh, Bytes(10, 0x20)), (Bytes{0x93, 0x00, 0x00}));
-  EXPECT_EQ(Decode({0x93, 0x00, 0x00}, 10).bytes, Bytes(10, 0x20));
+  // position 59 (code 000 and 111011). The 60 positions before the first byte hold
+  // equal strings, each inserted one replacing the one before, so the last of them,
+  // 60 bytes back, is the one still held.
+  EXPECT_EQ(testing::Compress(kLzh, Bytes(10, 0x20)), (Bytes{0x93, 0x1D, 0x80}));
+  EXPECT_EQ(Decode({0x93, 0x1D, 0x80}, 10).bytes, Bytes(10, 0x20));
   // Empty input writes nothing, and OriginalSize 0 reads nothing.
   EXPECT_TRUE(testing::Compress(kLzh, {}).empty());
   const auto none = Decode({0xE6, 0x80}, 0);

@@ -87,6 +87,27 @@ TEST(ArchiveWriter, AnEmptyFileIsStoredAsACopyWhateverTheMethod) {
   EXPECT_EQ(archive.Size(), 21 + 25 + 5);
 }
 
+TEST(ArchiveWriter, TotalSizeIsTheSumOrOneWhenEveryEntryIsEmpty) {
+  // A reader stops once the entries passed add up to TotalSize: at 0 it would read none.
+  struct Case {
+    std::vector<std::string> files;
+    std::uint8_t recorded;
+    std::int64_t sum;
+  };
+  const Case cases[] = {{{}, 0, 0}, {{""}, 1, 0}, {{"", ""}, 1, 0}, {{"", "ab", ""}, 2, 2}};
+  for (const Case& c : cases) {
+    platform::MemoryStream archive;
+    TArchiveWriter writer(archive, {});
+    for (const std::string& text : c.files) {
+      auto source = Text(text);
+      writer.AddEntry("f", source, static_cast<std::int64_t>(text.size()), Method::coNone, 0, 0);
+    }
+    writer.Finish();
+    EXPECT_EQ(archive.Bytes()[8], c.recorded) << c.files.size();
+    EXPECT_EQ(writer.TotalSize(), c.sum);
+  }
+}
+
 TEST(ArchiveWriter, RefusesWhatAnArchiveCannotHold) {
   platform::MemoryStream archive;
   TArchiveWriter writer(archive, {});

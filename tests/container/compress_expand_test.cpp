@@ -140,15 +140,108 @@ TEST_F(CompressExpand, TotalSizeEndsTheArchiveCountingOnlyPassedEntries) {
   EXPECT_EQ(list, (Paths{"C:\\two.txt"}));
 }
 
-TEST_F(CompressExpand, EmptyFilesAtTheEndOfAnArchiveAreWritten) {
-  const auto name =
-      Archive(raw::RawArchive({raw::StoredEntry("full.txt", "x"), raw::StoredEntry("empty1", ""),
-                               raw::StoredEntry("empty2", "")}));
+TEST_F(CompressExpand, OnceTheTotalIsReachedWhatFollowsEndsTheArchive) {
+  // "a.txt" and "b.txt" make up the total; each tail follows them.
+  const auto tailed = [](std::int32_t total, const std::vector<std::uint8_t>& tail) {
+    auto bytes = raw::RawHeader("NON", total);
+    raw::AppendEntry(bytes, raw::StoredEntry("a.txt", "aa"));
+    raw::AppendEntry(bytes, raw::StoredEntry("b.txt", "b"));
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+    return bytes;
+  };
+  const auto header = [](raw::RawEntry e) {
+    std::vector<std::uint8_t> out;
+    raw::AppendEntry(out, e);
+    return out;
+  };
+  auto negative_name = raw::StoredEntry("x", "x");
+  negative_name.name_length = -4;
+  auto negative_data = raw::StoredEntry("x", "x");
+  negative_data.compressed_size = -1;
+  auto long_name = raw::StoredEntry("x", "");
+  long_name.name_length = 300;
+  auto long_data = raw::StoredEntry("x", "xyz");
+  long_data.compressed_size = 4000;
+  auto cut_header = header(raw::StoredEntry("late.txt", "late"));
+  cut_header.resize(24);
+  struct Case {
+    const char* what;
+    std::vector<std::uint8_t> tail;
+    bool damaged_before_the_total;
+  };
+  const Case cases[] = {
+      {"an empty entry", header(raw::StoredEntry("empty.txt", "")), false},
+      {"one stray byte", {0x7F}, true},
+      {"24 bytes of a header", cut_header, true},
+      {"a negative name length", header(negative_name), true},
+      {"a negative stored size", header(negative_data), true},
+      {"a name past the end", header(long_name), true},
+      {"data past the end", header(long_data), true},
+  };
+  comp_.SetTargetPath("C:\\out");
+  fs::create_directory(Host("out"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(Host("out"));
+    fs::create_directory(Host("out"));
+    const auto name = Archive(tailed(3, c.tail));
+    Paths list = {"a.txt", "b.txt", "empty.txt", "x", "late.txt"};
+    comp_.ExpandArchiveEntries(name, &list);
+    EXPECT_EQ(list, (Paths{"C:\\out\\a.txt", "C:\\out\\b.txt"}));
+    EXPECT_FALSE(fs::exists(Host("out/empty.txt")));
+    // Listing and testing read the same archive to its end without an error.
+    TCompressedFileList listed;
+    comp_.ListArchiveEntries(name, listed);
+    EXPECT_GE(listed.size(), 2u);
+    int tested = 0;
+    comp_.TestArchiveEntries(name, [&](const TListedEntry&, std::exception_ptr) { ++tested; });
+    EXPECT_EQ(tested, static_cast<int>(listed.size()));
+
+    // Before the total is reached the same tail is damage.
+    const auto short_of_total = Archive(tailed(4, c.tail));
+    if (c.damaged_before_the_total) {
+      EXPECT_THROW(comp_.ExpandArchiveEntries(short_of_total, nullptr), EDamagedArchive);
+      EXPECT_THROW(comp_.ListArchiveEntries(short_of_total, listed), EDamagedArchive);
+    } else {
+      comp_.ExpandArchiveEntries(short_of_total, nullptr);
+      EXPECT_TRUE(fs::exists(Host("out/empty.txt")));
+    }
+  }
+}
+
+TEST_F(CompressExpand, NegativeOriginalSizeDecodesNothingAndCopiesByStoredSize) {
+  struct Case {
+    std::uint8_t method;
+    std::string data;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {0, "xyz", "xyz"},        // a stored copy goes by CompressedSize
+      {1, "", ""},              // rle
+      {2, "\x12\x34\x56", ""},  // lzhuf
+      {4, "\x12\x34\x56", ""},  // lh5
+  };
   comp_.SetTargetPath("C:\\");
-  Paths list = {"full.txt", "empty1", "empty2"};
-  comp_.ExpandArchiveEntries(name, &list);
-  EXPECT_EQ(list.size(), 3u);
-  EXPECT_EQ(fs::file_size(Host("empty2")), 0u);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.method));
+    raw::RawEntry entry = raw::StoredEntry("neg.bin", c.data);
+    entry.method = c.method;
+    entry.original_size = -7;
+    entry.checksum = 0;  // what a decoder that writes nothing returns
+    auto bytes = raw::RawHeader("LH5", 100);
+    raw::AppendEntry(bytes, entry);
+    raw::AppendEntry(bytes, raw::StoredEntry("next.txt", "next"));
+    const auto name = Archive(bytes);
+    Paths list = {"neg.bin", "next.txt"};
+    comp_.ExpandArchiveEntries(name, &list);
+    EXPECT_EQ(list, (Paths{"C:\\neg.bin", "C:\\next.txt"}));
+    EXPECT_EQ(Text("neg.bin"), c.expected);
+    EXPECT_EQ(Text("next.txt"), "next");
+    TCompressedFileList listed;
+    comp_.ListArchiveEntries(name, listed);
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].Info.OriginalSize, -7);
+  }
 }
 
 TEST_F(CompressExpand, ShortFilesExpandNothingAndRaiseNothing) {
@@ -168,7 +261,7 @@ TEST_F(CompressExpand, DateAndAttributesAreApplied) {
   entry.file_date =
       static_cast<std::int32_t>(((40u << 9 | 1u << 5 | 2u) << 16) | (3u << 11 | 4u << 5 | 3u));
   entry.attributes = 0x21;
-  const auto name = Archive(raw::RawArchive({entry, raw::StoredEntry("empty", "")}));
+  const auto name = Archive(raw::RawArchive({raw::StoredEntry("empty", ""), entry}));
   comp_.SetTargetPath("C:\\");
   comp_.ExpandArchiveEntries(name, nullptr);
   std::uint16_t date = 0, time = 0;
@@ -206,14 +299,32 @@ TEST_F(CompressExpand, ADirectoryThatCannotBeMadeRaises) {
   EXPECT_THROW(comp_.ExpandArchiveEntries(name, nullptr), util::EInOutError);
 }
 
-TEST_F(CompressExpand, MakeDirectoryPathCreatesEveryMissingParent) {
-  comp_.MakeDirectoryPath("C:\\a\\b\\c\\");
-  EXPECT_TRUE(fs::is_directory(Host("a/b/c")));
-  comp_.MakeDirectoryPath("C:\\a\\b\\c");  // exists: nothing to do
-  comp_.MakeDirectoryPath("");
-  comp_.MakeDirectoryPath("C:");
-  comp_.MakeDirectoryPath("x");  // relative to the current directory C:\ .
-  EXPECT_TRUE(fs::is_directory(Host("x")));
+TEST_F(CompressExpand, MakeDirectoryPathStopsBelowThreeCharacters) {
+  struct Case {
+    const char* path;
+    std::vector<const char*> made;  // below C:\ (the current directory)
+  };
+  const Case cases[] = {
+      {"C:\\a\\b\\c\\", {"a", "a/b", "a/b/c"}},
+      {"C:\\a\\b\\c", {"a", "a/b", "a/b/c"}},  // exists: nothing more to do
+      {"", {}},
+      {"C:", {}},
+      {"C:\\", {}},
+      {"xy", {}},    // too short to be made
+      {"xy\\", {}},  // likewise once its backslash is dropped
+      {"\\q", {}},
+      {"xyz", {"xyz"}},               // relative to the current directory C:\ .
+      {"C:\\mm\\n", {"mm", "mm/n"}},  // the whole path's length counts, not the name's
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    comp_.MakeDirectoryPath(c.path);
+    for (const char* made : c.made) EXPECT_TRUE(fs::is_directory(Host(made))) << made;
+  }
+  EXPECT_FALSE(fs::exists(Host("xy")));
+  EXPECT_FALSE(fs::exists(Host("q")));
+  // A short relative parent is not made, so its child cannot be.
+  EXPECT_THROW(comp_.MakeDirectoryPath("ab\\cd"), util::EInOutError);
 }
 
 TEST_F(CompressExpand, ALockedEntryWithoutKeyLeavesNoFile) {

@@ -58,7 +58,6 @@ TEST_F(SegBadInput, LengthsOutOfRangeAreRejectedBeforeUse) {
     return Join({SegHeaderRecord(1), ScanRecordRaw(h, Bytes(9000, 'x'))});
   };
   ExpectFailure(scanWith(8193, 8, 10), Kind::skInvalidLength);
-  ExpectFailure(scanWith(5, 0, static_cast<std::int32_t>(list.size())), Kind::skInvalidLength);
   ExpectFailure(scanWith(5, 8193, 10), Kind::skInvalidLength);
   ExpectFailure(scanWith(5, 8, -1), Kind::skInvalidLength);
   ExpectFailure(scanWith(5, 8, INT32_MIN), Kind::skInvalidLength);
@@ -66,6 +65,17 @@ TEST_F(SegBadInput, LengthsOutOfRangeAreRejectedBeforeUse) {
   Bytes negative = ArcRecord(0, archive);
   negative[15] = 0xFF;
   ExpectFailure(Join({SegHeaderRecord(1), ScanRecord("C:\\X\\", 8, list), negative}),
+                Kind::skInvalidLength);
+}
+
+TEST_F(SegBadInput, RecordsOfNoWidthCannotDivideAListFileThatHoldsNames) {
+  TSegScanHeader h;
+  h.TemplateLength = 5;
+  h.RecordLength = 0;
+  h.ArchiveLength = static_cast<std::int32_t>(list.size());
+  Bytes tail = TextBytes(std::string("C:\\X\\", 5));
+  tail.insert(tail.end(), list.begin(), list.end());
+  ExpectFailure(Join({SegHeaderRecord(1), ScanRecordRaw(h, tail), ArcRecord(0, archive)}),
                 Kind::skInvalidLength);
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <numeric>
 
 #include "archive/container/compress_errors.h"
 #include "archive/segment/seg_comp_ez.h"
@@ -96,9 +97,9 @@ TEST_F(SegReader, ExpandsArchivesSpanningSeveralSegments) {
   EXPECT_EQ(first.TargetDir, "C:\\App\\");
   EXPECT_EQ(first.ArcFlags, 7);
   EXPECT_EQ(first.Index, 0);
-  EXPECT_EQ(first.ArcFileNames,
-            (std::vector<std::string>{"C:\\App\\bin\\app.exe", "C:\\App\\readme.txt",
-                                      "C:\\App\\empty.dat", "C:\\App\\raw.bin"}));
+  EXPECT_EQ(first.ArcFileNames,  // in archive order: the writer stores empty files first
+            (std::vector<std::string>{"C:\\App\\empty.dat", "C:\\App\\bin\\app.exe",
+                                      "C:\\App\\readme.txt", "C:\\App\\raw.bin"}));
   EXPECT_EQ(reader.SegArcList[1].Index, 1);
   EXPECT_EQ(reader.SegSource(), (std::vector<std::string>{"C:\\App\\*.*", "C:\\Docs\\Manual\\*.*"}));
   EXPECT_EQ(reader.TargetPath(), "");
@@ -158,21 +159,76 @@ TEST_F(SegReader, ListRecordsEndAtZeroAndLoseTrailingSpaces) {
   EXPECT_EQ(arcs[0].ArcFileNames, std::vector<std::string>{"C:\\R\\README.TXT"});
 }
 
-TEST_F(SegReader, FirstSegmentWithOnlyItsIdRecord) {
-  const Bytes archive = MakeArchive({{"a.txt", TextBytes("a")}});
-  Bytes stream = SegHeaderRecord(1);
-  for (const Bytes& part : {ScanRecord("C:\\S\\", 10, MakeArchive({{"l", ListFile({"a.txt"}, 10)}})),
-                            ArcRecord(0, archive)})
-    stream.insert(stream.end(), part.begin(), part.end());
-  WriteSegments(media(), stream, {0});
-  TSegCompress reader(machine);
-  Configure(reader);
-  std::vector<std::uint16_t> after;
-  reader.OnSegAfter = [&](TSegMode, const std::string&, std::uint16_t n) { after.push_back(n); };
-  TSegArcList arcs;
-  reader.ExpandSegArcs(arcs);
-  EXPECT_EQ(after, std::vector<std::uint16_t>{1});
-  EXPECT_EQ(Read("S/a.txt"), TextBytes("a"));
+TEST_F(SegReader, SegmentsHoldingOnlyTheirIdRecordArePassedOver) {
+  // Slice sizes of the stream; 0 makes a segment of nothing but its identification record.
+  const std::vector<std::vector<std::size_t>> cases = {
+      {0}, {21, 0}, {30, 0, 0, 0}, {0, 0, 40, 0, 0, 10}, {5, 0, 5, 0, 5, 0}};
+  for (const auto& slices : cases) {
+    SCOPED_TRACE(::testing::PrintToString(slices));
+    fs::remove_all(media());
+    fs::create_directories(media());
+    fs::remove_all(driveC() / "Small");
+    const auto files = WriteSegments(media(), SmallStream(), slices);
+    TSegCompress reader(machine);
+    Configure(reader);
+    std::vector<std::uint16_t> after;
+    reader.OnSegAfter = [&](TSegMode, const std::string&, std::uint16_t n) { after.push_back(n); };
+    TSegArcList arcs;
+    reader.ExpandSegArcs(arcs);
+    std::vector<std::uint16_t> every(files.size() - 1);
+    std::iota(every.begin(), every.end(), std::uint16_t{1});
+    EXPECT_EQ(after, every);  // all but the last segment were finished and moved past
+    EXPECT_EQ(Read("Small/a.txt"), TextBytes("alpha"));
+    EXPECT_EQ(Read("Small/b.txt"), TextBytes("beta"));
+  }
+}
+
+TEST_F(SegReader, AnEmptyTemplateAndListRecordsOfNoWidthAreValid) {
+  const Bytes archive = MakeArchive({{"a.txt", TextBytes("alpha")}});
+  const Bytes names = MakeArchive({{"names", ListFile({"a.txt"}, 8)}});
+  const Bytes noNames = MakeArchive({{"names", {}}});
+  const auto stream = [&](std::uint16_t templateLength, const std::string& templ,
+                          std::int32_t recordLength, const Bytes& list) {
+    TSegScanHeader h;
+    h.TemplateLength = templateLength;
+    h.RecordLength = recordLength;
+    h.ArchiveLength = static_cast<std::int32_t>(list.size());
+    Bytes tail = TextBytes(templ);
+    tail.insert(tail.end(), list.begin(), list.end());
+    Bytes out = SegHeaderRecord(1);
+    for (const Bytes& part : {ScanRecordRaw(h, tail), ArcRecord(0, archive)})
+      out.insert(out.end(), part.begin(), part.end());
+    return out;
+  };
+  struct Case {
+    const char* what;
+    Bytes stream;
+    std::string templ;
+    std::vector<std::string> written;
+  };
+  const Case cases[] = {
+      // No template: no target directory, so the names stand relative to the current one.
+      {"empty template", stream(0, "", 8, names), "", {"a.txt"}},
+      {"empty list file", stream(5, "C:\\X\\", 0, noNames), "C:\\X\\", {}},
+      {"both", stream(0, "", 0, noNames), "", {}},
+  };
+  machine.SetCurrentDirectory("C:\\");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(media());
+    fs::create_directories(media());
+    fs::remove(driveC() / "a.txt");
+    WriteSegments(media(), c.stream, {});
+    TSegCompress reader(machine);
+    Configure(reader);
+    TSegArcList arcs;
+    reader.ExpandSegArcs(arcs);
+    ASSERT_EQ(arcs.size(), 1u);
+    EXPECT_EQ(arcs[0].Template, c.templ);
+    EXPECT_EQ(arcs[0].ArcFileNames, c.written);
+    EXPECT_EQ(fs::exists(driveC() / "a.txt"), !c.written.empty());
+    EXPECT_FALSE(fs::exists(driveC() / "X" / "a.txt"));
+  }
 }
 
 TEST_F(SegReader, JoinedHookListsInsteadOfExpanding) {

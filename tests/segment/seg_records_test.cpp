@@ -80,13 +80,24 @@ TEST(SegRecords, ScanHeaderRejectsLengthsOutsideTheWorkBuffer) {
     return FormatSegScanHeader(h);
   };
   using K = ESegError::Kind;
-  EXPECT_EQ(KindOf([&] { ParseSegScanHeader(with(8193, 10, 0)); }), K::skInvalidLength);
-  EXPECT_EQ(KindOf([&] { ParseSegScanHeader(with(0, 10, 0)); }), K::skInvalidLength);
-  EXPECT_EQ(KindOf([&] { ParseSegScanHeader(with(5, 8193, 0)); }), K::skInvalidLength);
-  EXPECT_EQ(KindOf([&] { ParseSegScanHeader(with(5, 0, 0)); }), K::skInvalidLength);
-  EXPECT_EQ(KindOf([&] { ParseSegScanHeader(with(5, -1, 0)); }), K::skInvalidLength);
-  EXPECT_EQ(KindOf([&] { ParseSegScanHeader(with(5, 10, -5)); }), K::skInvalidLength);
-  EXPECT_NO_THROW(ParseSegScanHeader(with(1, 1, 0)));
+  struct Lengths {
+    int tl, rl, al;
+  };
+  for (const Lengths& l : {Lengths{8193, 10, 0}, Lengths{65535, 10, 0}, Lengths{5, 8193, 0},
+                           Lengths{5, -1, 0}, Lengths{5, 10, -5}}) {
+    EXPECT_EQ(
+        KindOf([&] { ParseSegScanHeader(with(static_cast<std::uint16_t>(l.tl), l.rl, l.al)); }),
+        K::skInvalidLength)
+        << l.tl << " " << l.rl << " " << l.al;
+  }
+  // An empty template, and records of no width (valid for an empty list file, which the
+  // reader checks once it has the list file), up to the work buffer's size.
+  for (const auto& [tl, rl] : {std::pair{0, 0}, std::pair{0, 10}, std::pair{5, 0},
+                               std::pair{8192, 8192}, std::pair{1, 1}}) {
+    const auto back = ParseSegScanHeader(with(static_cast<std::uint16_t>(tl), rl, 0));
+    EXPECT_EQ(back.TemplateLength, tl);
+    EXPECT_EQ(back.RecordLength, rl);
+  }
   auto bytes = with(5, 10, 0);
   bytes[3] = 'N';
   EXPECT_EQ(KindOf([&] { ParseSegScanHeader(bytes); }), K::skInvalidScanId);
@@ -136,7 +147,11 @@ TEST(SegNames, SetterRules) {
   EXPECT_EQ(NormaliseSegBaseName(""), "SegData");
   EXPECT_EQ(NormaliseSegBaseName("C:\\Some\\Dir\\DISK"), "disk");
   EXPECT_EQ(NormaliseSegBaseName("a:Disk"), "disk");
-  EXPECT_EQ(NormaliseSegBaseName("c:\\dir\\"), "SegData");
+  // Only "\\" and ":" end a directory part; a value ending in one has an empty file name.
+  EXPECT_EQ(NormaliseSegBaseName("c:\\dir\\"), "");
+  EXPECT_EQ(NormaliseSegBaseName("c:"), "");
+  EXPECT_EQ(NormaliseSegBaseName("Sub/DISK"), "sub/disk");
+  EXPECT_EQ(NormaliseSegBaseName("a:b/Disk"), "b/disk");
   EXPECT_EQ(NormaliseSegDir(""), "a:\\");
   EXPECT_EQ(NormaliseSegDir("D:\\Setup\\"), "d:\\setup\\");
   EXPECT_EQ(NormaliseSegExt("ABCD"), "ABC");

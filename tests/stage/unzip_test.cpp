@@ -6,6 +6,7 @@
 #include "archive/segment/seg_writer.h"
 #include "platform/scripted_dialogs.h"
 #include "tests/support/recording_unzip_view.h"
+#include "tests/support/seg_media.h"
 #include "tests/support/test_machine.h"
 
 namespace nolvo::stage {
@@ -136,8 +137,101 @@ TEST(Unzip, FileNamePartsAreSafe) {
   EXPECT_EQ(SafeFileNamePart("DATA\\SUB\\app.exe"), "app.exe");
   EXPECT_EQ(SafeFileNamePart("a/b/c.txt"), "c.txt");
   EXPECT_EQ(SafeFileNamePart("C:evil.dll"), "evil.dll");
-  for (const char* bad : {"dir\\", "..", "x\\..", ".", "a:", ""})
+  for (const char* directory : {"dir\\", "a:", ""}) EXPECT_EQ(SafeFileNamePart(directory), "");
+  for (const char* bad : {"..", "x\\..", ".", "a/."})
     EXPECT_THROW(SafeFileNamePart(bad), EUnsafeFileName) << bad;
+}
+
+// Crafted media in C:\MEDIA: the setup files and one archive for C:\App\ whose list names
+// every entry, cut into segments of the given slice sizes.
+struct CraftedMedium {
+  CraftedMedium(const std::vector<std::pair<std::string, segment::test::Bytes>>& files,
+                const std::vector<std::size_t>& slices) {
+    using namespace segment::test;
+    const fs::path media = tm.DriveC() / "MEDIA";
+    fs::create_directories(media);
+    test::WriteBytes(media / "install.exe", std::string("MZ setup"));
+    test::WriteBytes(media / "install.cfg", std::string("[Setup - Main]\r\n"));
+    std::vector<std::string> names;
+    for (const auto& f : files) names.push_back(f.first);
+    Bytes stream = SegHeaderRecord(1);
+    for (const Bytes& part :
+         {ScanRecord("C:\\App\\*.*", 32, MakeArchive({{"l", ListFile(names, 32)}})),
+          ArcRecord(0, MakeArchive(files, container::TCompressionMethod::coNone))})
+      stream.insert(stream.end(), part.begin(), part.end());
+    WriteSegments(media, stream, slices);
+  }
+  test::TestMachine tm;
+  app::StartupState state{"C:\\MEDIA\\", "C:\\WINDOWS\\Temp\\q", "C:\\", ""};
+  app::SetupSettings settings;
+};
+
+TEST(Unzip, MediaTheFormatAllowsAreExpandedAndUnsafeNamesStillRefused) {
+  using segment::test::TextBytes;
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, segment::test::Bytes>> files;
+    std::vector<std::size_t> slices;
+    bool abandoned;
+  };
+  const Case cases[] = {
+      {"segments holding only their identification record",
+       {{"app.txt", TextBytes("app")}},
+       {0, 30, 0, 0},
+       false},
+      {"directory entries are passed over",
+       {{"DATA\\", {}}, {"DATA\\SUB\\", {}}, {"", {}}, {"DATA\\app.txt", TextBytes("app")}},
+       {},
+       false},
+      {"a name ending in ..",
+       {{"DATA\\..", TextBytes("x")}, {"app.txt", TextBytes("app")}},
+       {},
+       true},
+      {"a name ending in .",
+       {{"DATA\\.", TextBytes("x")}, {"app.txt", TextBytes("app")}},
+       {},
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CraftedMedium m(c.files, c.slices);
+    platform::ScriptedDialogs dialogs;
+    if (c.abandoned) dialogs.OnMessage(platform::DialogResult::idOk, kExpandErrorText);
+    platform::CountingMessagePump pump;
+    test::RecordingUnzipView view;
+    TUnzip unzip(m.tm.Machine(), dialogs, pump, view, m.state, m.settings, {});
+    unzip.Timer1Timer();
+    EXPECT_EQ(unzip.Abandoned, c.abandoned) << unzip.LastError();
+    const fs::path temp = m.tm.DriveC() / "WINDOWS" / "Temp" / "q";
+    EXPECT_EQ(fs::exists(temp / "app.txt"), !c.abandoned);
+    if (!c.abandoned) {
+      EXPECT_EQ(test::ReadText(temp / "app.txt"), "app");
+      EXPECT_EQ(unzip.FilesExpanded(), 1);
+      // Nothing but the file and the two setup files: no directory, no nameless file.
+      std::size_t entries = 0;
+      for ([[maybe_unused]] const auto& e : fs::directory_iterator(temp)) ++entries;
+      EXPECT_EQ(entries, 3u);
+    }
+    dialogs.Verify();
+  }
+}
+
+TEST(Unzip, DesignedValuesOfTheReaderOnTheWindow) {
+  test::TestMachine tm;
+  platform::ScriptedDialogs dialogs;
+  platform::CountingMessagePump pump;
+  test::RecordingUnzipView view;
+  const app::StartupState state;
+  const app::SetupSettings settings;
+  TUnzip unzip(tm.Machine(), dialogs, pump, view, state, settings, {});
+  const segment::TSegCompEZ& reader = unzip.SegCompEZ1;
+  EXPECT_EQ(reader.SegCompType, codec::TCompressionMethod::coLZH5);
+  EXPECT_TRUE(reader.SegMultiArc);
+  EXPECT_EQ(reader.SegBuildMode, segment::TBuildMode::bmRecursive);
+  // A component of its own keeps the class's defaults.
+  const segment::TSegCompEZ plain(tm.Machine());
+  EXPECT_EQ(plain.SegCompType, codec::TCompressionMethod::coLZH);
+  EXPECT_FALSE(plain.SegMultiArc);
 }
 
 TEST(Unzip, PictureFramePlacement) {

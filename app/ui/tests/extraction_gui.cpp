@@ -24,8 +24,23 @@ TEST(ExtractionWindow, DesignedWindowAndBars) {
   ExtractionWindow window(tm.Machine(), nullptr);
   EXPECT_EQ(window.windowTitle(), "Preparing Nolvo Setup");
   EXPECT_EQ(window.size(), QSize(383, 113));
+  // The labels sit at their designed places and take the size of their text.
+  const struct {
+    const char* name;
+    QPoint at;
+  } labels[] = {{"Label1", {6, 28}}, {"Label2", {6, 4}}, {"Label3", {6, 72}}};
+  for (const auto& l : labels) {
+    const auto* label = window.findChild<QLabel*>(l.name);
+    ASSERT_NE(label, nullptr) << l.name;
+    EXPECT_EQ(label->pos(), l.at) << l.name;
+    EXPECT_EQ(label->size(), label->sizeHint()) << l.name;
+  }
+  for (const char* status : {"Copying Install Files...", "a rather longer file name.txt", "x"}) {
+    window.SetStatus(status);
+    EXPECT_EQ(window.Label2()->text(), status);
+    EXPECT_EQ(window.Label2()->size(), window.Label2()->sizeHint()) << status;
+  }
   window.SetStatus("Copying Install Files...");
-  EXPECT_EQ(window.Label2()->text(), "Copying Install Files...");
   window.SetCountRange(2);
   window.SetCountPosition(1);
   EXPECT_EQ(window.ProgressBar2()->value(), 1);

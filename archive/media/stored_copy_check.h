@@ -9,7 +9,7 @@
 #include "archive/container/compressed_file_info.h"
 #include "platform/machine.h"
 
-namespace nolvo::cli {
+namespace nolvo::media {
 
 // The EntryPosition of each coNone entry of `entries` (a listing of the archive
 // `archiveFile`) whose stored bytes do not add up to its checksum (for a locked entry,
@@ -19,4 +19,4 @@ std::set<std::int64_t> BadStoredCopies(const platform::Machine& machine,
                                        const container::TCompressedFileList& entries,
                                        std::int32_t key);
 
-}  // namespace nolvo::cli
+}  // namespace nolvo::media

@@ -4,10 +4,10 @@
 
 #include <fmt/format.h>
 
+#include "archive/media/media_reader.h"
 #include "archive/segment/seg_compress.h"
-#include "cli/media_reader.h"
 
-namespace nolvo::cli {
+namespace nolvo::media {
 
 namespace {
 constexpr char kMediaDrive = 'm';
@@ -44,4 +44,4 @@ void ForEachSegmentedArchive(PrivateWorkspace& workspace, const MediaLocation& m
 }
 
 
-}  // namespace nolvo::cli
+}  // namespace nolvo::media

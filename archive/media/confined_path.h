@@ -8,7 +8,7 @@
 
 #include "platform/code_page.h"
 
-namespace nolvo::cli {
+namespace nolvo::media {
 
 struct ConfinedPath {
   std::vector<std::string> Parts;  // host path components (UTF-8), never "", "." or ".."
@@ -25,4 +25,4 @@ ConfinedPath ConfinePath(std::string_view path, bool silentRoot, const platform:
 // of ConfinePath; Parts is empty when nothing usable is left.
 ConfinedPath ConfineFileName(std::string_view name, const platform::CodePage& cp);
 
-}  // namespace nolvo::cli
+}  // namespace nolvo::media

@@ -1,9 +1,9 @@
-#include "cli/confined_path.h"
+#include "archive/media/confined_path.h"
 
 #include <array>
 #include <cctype>
 
-namespace nolvo::cli {
+namespace nolvo::media {
 
 namespace {
 
@@ -70,4 +70,4 @@ ConfinedPath ConfineFileName(std::string_view name, const platform::CodePage& cp
   return out;
 }
 
-}  // namespace nolvo::cli
+}  // namespace nolvo::media

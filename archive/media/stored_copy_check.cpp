@@ -1,4 +1,4 @@
-#include "cli/stored_copy_check.h"
+#include "archive/media/stored_copy_check.h"
 
 #include <vector>
 
@@ -6,7 +6,7 @@
 #include "platform/file_ops.h"
 #include "util/file_errors.h"
 
-namespace nolvo::cli {
+namespace nolvo::media {
 
 std::set<std::int64_t> BadStoredCopies(const platform::Machine& machine,
                                        const std::string& archiveFile,
@@ -43,4 +43,4 @@ std::set<std::int64_t> BadStoredCopies(const platform::Machine& machine,
   return bad;
 }
 
-}  // namespace nolvo::cli
+}  // namespace nolvo::media

@@ -13,7 +13,7 @@
 #include "archive/container/compress.h"
 #include "platform/machine.h"
 
-namespace nolvo::cli {
+namespace nolvo::media {
 
 // The drive of the workspace machine mapped onto its work folder.
 inline constexpr char kWorkDrive = 't';
@@ -80,13 +80,13 @@ using MediaProgress = std::function<void(std::size_t archive, int percent)>;
 void ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media, std::int32_t key,
                     const ArchiveVisitor& visit, const MediaProgress& progress = {});
 
-}  // namespace nolvo::cli
+}  // namespace nolvo::media
 
-namespace nolvo::cli {
+namespace nolvo::media {
 
 // The segmented part of ForEachArchive (segmented_media.cpp).
 void ForEachSegmentedArchive(PrivateWorkspace& workspace, const MediaLocation& media,
                              std::int32_t key, const ArchiveVisitor& visit,
                              const MediaProgress& progress);
 
-}  // namespace nolvo::cli
+}  // namespace nolvo::media

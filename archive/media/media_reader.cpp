@@ -1,4 +1,4 @@
-#include "cli/media_reader.h"
+#include "archive/media/media_reader.h"
 
 #include <fmt/format.h>
 #include <stdlib.h>
@@ -8,7 +8,7 @@
 #include <system_error>
 
 
-namespace nolvo::cli {
+namespace nolvo::media {
 
 namespace fs = std::filesystem;
 
@@ -105,4 +105,4 @@ void ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media, std
   ForEachSegmentedArchive(workspace, media, key, visit, progress);
 }
 
-}  // namespace nolvo::cli
+}  // namespace nolvo::media
