@@ -1,8 +1,8 @@
-#include "archive/media/shown_text.h"
+#include "util/shown_text.h"
 
 #include <fmt/format.h>
 
-namespace nolvo::media {
+namespace nolvo::util {
 
 namespace {
 
@@ -66,4 +66,4 @@ std::string ShownName(std::string_view ansi, const platform::CodePage& cp) {
   return EscapeControls(cp.ToUtf8(ansi));
 }
 
-}  // namespace nolvo::media
+}  // namespace nolvo::util

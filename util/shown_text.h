@@ -7,7 +7,7 @@
 
 #include "platform/code_page.h"
 
-namespace nolvo::media {
+namespace nolvo::util {
 
 // `utf8` with every control character written as \xNN (two lower-case hexadecimal digits
 // of its code point): U+0000..U+001F, U+007F and U+0080..U+009F. Bytes that are not
@@ -17,4 +17,4 @@ std::string EscapeControls(std::string_view utf8);
 // An ANSI name from media in UTF-8 with its control characters escaped.
 std::string ShownName(std::string_view ansi, const platform::CodePage& cp);
 
-}  // namespace nolvo::media
+}  // namespace nolvo::util
