@@ -6,7 +6,7 @@ namespace nolvo::media {
 
 namespace {
 // The most bytes waiting for the worker; a writer that gets this far ahead waits.
-constexpr std::size_t kMaxQueued = 4 * 1024 * 1024;
+constexpr std::size_t kMaxQueued = 1024 * 1024;
 }  // namespace
 
 Sha256Digest DigestJob::Finish() { return worker_.Finish(shared_from_this()); }
@@ -86,7 +86,7 @@ void DigestWorker::Run() {
     lock.lock();
     queued_ -= piece.Bytes.size();
     if (piece.Last) piece.Job->done_ = true;
-    if (piece.Bytes.capacity() > 0 && spare_.size() < 8) spare_.push_back(std::move(piece.Bytes));
+    if (piece.Bytes.capacity() > 0 && spare_.size() < 4) spare_.push_back(std::move(piece.Bytes));
     room_.notify_all();
   }
 }

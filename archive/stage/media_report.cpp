@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <string_view>
 
 #include "util/shown_text.h"
 
@@ -25,10 +26,12 @@ std::string Describe(const MediaFinding& f, const platform::CodePage& cp) {
     where += fmt::format("entry {} \"{}\": ", f.Entry, util::ShownName(f.Name, cp));
   else if (!f.Name.empty())
     where += fmt::format("\"{}\": ", util::ShownName(f.Name, cp));
-  std::string text = f.Text;
-  if (const auto at = text.find("{other}"); at != std::string::npos)
-    text.replace(at, 7, "\"" + util::ShownName(f.Other, cp) + "\"");
-  return where + text;
+  constexpr std::string_view kOther = "{other}";
+  const std::string_view text = f.Text;
+  const auto at = text.find(kOther);
+  if (at == std::string_view::npos) return where + f.Text;
+  return fmt::format("{}{}\"{}\"{}", where, text.substr(0, at), util::ShownName(f.Other, cp),
+                     text.substr(at + kOther.size()));
 }
 
 }  // namespace nolvo::stage
