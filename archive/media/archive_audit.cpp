@@ -125,7 +125,8 @@ void FlatNames::Add(const ArchivePlace& place, const container::TListedEntry& en
   const std::string name = cut == std::string::npos ? entry.Name : entry.Name.substr(cut + 1);
   if (name.empty()) return;
   const auto [it, fresh] =
-      seen_.emplace(container::AsciiUpper(name), std::make_pair(place.Index, entry.Name));
+      seen_.emplace(keepCase_ ? name : container::AsciiUpper(name),
+                    std::make_pair(place.Index, entry.Name));
   if (fresh) return;
   stage::MediaFinding f = place.Entry(
       entry, index,

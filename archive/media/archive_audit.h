@@ -57,14 +57,16 @@ ArchiveAudit AuditArchive(const container::TCompressedFileList& listing,
 std::size_t IndexOf(const container::TCompressedFileList& listing, std::int64_t position);
 
 // The file names entries are written to when every file goes into one folder, across the
-// archives of a medium; a second entry of the same name (letter case ignored) is a
-// NamesCollide finding.
+// archives of a medium; a second entry of the same name is a NamesCollide finding. Letter
+// case is ignored (the setup's Windows machine) unless `keepCase` (a host folder).
 class FlatNames {
  public:
+  explicit FlatNames(bool keepCase = false) : keepCase_(keepCase) {}
   void Add(const ArchivePlace& place, const container::TListedEntry& entry, std::size_t index,
            FindingSink& sink);
 
  private:
+  bool keepCase_;
   std::map<std::string, std::pair<int, std::string>> seen_;  // name -> archive, stored name
 };
 

@@ -40,7 +40,8 @@ MediaWalk MediumRun::Walk(std::int32_t key, bool flatNames,
                           const MediaProgress& progress) {
   platform::Machine& machine = workspace_.Machine();
   std::size_t archives = 0;
-  FlatNames flat;
+  // Files extracted into a host folder meet by their exact names.
+  FlatNames flat(sink_.Of() == Tool::Extract);
   // Where the read is, for a failure's finding.
   ArchivePlace at;
   std::optional<SegmentMap> map;

@@ -98,20 +98,22 @@ void TUnzip::ExpandSetupArchive() {
     if (checks_) checks_->End(report_);
   } catch (const std::exception& e) {
     lastError_ = e.what();
-    if (checks_) {
-      checks_->Failed(lastError_, report_);
-    } else {
-      MediaFinding finding;
-      finding.Level = Severity::Fatal;
-      finding.Segment = SegCompEZ1.SegName();
-      finding.Text = lastError_;
-      report_.Add(std::move(finding));
-    }
+    // After a confirmed abort the failure is the abort's doing, not the medium's.
+    if (!Abandoned) RecordFailure();
     dialogs_.Inform(kExpandErrorText);
     if (hooks_.ClearRebootChoice) hooks_.ClearRebootChoice();
     Abandoned = true;
   }
   view_.Close();
+}
+
+void TUnzip::RecordFailure() {
+  if (checks_) return checks_->Failed(lastError_, report_);
+  MediaFinding finding;
+  finding.Level = Severity::Fatal;
+  finding.Segment = SegCompEZ1.SegName();
+  finding.Text = lastError_;
+  report_.Add(std::move(finding));
 }
 
 bool TUnzip::ExpectedSegmentExists() const {

@@ -76,6 +76,8 @@ class TUnzip {
   void PlacePicture();
   void CopySetupFiles();
   bool ExpectedSegmentExists() const;
+  // Puts the failure that ended the expansion (lastError_) in the report.
+  void RecordFailure();
 
   platform::Machine& machine_;
   platform::Dialogs& dialogs_;

@@ -140,8 +140,9 @@ class CraftedMedium {
     Bytes archive = st::MakeArchive(files, TCompressionMethod::coLZH5);
     // The writer keeps what it cannot shrink as it stands; a stored entry is asked for.
     for (std::size_t i = 0; i < s.Files.size(); ++i) {
-      if (s.Files[i].Method == TCompressionMethod::coNone)
+      if (s.Files[i].Method == TCompressionMethod::coNone) {
         EXPECT_EQ(archive[EntryOffsets(archive)[i] + 16], 0) << "not stored as it stands";
+      }
     }
     if (s.Tweak) s.Tweak(archive);
     const Bytes list = st::MakeArchive({{"list", st::ListFile(s.ListNames.value_or(names), 64)}});
