@@ -85,7 +85,8 @@ class Extractor {
       if (events_.Poll) events_.Poll();
       shown = util::ShownName(path, Cp());
       // Nothing here decodes it, or the entry list does not vouch for it: both reported.
-      if (!archive.Audit.Decodable[index] || (check && !check->Expected(index)))
+      if (index >= listing.size() || !archive.Audit.Decodable[index] ||
+          (check && !check->Expected(index)))
         return passOver(path);
       path = Prepare(archive, base, path, index);
       if (path.empty()) passOver(path);
@@ -111,7 +112,7 @@ class Extractor {
     } catch (const std::exception& e) {
       const bool inEntry = pending_ != nullptr;
       Discard();
-      if (!inEntry || dynamic_cast<const ECancelled*>(&e) ||
+      if (!inEntry || index >= listing.size() || dynamic_cast<const ECancelled*>(&e) ||
           dynamic_cast<const EMediumRefused*>(&e))
         throw;
       run_->Sink().Add(FindingKind::EntryFailed,

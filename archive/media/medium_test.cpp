@@ -43,7 +43,6 @@ void TestMedium(const MediaLocation& location, std::int32_t key, const TestEvent
   if (run.Digests().Files && location.Segmented)
     CheckMediaFiles(location.Folder, *run.Digests().Files, run.Codepage(), run.Sink());
 
-  std::set<std::pair<int, std::int64_t>> bad;
   const MediaWalk walk = run.Walk(
       key, true,
       [&](MediumRun::Archive& archive) {
@@ -62,6 +61,7 @@ void TestMedium(const MediaLocation& location, std::int32_t key, const TestEvent
             archive.File, [&](const container::TListedEntry& entry, std::exception_ptr error) {
               ++result.Tested;
               const std::size_t i = IndexOf(archive.Listing, entry.Info.EntryPosition);
+              if (i >= archive.Listing.size()) return;  // the listing and the test walk agree
               if (error) {
                 job.reset();
                 // An entry nothing decodes was reported as such already.
@@ -82,6 +82,7 @@ void TestMedium(const MediaLocation& location, std::int32_t key, const TestEvent
   if (run.Digests().Files && location.Segmented)
     CheckCoverage(location, walk, *run.Digests().Files, run);
 
+  std::set<std::pair<int, std::int64_t>> bad;
   for (const auto& f : result.Report.Findings)
     if (f.Level >= stage::Severity::Error && f.Entry >= 0) bad.insert({f.Archive, f.Entry});
   result.Bad = bad.size();
