@@ -73,7 +73,8 @@ struct Sound {
     Write(made / std::string(media::kEntryDigestsName), media::FormatEntryDigests(digests));
     std::vector<std::string> names;
     for (const auto& s : result.Segments) names.push_back(s.filename().string());
-    names.insert(names.end(), {"install.cfg", "install.exe", std::string(media::kEntryDigestsName)});
+    names.insert(names.end(),
+                 {"install.cfg", "install.exe", std::string(media::kEntryDigestsName)});
     Write(made / std::string(media::kMediaDigestsName),
           media::FormatMediaDigests(media::DigestFolderFiles(made, names)));
     names.push_back(std::string(media::kMediaDigestsName));
@@ -108,11 +109,21 @@ void Mutate(std::vector<std::pair<std::string, std::string>>& files, const std::
       case 2:
         if (bytes.size() > 1) std::swap(bytes[pos], bytes[(pos + 1 + data[3]) % bytes.size()]);
         break;
-      case 3: bytes.resize(pos); break;
-      case 4: files.erase(files.begin() + static_cast<std::ptrdiff_t>(data[1] % files.size())); break;
-      case 5: std::swap(bytes, other); break;
-      case 6: bytes = other; break;
-      default: bytes.insert(pos, 1, static_cast<char>(data[3])); break;
+      case 3:
+        bytes.resize(pos);
+        break;
+      case 4:
+        files.erase(files.begin() + static_cast<std::ptrdiff_t>(data[1] % files.size()));
+        break;
+      case 5:
+        std::swap(bytes, other);
+        break;
+      case 6:
+        bytes = other;
+        break;
+      default:
+        bytes.insert(pos, 1, static_cast<char>(data[3]));
+        break;
     }
   }
 }

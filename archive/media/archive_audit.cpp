@@ -76,7 +76,8 @@ ArchiveAudit AuditArchive(const container::TCompressedFileList& listing,
       for (const auto& name : *listNames) {
         const std::string key = container::AsciiUpper(name);
         if (name.empty() || present.count(key) || !reported.insert(key).second) continue;
-        stage::MediaFinding f = place.Archive("named in the archive's list, but no entry has this name");
+        stage::MediaFinding f =
+            place.Archive("named in the archive's list, but no entry has this name");
         f.Name = name;
         sink.Add(FindingKind::ListNameUnmatched, std::move(f));
       }
@@ -100,13 +101,14 @@ ArchiveAudit AuditArchive(const container::TCompressedFileList& listing,
         static_cast<unsigned>(info.Method) > static_cast<unsigned>(TCompressionMethod::coLZH5)) {
       audit.Decodable[i] = false;
       sink.Add(FindingKind::UnknownMethod,
-               place.Entry(listing[i], i, fmt::format("method {} cannot be expanded here",
-                                                      static_cast<unsigned>(info.Method))));
+               place.Entry(listing[i], i,
+                           fmt::format("method {} cannot be expanded here",
+                                       static_cast<unsigned>(info.Method))));
     }
     if (audit.AfterTotal[i] && info.OriginalSize > 0)
-      sink.Add(FindingKind::AfterTotalSize,
-               place.Entry(listing[i], i,
-                           "after the archive's total size (TotalSize); not expanded"));
+      sink.Add(
+          FindingKind::AfterTotalSize,
+          place.Entry(listing[i], i, "after the archive's total size (TotalSize); not expanded"));
   }
   return audit;
 }
@@ -124,17 +126,15 @@ void FlatNames::Add(const ArchivePlace& place, const container::TListedEntry& en
   const auto cut = entry.Name.find_last_of("\\/:");
   const std::string name = cut == std::string::npos ? entry.Name : entry.Name.substr(cut + 1);
   if (name.empty()) return;
-  const auto [it, fresh] =
-      seen_.emplace(keepCase_ ? name : container::AsciiUpper(name),
-                    std::make_pair(place.Index, entry.Name));
+  const auto [it, fresh] = seen_.emplace(keepCase_ ? name : container::AsciiUpper(name),
+                                         std::make_pair(place.Index, entry.Name));
   if (fresh) return;
   stage::MediaFinding f = place.Entry(
       entry, index,
-      fmt::format("goes to the same file name as {{other}}{} when files are put in one folder; "
-                  "the later one is kept",
-                  it->second.first == place.Index
-                      ? ""
-                      : fmt::format(" of archive {}", it->second.first)));
+      fmt::format(
+          "goes to the same file name as {{other}}{} when files are put in one folder; "
+          "the later one is kept",
+          it->second.first == place.Index ? "" : fmt::format(" of archive {}", it->second.first)));
   f.Other = it->second.second;
   sink.Add(FindingKind::NamesCollide, std::move(f));
 }

@@ -52,8 +52,8 @@ std::uint64_t HeaderCount(std::string_view line, std::string_view head, std::str
   std::uint64_t count = 0;
   if (line.size() <= head.size() + end.size() || line.substr(0, head.size()) != head ||
       line.substr(line.size() - end.size()) != end ||
-      !ParseDecimal(line.substr(head.size(), line.size() - head.size() - end.size()),
-                    UINT32_MAX, count))
+      !ParseDecimal(line.substr(head.size(), line.size() - head.size() - end.size()), UINT32_MAX,
+                    count))
     throw EDigestList(fmt::format("{}: line 1 is not \"{}<count>{}\"", what, head, end));
   return count;
 }
@@ -82,8 +82,7 @@ std::string SidecarName(std::string_view archiveFileName) {
 std::string FormatMediaDigests(const std::vector<FileDigest>& files) {
   std::string text = fmt::format("{}{}{}\n", kMediaHeader, files.size(), kMediaHeaderEnd);
   for (const auto& f : files) {
-    if (!IsPlainFileName(f.Name))
-      throw std::invalid_argument("not a plain file name: " + f.Name);
+    if (!IsPlainFileName(f.Name)) throw std::invalid_argument("not a plain file name: " + f.Name);
     text += ToHex(f.Digest) + "  " + f.Name + "\n";
   }
   return text;
@@ -191,8 +190,8 @@ std::vector<EntryDigest> ParseEntryDigests(std::string_view text) {
     std::uint64_t archive = 0, entry = 0, size = 0;
     ok = ok && ParseDecimal(fields[0], 65535, archive) &&
          ParseDecimal(fields[1], INT32_MAX, entry) && ParseDecimal(fields[2], INT32_MAX, size) &&
-         fields[3].size() == 64 && FromHex(fields[3], e.Digest) &&
-         ToHex(e.Digest) == fields[3] && UnescapeStoredName(rest, e.Name);
+         fields[3].size() == 64 && FromHex(fields[3], e.Digest) && ToHex(e.Digest) == fields[3] &&
+         UnescapeStoredName(rest, e.Name);
     if (!ok)
       throw EDigestList(fmt::format(
           "{}: line {} is not \"<archive> <entry> <size> <sha256> <name>\"", what, i + 1));
@@ -201,11 +200,10 @@ std::vector<EntryDigest> ParseEntryDigests(std::string_view text) {
     e.Size = static_cast<std::int64_t>(size);
     // Archives ascending; the entries of each archive numbered 0, 1, 2, ... without a gap.
     const bool first = entries.empty() || entries.back().Archive != e.Archive;
-    const bool inOrder = first ? (entries.empty() || entries.back().Archive < e.Archive) &&
-                                     e.Entry == 0
-                               : e.Entry == entries.back().Entry + 1;
-    if (!inOrder)
-      throw EDigestList(fmt::format("{}: line {} is out of order", what, i + 1));
+    const bool inOrder =
+        first ? (entries.empty() || entries.back().Archive < e.Archive) && e.Entry == 0
+              : e.Entry == entries.back().Entry + 1;
+    if (!inOrder) throw EDigestList(fmt::format("{}: line {} is out of order", what, i + 1));
     entries.push_back(std::move(e));
   }
   if (entries.size() != count)

@@ -39,8 +39,7 @@ std::shared_ptr<DigestJob> DigestWorker::NewJob() {
   return std::shared_ptr<DigestJob>(new DigestJob(*this));
 }
 
-void DigestWorker::Feed(const std::shared_ptr<DigestJob>& job, const void* data,
-                        std::size_t size) {
+void DigestWorker::Feed(const std::shared_ptr<DigestJob>& job, const void* data, std::size_t size) {
   if (size == 0) return;
   std::unique_lock lock(mutex_);
   room_.wait(lock, [&] { return queue_.empty() || queued_ + size <= kMaxQueued; });

@@ -114,9 +114,9 @@ void EntryDigestCheck::BeginArchive(const ArchivePlace& place,
   met_[index] = true;
   expected_.assign(listing.size(), nullptr);
   done_.assign(listing.size(), false);
-  const auto first = std::lower_bound(
-      list_.begin(), list_.end(), index,
-      [](const EntryDigest& e, std::uint32_t a) { return e.Archive < a; });
+  const auto first =
+      std::lower_bound(list_.begin(), list_.end(), index,
+                       [](const EntryDigest& e, std::uint32_t a) { return e.Archive < a; });
   auto line = first;
   for (std::size_t i = 0; i < listing.size(); ++i, ++line) {
     const auto& entry = listing[i];
@@ -127,10 +127,10 @@ void EntryDigestCheck::BeginArchive(const ArchivePlace& place,
       return;
     }
     if (line->Name != entry.Name || line->Size != entry.Info.OriginalSize) {
-      stage::MediaFinding f = place.Entry(entry, i,
-                                          line->Name != entry.Name
-                                              ? "the entry digest list names {other} here"
-                                              : "its size differs from the entry digest list");
+      stage::MediaFinding f =
+          place.Entry(entry, i,
+                      line->Name != entry.Name ? "the entry digest list names {other} here"
+                                               : "its size differs from the entry digest list");
       f.Other = line->Name;
       sink.Add(FindingKind::EntryDiffers, std::move(f));
       continue;
@@ -138,7 +138,8 @@ void EntryDigestCheck::BeginArchive(const ArchivePlace& place,
     expected_[i] = &*line;
   }
   for (; line != list_.end() && line->Archive == index; ++line) {
-    stage::MediaFinding f = place.Archive("listed in the entry digest list, but not in the archive");
+    stage::MediaFinding f =
+        place.Archive("listed in the entry digest list, but not in the archive");
     f.Entry = line->Entry;
     f.Name = line->Name;
     sink.Add(FindingKind::EntryMissing, std::move(f));

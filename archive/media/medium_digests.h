@@ -17,8 +17,8 @@ namespace nolvo::media {
 struct MediumDigests {
   std::optional<std::vector<FileDigest>> Files;     // the media list, when present and sound
   std::optional<std::vector<EntryDigest>> Entries;  // the entry list, when present and sound
-  bool FilesPresent = false;    // a media list is there (sound or not)
-  bool EntriesPresent = false;  // an entry list is there (sound or not)
+  bool FilesPresent = false;                        // a media list is there (sound or not)
+  bool EntriesPresent = false;                      // an entry list is there (sound or not)
 };
 
 // Reads the lists beside a medium: in `folder` the media list and the entry list
@@ -28,8 +28,8 @@ struct MediumDigests {
 // test tool, which hashes every file anyway) an entry list whose bytes differ from the
 // media list's line for it; MediaFileMissing for each file the media list names that is
 // not there.
-MediumDigests LoadMediumDigests(const std::filesystem::path& folder,
-                                const std::string& archiveFile, FindingSink& sink);
+MediumDigests LoadMediumDigests(const std::filesystem::path& folder, const std::string& archiveFile,
+                                FindingSink& sink);
 
 // Every entry met against the entry list: the entries of each archive must be the listed
 // ones, name and size, and each entry written must have the listed bytes.

@@ -46,8 +46,9 @@ class Extractor {
   void Run() {
     MediumRun run(location_, Tool::Extract, result_.Report, events_.OnFinding);
     run_ = &run;
-    run.Walk(options_.Key, options_.Flat,
-             [this](MediumRun::Archive& archive) { ExtractArchive(archive); }, events_.OnJoin);
+    run.Walk(
+        options_.Key, options_.Flat,
+        [this](MediumRun::Archive& archive) { ExtractArchive(archive); }, events_.OnJoin);
   }
 
  private:
@@ -107,8 +108,7 @@ class Extractor {
 
     std::vector<std::string> selection = archive.Media.FileNames;
     try {
-      compress.ExpandArchiveEntries(archive.File,
-                                    location_.Segmented ? &selection : nullptr);
+      compress.ExpandArchiveEntries(archive.File, location_.Segmented ? &selection : nullptr);
     } catch (const std::exception& e) {
       const bool inEntry = pending_ != nullptr;
       Discard();
@@ -150,10 +150,10 @@ class Extractor {
     if (fs::is_directory(fs::symlink_status(target, ec)))
       throw std::runtime_error(fmt::format("{} is a folder", shown));
 
-    PendingFile pending{folder / fmt::format(".nolvo-{}-{}.part", ::getpid(), ++counter_),
-                        target, shown};
-    const int fd = ::open(pending.Temp.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    PendingFile pending{folder / fmt::format(".nolvo-{}-{}.part", ::getpid(), ++counter_), target,
+                        shown};
+    const int fd =
+        ::open(pending.Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
       throw std::runtime_error(fmt::format("cannot create a file in {}", folder.string()));
     ::close(fd);
@@ -175,8 +175,7 @@ class Extractor {
       return;
     }
     if (!fs::create_directory(folder, ec) && ec)
-      throw std::runtime_error(
-          fmt::format("cannot create the folder {}: {}", shown, ec.message()));
+      throw std::runtime_error(fmt::format("cannot create the folder {}: {}", shown, ec.message()));
   }
 
   // The file is whole and its bytes are the right ones: it takes its name.

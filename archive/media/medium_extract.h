@@ -21,8 +21,8 @@ struct ExtractOptions {
 };
 
 struct ExtractEvents {
-  std::function<void(const stage::MediaFinding&)> OnFinding;  // each finding as it is made
-  MediaProgress OnJoin;                                       // archives copied out
+  std::function<void(const stage::MediaFinding&)> OnFinding;          // each finding as it is made
+  MediaProgress OnJoin;                                               // archives copied out
   std::function<void(const std::string& file, int percent)> OnEntry;  // file being expanded
   std::function<void(const std::string& file)> OnWritten;  // a file took its name (below Dir)
   std::function<void()> Poll;  // before each file; may throw an ECancelled

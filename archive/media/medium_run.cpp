@@ -21,10 +21,9 @@ MediumRun::MediumRun(const MediaLocation& location, Tool tool, stage::MediaRepor
                      std::function<void(const stage::MediaFinding&)> onFinding)
     : location_(location), sink_(tool, report, workspace_.Machine().Codepage()) {
   sink_.OnFinding = std::move(onFinding);
-  digests_ = location.Segmented
-                 ? LoadMediumDigests(location.Folder, "", sink_)
-                 : LoadMediumDigests(location.File.parent_path(),
-                                     location.File.filename().string(), sink_);
+  digests_ = location.Segmented ? LoadMediumDigests(location.Folder, "", sink_)
+                                : LoadMediumDigests(location.File.parent_path(),
+                                                    location.File.filename().string(), sink_);
   if (digests_.Entries) entryCheck_.emplace(*digests_.Entries);
 }
 
@@ -62,9 +61,8 @@ MediaWalk MediumRun::Walk(std::int32_t key, bool flatNames,
           }
           Archive archive{media, compress, file, at, {}, {}};
           compress.ListArchiveEntries(file, archive.Listing);
-          archive.Audit =
-              AuditArchive(archive.Listing, ArchiveTotalSize(machine, file),
-                           location_.Segmented ? &media.FileNames : nullptr, at, sink_);
+          archive.Audit = AuditArchive(archive.Listing, ArchiveTotalSize(machine, file),
+                                       location_.Segmented ? &media.FileNames : nullptr, at, sink_);
           if (flatNames)
             for (std::size_t i = 0; i < archive.Listing.size(); ++i)
               if (archive.Audit.Written(i)) flat.Add(at, archive.Listing[i], i, sink_);
@@ -100,8 +98,7 @@ std::unique_ptr<platform::ByteStream> MediumRun::DigestOutput(std::size_t index,
   return std::make_unique<DigestStream>(output, job);
 }
 
-bool MediumRun::Verify(const Archive& archive, std::size_t index,
-                       std::shared_ptr<DigestJob>& job) {
+bool MediumRun::Verify(const Archive& archive, std::size_t index, std::shared_ptr<DigestJob>& job) {
   const EntryDigest* expected = entryCheck_ ? entryCheck_->Expected(index) : nullptr;
   if (!expected) return true;
   const std::shared_ptr<DigestJob> done = std::move(job);

@@ -54,8 +54,7 @@ void TestMedium(const MediaLocation& location, std::int32_t key, const TestEvent
         };
         compress.OnEntryOutput = [&](const container::TListedEntry& entry,
                                      platform::ByteStream& output) {
-          return run.DigestOutput(IndexOf(archive.Listing, entry.Info.EntryPosition), output,
-                                  job);
+          return run.DigestOutput(IndexOf(archive.Listing, entry.Info.EntryPosition), output, job);
         };
         compress.TestArchiveEntries(
             archive.File, [&](const container::TListedEntry& entry, std::exception_ptr error) {

@@ -12,8 +12,8 @@
 namespace nolvo::media {
 
 struct TestEvents {
-  std::function<void(const stage::MediaFinding&)> OnFinding;  // each finding as it is made
-  MediaProgress OnJoin;                                       // archives copied out
+  std::function<void(const stage::MediaFinding&)> OnFinding;     // each finding as it is made
+  MediaProgress OnJoin;                                          // archives copied out
   std::function<void(std::size_t tested, int percent)> OnEntry;  // the entry being tested
 };
 

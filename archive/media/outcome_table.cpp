@@ -47,10 +47,14 @@ std::optional<Severity> OutcomeOf(FindingKind kind, Tool tool) {
   for (const auto& row : kTable) {
     if (row.Kind != kind) continue;
     switch (tool) {
-      case Tool::List: return row.List;
-      case Tool::Test: return row.Test;
-      case Tool::Extract: return row.Extract;
-      case Tool::Setup: return row.Setup;
+      case Tool::List:
+        return row.List;
+      case Tool::Test:
+        return row.Test;
+      case Tool::Extract:
+        return row.Extract;
+      case Tool::Setup:
+        return row.Setup;
     }
   }
   return std::nullopt;

@@ -12,8 +12,7 @@ namespace {
 constexpr std::int64_t kIdRecordSize = 8;  // every segment starts with its identification
 }  // namespace
 
-void SegmentMap::ArchiveEnds(std::int64_t length, std::uint16_t segment,
-                             std::int64_t remaining) {
+void SegmentMap::ArchiveEnds(std::int64_t length, std::uint16_t segment, std::int64_t remaining) {
   length_ = length;
   end_ = segment;
   remaining_ = remaining;

@@ -37,8 +37,8 @@ void SetupChecks::ArchiveJoined(const segment::TSegCompress& reader, const segme
   listing_.clear();
   container::TCompress lister(machine_);
   lister.ListArchiveEntries(joinedFile, listing_);
-  audit_ = AuditArchive(listing_, ArchiveTotalSize(machine_, joinedFile), &arc.ArcFileNames,
-                        place_, *sink_);
+  audit_ = AuditArchive(listing_, ArchiveTotalSize(machine_, joinedFile), &arc.ArcFileNames, place_,
+                        *sink_);
   for (std::size_t i = 0; i < listing_.size(); ++i)
     if (audit_.Written(i)) flat_.Add(place_, listing_[i], i, *sink_);
   if (check_) check_->BeginArchive(place_, listing_, *sink_);

@@ -120,8 +120,8 @@ TEST(Corruption, TestAndExtractNeverPassWrongBytes) {
   std::mt19937 noiseGen(5);
   for (auto& c : noise) c = static_cast<char>(noiseGen());
   WriteBytes(product / "data" / "noise.bin", noise);
-  auto r = RunCommand({NolvoTool(), "-q", "pack", product.string(), "-o", (dir.Path() / "made").string(),
-                       "--segment-size", "16384"});
+  auto r = RunCommand({NolvoTool(), "-q", "pack", product.string(), "-o",
+                       (dir.Path() / "made").string(), "--segment-size", "16384"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const Files sound = ReadFolder(dir.Path() / "made");
   ASSERT_GE(sound.size(), 7u);  // three segments or more, the setup files, the two lists

@@ -45,8 +45,8 @@ class PackedProduct : public ::testing::Test {
     WriteBytes(Src() / "main.exe", SampleBytes(200000, 21));
     WriteBytes(Src() / "docs" / "read me.txt", SampleBytes(9000, 22));
     WriteBytes(Src() / "docs" / "empty.txt", std::string());
-    const auto r = Tool({"-q", "pack", Src().string(), "-o", Media().string(), "--segment-size",
-                         "16384"});
+    const auto r =
+        Tool({"-q", "pack", Src().string(), "-o", Media().string(), "--segment-size", "16384"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     ASSERT_TRUE(fs::exists(Media() / "disk.003"));
   }
@@ -99,8 +99,8 @@ TEST_F(PackedProduct, DamageIsFoundNamedAndNeverExtractedAsGood) {
   const struct {
     const char* what;
     std::function<void(const fs::path& media)> damage;
-    const char* named;        // in test's messages
-    bool extractWritesNone;   // the digest lists stop extract before it writes
+    const char* named;       // in test's messages
+    bool extractWritesNone;  // the digest lists stop extract before it writes
   } cases[] = {
       {"bytes swapped in a segment",
        [](const fs::path& m) {
@@ -159,7 +159,8 @@ TEST(DigestCommands, InstallCopiesABadStoredEntryAndFailsNamingIt) {
   fs::create_directories(media);
   WriteBytes(dir.Path() / "app.dat", std::string("stored bytes"));
   segment::TSegWriteArchive archive;
-  archive.Files.push_back({dir.Path() / "app.dat", "app.dat", container::TCompressionMethod::coNone});
+  archive.Files.push_back(
+      {dir.Path() / "app.dat", "app.dat", container::TCompressionMethod::coNone});
   segment::TSegWriterSettings settings;
   settings.Dir = media;
   segment::WriteSegmentedArchive(settings, {archive});
@@ -184,8 +185,8 @@ TEST(DigestCommands, ArchiveCreateWritesTheEntryListBesideTheArchive) {
   WriteBytes(dir.Path() / "one.txt", SampleBytes(7000, 1));
   WriteBytes(dir.Path() / "two.txt", SampleBytes(300, 2));
   const auto arc = (dir.Path() / "a.arc").string();
-  auto r = RunCommand({NolvoTool(), "-q", "archive", "create", arc, (dir.Path() / "one.txt").string(),
-                       (dir.Path() / "two.txt").string()});
+  auto r = RunCommand({NolvoTool(), "-q", "archive", "create", arc,
+                       (dir.Path() / "one.txt").string(), (dir.Path() / "two.txt").string()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const auto list = media::ParseEntryDigests(ReadText(arc + ".digests"));
   ASSERT_EQ(list.size(), 2u);

@@ -45,7 +45,9 @@ TEST(EntryHooks, SeeEachSelectedEntryItsBytesAndItsFinishedFile) {
   std::vector<std::string> events;
   std::map<std::string, std::string> copies;
   compress.OnEntrySelected = [&](const TListedEntry& e) { events.push_back("selected " + e.Name); };
-  compress.OnCheckFile = [&](std::string& path, TCProcessMode) { events.push_back("check " + path); };
+  compress.OnCheckFile = [&](std::string& path, TCProcessMode) {
+    events.push_back("check " + path);
+  };
   compress.OnEntryOutput = [&](const TListedEntry& e, platform::ByteStream& out) {
     events.push_back("output " + e.Name);
     return std::make_unique<CopyingStream>(out, copies[e.Name]);
@@ -57,11 +59,10 @@ TEST(EntryHooks, SeeEachSelectedEntryItsBytesAndItsFinishedFile) {
   };
   std::vector<std::string> selection = {"one.txt", "THREE.TXT"};
   compress.ExpandArchiveEntries("C:\\arc.bin", &selection);
-  EXPECT_EQ(events, (std::vector<std::string>{
-                        "selected one.txt", "check C:\\out\\one.txt", "output one.txt",
-                        "written C:\\out\\one.txt", "selected three.txt",
-                        "check C:\\out\\three.txt", "output three.txt",
-                        "written C:\\out\\three.txt"}));
+  EXPECT_EQ(events, (std::vector<std::string>{"selected one.txt", "check C:\\out\\one.txt",
+                                              "output one.txt", "written C:\\out\\one.txt",
+                                              "selected three.txt", "check C:\\out\\three.txt",
+                                              "output three.txt", "written C:\\out\\three.txt"}));
   EXPECT_EQ(copies["three.txt"], "333");
 
   // A test run sends every entry's bytes through the output hook, into nothing.

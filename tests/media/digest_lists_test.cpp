@@ -23,8 +23,8 @@ TEST(DigestLists, KnownDigestAndHexForm) {
 }
 
 TEST(DigestLists, NamesNoSegmentCanHave) {
-  for (const char* name : {"nolvo-media.sha256", "NOLVO-MEDIA.SHA256", "nolvo-entries.digests",
-                           "setup.arc.digests"})
+  for (const char* name :
+       {"nolvo-media.sha256", "NOLVO-MEDIA.SHA256", "nolvo-entries.digests", "setup.arc.digests"})
     EXPECT_TRUE(IsDigestListName(name)) << name;
   for (const char* name : {"disk.001", "disk.1234", "disk.sha", "media.sha256", "install.cfg"})
     EXPECT_FALSE(IsDigestListName(name)) << name;
@@ -68,24 +68,24 @@ TEST(DigestLists, MalformedEntryListsAreRefused) {
   const std::string head = "# nolvo entry digests, format 1, ";
   const std::vector<std::string> bad = {
       "",
-      head + "1 entries\n0 0 1 " + hex + " a",                 // cut: no final line feed
-      head + "2 entries\n0 0 1 " + hex + " a\n",               // a line missing
-      head + "1 entries\n",                                    // a line missing
-      head + "0 entries\n0 0 1 " + hex + " a\n",               // one line too many
-      "# other list\n0 0 1 " + hex + " a\n",                   // wrong first line
-      head + "1 entries\n0 1 1 " + hex + " a\n",               // entries start at 0
+      head + "1 entries\n0 0 1 " + hex + " a",                         // cut: no final line feed
+      head + "2 entries\n0 0 1 " + hex + " a\n",                       // a line missing
+      head + "1 entries\n",                                            // a line missing
+      head + "0 entries\n0 0 1 " + hex + " a\n",                       // one line too many
+      "# other list\n0 0 1 " + hex + " a\n",                           // wrong first line
+      head + "1 entries\n0 1 1 " + hex + " a\n",                       // entries start at 0
       head + "2 entries\n0 0 1 " + hex + " a\n0 2 1 " + hex + " b\n",  // a gap
       head + "2 entries\n1 0 1 " + hex + " a\n0 0 1 " + hex + " b\n",  // archives descending
-      head + "1 entries\n0 0 01 " + hex + " a\n",              // leading zero
-      head + "1 entries\n0 0 -1 " + hex + " a\n",              // sign
-      head + "1 entries\n0 0 2147483648 " + hex + " a\n",      // past int32
-      head + "1 entries\n65536 0 1 " + hex + " a\n",           // past an archive index
-      head + "1 entries\n0 0 1 " + std::string(64, 'A') + " a\n",  // upper-case digest
-      head + "1 entries\n0 0 1 " + hex + "a a\n",              // digest too long
-      head + "1 entries\n0 0 1 " + hex + " a b\n",             // raw space in the name
-      head + "1 entries\n0 0 1 " + hex + " a\r\n",             // carriage return
-      head + "1 entries\n0  0 1 " + hex + " a\n",              // two spaces
-      head + "1 entries\n\n",                                  // empty line
+      head + "1 entries\n0 0 01 " + hex + " a\n",                      // leading zero
+      head + "1 entries\n0 0 -1 " + hex + " a\n",                      // sign
+      head + "1 entries\n0 0 2147483648 " + hex + " a\n",              // past int32
+      head + "1 entries\n65536 0 1 " + hex + " a\n",                   // past an archive index
+      head + "1 entries\n0 0 1 " + std::string(64, 'A') + " a\n",      // upper-case digest
+      head + "1 entries\n0 0 1 " + hex + "a a\n",                      // digest too long
+      head + "1 entries\n0 0 1 " + hex + " a b\n",                     // raw space in the name
+      head + "1 entries\n0 0 1 " + hex + " a\r\n",                     // carriage return
+      head + "1 entries\n0  0 1 " + hex + " a\n",                      // two spaces
+      head + "1 entries\n\n",                                          // empty line
   };
   for (const auto& text : bad) EXPECT_THROW(ParseEntryDigests(text), EDigestList) << text;
 }
@@ -100,8 +100,8 @@ TEST(DigestLists, MediaListReadsWhatSha256sumReads) {
   EXPECT_EQ(back[1].Name, "install.cfg");
   EXPECT_EQ(back[0].Digest, Filled(0xAB));
   // sha256sum's binary marker and upper-case digits are read too.
-  EXPECT_EQ(ParseMediaDigests("# nolvo media digests, format 1, 1 files\n" +
-                              std::string(64, 'F') + " *disk.001\n")
+  EXPECT_EQ(ParseMediaDigests("# nolvo media digests, format 1, 1 files\n" + std::string(64, 'F') +
+                              " *disk.001\n")
                 .front()
                 .Digest,
             Filled(0xFF));

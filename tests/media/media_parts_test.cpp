@@ -21,8 +21,8 @@ TEST(SegmentMap, NamesTheSegmentsBehindAnArchiveByte) {
   const struct {
     std::int64_t offset;
     const char* segment;
-  } cases[] = {{0, "disk.001"}, {19, "disk.001"}, {20, "disk.003"}, {69, "disk.003"},
-               {70, "disk.004"}, {149, "disk.004"}, {150, ""}, {-1, ""}};
+  } cases[] = {{0, "disk.001"},  {19, "disk.001"},  {20, "disk.003"}, {69, "disk.003"},
+               {70, "disk.004"}, {149, "disk.004"}, {150, ""},        {-1, ""}};
   for (const auto& c : cases) EXPECT_EQ(map.SegmentOf(c.offset), c.segment) << c.offset;
   EXPECT_EQ(map.Segments(10, 80), "disk.001-disk.004");
   EXPECT_EQ(map.Segments(30, 40), "disk.003");
