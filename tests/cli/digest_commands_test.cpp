@@ -134,7 +134,9 @@ TEST_F(PackedProduct, DamageIsFoundNamedAndNeverExtractedAsGood) {
     EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
     r = Tool({"extract", "-q", Media().string(), "-d", Out().string()});
     EXPECT_EQ(r.exitCode, 1) << r.err;
-    if (c.extractWritesNone) EXPECT_EQ(FilesBelow(Out()), std::vector<std::string>{});
+    if (c.extractWritesNone) {
+      EXPECT_EQ(FilesBelow(Out()), std::vector<std::string>{});
+    }
     // Whatever was written is what the product holds.
     for (const auto& f : FilesBelow(Out())) EXPECT_EQ(ReadBytes(Out() / f), ReadBytes(Src() / f));
   }
