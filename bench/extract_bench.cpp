@@ -8,6 +8,10 @@
 // same stored streams (from memory to a null sink). Goals: extract/decoder >= 0.80 on
 // processor time, peak memory under 16 MB and flat across sizes.
 //
+// The same extraction runs, in turn, on a copy of the media without the digest lists
+// (the segments linked, not copied): the "plain" columns and the verified/plain ratios
+// show what checking every entry's SHA-256 costs. Goal: verified >= 0.9 x plain.
+//
 //   extract_bench [--mb N]... [--runs R] [--keep]
 //     default: 16, 64 and 256 MB, best of 5 runs; --keep leaves the product, media and
 //     last output in the temporary folder (for profiling) and names it
@@ -374,9 +378,18 @@ void Measure(Launcher& launcher, std::size_t mb, int runs, bool keep) {
       mediaBytes += e.file_size();
     }
   const auto entries = StoredEntries(temp.Path() / "reader", media);
+  // The same medium without its digest lists: what extraction costs unverified.
+  const fs::path plain = temp.Path() / "plain";
+  fs::create_directories(plain);
+  for (const auto& e : fs::directory_iterator(media)) {
+    const std::string name = e.path().filename().string();
+    if (name.find(".sha256") == std::string::npos && name.find(".digests") == std::string::npos)
+      fs::create_hard_link(e.path(), plain / name);
+  }
 
   // Extract and decoder runs take turns, so that both meet the same neighbours.
   double bestUser = 0, bestSys = 0, bestCpu = 1e30, bestWall = 1e30, decode = 1e30;
+  double plainCpu = 1e30, plainWall = 1e30;
   long peakKb = 0, floorKb = 0;
   bool same = true, sound = true;
   for (int r = 0; r < runs; ++r) {
@@ -396,15 +409,25 @@ void Measure(Launcher& launcher, std::size_t mb, int runs, bool keep) {
     peakKb = std::max(peakKb, run.maxRssKb);
     floorKb = std::max(floorKb, run.launcherKb);
     decode = std::min(decode, DecodeSeconds(entries, sound));
+    fs::remove_all(out);
+    const ChildRun bare = launcher.Run({tool, "extract", plain.string(), "-d", out.string()}, log);
+    if (bare.exitCode != 0)
+      throw std::runtime_error("nolvo extract (plain) failed (" + std::to_string(bare.exitCode) +
+                               "): " + ReadAll(log));
+    plainCpu = std::min(plainCpu, bare.user + bare.sys);
+    plainWall = std::min(plainWall, bare.wall);
   }
   if (!keep) fs::remove_all(out);
 
   const double extractCpuMbs = total / bestCpu / 1e6;
   const double decodeMbs = total / decode / 1e6;
-  std::printf("%6zu %6zu %7.1f%% %9.2f %7.2f %7.2f %9.1f %9.1f %9.1f %7.2f %8.1f %s%s%s\n", mb,
-              segments, 100.0 * mediaBytes / total, pack.user + pack.sys, bestUser, bestSys,
-              extractCpuMbs, total / bestWall / 1e6, decodeMbs, extractCpuMbs / decodeMbs,
-              peakKb / 1024.0, same ? "" : "OUTPUT DIFFERS ", sound ? "" : "DECODER CHECKSUM FAILED ",
+  std::printf(
+      "%6zu %6zu %7.1f%% %9.2f %7.2f %7.2f %9.1f %9.1f %9.1f %7.2f %8.1f %9.1f %9.1f %6.2f %6.2f "
+      "%s%s%s\n",
+      mb, segments, 100.0 * mediaBytes / total, pack.user + pack.sys, bestUser, bestSys,
+      extractCpuMbs, total / bestWall / 1e6, decodeMbs, extractCpuMbs / decodeMbs, peakKb / 1024.0,
+      total / plainCpu / 1e6, total / plainWall / 1e6, plainCpu / bestCpu, plainWall / bestWall,
+      same ? "" : "OUTPUT DIFFERS ", sound ? "" : "DECODER CHECKSUM FAILED ",
               floorKb + 256 >= peakKb ? "(peak may be the launcher's own size)" : "");
   std::fflush(stdout);
 }
@@ -434,10 +457,13 @@ int main(int argc, char** argv) {
       "original bytes; best of %d runs\n"
       "ext cpu: MB/s per processor second of the child (user+sys); ext wall: MB/s wall clock;\n"
       "lh5 dec: the decoder alone on the same stored streams, memory to null sink; ratio = "
-      "ext cpu / lh5 dec (goal >= 0.80); peak RSS of the child (goal < 16 MB)\n\n",
+      "ext cpu / lh5 dec (goal >= 0.80); peak RSS of the child (goal < 16 MB);\n"
+      "plain cpu/wall: the same media without digest lists (nothing hashed); v/p: verified\n"
+      "speed / plain speed, processor and wall (goal >= 0.90)\n\n",
       kFileCount, runs);
-  std::printf("%6s %6s %8s %9s %7s %7s %9s %9s %9s %7s %8s\n", "MB", "segs", "stored",
-              "pack cpu", "user s", "sys s", "ext cpu", "ext wall", "lh5 dec", "ratio", "RSS MB");
+  std::printf("%6s %6s %8s %9s %7s %7s %9s %9s %9s %7s %8s %9s %9s %6s %6s\n", "MB", "segs",
+              "stored", "pack cpu", "user s", "sys s", "ext cpu", "ext wall", "lh5 dec", "ratio",
+              "RSS MB", "plain cpu", "plainwall", "v/p c", "v/p w");
   std::fflush(stdout);
   try {
     Launcher launcher;

@@ -10,7 +10,9 @@
 #include <set>
 
 #include "archive/container/compress.h"
+#include "archive/media/digest_files.h"
 #include "archive/media/media_reader.h"
+#include "platform/atomic_file.h"
 #include "cli/archive_text.h"
 #include "cli/command.h"
 #include "cli/media_errors.h"
@@ -123,10 +125,34 @@ int Create(const CreateOptions& options, bool quiet) {
   compress.OnShowProgress = [&](std::int32_t& percent) {
     bar.Show(fmt::format("{} file{}", files.size(), files.size() == 1 ? "" : "s"), percent);
   };
+  // The entry list beside OUT: the sources are hashed before they are stored, and an entry
+  // whose size differs from its source's means the file changed in between.
+  std::vector<media::HostFileDigest> digests;
+  for (const auto& source : sources) digests.push_back(media::HashHostFile(source.File));
+  const fs::path sidecar = out.parent_path() / media::SidecarName(out.filename().string());
   container::TCompressedFileList entries;
   try {
     entries = compress.CompressArchiveEntries("o:\\" + tempName, files, method);
-    fs::rename(tempHost, out);
+    std::vector<media::EntryDigest> list;
+    // The writer stores empty files first, so entries are matched to sources by name.
+    std::map<std::string, std::size_t> sourceOf;
+    for (std::size_t i = 0; i < files.size(); ++i) sourceOf[files[i].StoredName] = i;
+    for (std::size_t e = 0; e < entries.size(); ++e) {
+      const std::size_t i = sourceOf.at(entries[e].Name);
+      if (digests[i].Size != entries[e].Info.OriginalSize)
+        throw std::runtime_error(fmt::format("{} changed while it was stored",
+                                             sources[i].File.string()));
+      list.push_back({0, static_cast<std::uint32_t>(e), entries[e].Info.OriginalSize,
+                      digests[i].Digest, entries[e].Name});
+    }
+    platform::WriteFileAtomicOrThrow(sidecar, media::FormatEntryDigests(list));
+    try {
+      fs::rename(tempHost, out);
+    } catch (...) {
+      std::error_code ec;
+      fs::remove(sidecar, ec);
+      throw;
+    }
   } catch (...) {
     std::error_code ec;
     fs::remove(tempHost, ec);
@@ -158,7 +184,8 @@ CommandRegistration RegisterArchive(CLI::App& app, const GlobalOptions& global) 
       ->check(CLI::IsMember({"lh5", "lzh", "rle", "none"}))
       ->capture_default_str();
   create->add_option("--key", options->key, "Lock every entry with this key (0: none)");
-  create->footer(std::string("An entry the method cannot make smaller is stored uncompressed.\n\n") +
+  create->footer(std::string("An entry the method cannot make smaller is stored uncompressed.\n"
+                             "OUT.digests beside it receives the SHA-256 of every entry's bytes.\n\n") +
                  kExitCodeHelp);
   sub->footer(kExitCodeHelp);
   auto run = [options, &global]() -> int {

@@ -11,6 +11,7 @@
 #include "cli/command.h"
 #include "cli/config_path.h"
 #include "platform/code_page.h"
+#include "util/shown_text.h"
 
 namespace nolvo::cli {
 
@@ -34,8 +35,8 @@ const char* ChoiceName(app::FinishChoice c) {
 nlohmann::json HeaderJson(const app::LoadResult& r, const platform::CodePage& cp) {
   nlohmann::json j;
   auto add = [&](const std::string& prefix, const app::HeaderStyle& h) {
-    j[prefix] = cp.ToUtf8(h.Text);
-    j[prefix + " Font Name"] = cp.ToUtf8(h.FontName);
+    j[prefix] = util::ShownName(h.Text, cp);
+    j[prefix + " Font Name"] = util::ShownName(h.FontName, cp);
     j[prefix + " Font Size"] = h.FontSize;
     j[prefix + " Font Color"] = h.FontColor;
     j[prefix + " Font Shadow"] = h.ShadowColor;
@@ -50,16 +51,16 @@ nlohmann::json ToJson(const app::LoadResult& r, const std::vector<std::string>& 
   const app::SetupSettings& s = r.Settings;
   auto list = [&](const std::vector<std::string>& v) {
     nlohmann::json a = nlohmann::json::array();
-    for (const auto& e : v) a.push_back(cp.ToUtf8(e));
+    for (const auto& e : v) a.push_back(util::ShownName(e, cp));
     return a;
   };
   nlohmann::json j = {
       {"InstallDisks", s.InstallDisks},
-      {"InstallDir", cp.ToUtf8(s.InstallDir)},
-      {"IniFileName", cp.ToUtf8(s.IniFileName)},
-      {"LaunchProgram", cp.ToUtf8(s.LaunchProgram)},
-      {"MainFolder", cp.ToUtf8(s.MainFolder)},
-      {"BitmapFile", cp.ToUtf8(s.BitmapFile)},
+      {"InstallDir", util::ShownName(s.InstallDir, cp)},
+      {"IniFileName", util::ShownName(s.IniFileName, cp)},
+      {"LaunchProgram", util::ShownName(s.LaunchProgram, cp)},
+      {"MainFolder", util::ShownName(s.MainFolder, cp)},
+      {"BitmapFile", util::ShownName(s.BitmapFile, cp)},
       {"AddToProgramFiles", s.AddToProgramFiles},
       {"WorkStationPrompt", s.WorkStationPrompt},
       {"AlignCenter", s.AlignCenter},
@@ -88,7 +89,7 @@ nlohmann::json ToJson(const app::LoadResult& r, const std::vector<std::string>& 
   };
   j["WizardStartPage"] = r.Wizard.PageIndex;
   nlohmann::json diags = nlohmann::json::array();
-  for (const auto& d : diagnostics) diags.push_back(cp.ToUtf8(d));
+  for (const auto& d : diagnostics) diags.push_back(util::ShownName(d, cp));
   j["Diagnostics"] = diags;
   return j;
 }
@@ -98,12 +99,12 @@ void PrintText(const std::filesystem::path& file, const app::LoadResult& r,
   fmt::print("{}\n\n[Setup - Main]\n", file.string());
   for (const auto& rec : r.Records) {
     if (rec.Section != app::kMainSection) continue;
-    fmt::print("  {:<22} = {:<30} ({})\n", rec.Key, cp.ToUtf8(rec.Value),
+    fmt::print("  {:<22} = {:<30} ({})\n", rec.Key, util::ShownName(rec.Value, cp),
                rec.FromFile ? "file" : "default");
   }
   auto list = [&](const char* name, const std::vector<std::string>& v) {
     fmt::print("\n[{}] {} entr{}\n", name, v.size(), v.size() == 1 ? "y" : "ies");
-    for (const auto& e : v) fmt::print("  {}\n", cp.ToUtf8(e));
+    for (const auto& e : v) fmt::print("  {}\n", util::ShownName(e, cp));
   };
   list("Directories", r.Settings.DirectoryList);
   list("Files", r.Settings.FileList);
@@ -113,8 +114,8 @@ void PrintText(const std::filesystem::path& file, const app::LoadResult& r,
   list("WorkStation", r.Settings.WorkStationList);
   fmt::print("\nMain screen\n");
   for (const auto* h : {&r.Screen.Header, &r.Screen.Header2})
-    fmt::print("  \"{}\": {} {} pt, colour 0x{:06X}, shadow 0x{:06X}\n", cp.ToUtf8(h->Text),
-               cp.ToUtf8(h->FontName), h->FontSize, h->FontColor, h->ShadowColor);
+    fmt::print("  \"{}\": {} {} pt, colour 0x{:06X}, shadow 0x{:06X}\n", util::ShownName(h->Text, cp),
+               util::ShownName(h->FontName, cp), h->FontSize, h->FontColor, h->ShadowColor);
   fmt::print("  gradient 0x{:06X} -> 0x{:06X}\n", r.Screen.FromColor, r.Screen.ToColor);
   const auto& f = r.Wizard.Finish;
   fmt::print("\nWizard\n  finish choice: {} (launch {}, reboot {})\n  opens on: {}\n",
@@ -122,7 +123,7 @@ void PrintText(const std::filesystem::path& file, const app::LoadResult& r,
              f.RebootVisible ? "shown" : "hidden",
              r.Wizard.PageIndex == 0 ? "the welcome page" : "the licence page");
   fmt::print("\nDiagnostics: {}\n", diagnostics.empty() ? "none" : "");
-  for (const auto& d : diagnostics) fmt::print("  - {}\n", cp.ToUtf8(d));
+  for (const auto& d : diagnostics) fmt::print("  - {}\n", util::ShownName(d, cp));
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include "cli/console_unzip_view.h"
 
+#include "util/shown_text.h"
+
 namespace nolvo::cli {
 
 void ConsoleUnzipView::SetStatus(const std::string& text) {
-  status_ = text;
-  if (Log) Log("extract: " + text);
+  // A file name from the medium: in UTF-8, its control characters as \xNN.
+  status_ = util::ShownName(text, cp_);
+  if (Log) Log("extract: " + status_);
   progress_.Update(status_, position_, max_);
 }
 

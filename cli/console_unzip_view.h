@@ -6,6 +6,7 @@
 
 #include "archive/stage/unzip_view.h"
 #include "cli/console_progress.h"
+#include "platform/code_page.h"
 
 namespace nolvo::cli {
 
@@ -25,6 +26,7 @@ class ConsoleUnzipView : public stage::UnzipView {
 
  private:
   ConsoleProgress& progress_;
+  const platform::CodePage cp_ = platform::CodePage::FromEnvironment();
   std::string status_;
   int max_ = 100;
   int position_ = 0;

@@ -17,6 +17,7 @@
 #include "setup/setup_run.h"
 #include "setup/shortcuts.h"
 #include "util/file_errors.h"
+#include "util/shown_text.h"
 
 namespace nolvo::cli {
 
@@ -151,7 +152,8 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
     options.onAction = [&](const setup::EngineAction& a) {
       const std::string line = setup::DescribeAction(a);
       log.Line(line);
-      if (o.dryRun && !global.quiet) fmt::print("{}\n", machine.Codepage().ToUtf8(line));
+      if (o.dryRun && !global.quiet)
+        fmt::print("{}\n", util::ShownName(line, machine.Codepage()));
     };
     engineResult = setup::InstallEngine(context, options).Run();
     engineRan = true;
@@ -173,9 +175,24 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
 
   if (!o.saveAnswers.empty() && engineRan && !choices.Save(o.saveAnswers))
     fmt::print(stderr, "nolvo install: cannot write {}\n", o.saveAnswers);
+  // What the extraction found about the medium: warnings and errors as they stand; the
+  // finding that stopped it (with its segment, archive and entry) in place of the bare error.
+  const platform::CodePage& cp = machine.Codepage();
+  std::string stopped = outcome.ExtractionError;
+  for (const auto& f : outcome.Media.Findings) {
+    const std::string line = stage::Describe(f, cp);
+    if (f.Level == stage::Severity::Fatal) {
+      stopped = line;
+      continue;
+    }
+    const bool warning = f.Level < stage::Severity::Error;
+    log.Line((warning ? "medium warning: " : "medium error: ") + line);
+    if (!warning || !global.quiet)
+      fmt::print(stderr, "nolvo install: {}{}\n", warning ? "warning: " : "", line);
+  }
   if (outcome.Abandoned) {
-    fmt::print(stderr, "nolvo install: Error Expanding Files!! ({})\n", outcome.ExtractionError);
-    log.Line("extraction failed: " + outcome.ExtractionError);
+    fmt::print(stderr, "nolvo install: Error Expanding Files!! ({})\n", stopped);
+    log.Line("extraction failed: " + stopped);
     return outcome.ExtractionError.empty() ? kExitCancelled : kExitFailure;
   }
   if (!engineRan) {
@@ -187,12 +204,13 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
   for (const auto& p : engineResult.Problems()) fmt::print(stderr, "nolvo install: {}\n", p);
   if (engineResult.end != setup::EngineEnd::eeCompleted) return kExitFailure;
   if (!global.quiet && !o.dryRun) {
-    fmt::print("Installed \"{}\" into {}\n", machine.Codepage().ToUtf8(run.Loaded().Screen.Header.Text),
-               machine.Codepage().ToUtf8(engineResult.installDirectory));
+    fmt::print("Installed \"{}\" into {}\n",
+               util::ShownName(run.Loaded().Screen.Header.Text, machine.Codepage()),
+               util::ShownName(engineResult.installDirectory, machine.Codepage()));
     if (outcome.RebootRequested)
       fmt::print("Restart requested: {}\n", outcome.RebootAccepted ? "accepted" : "not available");
   }
-  return engineResult.FullSuccess() ? kExitOk : kExitFailure;
+  return engineResult.FullSuccess() && !outcome.Media.Failed() ? kExitOk : kExitFailure;
 }
 
 }  // namespace

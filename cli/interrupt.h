@@ -3,13 +3,13 @@
 // stops at its next progress report by throwing EInterrupted, so that every temporary
 // file and folder is removed on the way out.
 
-#include <stdexcept>
+#include "archive/media/outcome_table.h"
 
 namespace nolvo::cli {
 
-class EInterrupted : public std::runtime_error {
+class EInterrupted : public media::ECancelled {
  public:
-  EInterrupted() : std::runtime_error("interrupted") {}
+  EInterrupted() : media::ECancelled("interrupted") {}
 };
 
 // Catches SIGINT, SIGTERM and SIGHUP while it lives; the previous handlers come back

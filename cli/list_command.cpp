@@ -5,10 +5,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "archive/media/media_reader.h"
+#include "archive/media/medium_list.h"
 #include "cli/archive_text.h"
 #include "cli/command.h"
 #include "cli/media_errors.h"
+#include "util/shown_text.h"
 
 namespace nolvo::cli {
 
@@ -23,7 +24,7 @@ nlohmann::json EntryJson(const container::TListedEntry& e, const platform::CodeP
   const auto& i = e.Info;
   nlohmann::json method = MethodName(i.Method);
   if (method.get<std::string>().rfind("co", 0) != 0) method = static_cast<unsigned>(i.Method);
-  return {{"Name", cp.ToUtf8(e.Name)},
+  return {{"Name", util::ShownName(e.Name, cp)},
           {"FileDate", i.FileDate},
           {"Date", DosStampIso(i.FileDate)},
           {"Attributes", i.Attributes},
@@ -35,11 +36,21 @@ nlohmann::json EntryJson(const container::TListedEntry& e, const platform::CodeP
           {"Locked", i.Locked}};
 }
 
+nlohmann::json FindingJson(const stage::MediaFinding& f, const platform::CodePage& cp) {
+  static const char* const kLevels[] = {"note", "warning", "error", "fatal"};
+  return {{"Level", kLevels[static_cast<int>(f.Level)]},
+          {"Segment", util::ShownName(f.Segment, cp)},
+          {"Archive", f.Archive},
+          {"Entry", f.Entry},
+          {"Name", util::ShownName(f.Name, cp)},
+          {"Message", stage::Describe(f, cp)}};
+}
+
 void PrintArchive(const media::MediaArchive& a, const container::TCompressedFileList& entries,
                   bool segmented, const platform::CodePage& cp) {
   if (segmented)
     fmt::print("Archive {}: template \"{}\", target \"{}\", flags {}\n", a.Index,
-               cp.ToUtf8(a.Template), cp.ToUtf8(a.TargetDir), a.ArcFlags);
+               util::ShownName(a.Template, cp), util::ShownName(a.TargetDir, cp), a.ArcFlags);
   else
     fmt::print("Archive\n");
   fmt::print("  {:>10} {:>10} {:<8} {:<19} {:<5} {:>8} {:<6} {}\n", "Original", "Stored",
@@ -50,7 +61,7 @@ void PrintArchive(const media::MediaArchive& a, const container::TCompressedFile
     fmt::print("  {:>10} {:>10} {:<8} {:<19} {:<5} {:08X} {:<6} {}\n", i.OriginalSize,
                i.CompressedSize, MethodName(i.Method), DosStampIso(i.FileDate),
                AttributeLetters(i.Attributes), i.Checksum, i.Locked ? "yes" : "no",
-               cp.ToUtf8(e.Name));
+               util::ShownName(e.Name, cp));
     original += i.OriginalSize;
     stored += i.CompressedSize;
   }
@@ -67,36 +78,46 @@ CommandRegistration RegisterList(CLI::App& app, const GlobalOptions& global) {
                   "A media folder (disk.001, ...), a first segment file, or one archive file")
       ->required();
   sub->add_flag("--json", options->json, "Print one JSON object");
-  sub->footer(kExitCodeHelp);
+  sub->footer(std::string("Warns about what the outcome table in the README names for a listing\n"
+                          "(list names that match no entry, entries past the archive's total,\n"
+                          "names that flatten to one, damaged digest lists); nothing is checked.\n"
+                          "Names from the media show control characters as \\xNN.\n\n") +
+              kExitCodeHelp);
   auto run = [options, &global]() -> int {
     return RunMediaCommand("list", [&]() -> int {
       const media::MediaLocation location = media::LocateMedia(options->path);
-      media::PrivateWorkspace workspace;
-      const platform::CodePage& cp = workspace.Machine().Codepage();
+      const platform::CodePage cp = platform::CodePage::FromEnvironment();
       MediaProgressBar bar(global.quiet, "Reading");
       nlohmann::json archives = nlohmann::json::array();
-      media::ForEachArchive(
-          workspace, location, 0,
-          [&](const media::MediaArchive& a, container::TCompress& compress,
-              const std::string& file) {
-            container::TCompressedFileList entries;
-            compress.ListArchiveEntries(file, entries);
-            bar.Clear();
-            if (options->json) {
-              nlohmann::json list = nlohmann::json::array();
-              for (const auto& e : entries) list.push_back(EntryJson(e, cp));
-              archives.push_back({{"Index", a.Index},
-                                  {"Template", cp.ToUtf8(a.Template)},
-                                  {"TargetDir", cp.ToUtf8(a.TargetDir)},
-                                  {"ArcFlags", a.ArcFlags},
-                                  {"Entries", list}});
-            } else if (!global.quiet) {
-              PrintArchive(a, entries, location.Segmented, cp);
-            }
-          },
-          bar.Callback());
+      nlohmann::json findings = nlohmann::json::array();
+      media::ListEvents events;
+      events.OnFinding = [&](const stage::MediaFinding& f) {
+        bar.Clear();
+        PrintFinding("list", f, cp, global.quiet);
+        findings.push_back(FindingJson(f, cp));
+      };
+      events.OnJoin = bar.Callback();
+      events.OnArchive = [&](const media::MediaArchive& a,
+                             const container::TCompressedFileList& entries) {
+        bar.Clear();
+        if (options->json) {
+          nlohmann::json list = nlohmann::json::array();
+          for (const auto& e : entries) list.push_back(EntryJson(e, cp));
+          archives.push_back({{"Index", a.Index},
+                              {"Template", util::ShownName(a.Template, cp)},
+                              {"TargetDir", util::ShownName(a.TargetDir, cp)},
+                              {"ArcFlags", a.ArcFlags},
+                              {"Entries", list}});
+        } else if (!global.quiet) {
+          PrintArchive(a, entries, location.Segmented, cp);
+        }
+      };
+      stage::MediaReport report;
+      media::ListMedium(location, events, report);
       bar.Clear();
-      if (options->json) fmt::print("{}\n", nlohmann::json{{"Archives", archives}}.dump(2));
+      if (options->json)
+        fmt::print("{}\n",
+                   nlohmann::json{{"Archives", archives}, {"Findings", findings}}.dump(2));
       return kExitOk;
     });
   };

@@ -1,5 +1,6 @@
 #include "cli/media_errors.h"
 
+#include "archive/media/outcome_table.h"
 #include "cli/command.h"
 #include "cli/interrupt.h"
 
@@ -18,6 +19,8 @@ int RunMediaCommand(const std::string& command, const std::function<int()>& body
   } catch (const EInterrupted&) {
     fmt::print(stderr, "nolvo {}: interrupted\n", command);
     return kExitCancelled;
+  } catch (const media::EMediumRefused&) {
+    return kExitFailure;
   } catch (const media::EMediaPath& e) {
     fmt::print(stderr, "nolvo {}: {}\n", command, e.what());
     return kExitUsage;
@@ -25,6 +28,15 @@ int RunMediaCommand(const std::string& command, const std::function<int()>& body
     fmt::print(stderr, "nolvo {}: {}\n", command, e.what());
     return kExitFailure;
   }
+}
+
+void PrintFinding(const std::string& command, const stage::MediaFinding& finding,
+                  const platform::CodePage& cp, bool quiet) {
+  const char* prefix = "";
+  if (finding.Level == stage::Severity::Note) prefix = "note: ";
+  if (finding.Level == stage::Severity::Warning) prefix = "warning: ";
+  if (quiet && finding.Level < stage::Severity::Error) return;
+  fmt::print(stderr, "nolvo {}: {}{}\n", command, prefix, stage::Describe(finding, cp));
 }
 
 struct MediaProgressBar::Impl {

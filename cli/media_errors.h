@@ -8,11 +8,13 @@
 #include <string>
 
 #include "archive/media/media_reader.h"
+#include "archive/stage/media_report.h"
 
 namespace nolvo::cli {
 
 // Runs `body` and turns what it throws into "nolvo <command>: <message>" on standard error:
-// media::EMediaPath and CLI errors exit 2, every other failure exits 1.
+// EMediaPath and CLI errors exit 2, every other failure exits 1 (a finding that stopped the
+// run was printed when it was made).
 int RunMediaCommand(const std::string& command, const std::function<int()>& body);
 
 // A progress bar over the archives of the media, drawn only when standard error is a
@@ -27,7 +29,7 @@ class MediaProgressBar {
   // Shows `what` at percent (0 to 100).
   void Show(const std::string& what, int percent);
   void Clear();
-  // A callback for media::ForEachArchive.
+  // A callback for ForEachArchive.
   media::MediaProgress Callback();
 
  private:
@@ -35,5 +37,10 @@ class MediaProgressBar {
   std::unique_ptr<Impl> impl_;
   std::string label_;
 };
+
+// Prints a finding on standard error as "nolvo <command>: [note: |warning: ]<where>: <what>",
+// notes and warnings only when not quiet.
+void PrintFinding(const std::string& command, const stage::MediaFinding& finding,
+                  const platform::CodePage& cp, bool quiet);
 
 }  // namespace nolvo::cli

@@ -10,9 +10,11 @@
 #include <set>
 
 #include "app/settings_loader.h"
+#include "archive/media/digest_files.h"
 #include "archive/segment/seg_writer.h"
 #include "cli/command.h"
 #include "cli/console_progress.h"
+#include "platform/atomic_file.h"
 #include "platform/code_page.h"
 #include "platform/dos_time.h"
 #include "setup/desktop_entry.h"
@@ -73,6 +75,38 @@ const char kPlaceholderSetup[] =
     "  nolvo-setup        (from inside this folder)\n"
     "  nolvo install .    (without a window)\n";
 
+// Writes the entry list, then the media list over every file of the medium. Returns what
+// went wrong, or "".
+std::string WriteDigestLists(const fs::path& folder, const segment::TSegWriteResult& result,
+                             const std::map<std::string, media::HostFileDigest>& digests) {
+  std::vector<media::EntryDigest> entries;
+  for (std::size_t a = 0; a < result.Archives.size(); ++a) {
+    const auto& listing = result.Archives[a];
+    for (std::size_t i = 0; i < listing.size(); ++i) {
+      const auto& e = listing[i];
+      const auto found = digests.find(e.Name);
+      // A file that changed while it was packed no longer matches what was stored.
+      if (found == digests.end() || found->second.Size != e.Info.OriginalSize)
+        return "a file changed while it was packed; pack again";
+      entries.push_back({static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(i),
+                         e.Info.OriginalSize, found->second.Digest, e.Name});
+    }
+  }
+  std::vector<std::string> names;
+  for (const auto& path : result.Segments) names.push_back(path.filename().string());
+  names.insert(names.end(), {"install.cfg", "install.exe", std::string(media::kEntryDigestsName)});
+  try {
+    platform::WriteFileAtomicOrThrow(folder / media::kEntryDigestsName,
+                                     media::FormatEntryDigests(entries));
+    platform::WriteFileAtomicOrThrow(
+        folder / media::kMediaDigestsName,
+        media::FormatMediaDigests(media::DigestFolderFiles(folder, names)));
+  } catch (const std::exception& e) {
+    return fmt::format("cannot write the digest lists: {}", e.what());
+  }
+  return "";
+}
+
 int RunPack(const PackOptions& o, const GlobalOptions& global) {
   std::error_code ec;
   const fs::path source = o.source;
@@ -95,6 +129,9 @@ int RunPack(const PackOptions& o, const GlobalOptions& global) {
     fmt::print(stderr, "nolvo pack: the media folder must not be the source folder\n");
     return kExitUsage;
   }
+  // Digest lists of an earlier medium would not describe this one; a failed run leaves none.
+  for (const auto name : {media::kMediaDigestsName, media::kEntryDigestsName})
+    fs::remove(media / name, ec);
   const platform::CodePage cp = platform::CodePage::FromEnvironment();
 
   // Every file below SOURCE_DIR but its install.cfg, in a stable order.
@@ -115,6 +152,7 @@ int RunPack(const PackOptions& o, const GlobalOptions& global) {
   }
   std::sort(files.begin(), files.end());
   std::map<std::string, std::string> byName;  // upper-case file name -> stored name
+  std::map<std::string, media::HostFileDigest> digests;  // stored name -> original bytes
   int warnings = 0;
   for (const auto& file : files) {
     std::string relative = fs::relative(file, source).generic_string();
@@ -134,6 +172,7 @@ int RunPack(const PackOptions& o, const GlobalOptions& global) {
     if (::stat(file.c_str(), &st) == 0 && platform::UnixToDosDateTime(st.st_mtime, date, time))
       w.FileDate = static_cast<std::int32_t>((static_cast<std::uint32_t>(date) << 16) | time);
     w.Attributes = (st.st_mode & S_IWUSR) ? 0x20 : 0x21;
+    digests[stored] = media::HashHostFile(file);
     archive.Files.push_back(w);
     const std::string key = Upper(NamePart(stored));
     if (auto [it, fresh] = byName.emplace(key, stored); !fresh) {
@@ -198,6 +237,10 @@ int RunPack(const PackOptions& o, const GlobalOptions& global) {
                ec.message());
     return kExitFailure;
   }
+  if (const std::string problem = WriteDigestLists(media, result, digests); !problem.empty()) {
+    fmt::print(stderr, "nolvo pack: {}\n", problem);
+    return kExitFailure;
+  }
   if (!global.quiet) {
     std::int64_t original = 0, stored = 0;
     for (const auto& e : result.Archives.at(0)) {
@@ -230,7 +273,10 @@ CommandRegistration RegisterPack(CLI::App& app, const GlobalOptions& global) {
   sub->add_option("--key", o->key, "Lock every entry with this key");
   sub->add_option("--setup-program", o->setupProgram, "The file to put beside as install.exe")
       ->check(CLI::ExistingFile);
-  sub->footer(kExitCodeHelp);
+  sub->footer(std::string("Beside the segments go install.cfg, install.exe and two digest lists:\n"
+                          "nolvo-entries.digests (the SHA-256 of every entry's bytes) and\n"
+                          "nolvo-media.sha256 (every file of the medium; sha256sum -c reads it).\n\n") +
+              kExitCodeHelp);
   auto run = [o, &global]() -> int { return RunPack(*o, global); };
   return {sub, run};
 }

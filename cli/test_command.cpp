@@ -1,12 +1,9 @@
-// nolvo test PATH [--key N]: expands every entry of the media into nothing but its
-// checksum and names each bad one.
+// nolvo test PATH [--key N]: checks every file of the media against the media digest list,
+// expands every entry into nothing but its checksum and its digest, and names each bad one.
 
 #include <fmt/format.h>
 
-#include "archive/container/compress_errors.h"
-#include "archive/media/media_reader.h"
-#include "archive/media/stored_copy_check.h"
-#include "cli/archive_text.h"
+#include "archive/media/medium_test.h"
 #include "cli/command.h"
 #include "cli/media_errors.h"
 
@@ -23,50 +20,39 @@ struct TestOptions {
 
 CommandRegistration RegisterTest(CLI::App& app, const GlobalOptions& global) {
   auto options = std::make_shared<TestOptions>();
-  CLI::App* sub = app.add_subcommand("test", "Check every entry of install media against its checksum");
+  CLI::App* sub =
+      app.add_subcommand("test", "Check every entry of install media against its checksum");
   sub->add_option("PATH", options->path,
                   "A media folder (disk.001, ...), a first segment file, or one archive file")
       ->required();
   sub->add_option("--key", options->key, "The key of locked entries");
-  sub->footer(std::string("Exits 1 when any entry is bad. Nothing is written.\n\n") +
+  sub->footer(std::string(
+                  "Every file the media digest list names is hashed, every entry is expanded\n"
+                  "and checked against its checksum and the entry digest list; media without\n"
+                  "digest lists get the checksums only (and a note). Exits 1 when anything is\n"
+                  "bad (see the outcome table in the README). Nothing is written.\n\n") +
               kExitCodeHelp);
   auto run = [options, &global]() -> int {
     return RunMediaCommand("test", [&]() -> int {
       const media::MediaLocation location = media::LocateMedia(options->path);
-      media::PrivateWorkspace workspace;
-      const platform::CodePage& cp = workspace.Machine().Codepage();
+      const platform::CodePage cp = platform::CodePage::FromEnvironment();
       MediaProgressBar bar(global.quiet, "Testing");
-      std::size_t tested = 0, bad = 0;
-      media::ForEachArchive(
-          workspace, location, options->key,
-          [&](const media::MediaArchive& a, container::TCompress& compress,
-              const std::string& file) {
-            container::TCompressedFileList entries;
-            compress.ListArchiveEntries(file, entries);
-            const auto badCopies =
-                media::BadStoredCopies(compress.Machine(), file, entries, options->key);
-            compress.OnShowProgress = [&](int& percent) {
-              bar.Show(fmt::format("entry {}", tested + 1), percent);
-            };
-            compress.TestArchiveEntries(
-                file, [&](const container::TListedEntry& entry, std::exception_ptr error) {
-                  ++tested;
-                  if (!error && badCopies.count(entry.Info.EntryPosition))
-                    error = std::make_exception_ptr(container::EBadChecksum());
-                  if (!error) return;
-                  ++bad;
-                  bar.Clear();
-                  const std::string where =
-                      a.Template.empty() ? "" : cp.ToUtf8(a.Template) + ": ";
-                  fmt::print(stderr, "nolvo test: {}{}: {}\n", where, cp.ToUtf8(entry.Name),
-                             ErrorText(error));
-                });
-          },
-          bar.Callback());
+      media::TestEvents events;
+      events.OnFinding = [&](const stage::MediaFinding& f) {
+        bar.Clear();
+        PrintFinding("test", f, cp, global.quiet);
+      };
+      events.OnJoin = bar.Callback();
+      events.OnEntry = [&](std::size_t tested, int percent) {
+        bar.Show(fmt::format("entry {}", tested + 1), percent);
+      };
+      media::TestResult result;
+      media::TestMedium(location, options->key, events, result);
       bar.Clear();
       if (!global.quiet)
-        fmt::print("{} entr{} tested, {} bad\n", tested, tested == 1 ? "y" : "ies", bad);
-      return bad == 0 ? kExitOk : kExitFailure;
+        fmt::print("{} entr{} tested, {} bad\n", result.Tested, result.Tested == 1 ? "y" : "ies",
+                   result.Bad);
+      return result.Report.Failed() ? kExitFailure : kExitOk;
     });
   };
   return {sub, run};

@@ -1,5 +1,6 @@
 #include "setup/setup_run.h"
 
+#include "archive/media/setup_checks.h"
 #include "util/win_reboot.h"
 
 namespace nolvo::setup {
@@ -39,9 +40,12 @@ void SetupRun::Timer1Timer() {
   {
     stage::TUnzip unzip(machine_, dialogs_, pump_, frontEnd_.ExtractionView(), state_,
                         loaded_.Settings, hooks);
+    media::SetupChecks checks(machine_);
+    unzip.SetChecks(&checks);
     frontEnd_.ShowExtraction(unzip);
     outcome_.Abandoned = unzip.Abandoned;
     outcome_.ExtractionError = unzip.LastError();
+    outcome_.Media = unzip.Report();
   }
   if (!outcome_.Abandoned) {
     wizard_->FormShow(machine_, state_);

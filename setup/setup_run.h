@@ -39,6 +39,9 @@ struct RunOutcome {
   bool RebootRequested = false;  // the reboot choice was selected at close
   bool RebootAccepted = false;   // the restart request succeeded
   std::string ExtractionError;   // the text behind "Error Expanding Files!!"
+  // What the extraction found about the medium (digest lists, damaged or doubtful
+  // entries); a Fatal finding is what ended it, an Error one makes the run a failure.
+  stage::MediaReport Media;
 };
 
 class SetupRun {

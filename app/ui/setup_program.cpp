@@ -1,5 +1,7 @@
 #include "app/ui/setup_program.h"
 
+#include <string>
+
 #include "setup/shortcuts.h"
 
 namespace nolvo::ui {
@@ -62,7 +64,30 @@ void SetupProgram::FormShow() {
 void SetupProgram::Timer1Timer() {
   timer1_.stop();
   run_->Timer1Timer();
+  ShowMediaFindings();
   mainSetup_->close();
+}
+
+void SetupProgram::ShowMediaFindings() {
+  // Besides the system's own box: what was found on the medium, where.
+  const auto& findings = run_->Outcome().Media.Findings;
+  if (findings.empty()) return;
+  constexpr std::size_t kMaxLines = 20;
+  const platform::CodePage& cp = machine_.Codepage();
+  std::string text = "Found on the setup medium:\n";
+  for (std::size_t i = 0; i < findings.size() && i < kMaxLines; ++i) {
+    const auto& f = findings[i];
+    text += f.Level < stage::Severity::Error ? "\nwarning: " : "\n";
+    text += stage::Describe(f, cp);
+  }
+  if (findings.size() > kMaxLines)
+    text += "\n... and " + std::to_string(findings.size() - kMaxLines) + " more";
+  const bool failed = run_->Outcome().Media.Failed();
+  if (failed) exitCode_ = 1;
+  platform::MessageRequest box;
+  box.text = cp.FromUtf8(text);
+  box.kind = failed ? platform::DialogKind::dkError : platform::DialogKind::dkWarning;
+  dialogs_.ShowMessageBox(box);
 }
 
 void SetupProgram::FormClose() {

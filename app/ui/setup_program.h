@@ -31,7 +31,7 @@ class SetupProgram {
 
   // The main screen has closed (the run is over).
   bool Finished() const { return finished_; }
-  // 1 when the start-up failed, else 0.
+  // 1 when the start-up failed or the medium was found damaged, else 0.
   int ExitCode() const { return exitCode_; }
   // The engine's result, when Install ran.
   const std::optional<setup::EngineResult>& Engine() const { return engine_; }
@@ -49,6 +49,8 @@ class SetupProgram {
  private:
   void FormShow();
   void Timer1Timer();
+  // What the extraction found about the medium, in one box (nothing when it found nothing).
+  void ShowMediaFindings();
   void FormClose();
   void Install(setup::TNolvo& wizard, const setup::SetupRun& run);
 

@@ -52,14 +52,17 @@ void TCompress::TestArchiveEntries(const std::string& FileName, const TEntryTest
   std::int64_t passed = 0;
   while (walker.Next(entry, passed >= start.Header.TotalSize)) {
     passed += entry.Header.OriginalSize;
+    const TListedEntry listed{entry.Name, MakeFileInfo(entry)};
     std::exception_ptr error;
     try {
       platform::NullStream sink;
-      ExpandEntry(entry, *archive, sink, settings);
+      std::unique_ptr<platform::ByteStream> observed;
+      if (OnEntryOutput) observed = OnEntryOutput(listed, sink);
+      ExpandEntry(entry, *archive, observed ? *observed : sink, settings);
     } catch (...) {
       error = std::current_exception();
     }
-    if (Result) Result({entry.Name, MakeFileInfo(entry)}, error);
+    if (Result) Result(listed, error);
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,18 @@ struct TArchiveSource {
 // stored checksum, otherwise the exception that expanding it raised.
 using TEntryTestResult = std::function<void(const TListedEntry& entry, std::exception_ptr Error)>;
 
+// (Hooks of the tools and of the setup's medium checks, not published events.)
+// OnEntrySelected is called in ExpandArchiveEntries for each entry the selection takes, just
+// before OnCheckFile sees its path. OnEntryOutput sees the stream each entry's expanded bytes
+// go to (the output file in ExpandArchiveEntries, a sink in TestArchiveEntries) and may
+// answer a stream to write through instead, one that passes every byte on to `Output` in
+// order; null keeps `Output`. OnEntryWritten is called once an entry's output file is
+// complete, closed and given its attributes. What a hook throws ends the operation.
+using TEntrySelectedEvent = std::function<void(const TListedEntry& Entry)>;
+using TEntryOutputEvent = std::function<std::unique_ptr<platform::ByteStream>(
+    const TListedEntry& Entry, platform::ByteStream& Output)>;
+using TEntryWrittenEvent = std::function<void(const TListedEntry& Entry, const std::string& Path)>;
+
 class TCompress {
  public:
   explicit TCompress(platform::Machine& machine);
@@ -55,6 +68,9 @@ class TCompress {
   TFilenameCheckEvent OnCheckFile;
   TRecognizeEvent OnRecognize;
   TShowProgressEvent OnShowProgress;
+  TEntrySelectedEvent OnEntrySelected;
+  TEntryOutputEvent OnEntryOutput;
+  TEntryWrittenEvent OnEntryWritten;
 
   // Directory prefix for stored names; a non-empty value gains a trailing backslash.
   const std::string& TargetPath() const { return target_path_; }

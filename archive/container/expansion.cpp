@@ -9,6 +9,7 @@
 #include "archive/container/compress_files.h"
 #include "archive/container/entry_walk.h"
 #include "archive/container/expand_entry.h"
+#include "archive/container/listing.h"
 #include "archive/container/write_buffer.h"
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
@@ -57,6 +58,7 @@ void TCompress::ExpandFrom(platform::ByteStream& archive, std::vector<std::strin
         continue;
       }
 
+      if (OnEntrySelected) OnEntrySelected({entry.Name, MakeFileInfo(entry)});
       std::string path =
           !entry.Name.empty() && entry.Name[0] == '\\' ? entry.Name : target_path_ + entry.Name;
       if (OnCheckFile) {
@@ -90,11 +92,15 @@ bool TCompress::ExpandToFile(const TArchiveEntry& entry, platform::ByteStream& a
   settings.Codec.Key = key_;
   settings.OnExpand = OnExpand;
   settings.CompressID = compress_id;
-  TWriteBuffer buffered(*out, kOutputBufferSize);
+  const TListedEntry listed{entry.Name, MakeFileInfo(entry)};
+  std::unique_ptr<platform::ByteStream> observed;
+  if (OnEntryOutput) observed = OnEntryOutput(listed, *out);
+  TWriteBuffer buffered(observed ? *observed : *out, kOutputBufferSize);
   try {
     ExpandEntry(entry, archive, buffered, settings);
     buffered.Flush();
   } catch (const EInvalidKey&) {
+    observed.reset();
     out.reset();
     platform::DeleteFile(machine_, path);
     throw;
@@ -104,6 +110,7 @@ bool TCompress::ExpandToFile(const TArchiveEntry& entry, platform::ByteStream& a
       buffered.Flush();
     } catch (...) {
     }
+    observed.reset();
     out.reset();
     SetAttributes(machine_, path, entry.Header.Attributes);
     throw;
@@ -113,9 +120,11 @@ bool TCompress::ExpandToFile(const TArchiveEntry& entry, platform::ByteStream& a
   const auto stamp = static_cast<std::uint32_t>(entry.Header.FileDate);
   platform::SetFileDosTime(*out, static_cast<std::uint16_t>(stamp >> 16),
                            static_cast<std::uint16_t>(stamp & 0xFFFF));
+  observed.reset();
   out->Close();
   out.reset();
   SetAttributes(machine_, path, entry.Header.Attributes);
+  if (OnEntryWritten) OnEntryWritten(listed, path);
   return true;
 }
 

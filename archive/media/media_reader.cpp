@@ -7,13 +7,11 @@
 #include <cctype>
 #include <system_error>
 
-
 namespace nolvo::media {
 
 namespace fs = std::filesystem;
 
 namespace {
-
 
 fs::path MakeTempRoot() {
   std::error_code ec;
@@ -88,8 +86,9 @@ MediaLocation LocateMedia(const fs::path& path) {
   return media;
 }
 
-void ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media, std::int32_t key,
-                    const ArchiveVisitor& visit, const MediaProgress& progress) {
+MediaWalk ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media,
+                         std::int32_t key, const ArchiveVisitor& visit,
+                         const MediaProgress& progress) {
   platform::Machine& machine = workspace.Machine();
   if (!media.Segmented) {
     // The archive is reached through a link of a fixed name in the work folder, so that a
@@ -100,9 +99,9 @@ void ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media, std
     compress.SetKey(key);
     MediaArchive archive;
     visit(archive, compress, workspace.WorkDir() + "archive.bin");
-    return;
+    return {};
   }
-  ForEachSegmentedArchive(workspace, media, key, visit, progress);
+  return ForEachSegmentedArchive(workspace, media, key, visit, progress);
 }
 
 }  // namespace nolvo::media

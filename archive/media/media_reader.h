@@ -44,6 +44,20 @@ struct MediaArchive {
   std::string TargetDir;  // directory part of the template
   std::uint8_t ArcFlags = 0;
   std::vector<std::string> FileNames;  // the list file's stored names (segmented media)
+  // Segmented media: where the reader stands after the archive's last byte (the segment's
+  // number and its bytes not read yet), and the reader's segment folder and base name.
+  std::uint16_t EndSegment = 0;
+  std::int64_t EndRemaining = 0;
+  std::string SegDir;
+  std::string SegBaseName;
+};
+
+// What a walk read: the last segment opened (0 for a single archive file) and the
+// reader's segment folder and base name.
+struct MediaWalk {
+  std::uint16_t LastSegment = 0;
+  std::string SegDir;
+  std::string SegBaseName;
 };
 
 // Where the media are: a segmented stream (folder and base name of its first segment)
@@ -77,16 +91,17 @@ using MediaProgress = std::function<void(std::size_t archive, int percent)>;
 // Walks the archives of `media` in order. `key` goes to the component before each visit.
 // A missing or wrong segment ends the walk with segment::ESegError naming it; the
 // workspace's machine is the one every path refers to.
-void ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media, std::int32_t key,
-                    const ArchiveVisitor& visit, const MediaProgress& progress = {});
+MediaWalk ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media,
+                         std::int32_t key, const ArchiveVisitor& visit,
+                         const MediaProgress& progress = {});
 
 }  // namespace nolvo::media
 
 namespace nolvo::media {
 
 // The segmented part of ForEachArchive (segmented_media.cpp).
-void ForEachSegmentedArchive(PrivateWorkspace& workspace, const MediaLocation& media,
-                             std::int32_t key, const ArchiveVisitor& visit,
-                             const MediaProgress& progress);
+MediaWalk ForEachSegmentedArchive(PrivateWorkspace& workspace, const MediaLocation& media,
+                                  std::int32_t key, const ArchiveVisitor& visit,
+                                  const MediaProgress& progress);
 
 }  // namespace nolvo::media

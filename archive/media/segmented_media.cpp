@@ -13,9 +13,9 @@ namespace {
 constexpr char kMediaDrive = 'm';
 }  // namespace
 
-void ForEachSegmentedArchive(PrivateWorkspace& workspace, const MediaLocation& media,
-                             std::int32_t key, const ArchiveVisitor& visit,
-                             const MediaProgress& progress) {
+MediaWalk ForEachSegmentedArchive(PrivateWorkspace& workspace, const MediaLocation& media,
+                                  std::int32_t key, const ArchiveVisitor& visit,
+                                  const MediaProgress& progress) {
   platform::Machine& machine = workspace.Machine();
   if (machine.MapDrive(kMediaDrive, media.Folder) != 0)
     throw EMediaPath(fmt::format("cannot reach the media folder {}", media.Folder.string()));
@@ -33,6 +33,10 @@ void ForEachSegmentedArchive(PrivateWorkspace& workspace, const MediaLocation& m
     archive.TargetDir = arc.TargetDir;
     archive.ArcFlags = arc.ArcFlags;
     archive.FileNames = arc.ArcFileNames;
+    archive.EndSegment = reader.SegNumber();
+    archive.EndRemaining = reader.SegRemaining();
+    archive.SegDir = reader.SegDir();
+    archive.SegBaseName = reader.SegBaseName();
     container::TCompress compress(machine);
     compress.SetKey(key);
     visit(archive, compress, joined);
@@ -41,7 +45,7 @@ void ForEachSegmentedArchive(PrivateWorkspace& workspace, const MediaLocation& m
   };
   segment::TSegArcList arcs;
   reader.ExpandSegArcs(arcs);
+  return {reader.SegNumber(), reader.SegDir(), reader.SegBaseName()};
 }
-
 
 }  // namespace nolvo::media

@@ -51,6 +51,30 @@ TUnzip::TUnzip(platform::Machine& machine, platform::Dialogs& dialogs,
   };
 }
 
+void TUnzip::SetChecks(MediumChecks* checks) {
+  checks_ = checks;
+  if (!checks) {
+    SegCompEZ1.OnSegArchiveJoined = nullptr;
+    SegCompEZ1.OnEntrySelected = nullptr;
+    SegCompEZ1.OnEntryOutput = nullptr;
+    SegCompEZ1.OnEntryWritten = nullptr;
+    return;
+  }
+  SegCompEZ1.OnSegArchiveJoined = [this](segment::TSegArc& arc, const std::string& joined) {
+    checks_->ArchiveJoined(SegCompEZ1, arc, joined, report_);
+    return true;
+  };
+  SegCompEZ1.OnEntrySelected = [this](const container::TListedEntry& entry) {
+    checks_->EntrySelected(entry);
+  };
+  SegCompEZ1.OnEntryOutput = [this](const container::TListedEntry&, platform::ByteStream& out) {
+    return checks_->EntryOutput(out);
+  };
+  SegCompEZ1.OnEntryWritten = [this](const container::TListedEntry&, const std::string& path) {
+    checks_->EntryWritten(path, report_);
+  };
+}
+
 void TUnzip::FormShow() {
   Abandoned = false;
   pump_.ProcessMessages();
@@ -72,14 +96,27 @@ void TUnzip::ExpandSetupArchive() {
   try {
     util::EnsureDirectoryPath(machine_, state_.TempDir);
     util::EnsureDirectoryPath(machine_, SegCompEZ1.SegTmpDir());
+    if (checks_) checks_->Begin(state_.SourceDir, report_);
     SegCompEZ1.ExpandSegmentedArchive();
+    if (checks_) checks_->End(report_);
   } catch (const std::exception& e) {
     lastError_ = e.what();
+    // After a confirmed abort the failure is the abort's doing, not the medium's.
+    if (!Abandoned) RecordFailure();
     dialogs_.Inform(kExpandErrorText);
     if (hooks_.ClearRebootChoice) hooks_.ClearRebootChoice();
     Abandoned = true;
   }
   view_.Close();
+}
+
+void TUnzip::RecordFailure() {
+  if (checks_) return checks_->Failed(lastError_, report_);
+  MediaFinding finding;
+  finding.Level = Severity::Fatal;
+  finding.Segment = SegCompEZ1.SegName();
+  finding.Text = lastError_;
+  report_.Add(std::move(finding));
 }
 
 bool TUnzip::ExpectedSegmentExists() const {

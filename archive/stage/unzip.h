@@ -11,6 +11,8 @@
 #include "app/setup_settings.h"
 #include "app/startup_state.h"
 #include "archive/segment/seg_comp_ez.h"
+#include "archive/stage/media_report.h"
+#include "archive/stage/medium_checks.h"
 #include "archive/stage/unzip_view.h"
 #include "platform/dialogs.h"
 #include "platform/machine.h"
@@ -56,6 +58,11 @@ class TUnzip {
   // text is kept in LastError() (for logs), never shown in the box.
   void ExpandSetupArchive();
   const std::string& LastError() const { return lastError_; }
+
+  // Checks to run over the medium while it is expanded (null: none); must outlive the
+  // expansion. What they find, and the failure that ended an expansion, go to Report().
+  void SetChecks(MediumChecks* checks);
+  const MediaReport& Report() const { return report_; }
   // Files written into TempDir, in order.
   int FilesExpanded() const { return filesExpanded_; }
 
@@ -69,6 +76,8 @@ class TUnzip {
   void PlacePicture();
   void CopySetupFiles();
   bool ExpectedSegmentExists() const;
+  // Puts the failure that ended the expansion (lastError_) in the report.
+  void RecordFailure();
 
   platform::Machine& machine_;
   platform::Dialogs& dialogs_;
@@ -81,6 +90,8 @@ class TUnzip {
   int countMax_ = 100;
   int filesExpanded_ = 0;
   std::string lastError_;
+  MediumChecks* checks_ = nullptr;
+  MediaReport report_;
 };
 
 // The file-name part of a stored name: the text after its last "\", "/" or ":" (empty for

@@ -6,6 +6,7 @@
 
 #include "app/ui/main_screen_window.h"
 #include "app/ui/ui_text.h"
+#include "util/shown_text.h"
 
 namespace nolvo::ui {
 
@@ -54,7 +55,8 @@ ExtractionWindow::ExtractionWindow(platform::Machine& machine, MainScreenWindow*
 }
 
 void ExtractionWindow::SetStatus(const std::string& text) {
-  label2_->setText(FromAnsi(machine_.Codepage(), text));
+  // A file name from the medium: its control characters shown as \xNN.
+  label2_->setText(QString::fromStdString(util::ShownName(text, machine_.Codepage())));
   label2_->adjustSize();
 }
 

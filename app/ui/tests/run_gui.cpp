@@ -9,6 +9,7 @@
 
 #include "app/ui/setup_program.h"
 #include "app/ui/tests/gui_app.h"
+#include "archive/media/digest_lists.h"
 #include "archive/segment/seg_writer.h"
 #include "platform/scripted_dialogs.h"
 #include "tests/support/run_command.h"
@@ -183,6 +184,44 @@ TEST(SetupRunGui, AbortDuringExtractionSkipsTheWizard) {
   EXPECT_TRUE(program.Run().Outcome().Abandoned);
   EXPECT_FALSE(wizardShown);
   EXPECT_FALSE(program.Engine().has_value());
+  EXPECT_FALSE(fs::exists(tm.DriveC() / "Program Files" / "Demo"));
+}
+
+TEST(SetupRunGui, BytesThatDifferFromTheEntryListStopBeforeTheWizard) {
+  test::GuiApp();
+  test::TestMachine tm;
+  const fs::path media = BuildMedia(tm.Root());
+  // An entry list whose digest for demo.exe is not that of its bytes.
+  std::vector<media::EntryDigest> list;
+  for (const char* name : {"license.txt", "logo.bmp", "demo.exe", "readme.txt"}) {
+    const std::string bytes = test::ReadText(tm.Root() / "product" / name);
+    list.push_back({0, static_cast<std::uint32_t>(list.size()),
+                    static_cast<std::int64_t>(bytes.size()),
+                    media::Sha256Of(std::string(name) == "demo.exe" ? bytes + "!" : bytes), name});
+  }
+  test::WriteBytes(media / std::string(media::kEntryDigestsName), media::FormatEntryDigests(list));
+  platform::Machine& m = tm.Machine();
+  ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
+  platform::ScriptedDialogs dialogs;
+  dialogs.OnMessage(platform::DialogResult::idOk, "Error Expanding Files!!")
+      .OnMessage(platform::DialogResult::idOk);
+  platform::NullMessagePump pump;
+  SetupProgram program(m, dialogs, pump, std::nullopt);
+  bool wizardShown = false;
+  program.FrontEnd().OnModalShown = [&](QDialog& dialog) {
+    wizardShown = wizardShown || dynamic_cast<WizardWindow*>(&dialog) != nullptr;
+  };
+  RunToEnd(program);
+  dialogs.Verify();
+  EXPECT_FALSE(wizardShown);
+  EXPECT_FALSE(program.Engine().has_value());
+  EXPECT_EQ(program.ExitCode(), 1);
+  // The second box names the segment, the archive and the entry.
+  const auto& box = std::get<platform::MessageRequest>(dialogs.Asked().back());
+  EXPECT_EQ(box.kind, platform::DialogKind::dkError);
+  EXPECT_NE(box.text.find("disk.001: archive 0 \"C:\\*.*\": entry 2 \"demo.exe\""),
+            std::string::npos)
+      << box.text;
   EXPECT_FALSE(fs::exists(tm.DriveC() / "Program Files" / "Demo"));
 }
 

@@ -1,0 +1,86 @@
+#include "archive/media/digest_files.h"
+
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+namespace nolvo::media {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A host file descriptor open for reading, closed on every path.
+class ReadFd {
+ public:
+  explicit ReadFd(const fs::path& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  ~ReadFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ReadFd(const ReadFd&) = delete;
+  ReadFd& operator=(const ReadFd&) = delete;
+  int Get() const { return fd_; }
+
+  // Reads up to `count` bytes; -1 on an error.
+  ssize_t Read(void* buffer, std::size_t count) {
+    for (;;) {
+      const ssize_t n = ::read(fd_, buffer, count);
+      if (n >= 0 || errno != EINTR) return n;
+    }
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+HostFileDigest HashHostFile(const fs::path& path) {
+  ReadFd file(path);
+  if (file.Get() < 0) throw std::runtime_error(fmt::format("cannot open {}", path.string()));
+  Sha256 sha;
+  HostFileDigest result;
+  std::vector<std::uint8_t> buffer(256 * 1024);
+  for (;;) {
+    const ssize_t n = file.Read(buffer.data(), buffer.size());
+    if (n < 0) throw std::runtime_error(fmt::format("cannot read {}", path.string()));
+    if (n == 0) break;
+    sha.Update(buffer.data(), static_cast<std::size_t>(n));
+    result.Size += n;
+  }
+  result.Digest = sha.Final();
+  return result;
+}
+
+std::vector<FileDigest> DigestFolderFiles(const fs::path& folder,
+                                          const std::vector<std::string>& names) {
+  std::vector<FileDigest> files;
+  for (const auto& name : names) files.push_back({name, HashHostFile(folder / name).Digest});
+  return files;
+}
+
+std::optional<std::string> ReadDigestListFile(const fs::path& path) {
+  std::error_code ec;
+  const auto status = fs::symlink_status(path, ec);
+  if (!fs::exists(status)) return std::nullopt;
+  const std::string name = path.filename().string();
+  ReadFd file(path);
+  if (file.Get() < 0 || fs::is_directory(fs::status(path, ec)))
+    throw EDigestList(fmt::format("{}: cannot be read", name));
+  std::string text;
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t n = file.Read(buffer, sizeof buffer);
+    if (n < 0) throw EDigestList(fmt::format("{}: cannot be read", name));
+    if (n == 0) break;
+    if (static_cast<std::int64_t>(text.size()) + n > kMaxDigestListSize)
+      throw EDigestList(fmt::format("{}: larger than any digest list", name));
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  return text;
+}
+
+}  // namespace nolvo::media

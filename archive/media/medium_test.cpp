@@ -1,0 +1,90 @@
+#include "archive/media/medium_test.h"
+
+#include <set>
+
+#include "archive/media/medium_run.h"
+#include "archive/media/stored_copy_check.h"
+#include "archive/segment/seg_names.h"
+
+namespace nolvo::media {
+
+namespace fs = std::filesystem;
+using stage::FindingKind;
+
+namespace {
+
+// The media list must name every file the medium needs: the segments the read opened,
+// and install.cfg and install.exe when they are there.
+void CheckCoverage(const MediaLocation& location, const MediaWalk& walk,
+                   const std::vector<FileDigest>& files, MediumRun& run) {
+  std::set<std::string> listed;
+  for (const auto& f : files) listed.insert(segment::LowerAscii(f.Name));
+  std::vector<std::string> needed;
+  for (std::uint16_t n = 1; n <= walk.LastSegment && n != 0; ++n)
+    needed.push_back(segment::BuildSegmentNames(walk.SegBaseName, "", n, "").SegName);
+  std::error_code ec;
+  for (const char* name : {"install.cfg", "install.exe"})
+    if (fs::exists(location.Folder / name, ec)) needed.push_back(name);
+  for (const auto& name : needed) {
+    if (listed.count(segment::LowerAscii(name))) continue;
+    stage::MediaFinding f;
+    f.Name = name;
+    f.Text = "not named in the media digest list";
+    run.Sink().Add(FindingKind::MediaFileUnlisted, std::move(f));
+  }
+}
+
+}  // namespace
+
+void TestMedium(const MediaLocation& location, std::int32_t key, const TestEvents& events,
+                TestResult& result) {
+  MediumRun run(location, Tool::Test, result.Report, events.OnFinding);
+  platform::Machine& machine = run.Workspace().Machine();
+  if (run.Digests().Files && location.Segmented)
+    CheckMediaFiles(location.Folder, *run.Digests().Files, run.Codepage(), run.Sink());
+
+  const MediaWalk walk = run.Walk(
+      key, true,
+      [&](MediumRun::Archive& archive) {
+        const auto badCopies = BadStoredCopies(machine, archive.File, archive.Listing, key);
+        std::shared_ptr<DigestJob> job;
+        auto& compress = archive.Compress;
+        compress.OnShowProgress = [&](std::int32_t& percent) {
+          if (events.OnEntry) events.OnEntry(result.Tested, percent);
+        };
+        compress.OnEntryOutput = [&](const container::TListedEntry& entry,
+                                     platform::ByteStream& output) {
+          return run.DigestOutput(IndexOf(archive.Listing, entry.Info.EntryPosition), output, job);
+        };
+        compress.TestArchiveEntries(
+            archive.File, [&](const container::TListedEntry& entry, std::exception_ptr error) {
+              ++result.Tested;
+              const std::size_t i = IndexOf(archive.Listing, entry.Info.EntryPosition);
+              if (i >= archive.Listing.size()) return;  // the listing and the test walk agree
+              if (error) {
+                job.reset();
+                // An entry nothing decodes was reported as such already.
+                if (archive.Audit.Decodable[i])
+                  run.Sink().Add(FindingKind::EntryFailed,
+                                 archive.Place.Entry(entry, i, ErrorText(error)));
+                return;
+              }
+              if (badCopies.count(entry.Info.EntryPosition))
+                run.Sink().Add(FindingKind::StoredSumBad,
+                               archive.Place.Entry(entry, i,
+                                                   "its stored bytes do not add up to its "
+                                                   "checksum"));
+              run.Verify(archive, i, job);
+            });
+      },
+      events.OnJoin);
+  if (run.Digests().Files && location.Segmented)
+    CheckCoverage(location, walk, *run.Digests().Files, run);
+
+  std::set<std::pair<int, std::int64_t>> bad;
+  for (const auto& f : result.Report.Findings)
+    if (f.Level >= stage::Severity::Error && f.Entry >= 0) bad.insert({f.Archive, f.Entry});
+  result.Bad = bad.size();
+}
+
+}  // namespace nolvo::media

@@ -1,0 +1,31 @@
+#pragma once
+// The test of a medium or an archive file: every file against the media list, every entry
+// expanded into nothing but its checksum and its digest, and the situations of the outcome
+// table. Nothing is written.
+
+#include <cstdint>
+#include <functional>
+
+#include "archive/media/media_reader.h"
+#include "archive/stage/media_report.h"
+
+namespace nolvo::media {
+
+struct TestEvents {
+  std::function<void(const stage::MediaFinding&)> OnFinding;     // each finding as it is made
+  MediaProgress OnJoin;                                          // archives copied out
+  std::function<void(std::size_t tested, int percent)> OnEntry;  // the entry being tested
+};
+
+struct TestResult {
+  std::size_t Tested = 0;  // entries tested
+  std::size_t Bad = 0;     // of them, entries with an error
+  stage::MediaReport Report;
+};
+
+// Throws EMediaPath, and EMediumRefused when the read of the medium failed (recorded in
+// `result.Report` first, the result is then incomplete).
+void TestMedium(const MediaLocation& location, std::int32_t key, const TestEvents& events,
+                TestResult& result);
+
+}  // namespace nolvo::media
