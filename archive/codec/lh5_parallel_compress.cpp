@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <cstring>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -134,7 +133,7 @@ std::unique_ptr<Segment> Lh5ParallelEncoder::ReadSegment() {
   s->first = std::max<std::int64_t>(0, s->start - kWindow);
   const std::int64_t want = s->start + segment_size_ + overlap_ + kTail;
   s->text.resize(static_cast<std::size_t>(want - s->first));
-  std::memcpy(s->text.data(), carry_.data(), carry_.size());
+  std::copy(carry_.begin(), carry_.end(), s->text.begin());
   const std::int64_t have = s->first + static_cast<std::int64_t>(carry_.size());
   const std::int64_t read_end =
       have + static_cast<std::int64_t>(ReadInput(s->text.data() + carry_.size(),
