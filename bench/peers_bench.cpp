@@ -1,10 +1,11 @@
 // The speed goals of the lh5 codec in one run, against the peers this machine has:
 // zlib in process, and bsdtar, lhasa, jlha, gzip and cp as whole processes.
 //
-//   peers_bench [--input FILE] [--mb N] [--runs R] [--threads N]
+//   peers_bench [--input FILE] [--mb N] [--runs R] [--threads N] [--nolvo PATH]
 //     FILE: the text to compress (default: the first N MB (2^20 bytes, default 32) of a
 //     tar of /usr/include); R: runs of every command, best taken (default 3); N threads
-//     for `nolvo archive create` (default: the number of cores).
+//     for `nolvo archive create` (default: the number of cores); PATH: another build of
+//     the nolvo program to measure (such as an older one, for before and after).
 //
 // Whole processes run in turns (ours, then the peers, R times), so all meet the same
 // neighbours; wall time is what the goals compare, user and sys are shown beside it.
@@ -258,6 +259,7 @@ int main(int argc, char** argv) {
   std::size_t mb = 32;
   int runs = 3;
   int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  std::string tool = NOLVO_TOOL_PATH;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--input" && i + 1 < argc) {
@@ -268,8 +270,12 @@ int main(int argc, char** argv) {
       runs = std::max(1, std::atoi(argv[++i]));
     } else if (a == "--threads" && i + 1 < argc) {
       threads = std::max(1, std::atoi(argv[++i]));
+    } else if (a == "--nolvo" && i + 1 < argc) {
+      tool = fs::absolute(argv[++i]).string();
     } else {
-      std::fprintf(stderr, "usage: peers_bench [--input FILE] [--mb N] [--runs R] [--threads N]\n");
+      std::fprintf(stderr,
+                   "usage: peers_bench [--input FILE] [--mb N] [--runs R] [--threads N] "
+                   "[--nolvo PATH]\n");
       return 2;
     }
   }
@@ -277,7 +283,6 @@ int main(int argc, char** argv) {
     Launcher launcher;  // before the bench holds any data
     bench::TempFolder temp("nolvo-peers");
     const fs::path dir = temp.Path();
-    const std::string tool = NOLVO_TOOL_PATH;
     const std::string nul = "/dev/null";
     const std::string log = (dir / "log.txt").string();
     const fs::path text = dir / "input.tar";
@@ -306,15 +311,21 @@ int main(int argc, char** argv) {
 
     auto remove = [](fs::path p) { return [p] { std::error_code ec; fs::remove(p, ec); }; };
     const std::string n = std::to_string(threads);
+    // An older build without --threads encodes on one thread either way.
+    launcher.Run({tool, "archive", "create", "--help"}, log);
+    std::ifstream help(log);
+    const bool threaded = std::string(std::istreambuf_iterator<char>(help), {}).find("--threads") !=
+                          std::string::npos;
+    auto create = [&](const fs::path& out, const std::string& t) {
+      std::vector<std::string> args = {tool, "-q", "archive", "create", out.string(), text.string(),
+                                       "--method", "lh5"};
+      if (threaded) args.insert(args.end(), {"--threads", t});
+      return args;
+    };
     std::vector<Command> encoders;
-    encoders.push_back(Cmd("nolvo archive create --threads " + n,
-                           {tool, "-q", "archive", "create", oursN.string(), text.string(),
-                            "--method", "lh5", "--threads", n},
-                           log, remove(oursN)));
-    encoders.push_back(Cmd("nolvo archive create --threads 1",
-                           {tool, "-q", "archive", "create", ours1.string(), text.string(),
-                            "--method", "lh5", "--threads", "1"},
-                           log, remove(ours1)));
+    encoders.push_back(Cmd("nolvo archive create --threads " + n, create(oursN, n), log, remove(oursN)));
+    encoders.push_back(Cmd("nolvo archive create --threads 1", create(ours1, "1"), log, remove(ours1)));
+    if (!threaded) std::printf("(%s has no --threads option: one thread)\n", tool.c_str());
     if (!tools["jlha"].empty())
       encoders.push_back(Cmd("jlha a", {tools["jlha"], "a", (dir / "again.lzh").string(), text.string()},
                              log, remove(dir / "again.lzh")));
