@@ -33,6 +33,7 @@
 #include "archive/container/entry_walk.h"
 #include "archive/segment/seg_compress.h"
 #include "bench/bench_process.h"
+#include "bench/bench_timing.h"
 #include "platform/byte_stream.h"
 #include "platform/file_ops.h"
 #include "platform/machine.h"
@@ -47,6 +48,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace nolvo;
 using bench::ChildRun;
+using bench::CpuSeconds;
 using bench::Launcher;
 using bench::TempFolder;
 using Bytes = std::vector<std::uint8_t>;
@@ -82,12 +84,6 @@ class ViewStream : public platform::ByteStream {
   const Bytes& bytes_;
   std::size_t pos_ = 0;
 };
-
-double CpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
-}
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -28,6 +28,7 @@
 #include "archive/codec/codec_run.h"
 #include "bench/bench_heap.h"
 #include "bench/bench_process.h"
+#include "bench/bench_timing.h"
 #include "platform/byte_stream.h"
 #include "tests/codec/lha_member.h"
 #include "tests/support/corpus.h"
@@ -118,22 +119,6 @@ Bytes WrapLh5(const Bytes& stored, const Bytes& original) {
   return out;
 }
 
-double CpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
-}
-
-double BestCpu(const std::function<void()>& f, int repeat) {
-  double best = 1e30;
-  for (int i = 0; i < repeat; ++i) {
-    const double t0 = CpuSeconds();
-    f();
-    best = std::min(best, CpuSeconds() - t0);
-  }
-  return best;
-}
-
 std::string LoadAverage() {
   std::ifstream in("/proc/loadavg");
   std::string a, b, c;
@@ -200,9 +185,9 @@ InProcess MeasureInProcess(int threads) {
     stored = std::move(dest.Bytes());
   };
   Bytes stored;
-  r.encode = mb / BestCpu([&] { encode(1, stored); }, 2);
+  r.encode = mb / bench::BestCpuSeconds([&] { encode(1, stored); }, 2);
   Bytes out;
-  r.decode = mb / BestCpu(
+  r.decode = mb / bench::BestCpuSeconds(
                       [&] {
                         platform::MemoryStream source(stored);
                         platform::MemoryStream dest;
@@ -218,14 +203,14 @@ InProcess MeasureInProcess(int threads) {
 
   Bytes z(compressBound(data.size()));
   uLongf zSize = 0;
-  r.zlibEncode = mb / BestCpu(
+  r.zlibEncode = mb / bench::BestCpuSeconds(
                           [&] {
                             zSize = z.size();
                             compress2(z.data(), &zSize, data.data(), data.size(), 6);
                           },
                           2);
   Bytes back(data.size());
-  r.zlibDecode = mb / BestCpu(
+  r.zlibDecode = mb / bench::BestCpuSeconds(
                           [&] {
                             uLongf n = back.size();
                             uncompress(back.data(), &n, z.data(), zSize);

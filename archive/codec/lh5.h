@@ -29,7 +29,7 @@ void Lh5ExpandObserved(CodecContext& context, std::int32_t original_size,
 void Lh5Compress(CodecContext& context);
 
 // How much input one thread of Lh5CompressParallel parses at a time.
-inline constexpr std::int64_t kLh5SegmentSize = 512 * 1024;
+inline constexpr std::int64_t kLh5SegmentSize = 256 * 1024;
 
 // Lh5Compress with the parsing spread over `threads` worker threads, segment by segment
 // (`segment_size` bytes, 0: kLh5SegmentSize; tests pass small ones). The calling thread
