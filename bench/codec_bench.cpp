@@ -8,46 +8,19 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <functional>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "archive/codec/codec_run.h"
+#include "bench/bench_heap.h"
+#include "bench/bench_timing.h"
 #include "platform/byte_stream.h"
 #include "tests/support/corpus.h"
-
-// Heap accounting: every allocation of the program goes through these.
-namespace {
-std::atomic<std::size_t> g_heap_now{0};
-std::atomic<std::size_t> g_heap_peak{0};
-}  // namespace
-
-void* operator new(std::size_t n) {
-  void* p = std::malloc(n + 16);
-  if (p == nullptr) throw std::bad_alloc();
-  *static_cast<std::size_t*>(p) = n;
-  const std::size_t now = g_heap_now += n;
-  std::size_t peak = g_heap_peak.load();
-  while (now > peak && !g_heap_peak.compare_exchange_weak(peak, now)) {
-  }
-  return static_cast<char*>(p) + 16;
-}
-void operator delete(void* p) noexcept {
-  if (p == nullptr) return;
-  char* base = static_cast<char*>(p) - 16;
-  g_heap_now -= *reinterpret_cast<std::size_t*>(base);
-  std::free(base);
-}
-void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
-void* operator new[](std::size_t n) { return operator new(n); }
-void operator delete[](void* p) noexcept { operator delete(p); }
-void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
 
 namespace {
 
@@ -58,27 +31,9 @@ using nolvo::platform::MemoryStream;
 using nolvo::platform::NullStream;
 using Bytes = std::vector<std::uint8_t>;
 
-// Processor time of the process: the machine is shared, and the codec run yields the
-// processor after every chunk, so wall-clock time would measure the neighbours.
-double CpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
-}
-
 // Decoding is quick, so it is timed more often: the best of more runs is less
 // disturbed by neighbours on the machine.
 constexpr int kDecodeRepeat = 7;
-
-double Seconds(const std::function<void()>& f, int repeat) {
-  double best = 1e30;
-  for (int i = 0; i < repeat; ++i) {
-    const double t0 = CpuSeconds();
-    f();
-    best = std::min(best, CpuSeconds() - t0);
-  }
-  return best;
-}
 
 struct Result {
   double encode_mbs = 0;
@@ -104,9 +59,9 @@ Bytes Encode(const Bytes& data, TCompressionMethod method) {
 Result Measure(const Bytes& data, TCompressionMethod method, int repeat) {
   Result r;
   Bytes stored;
-  const double enc = Seconds([&] { stored = Encode(data, method); }, repeat);
+  const double enc = nolvo::bench::BestCpuSeconds([&] { stored = Encode(data, method); }, repeat);
   Bytes out;
-  const double dec = Seconds(
+  const double dec = nolvo::bench::BestCpuSeconds(
       [&] {
         MemoryStream source(stored);
         MemoryStream dest;
@@ -152,14 +107,14 @@ Result MeasureZlib(const Bytes& data, int repeat) {
   Result r;
   Bytes stored(compressBound(data.size()));
   uLongf stored_size = 0;
-  const double enc = Seconds(
+  const double enc = nolvo::bench::BestCpuSeconds(
       [&] {
         stored_size = stored.size();
         compress2(stored.data(), &stored_size, data.data(), data.size(), 6);
       },
       repeat);
   Bytes out(data.size());
-  const double dec = Seconds(
+  const double dec = nolvo::bench::BestCpuSeconds(
       [&] {
         uLongf out_size = out.size();
         uncompress(out.data(), &out_size, stored.data(), stored_size);

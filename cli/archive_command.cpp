@@ -1,5 +1,5 @@
-// nolvo archive create OUT FILE... [--method lh5|lzh|rle|none] [--key N]: one container
-// archive file built from host files and folders.
+// nolvo archive create OUT FILE... [--method lh5|lzh|rle|none] [--key N] [--threads N]: one
+// container archive file built from host files and folders.
 
 #include <fmt/format.h>
 #include <unistd.h>
@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "archive/container/compress.h"
 #include "archive/media/digest_files.h"
@@ -28,6 +29,7 @@ struct CreateOptions {
   std::vector<std::string> files;
   std::string method = "lh5";
   std::int32_t key = 0;
+  std::int32_t threads = static_cast<std::int32_t>(std::max(1u, std::thread::hardware_concurrency()));
 };
 
 struct HostSource {
@@ -121,6 +123,7 @@ int Create(const CreateOptions& options, bool quiet) {
   const fs::path tempHost = out.parent_path() / tempName;
   container::TCompress compress(machine);
   compress.SetKey(options.key);
+  compress.SetThreads(options.threads);
   MediaProgressBar bar(quiet, "Packing");
   compress.OnShowProgress = [&](std::int32_t& percent) {
     bar.Show(fmt::format("{} file{}", files.size(), files.size() == 1 ? "" : "s"), percent);
@@ -184,6 +187,11 @@ CommandRegistration RegisterArchive(CLI::App& app, const GlobalOptions& global) 
       ->check(CLI::IsMember({"lh5", "lzh", "rle", "none"}))
       ->capture_default_str();
   create->add_option("--key", options->key, "Lock every entry with this key (0: none)");
+  create->add_option("--threads", options->threads,
+                     "Threads that encode a large lh5 entry (default: the number of cores); "
+                     "the archive is the same for any count")
+      ->check(CLI::PositiveNumber)
+      ->capture_default_str();
   create->footer(std::string("An entry the method cannot make smaller is stored uncompressed.\n"
                              "OUT.digests beside it receives the SHA-256 of every entry's bytes.\n\n") +
                  kExitCodeHelp);

@@ -44,7 +44,12 @@ std::int32_t RunCodec(const CodecComponent& Component, platform::ByteStream& Des
         LzhufCompress(context);
         break;
       case TCompressionMethod::coLZH5:
-        Lh5Compress(context);
+        // Threads pay off only over a few segments.
+        if (Component.Threads > 1 && SourceSize > 2 * kLh5SegmentSize) {
+          Lh5CompressParallel(context, Component.Threads);
+        } else {
+          Lh5Compress(context);
+        }
         break;
       default:
         break;

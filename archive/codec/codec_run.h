@@ -15,11 +15,13 @@ using TShowProgressEvent = std::function<void(int& PercentageDone)>;
 
 // What the archive component hands to a run: its progress handler, its key and, for
 // compressing, the size margin (the stored form must be at least this much shorter
-// than the original).
+// than the original) and how many threads may encode (the output is the same for any
+// count; the handler and the streams are still used on the calling thread alone).
 struct CodecComponent {
   TShowProgressEvent OnShowProgress;  // empty: not called
   std::int32_t Key = 0;               // 0: no key
   std::int32_t SizeMargin = 0;
+  std::int32_t Threads = 1;
 };
 
 // Runs one entry through a codec.

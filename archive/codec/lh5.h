@@ -28,4 +28,14 @@ void Lh5ExpandObserved(CodecContext& context, std::int32_t original_size,
 // Encodes everything the run's source yields until its input ends.
 void Lh5Compress(CodecContext& context);
 
+// How much input one thread of Lh5CompressParallel parses at a time.
+inline constexpr std::int64_t kLh5SegmentSize = 256 * 1024;
+
+// Lh5Compress with the parsing spread over `threads` worker threads, segment by segment
+// (`segment_size` bytes, 0: kLh5SegmentSize; tests pass small ones). The calling thread
+// reads the input, joins the parses and writes the stream, so the run's source, sink
+// and progress handler are used on it alone. The stream is byte for byte that of
+// Lh5Compress for any thread count and segment size.
+void Lh5CompressParallel(CodecContext& context, int threads, std::int64_t segment_size = 0);
+
 }  // namespace nolvo::codec

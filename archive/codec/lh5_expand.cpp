@@ -13,7 +13,7 @@ namespace {
 constexpr std::uint32_t kDictSize = 8192;
 // The window holds the 8192 bytes of history before the write position and room to
 // write ahead; when the write position passes its end, the history moves down.
-constexpr std::uint32_t kWindowEnd = 4 * kDictSize;
+constexpr std::uint32_t kWindowEnd = 8 * kDictSize;
 constexpr std::uint32_t kWindowSlack = 256 + 8;  // a match that starts just before the end
 constexpr int kCodeLengthCount = 19;             // code-length code alphabet
 constexpr int kDistanceCount = 14;               // distance code alphabet

@@ -45,6 +45,13 @@ Lh5MatchFinder::Lh5MatchFinder()
       heads_long_(new std::uint32_t[1u << kHashBits]()),
       links_long_(new std::uint16_t[kCyclic]()) {}
 
+void Lh5MatchFinder::Reset() {
+  // A link is always written when its position is added, so only the heads matter.
+  std::fill_n(heads_short_.get(), 1u << kHashBits, 0u);
+  std::fill_n(heads_long_.get(), 1u << kHashBits, 0u);
+  first_ = 0;
+}
+
 Lh5MatchFinder::Match Lh5MatchFinder::Insert(std::uint32_t pos, const std::uint8_t* bytes,
                                              int longer_than) {
   Match best;

@@ -31,6 +31,10 @@ class Lh5MatchFinder {
 
   Lh5MatchFinder();
 
+  // Forgets every position, so that positions may start anew (from any value of 1 or
+  // more).
+  void Reset();
+
   // Positions start at 1 and increase by one per call of Insert, Add or AddRun. 256
   // bytes must be readable at `bytes` for position `pos`, and compared as they are:
   // near the end of an input they are whatever the caller's text holds past it, and

@@ -91,6 +91,10 @@ class TCompress {
   // 0 give 0); an entry that cannot be made that short is stored as coNone.
   std::int32_t SizeMargin() const { return size_margin_; }
   void SetSizeMargin(std::int32_t value) { size_margin_ = value < 0 ? 0 : value; }
+  // How many threads may encode one large entry when building (values below 1 give 1).
+  // The archive is the same for any count.
+  std::int32_t Threads() const { return threads_; }
+  void SetThreads(std::int32_t value) { threads_ = value < 1 ? 1 : value; }
 
   platform::Machine& Machine() const { return machine_; }
 
@@ -157,6 +161,7 @@ class TCompress {
   std::int32_t key_ = 0;
   bool check_space_ = false;
   std::int32_t size_margin_ = 1;
+  std::int32_t threads_ = 1;
 };
 
 }  // namespace nolvo::container

@@ -42,6 +42,7 @@ TCompressedFileList TCompress::CompressArchiveEntries(const std::string& FileNam
   settings.Codec.OnShowProgress = OnShowProgress;
   settings.Codec.Key = key_;
   settings.Codec.SizeMargin = size_margin_;
+  settings.Codec.Threads = threads_;
   settings.OnCompress = OnCompress;
   settings.ArchiveMethod = ArchiveMethod;
 
