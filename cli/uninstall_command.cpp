@@ -8,9 +8,12 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/wine_steps.h"
 #include "platform/machine.h"
+#include "platform/machine_registry.h"
 #include "platform/prefix_lock.h"
 #include "platform/registry.h"
+#include "setup/host_menu.h"
 #include "setup/uninstaller.h"
 
 namespace nolvo::cli {
@@ -44,7 +47,8 @@ int RunUninstall(const UninstallCliOptions& o, const GlobalOptions& global) {
   platform::Machine machine(prefix);
   const platform::CodePage& cp = machine.Codepage();
   platform::PrefixLock lock(machine);
-  platform::Registry registry(machine.RegistryFile());
+  if (!o.dryRun && !WineLeavesRegistry(machine, "uninstall")) return kExitFailure;
+  platform::Registry registry(platform::MachineRegistryStore(machine));
   const std::string what = cp.FromUtf8(o.what);
   const auto target = setup::FindUninstallTarget(machine, registry, what);
   if (!target) {
@@ -54,7 +58,10 @@ int RunUninstall(const UninstallCliOptions& o, const GlobalOptions& global) {
   }
   setup::UninstallOptions options;
   options.dryRun = o.dryRun;
-  const setup::UninstallReport report = setup::Uninstall(machine, registry, *target, options);
+  const auto hostMenu = setup::ReadHostMenuRecord(machine, target->recordFile);
+  setup::UninstallReport report = setup::Uninstall(machine, registry, *target, options);
+  setup::RemoveHostMenu(machine, registry, platform::ReadShellFolders(machine, registry), hostMenu,
+                        setup::HostMenuFolders::FromEnvironment(), o.dryRun, report);
   if (!global.quiet) {
     fmt::print("{} \"{}\" from {}\n", o.dryRun ? "Would uninstall" : "Uninstalled",
                cp.ToUtf8(target->title), cp.ToUtf8(target->installDir));
@@ -85,7 +92,8 @@ CommandRegistration RegisterUninstall(CLI::App& app, const GlobalOptions& global
   sub->footer(std::string(
                   "Deletes the files and patterns of [UNINS] (never recursively), removes the\n"
                   "[Folders] and the installation folder when empty, deletes uninstall.cfg and\n"
-                  "the registry entry. Stays: folders that are not empty or not recorded, the\n"
+                  "the registry entry, and in a Wine prefix the host menu entries it recorded.\n"
+                  "Stays: folders that are not empty or not recorded, the\n"
                   "Windows folder and its own folders (System, Desktop, Start Menu, Programs),\n"
                   "the registry's parent keys and the prefix. A pattern that would empty a drive\n"
                   "root, the Windows folder or its System folder is refused (exit 1). Nothing\n"
