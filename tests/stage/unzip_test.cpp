@@ -46,7 +46,7 @@ class Medium {
     test::WriteBytes(path, content);
     archive_.Files.push_back({path, stored});
   }
-  fs::path TempHost() { return tm_.DriveC() / "WINDOWS" / "Temp" / "q"; }
+  fs::path TempHost() { return tm_.DriveC() / "windows" / "Temp" / "q"; }
   std::string appContent_;
 
   test::TestMachine tm_;
