@@ -33,7 +33,7 @@ void Copy(Registry& registry, RegKey root, const RegNode& node, const std::strin
       }
     }
     registry.CloseKey(key);
-    ++keys;
+    if (!node.values.empty() || node.children.empty()) ++keys;  // parents are not counted
   }
   for (const auto& [folded, child] : node.children)
     Copy(registry, root, *child, path.empty() ? child->name : path + "\\" + child->name, keys);
