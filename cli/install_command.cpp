@@ -45,7 +45,12 @@ constexpr const char* kUnattendedHelp =
     "  destination                        --dir, else the product's proposed directory\n"
     "  install type                       --type, else the product's preselection\n"
     "  shortcuts                          all offered, less --no-desktop/--no-startmenu\n"
-    "  finish choice                      return, unless --finish says otherwise\n";
+    "  finish choice                      return, unless --finish says otherwise\n"
+    "\n"
+    "In a Wine prefix (one with Wine's system.reg) the registry is Wine's own and the\n"
+    "shortcuts go to the prefix's shell folders, each with a menu entry on this host (see\n"
+    "--no-host-menu). While Wine runs programs there the install stops (exit 1) and\n"
+    "writes nothing.\n";
 
 // A log file that takes one line per action, when asked for.
 class RunLog {

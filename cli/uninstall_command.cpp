@@ -92,12 +92,15 @@ CommandRegistration RegisterUninstall(CLI::App& app, const GlobalOptions& global
   sub->footer(std::string(
                   "Deletes the files and patterns of [UNINS] (never recursively), removes the\n"
                   "[Folders] and the installation folder when empty, deletes uninstall.cfg and\n"
-                  "the registry entry, and in a Wine prefix the host menu entries it recorded.\n"
-                  "Stays: folders that are not empty or not recorded, the\n"
-                  "Windows folder and its own folders (System, Desktop, Start Menu, Programs),\n"
-                  "the registry's parent keys and the prefix. A pattern that would empty a drive\n"
-                  "root, the Windows folder or its System folder is refused (exit 1). Nothing\n"
-                  "recorded under that title or path exits 1; running it again changes nothing.\n\n") +
+                  "the registry entry, and the host menu entries recorded in [Host Menu]. In a\n"
+                  "Wine prefix the registry is Wine's own; while Wine runs programs there the\n"
+                  "command stops (exit 1) and changes nothing. Stays: folders that are not\n"
+                  "empty or not recorded, the Windows folder and its own folders (System,\n"
+                  "Desktop, Start Menu, Programs) and the user's shell folders, the registry's\n"
+                  "parent keys and the prefix. A pattern that would empty a drive root, the\n"
+                  "Windows folder or its System folder, or that lies in a shell folder outside\n"
+                  "the prefix, is refused (exit 1). Nothing recorded under that title or path\n"
+                  "exits 1; running it again changes nothing.\n\n") +
               kExitCodeHelp);
   auto run = [options, &global]() -> int {
     try {

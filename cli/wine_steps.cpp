@@ -37,8 +37,12 @@ void MakeHostMenuEntries(const platform::Machine& machine, const platform::Shell
   }
   for (const auto& p : menu.problems) fmt::print(stderr, "nolvo install: {}\n", p);
   if (quiet) return;
-  for (const auto& entry : menu.entries)
-    fmt::print("Menu entry {}{}\n", entry, menu.winemenubuilder ? "" : " (written without Wine)");
+  for (const auto& entry : menu.entries) {
+    std::error_code ec;
+    const auto real = std::filesystem::weakly_canonical(entry, ec);
+    fmt::print("Menu entry {}{}\n", ec ? entry : real.string(),
+               menu.winemenubuilder ? "" : " (written without Wine)");
+  }
 }
 
 }  // namespace nolvo::cli
