@@ -211,7 +211,7 @@ HostMenuResult MakeHostMenu(const platform::Machine& machine, const platform::Sh
     if (!std::getenv("WINEDEBUG")) env.push_back("WINEDEBUG=-all");
     const std::string wine = platform::FindOnPath("wine")->string();
     for (const auto& m : menuLinks) {
-      const auto status = platform::RunAndWait({wine, "winemenubuilder", "-w", m.windows}, env);
+      const auto status = platform::RunAndWait({wine, "winemenubuilder", m.windows}, env);
       if (status != 0)
         result.problems.push_back("Wine's winemenubuilder failed for " + machine.Codepage().ToUtf8(m.windows));
     }
@@ -256,11 +256,15 @@ HostMenuResult MakeHostMenu(const platform::Machine& machine, const platform::Sh
   for (auto& e : extra)
     if (std::find(files.begin(), files.end(), e) == files.end()) files.push_back(std::move(e));
 
-  // The folders made for them, outermost first.
+  // The folders made for them, outermost first, up to the menu folders themselves.
   std::set<fs::path> folders;
-  for (const auto& f : files)
-    for (auto dir = f.parent_path(); isNew(dir) && dir != dir.root_path(); dir = dir.parent_path())
+  const std::vector<fs::path> menuRoots{host.applications, host.menus, host.directories, host.icons};
+  for (const auto& f : files) {
+    for (auto dir = f.parent_path(); isNew(dir) && dir != dir.root_path(); dir = dir.parent_path()) {
       folders.insert(dir);
+      if (std::find(menuRoots.begin(), menuRoots.end(), dir) != menuRoots.end()) break;
+    }
+  }
   result.made.assign(folders.begin(), folders.end());
   std::sort(result.made.begin(), result.made.end(),
             [](const fs::path& a, const fs::path& b) { return a.native().size() < b.native().size(); });

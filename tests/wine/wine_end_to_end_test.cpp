@@ -299,6 +299,7 @@ TEST_F(WineEndToEnd, AProductInstalledIntoAWinePrefixIsOneWineKnowsAndUninstallL
   ASSERT_TRUE(fs::exists(entry));
   const auto exec = setup::DesktopEntryValue(ReadText(entry), "Exec");
   ASSERT_TRUE(exec.has_value());
+  EXPECT_NE(setup::DesktopEntryValue(ReadText(entry), "Icon").value_or(""), "");
   fs::remove(installDir / "marker.txt");
   RunCommand({"/bin/sh", "-c", *exec});
   EXPECT_TRUE(WaitForFile(installDir / "marker.txt", 30)) << "the menu entry ran nothing: " << *exec;
