@@ -26,8 +26,8 @@ void MergeLeftoverRegistry(const platform::Machine& machine, platform::Registry&
 
 void MakeHostMenuEntries(const platform::Machine& machine, const platform::ShellFolders& shell,
                          const setup::EngineResult& result, bool quiet) {
-  const setup::HostMenuResult menu = setup::MakeHostMenu(
-      machine, shell, setup::SavedLinks(result), setup::HostMenuFolders::FromEnvironment());
+  const setup::HostMenuResult menu = setup::MakeHostMenu(machine, shell, setup::SavedLinks(result),
+                                                         setup::HostMenuFolders::FromEnvironment());
   try {
     setup::RecordHostMenu(machine, result.installDirectory + "\\" + setup::kUninstallFileName,
                           menu.made);

@@ -63,8 +63,8 @@ std::string MergeLeftoverRegistry(const Machine& machine, Registry& registry) {
     return "Merged the " + std::to_string(keys) + " keys of " + file.string() +
            " into Wine's registry, but could not rename it: " + ec.message();
   return "Merged the " + std::to_string(keys) + " keys of " + file.string() +
-         " into Wine's registry (system.reg, user.reg); the old file is kept as " +
-         kept.string() + ".";
+         " into Wine's registry (system.reg, user.reg); the old file is kept as " + kept.string() +
+         ".";
 }
 
 }  // namespace nolvo::platform

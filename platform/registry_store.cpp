@@ -24,7 +24,10 @@ std::string ReadRegistryFile(const std::filesystem::path& file) {
 long RegWriteStatus(const std::error_code& ec) {
   if (!ec) return RegCode::kSuccess;
   switch (ec.value()) {
-    case EACCES: case EPERM: case EROFS: case EISDIR:
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
       return RegCode::kAccessDenied;
     default:
       return RegCode::kRegistryIoFailed;

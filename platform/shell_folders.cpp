@@ -27,7 +27,8 @@ std::map<std::string, std::string> Environment(const Registry& registry) {
   const auto set = [&](const std::string& name, const std::optional<std::string>& value) {
     if (value && !value->empty()) env[UpperAscii(name)] = *value;
   };
-  if (const auto root = registry.ReadString(kHKeyLocalMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot")) {
+  if (const auto root = registry.ReadString(
+          kHKeyLocalMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot")) {
     set("SystemRoot", root);
     set("windir", root);
     set("SystemDrive", root->substr(0, 2));
@@ -42,8 +43,10 @@ std::map<std::string, std::string> Environment(const Registry& registry) {
                                            "ProfileImagePath"));
     break;
   }
-  for (const auto& [root, key] : {std::pair{kHKeyLocalMachine, "System\\CurrentControlSet\\Control\\Session Manager\\Environment"},
-                                  std::pair{kHKeyCurrentUser, "Environment"}})
+  for (const auto& [root, key] :
+       {std::pair{kHKeyLocalMachine,
+                  "System\\CurrentControlSet\\Control\\Session Manager\\Environment"},
+        std::pair{kHKeyCurrentUser, "Environment"}})
     for (const auto& value : registry.Values(root, key))
       if (value.type == RegType::kSz || value.type == RegType::kExpandSz)
         set(value.name, registry.ReadString(root, key, value.name));
@@ -84,10 +87,12 @@ std::vector<std::string> ShellFolders::All() const {
 }
 
 ShellFolders DefaultShellFolders(const std::string& windows) {
-  return {windows + "\\Desktop", windows + "\\Start Menu", windows + "\\Start Menu\\Programs", false};
+  return {windows + "\\Desktop", windows + "\\Start Menu", windows + "\\Start Menu\\Programs",
+          false};
 }
 
-std::optional<std::string> ExpandMachineVariables(const Registry& registry, const std::string& text) {
+std::optional<std::string> ExpandMachineVariables(const Registry& registry,
+                                                  const std::string& text) {
   return Expand(Environment(registry), text, 0);
 }
 

@@ -19,7 +19,7 @@
 namespace nolvo::platform {
 
 struct ShellFolders {
-  std::string desktop;    // Windows paths without a trailing backslash
+  std::string desktop;  // Windows paths without a trailing backslash
   std::string startMenu;
   std::string programs;
   bool fromMachine = false;  // at least one came from the registry
@@ -38,6 +38,7 @@ ShellFolders ReadShellFolders(const Machine& machine, const Registry& registry);
 // system's and the user's Environment keys, and SystemRoot, SystemDrive, windir,
 // USERPROFILE, ALLUSERSPROFILE, ProgramData and PUBLIC from its profile list). Nothing
 // when a variable is unknown.
-std::optional<std::string> ExpandMachineVariables(const Registry& registry, const std::string& text);
+std::optional<std::string> ExpandMachineVariables(const Registry& registry,
+                                                  const std::string& text);
 
 }  // namespace nolvo::platform

@@ -224,8 +224,7 @@ class Parser {
 
  private:
   [[noreturn]] void Fail(const std::string& why) const {
-    throw ERegistryFileError(std::string(source_) + ": line " + std::to_string(line_) + ": " +
-                             why);
+    throw ERegistryFileError(std::string(source_) + ": line " + std::to_string(line_) + ": " + why);
   }
 
   std::string_view NextLine() {
@@ -292,7 +291,8 @@ class Parser {
       v.type = 4;
       std::size_t n = 0;
       std::uint32_t dw = 0;
-      while (n < p.size() && IsHex(p[n]) && n < 8) dw = dw << 4 | static_cast<std::uint32_t>(HexValue(p[n++]));
+      while (n < p.size() && IsHex(p[n]) && n < 8)
+        dw = dw << 4 | static_cast<std::uint32_t>(HexValue(p[n++]));
       if (n == 0 || !SkipSpaces(p.substr(n)).empty()) Fail("malformed dword");
       for (int i = 0; i < 4; ++i) v.data.push_back(static_cast<std::uint8_t>(dw >> (8 * i)));
     } else if (Take(p, "hex:")) {
@@ -301,7 +301,8 @@ class Parser {
     } else if (Take(p, "hex(")) {
       std::size_t n = 0;
       std::uint32_t type = 0;
-      while (n < p.size() && IsHex(p[n]) && n < 8) type = type << 4 | static_cast<std::uint32_t>(HexValue(p[n++]));
+      while (n < p.size() && IsHex(p[n]) && n < 8)
+        type = type << 4 | static_cast<std::uint32_t>(HexValue(p[n++]));
       if (n == 0 || p.substr(n, 2) != "):") Fail("malformed hex type");
       v.type = type;
       p.remove_prefix(n + 2);
@@ -334,7 +335,8 @@ class Parser {
       while (!p.empty() && IsHex(p.front())) {
         std::size_t n = 0;
         unsigned v = 0;
-        while (n < p.size() && IsHex(p[n]) && n < 2) v = v << 4 | static_cast<unsigned>(HexValue(p[n++]));
+        while (n < p.size() && IsHex(p[n]) && n < 2)
+          v = v << 4 | static_cast<unsigned>(HexValue(p[n++]));
         if (n < p.size() && IsHex(p[n])) Fail("malformed hex byte list");
         out.push_back(static_cast<std::uint8_t>(v));
         p = SkipSpaces(p.substr(n));
@@ -389,8 +391,8 @@ std::string FormatWineHiveValue(const WineHiveValue& value) {
     return out;
   }
   if (value.type == 4 && data.size() == 4) {
-    const std::uint32_t dw = data[0] | data[1] << 8 | data[2] << 16 |
-                             static_cast<std::uint32_t>(data[3]) << 24;
+    const std::uint32_t dw =
+        data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24;
     std::snprintf(buf, sizeof buf, "dword:%08x\n", dw);
     return out + buf;
   }
@@ -428,9 +430,11 @@ std::string FormatWineHiveKey(std::span<const std::u16string> path,
     DumpString(path[i], "[]", out);
   }
   char buf[64];
-  const std::uint64_t seconds = filetime > kTicks1601To1970 ? (filetime - kTicks1601To1970) / 10000000 : 0;
+  const std::uint64_t seconds =
+      filetime > kTicks1601To1970 ? (filetime - kTicks1601To1970) / 10000000 : 0;
   std::snprintf(buf, sizeof buf, "] %u\n#time=%x%08x\n", static_cast<unsigned>(seconds),
-                static_cast<unsigned>(filetime >> 32), static_cast<unsigned>(filetime & 0xFFFFFFFFu));
+                static_cast<unsigned>(filetime >> 32),
+                static_cast<unsigned>(filetime & 0xFFFFFFFFu));
   out += buf;
   for (const auto& option : options) out += option + "\n";
   for (const auto& text : valueText) out += text;

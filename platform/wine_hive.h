@@ -28,7 +28,7 @@ struct WineHiveValue {
   std::u16string name;  // empty for the default value "@"
   std::uint32_t type = 0;
   std::vector<std::uint8_t> data;
-  std::string text;     // the value's line(s) as the file holds them, each ending in LF
+  std::string text;  // the value's line(s) as the file holds them, each ending in LF
 
   friend bool operator==(const WineHiveValue& a, const WineHiveValue& b) {
     return a.name == b.name && a.type == b.type && a.data == b.data;
@@ -37,8 +37,8 @@ struct WineHiveValue {
 
 // One key block.
 struct WineHiveKey {
-  std::vector<std::u16string> path;  // components below the hive's root; empty: the root
-  std::vector<std::string> options;  // option lines other than #time=, without LF
+  std::vector<std::u16string> path;   // components below the hive's root; empty: the root
+  std::vector<std::string> options;   // option lines other than #time=, without LF
   std::vector<WineHiveValue> values;  // in file order
   std::string text;  // the block exactly as the file holds it: its blank line(s) first
 };

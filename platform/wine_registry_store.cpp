@@ -18,7 +18,8 @@ bool IsStringType(std::uint32_t type) { return type == 1 || type == 2 || type ==
 
 std::u16string Widen(const CodePage& cp, std::string_view ansi) {
   std::u16string units;
-  for (const char c : ansi) units.push_back(static_cast<char16_t>(cp.ToUnicode(static_cast<std::uint8_t>(c))));
+  for (const char c : ansi)
+    units.push_back(static_cast<char16_t>(cp.ToUnicode(static_cast<std::uint8_t>(c))));
   return units;
 }
 
@@ -89,14 +90,21 @@ bool Exists(const fs::path& p) {
 
 WineRegistryStore::WineRegistryStore(fs::path prefix, CodePage codePage,
                                      std::function<std::uint64_t()> now)
-    : prefix_(std::move(prefix)), codePage_(std::move(codePage)),
+    : prefix_(std::move(prefix)),
+      codePage_(std::move(codePage)),
       now_(now ? std::move(now) : ClockFiletime) {}
 
 void WineRegistryStore::Load(RegTree& tree) {
   hives_.clear();
-  hives_.push_back({prefix_ / "system.reg", kHKeyLocalMachine, "REGISTRY\\\\Machine", {}, {}, {}, {}});
-  hives_.push_back({prefix_ / "user.reg", kHKeyCurrentUser,
-                    "REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000", {}, {}, {}, {}});
+  hives_.push_back(
+      {prefix_ / "system.reg", kHKeyLocalMachine, "REGISTRY\\\\Machine", {}, {}, {}, {}});
+  hives_.push_back({prefix_ / "user.reg",
+                    kHKeyCurrentUser,
+                    "REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000",
+                    {},
+                    {},
+                    {},
+                    {}});
   std::string arch;
   for (Hive& hive : hives_) {
     if (!Exists(hive.file)) continue;
@@ -170,7 +178,8 @@ std::string WineRegistryStore::ChangedBlock(const WineHiveKey& block, const RegN
   return FormatWineHiveKey(block.path, block.options, text, time);
 }
 
-std::string WineRegistryStore::NewBlock(const RegNode& node, const std::vector<std::u16string>& path,
+std::string WineRegistryStore::NewBlock(const RegNode& node,
+                                        const std::vector<std::u16string>& path,
                                         std::uint64_t time) const {
   WineHiveKey block;
   block.path = path;
@@ -235,7 +244,8 @@ long WineRegistryStore::Save(const RegTree& tree) {
   std::vector<std::string> rendered;
   for (const Hive& hive : hives_) rendered.push_back(Render(hive, tree));
   bool changed = false;
-  for (std::size_t h = 0; h < hives_.size(); ++h) changed = changed || rendered[h] != hives_[h].text;
+  for (std::size_t h = 0; h < hives_.size(); ++h)
+    changed = changed || rendered[h] != hives_[h].text;
   if (!changed) return RegCode::kSuccess;
   if (WineServerRunning(prefix_)) return RegCode::kAccessDenied;
 

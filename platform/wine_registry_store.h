@@ -47,9 +47,9 @@ class WineRegistryStore final : public RegistryStore {
     RegKey root;
     std::string rootName;  // for a new file's header
     WineHive doc;
-    std::vector<std::weak_ptr<RegNode>> nodes;                // per key block
-    std::vector<std::map<std::string, RegValue>> loaded;      // per key block
-    std::string text;  // what the file holds
+    std::vector<std::weak_ptr<RegNode>> nodes;            // per key block
+    std::vector<std::map<std::string, RegValue>> loaded;  // per key block
+    std::string text;                                     // what the file holds
   };
 
   void Link(Hive& hive, const RegTree& tree, bool build);

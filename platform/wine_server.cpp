@@ -23,7 +23,8 @@ std::vector<std::string> BaseNames(const fs::path& prefix) {
   std::ifstream in(prefix / "wineserver");
   std::string recorded;
   if (in && std::getline(in, recorded) && !recorded.empty() &&
-      recorded.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._-") ==
+      recorded.find_first_not_of(
+          "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._-") ==
           std::string::npos &&
       recorded != "." && recorded != "..")
     names.push_back(recorded);
@@ -46,7 +47,8 @@ bool Locked(const fs::path& lockFile) {
 EWineRunning::EWineRunning(const fs::path& prefix)
     : std::runtime_error("Wine is running programs of the prefix " + prefix.string() +
                          "; its registry cannot be changed meanwhile. Close them (or end them "
-                         "with: WINEPREFIX=\"" + prefix.string() +
+                         "with: WINEPREFIX=\"" +
+                         prefix.string() +
                          "\" wineserver -k) and try again. Nothing was changed.") {}
 
 bool WineServerRunning(const fs::path& prefix) {
@@ -54,9 +56,11 @@ bool WineServerRunning(const fs::path& prefix) {
   if (::stat(prefix.c_str(), &st) != 0) return false;
   char server[64];
   std::snprintf(server, sizeof server, "server-%llx-%llx",
-                static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino));
+                static_cast<unsigned long long>(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino));
   std::vector<fs::path> temps{"/tmp"};
-  if (const char* t = std::getenv("TMPDIR"); t && *t == '/' && fs::path(t) != "/tmp") temps.emplace_back(t);
+  if (const char* t = std::getenv("TMPDIR"); t && *t == '/' && fs::path(t) != "/tmp")
+    temps.emplace_back(t);
   for (const auto& tmp : temps)
     for (const auto& base : BaseNames(prefix))
       if (Locked(tmp / base / server / "lock")) return true;

@@ -15,8 +15,8 @@
 #include "platform/host_process.h"
 #include "platform/profile_file.h"
 #include "platform/shell_link_format.h"
-#include "platform/wine_server.h"
 #include "platform/win_path.h"
+#include "platform/wine_server.h"
 #include "setup/desktop_file.h"
 #include "setup/directory_tokens.h"
 #include "setup/profile_writer.h"
@@ -41,11 +41,11 @@ fs::path XdgFolder(const char* variable, const char* fallback) {
 
 // One link that gets an entry.
 struct MenuLink {
-  std::string windows;     // the link's Windows path
-  fs::path host;           // its host file
+  std::string windows;  // the link's Windows path
+  fs::path host;        // its host file
   bool inStartMenu = false;
   std::vector<std::string> folders;  // UTF-8 folder names below the Start Menu
-  std::string name;        // UTF-8 link name without ".lnk"
+  std::string name;                  // UTF-8 link name without ".lnk"
   std::vector<fs::path> candidates;  // where Wine's tool puts its files for it
 };
 
@@ -61,8 +61,9 @@ std::vector<std::string> Components(const std::string& path) {
   return parts;
 }
 
-std::optional<MenuLink> Classify(const platform::Machine& machine, const platform::ShellFolders& shell,
-                                 const std::string& link, const HostMenuFolders& host) {
+std::optional<MenuLink> Classify(const platform::Machine& machine,
+                                 const platform::ShellFolders& shell, const std::string& link,
+                                 const HostMenuFolders& host) {
   const platform::ResolvedPath r = machine.Resolve(link);
   std::string file = FileNamePart(r.full);
   if (r.error != 0 || !r.exists || file.size() <= 4 ||
@@ -142,12 +143,16 @@ std::optional<fs::path> WriteOwnEntry(const platform::Machine& machine, const Me
   try {
     const std::string bytes = ReadText(link.host);
     const platform::ParsedLink parsed = platform::ParseLink(
-        std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), machine.Codepage());
+        std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
+        machine.Codepage());
     if (parsed.iconLocation) {
-      const platform::ResolvedPath icon = machine.Resolve(machine.Codepage().FromUtf8(*parsed.iconLocation));
+      const platform::ResolvedPath icon =
+          machine.Resolve(machine.Codepage().FromUtf8(*parsed.iconLocation));
       std::string ext = icon.host.extension().string();
-      std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-      if (icon.exists && !icon.isDirectory && (ext == ".ico" || ext == ".png" || ext == ".svg" || ext == ".xpm"))
+      std::transform(ext.begin(), ext.end(), ext.begin(),
+                     [](unsigned char c) { return std::tolower(c); });
+      if (icon.exists && !icon.isDirectory &&
+          (ext == ".ico" || ext == ".png" || ext == ".svg" || ext == ".xpm"))
         entry.icon = icon.host.string();
     }
   } catch (const platform::ELinkFormatError&) {
@@ -192,7 +197,8 @@ HostMenuResult MakeHostMenu(const platform::Machine& machine, const platform::Sh
     if (auto m = Classify(machine, shell, link, host)) menuLinks.push_back(std::move(*m));
   if (menuLinks.empty()) return result;
 
-  const std::vector<fs::path> roots{host.applications / "wine", host.menus, host.directories, host.icons};
+  const std::vector<fs::path> roots{host.applications / "wine", host.menus, host.directories,
+                                    host.icons};
   const std::set<fs::path> before = Listing(roots);
   // What was there already outside those listings: the candidates and every folder on
   // the way to them.
@@ -213,7 +219,8 @@ HostMenuResult MakeHostMenu(const platform::Machine& machine, const platform::Sh
     for (const auto& m : menuLinks) {
       const auto status = platform::RunAndWait({wine, "winemenubuilder", m.windows}, env);
       if (status != 0)
-        result.problems.push_back("Wine's winemenubuilder failed for " + machine.Codepage().ToUtf8(m.windows));
+        result.problems.push_back("Wine's winemenubuilder failed for " +
+                                  machine.Codepage().ToUtf8(m.windows));
     }
     // Wine's server writes the prefix's registry back when it ends, a few seconds on.
     platform::WaitForWineServerExit(machine.Prefix(), platform::kWineServerGrace);
@@ -258,16 +265,19 @@ HostMenuResult MakeHostMenu(const platform::Machine& machine, const platform::Sh
 
   // The folders made for them, outermost first, up to the menu folders themselves.
   std::set<fs::path> folders;
-  const std::vector<fs::path> menuRoots{host.applications, host.menus, host.directories, host.icons};
+  const std::vector<fs::path> menuRoots{host.applications, host.menus, host.directories,
+                                        host.icons};
   for (const auto& f : files) {
-    for (auto dir = f.parent_path(); isNew(dir) && dir != dir.root_path(); dir = dir.parent_path()) {
+    for (auto dir = f.parent_path(); isNew(dir) && dir != dir.root_path();
+         dir = dir.parent_path()) {
       folders.insert(dir);
       if (std::find(menuRoots.begin(), menuRoots.end(), dir) != menuRoots.end()) break;
     }
   }
   result.made.assign(folders.begin(), folders.end());
-  std::sort(result.made.begin(), result.made.end(),
-            [](const fs::path& a, const fs::path& b) { return a.native().size() < b.native().size(); });
+  std::sort(result.made.begin(), result.made.end(), [](const fs::path& a, const fs::path& b) {
+    return a.native().size() < b.native().size();
+  });
   result.made.insert(result.made.end(), files.begin(), files.end());
   return result;
 }
@@ -283,11 +293,13 @@ void RecordHostMenu(const platform::Machine& machine, const std::string& recordF
   }
 }
 
-std::vector<fs::path> ReadHostMenuRecord(const platform::Machine& machine, const std::string& recordFile) {
+std::vector<fs::path> ReadHostMenuRecord(const platform::Machine& machine,
+                                         const std::string& recordFile) {
   std::vector<fs::path> paths;
   const platform::ResolvedPath r = machine.Resolve(recordFile);
   if (r.error != 0 || !r.exists || r.isDirectory) return paths;
-  for (const auto& key : platform::LoadProfile(r.host).KeyNames(kHostMenuSection)) paths.emplace_back(key);
+  for (const auto& key : platform::LoadProfile(r.host).KeyNames(kHostMenuSection))
+    paths.emplace_back(key);
   return paths;
 }
 

@@ -68,7 +68,7 @@ std::vector<std::filesystem::path> ReadHostMenuRecord(const platform::Machine& m
 // paths; Wine's notes as registry items). With `dryRun` it changes nothing.
 void RemoveHostMenu(const platform::Machine& machine, platform::Registry& registry,
                     const platform::ShellFolders& shell,
-                    const std::vector<std::filesystem::path>& recorded,
-                    const HostMenuFolders& host, bool dryRun, UninstallReport& report);
+                    const std::vector<std::filesystem::path>& recorded, const HostMenuFolders& host,
+                    bool dryRun, UninstallReport& report);
 
 }  // namespace nolvo::setup

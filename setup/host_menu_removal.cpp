@@ -23,7 +23,8 @@ bool Within(const fs::path& path, const fs::path& root) {
 
 bool MenuFileKind(const fs::path& path) {
   std::string ext = path.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
   for (const char* kind : {".desktop", ".menu", ".directory", ".png", ".xpm", ".svg", ".ico"})
     if (ext == kind) return true;
   return false;
@@ -41,7 +42,8 @@ std::string WineNoteName(const platform::Machine& machine, const fs::path& file)
 bool StillNamed(const fs::path& menus, const std::string& name, const std::vector<fs::path>& gone) {
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(menus, ec)) {
-    if (e.path().extension() != ".menu" || std::find(gone.begin(), gone.end(), e.path()) != gone.end())
+    if (e.path().extension() != ".menu" ||
+        std::find(gone.begin(), gone.end(), e.path()) != gone.end())
       continue;
     std::ifstream in(e.path(), std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -55,7 +57,8 @@ bool StillNamed(const fs::path& menus, const std::string& name, const std::vecto
 void RemoveHostMenu(const platform::Machine& machine, platform::Registry& registry,
                     const platform::ShellFolders& shell, const std::vector<fs::path>& recorded,
                     const HostMenuFolders& host, bool dryRun, UninstallReport& report) {
-  const std::vector<fs::path> menuRoots{host.applications, host.menus, host.directories, host.icons};
+  const std::vector<fs::path> menuRoots{host.applications, host.menus, host.directories,
+                                        host.icons};
   std::vector<fs::path> roots = menuRoots;
   for (const auto& folder : {shell.desktop, shell.startMenu})
     if (const platform::ResolvedPath r = machine.Resolve(folder); r.error == 0 && r.exists)
@@ -65,7 +68,8 @@ void RemoveHostMenu(const platform::Machine& machine, platform::Registry& regist
   const auto allowed = [&](const fs::path& p, bool folder) {
     const auto is = [&](const fs::path& root) { return p == root; };
     return p.is_absolute() && p.lexically_normal() == p &&
-           (std::any_of(roots.begin(), roots.end(), [&](const fs::path& root) { return Within(p, root); }) ||
+           (std::any_of(roots.begin(), roots.end(),
+                        [&](const fs::path& root) { return Within(p, root); }) ||
             (folder && std::any_of(menuRoots.begin(), menuRoots.end(), is)));
   };
 
@@ -84,8 +88,8 @@ void RemoveHostMenu(const platform::Machine& machine, platform::Registry& regist
     }
     const fs::path file(text);
     if (!allowed(file, false) || !MenuFileKind(file)) {
-      report.refused.push_back({UninstallItemKind::ukFile, text,
-                                "not a menu file below the menu or shell folders"});
+      report.refused.push_back(
+          {UninstallItemKind::ukFile, text, "not a menu file below the menu or shell folders"});
       continue;
     }
     std::error_code ec;
@@ -95,7 +99,8 @@ void RemoveHostMenu(const platform::Machine& machine, platform::Registry& regist
       report.kept.push_back({UninstallItemKind::ukFile, text, "not a plain file"});
       continue;
     }
-    if (file.extension() == ".directory" && StillNamed(host.menus, file.filename().string(), gone)) {
+    if (file.extension() == ".directory" &&
+        StillNamed(host.menus, file.filename().string(), gone)) {
       report.kept.push_back({UninstallItemKind::ukFile, text, "another menu entry still uses it"});
       continue;
     }
@@ -108,12 +113,13 @@ void RemoveHostMenu(const platform::Machine& machine, platform::Registry& regist
   }
 
   // Folders that end up empty go, the deepest first.
-  std::sort(folders.begin(), folders.end(),
-            [](const fs::path& a, const fs::path& b) { return a.native().size() > b.native().size(); });
+  std::sort(folders.begin(), folders.end(), [](const fs::path& a, const fs::path& b) {
+    return a.native().size() > b.native().size();
+  });
   for (const auto& dir : folders) {
     if (!allowed(dir, true)) {
-      report.refused.push_back({UninstallItemKind::ukDirectory, dir.string(),
-                                "not below the menu or shell folders"});
+      report.refused.push_back(
+          {UninstallItemKind::ukDirectory, dir.string(), "not below the menu or shell folders"});
       continue;
     }
     std::error_code ec;
@@ -140,7 +146,8 @@ void RemoveHostMenu(const platform::Machine& machine, platform::Registry& regist
   for (const auto& file : gone) {
     const std::string name = WineNoteName(machine, file);
     if (registry.QueryValueEx(key, name, nullptr, nullptr, nullptr) != 0) continue;
-    const std::string shown = std::string("HKEY_CURRENT_USER\\") + kMenuFilesKey + ": " + file.string();
+    const std::string shown =
+        std::string("HKEY_CURRENT_USER\\") + kMenuFilesKey + ": " + file.string();
     const long status = dryRun ? 0 : registry.DeleteValue(key, name);
     if (status == 0)
       report.removed.push_back({UninstallItemKind::ukRegistryKey, shown, {}});

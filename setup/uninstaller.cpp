@@ -7,8 +7,8 @@
 #include "platform/file_attributes.h"
 #include "platform/file_ops.h"
 #include "platform/find_file.h"
-#include "platform/shell_folders.h"
 #include "platform/profile_file.h"
+#include "platform/shell_folders.h"
 #include "platform/win_path.h"
 #include "setup/directory_tokens.h"
 #include "setup/install_engine.h"
@@ -80,7 +80,8 @@ class Remover {
   Remover(const platform::Machine& machine, const UninstallTarget& target, bool dryRun,
           const platform::ShellFolders& shell)
       : machine_(machine), target_(target), dryRun_(dryRun), guard_(machine, false),
-        shellGuard_(machine, false), shell_(shell.All()), windows_(util::WindowsDirectory(machine)) {
+        shellGuard_(machine, false), shell_(shell.All()),
+        windows_(util::WindowsDirectory(machine)) {
     guard_.AllowTree(target.installDir);
     // Named files and emptied folders may go from the shell folders wherever they lie
     // (a Wine prefix's desktop is the user's home folder); patterns may not.
@@ -146,8 +147,9 @@ class Remover {
   }
 
   void RemoveFolder(const std::string& dir) {
-    const bool shellFolder = std::any_of(shell_.begin(), shell_.end(),
-                                         [&](const std::string& f) { return SamePath(machine_, dir, f); });
+    const bool shellFolder = std::any_of(shell_.begin(), shell_.end(), [&](const std::string& f) {
+      return SamePath(machine_, dir, f);
+    });
     if (shellFolder || IsProtectedFolder(machine_, dir, windows_)) {
       report.kept.push_back({UninstallItemKind::ukDirectory, dir, "a folder of Windows itself"});
       return;
@@ -261,7 +263,8 @@ std::optional<UninstallTarget> FindUninstallTarget(const platform::Machine& mach
 
 UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& registry,
                           const UninstallTarget& target, const UninstallOptions& options) {
-  Remover remover(machine, target, options.dryRun, platform::ReadShellFolders(machine, registry));
+  Remover remover(machine, target, options.dryRun,
+                  platform::ReadShellFolders(machine, registry));
   if (!target.recordFile.empty()) {
     const platform::ResolvedPath r = machine.Resolve(target.recordFile);
     if (r.error == 0 && r.exists && !r.isDirectory) {

@@ -11,7 +11,10 @@ namespace nolvo::ui {
 SetupProgram::SetupProgram(platform::Machine& machine, platform::Dialogs& dialogs,
                            platform::MessagePump& pump,
                            std::optional<std::string> commandLineDir)
-    : machine_(machine), dialogs_(dialogs), pump_(pump), registry_(platform::MachineRegistryStore(machine)) {
+    : machine_(machine),
+      dialogs_(dialogs),
+      pump_(pump),
+      registry_(platform::MachineRegistryStore(machine)) {
   // The windows, in their designed order; the wizard's window follows once the wizard
   // exists (the main screen's FormShow makes it), and the extraction window after it.
   mainSetup_ = std::make_unique<MainScreenWindow>(machine_.Codepage());
@@ -93,8 +96,8 @@ void SetupProgram::Install(setup::TNolvo& wizard, const setup::SetupRun& run) {
     return;
   }
   try {
-    if (const std::string note = platform::MergeLeftoverRegistry(machine_, registry_); !note.empty())
-      dialogs_.Inform(note);
+    const std::string note = platform::MergeLeftoverRegistry(machine_, registry_);
+    if (!note.empty()) dialogs_.Inform(note);
   } catch (const std::exception& e) {
     platform::MessageRequest box;
     box.text = e.what();

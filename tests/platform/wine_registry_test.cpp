@@ -3,11 +3,10 @@
 // store that edits them in place, the merge of a leftover registry.reg and the detection
 // of a running Wine server.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -52,7 +51,8 @@ TEST(WineHive, TheWriterReproducesWhatWineWroteByteForByte) {
       lines.push_back(FormatWineHiveValue(v));
     }
     const auto at = key.text.find("#time=") + 6;
-    const std::uint64_t time = std::stoull(key.text.substr(at, key.text.find('\n', at) - at), nullptr, 16);
+    const std::uint64_t time =
+        std::stoull(key.text.substr(at, key.text.find('\n', at) - at), nullptr, 16);
     const std::string block = FormatWineHiveKey(key.path, key.options, lines, time);
     EXPECT_EQ(block, key.text);
     again += block;
@@ -81,9 +81,13 @@ TEST(WineHive, NamesAndDataAreDecodedFromWinesEscapes) {
   const Case cases[] = {
       {u"", 1, Utf16Data(u"default")},
       {u"Quote \"x\"", 1, Utf16Data(u"a\"b\\c")},
-      {u"Ctrl", 1, Utf16Data(u"\x01" u"5\x02")},
+      {u"Ctrl", 1,
+       Utf16Data(u"\x01"
+                 u"5\x02")},
       {u"Unicode", 1, Utf16Data(u"caf\u00e9 \u65e5\u672c")},
-      {u"HexNext", 1, Utf16Data(u"\u00e9" u"1")},
+      {u"HexNext", 1,
+       Utf16Data(u"\u00e9"
+                 u"1")},
       {u"Expand", 2, Utf16Data(u"%SystemRoot%")},
       {u"Multi", 7, Utf16Data(std::u16string(u"a\0b\0", 4))},
       {u"Dword", 4, {0x2a, 0, 0, 0}},
@@ -103,10 +107,10 @@ TEST(WineHive, NamesAndDataAreDecodedFromWinesEscapes) {
 TEST(WineHive, MalformedTextIsRefusedWithItsLine) {
   const std::string head = "WINE REGISTRY Version 2\n\n";
   for (const std::string& bad : {std::string("REGEDIT4\n"), std::string(""),
-                                 head + "\"a\"=\"b\"\n",            // value before any key
-                                 head + "[Software\n",              // key line without "]"
-                                 head + "[K] 1\n\"a\"=\"b\n",       // unterminated string
-                                 head + "[K] 1\n\"a\"=dword:xyz\n",  // not hex
+                                 head + "\"a\"=\"b\"\n",              // value before any key
+                                 head + "[Software\n",                // key line without "]"
+                                 head + "[K] 1\n\"a\"=\"b\n",         // unterminated string
+                                 head + "[K] 1\n\"a\"=dword:xyz\n",   // not hex
                                  head + "[K] 1\n\"a\"=hex:01,0\\\n",  // continued past the end
                                  head + "[K] 1\nwhat\n"}) {
     EXPECT_THROW(ParseWineHive(bad, "bad"), ERegistryFileError) << bad;
@@ -120,7 +124,8 @@ class WineStore : public ::testing::Test {
     test::WriteBytes(prefix / "system.reg", Fixture());
   }
   std::unique_ptr<Registry> Open() {
-    return std::make_unique<Registry>(std::make_unique<WineRegistryStore>(prefix, CodePage(), [] { return kTime; }));
+    return std::make_unique<Registry>(
+        std::make_unique<WineRegistryStore>(prefix, CodePage(), [] { return kTime; }));
   }
   std::string System() const { return test::ReadText(prefix / "system.reg"); }
 
@@ -132,19 +137,23 @@ TEST_F(WineStore, ANewKeyGoesWhereWinePutsItAndDeletingItRestoresTheFile) {
   auto reg = Open();
   EXPECT_EQ(reg->ReadString(kHKeyLocalMachine, "Software\\NolvoFixture", "Quote \"x\""), "a\"b\\c");
   EXPECT_EQ(reg->ReadString(kHKeyLocalMachine, "Software\\NolvoFixture", "Unicode"), "caf\xe9 ??");
-  reg->WriteString(kHKeyLocalMachine, std::string(kUninstall) + "\\My Tool", "DisplayName", "My Tool \xe9");
+  reg->WriteString(kHKeyLocalMachine, std::string(kUninstall) + "\\My Tool", "DisplayName",
+                   "My Tool \xe9");
 
   const std::string block =
       "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\My Tool] 1796783892\n"
       "#time=1dd878655747f56\n\"DisplayName\"=\"My Tool \\xe9\"\n";
   std::string expected = Fixture();
-  expected.insert(expected.find("\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\URL"), block);
+  expected.insert(expected.find("\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\URL"),
+                  block);
   EXPECT_EQ(System(), expected);
   EXPECT_FALSE(fs::exists(prefix / "user.reg"));
-  EXPECT_EQ(Open()->ReadString(kHKeyLocalMachine, std::string(kUninstall) + "\\my tool", "displayname"),
-            "My Tool \xe9");
+  EXPECT_EQ(
+      Open()->ReadString(kHKeyLocalMachine, std::string(kUninstall) + "\\my tool", "displayname"),
+      "My Tool \xe9");
 
-  EXPECT_EQ(reg->DeleteTree(kHKeyLocalMachine, std::string(kUninstall) + "\\My Tool"), RegCode::kSuccess);
+  EXPECT_EQ(reg->DeleteTree(kHKeyLocalMachine, std::string(kUninstall) + "\\My Tool"),
+            RegCode::kSuccess);
   EXPECT_EQ(System(), Fixture());
 }
 
@@ -170,7 +179,8 @@ TEST_F(WineStore, AChangedKeyIsWrittenAnewAndKeepsTheLinesOfItsOtherValues) {
 TEST_F(WineStore, KeysTheCodePageCannotSpellAndOtherRootsRefuseChanges) {
   auto reg = Open();
   RegKey key;
-  ASSERT_EQ(reg->OpenKeyEx(kHKeyLocalMachine, "Software\\NolvoFixture\\??", &key), RegCode::kSuccess);
+  ASSERT_EQ(reg->OpenKeyEx(kHKeyLocalMachine, "Software\\NolvoFixture\\??", &key),
+            RegCode::kSuccess);
   EXPECT_EQ(reg->SetValueEx(key, "v", RegType::kSz, RegStringData("x")), RegCode::kAccessDenied);
   RegKey sub;
   EXPECT_EQ(reg->CreateKeyEx(key, "Sub", &sub, nullptr), RegCode::kAccessDenied);
@@ -182,12 +192,14 @@ TEST_F(WineStore, AnEmptiedParentKeepsABlockAndTheUserHiveIsMadeWhenNeeded) {
   auto reg = Open();
   reg->WriteString(kHKeyLocalMachine, "Software\\Nolvo New\\Leaf", "a", "b");
   EXPECT_EQ(reg->DeleteKey(kHKeyLocalMachine, "Software\\Nolvo New\\Leaf"), RegCode::kSuccess);
-  EXPECT_NE(System().find("\n[Software\\\\Nolvo New] 1796783892\n#time=1dd878655747f56\n"), std::string::npos);
+  EXPECT_NE(System().find("\n[Software\\\\Nolvo New] 1796783892\n#time=1dd878655747f56\n"),
+            std::string::npos);
 
   reg->WriteString(kHKeyCurrentUser, "Software\\Nolvo", "a", "b");
-  EXPECT_EQ(test::ReadText(prefix / "user.reg"),
-            "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
-            "#arch=win64\n\n[Software\\\\Nolvo] 1796783892\n#time=1dd878655747f56\n\"a\"=\"b\"\n");
+  EXPECT_EQ(
+      test::ReadText(prefix / "user.reg"),
+      "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
+      "#arch=win64\n\n[Software\\\\Nolvo] 1796783892\n#time=1dd878655747f56\n\"a\"=\"b\"\n");
 }
 
 TEST_F(WineStore, ALeftoverRegistryFileIsMergedOnceAndKept) {
@@ -211,7 +223,8 @@ TEST_F(WineStore, ARunningWineServerIsSeenAndNothingIsWrittenMeanwhile) {
   struct stat st {};
   ASSERT_EQ(::stat(prefix.c_str(), &st), 0);
   char server[64];
-  std::snprintf(server, sizeof server, "server-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
+  std::snprintf(server, sizeof server, "server-%llx-%llx",
+                static_cast<unsigned long long>(st.st_dev),
                 static_cast<unsigned long long>(st.st_ino));
   const fs::path serverDir = fs::path("/tmp") / base / server;
   fs::create_directories(serverDir);
@@ -240,7 +253,8 @@ TEST_F(WineStore, ARunningWineServerIsSeenAndNothingIsWrittenMeanwhile) {
   EXPECT_FALSE(WaitForWineServerExit(prefix, std::chrono::milliseconds(200)));
   auto reg = Open();
   RegKey key;
-  EXPECT_EQ(reg->CreateKeyEx(kHKeyLocalMachine, "Software\\Nolvo", &key, nullptr), RegCode::kAccessDenied);
+  EXPECT_EQ(reg->CreateKeyEx(kHKeyLocalMachine, "Software\\Nolvo", &key, nullptr),
+            RegCode::kAccessDenied);
   EXPECT_EQ(System(), Fixture());
 
   (void)!::write(release[1], "x", 1);

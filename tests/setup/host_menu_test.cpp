@@ -1,10 +1,11 @@
 // Host menu entries with Wine's tools out of reach: written here following the Desktop
 // Entry Specification, recorded, and removed again without touching anything else.
+#include "setup/host_menu.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/registry.h"
 #include "setup/desktop_file.h"
-#include "setup/host_menu.h"
 #include "setup/shortcut_record.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/test_machine.h"
@@ -25,8 +26,9 @@ TEST(DesktopFile, ExecArgumentsAreQuotedAndEscapedAsTheSpecificationSays) {
   };
   for (const auto& [arg, quoted] : cases) EXPECT_EQ(QuoteExecArgument(arg), quoted) << arg;
   const std::string text = FormatDesktopFile({"Tab\there", {"wine", "C:\\x y.lnk"}, "/i.ico"});
-  EXPECT_EQ(text, "[Desktop Entry]\nType=Application\nName=Tab\\there\n"
-                  "Exec=wine \"C:\\\\\\\\x y.lnk\"\nIcon=/i.ico\nStartupNotify=true\n");
+  EXPECT_EQ(text,
+            "[Desktop Entry]\nType=Application\nName=Tab\\there\n"
+            "Exec=wine \"C:\\\\\\\\x y.lnk\"\nIcon=/i.ico\nStartupNotify=true\n");
   EXPECT_EQ(DesktopEntryValue(text, "Exec"), "wine \"C:\\\\x y.lnk\"");
   EXPECT_EQ(DesktopEntryValue(text, "Name"), "Tab\there");
   EXPECT_EQ(DesktopEntryValue("[Other]\nName=x\n", "Name"), std::nullopt);
@@ -39,8 +41,8 @@ TEST(ShortcutRecord, AWinePrefixRecordsTheLinkFilesThemselves) {
   s.ProgramName = "Ed";
   s.Desktop = s.StartMenu = s.FolderDesktop = true;
   const std::vector<std::pair<bool, std::string>> expected = {
-      {true, "C:\\u\\Desktop\\Tools"},       {false, "C:\\u\\Desktop\\Tools\\Ed.lnk"},
-      {false, "C:\\u\\Desktop\\Ed.lnk"},     {false, "C:\\u\\Start\\Ed.lnk"},
+      {true, "C:\\u\\Desktop\\Tools"},         {false, "C:\\u\\Desktop\\Tools\\Ed.lnk"},
+      {false, "C:\\u\\Desktop\\Ed.lnk"},       {false, "C:\\u\\Start\\Ed.lnk"},
       {true, "C:\\u\\Start\\Programs\\Tools"}, {false, "C:\\u\\Start\\Programs\\Tools\\Ed.lnk"}};
   for (const bool exact : {true, false}) {
     const auto keys = ShortcutRecordKeys(s, exact);
@@ -98,9 +100,13 @@ TEST_F(HostMenu, WithoutWineTheEntriesAreWrittenHereRecordedAndRemovedAgain) {
   const fs::path programs = host.applications / "wine/Programs/Tools/Editor.desktop";
   const fs::path top = host.applications / "wine/Editor.desktop";
   const fs::path desktop = tm.DriveC() / "users/me/Desktop/Editor.desktop";
-  const std::vector<fs::path> expected = {
-      host.applications, host.applications / "wine", host.applications / "wine/Programs",
-      host.applications / "wine/Programs/Tools", programs, desktop, top};
+  const std::vector<fs::path> expected = {host.applications,
+                                          host.applications / "wine",
+                                          host.applications / "wine/Programs",
+                                          host.applications / "wine/Programs/Tools",
+                                          programs,
+                                          desktop,
+                                          top};
   EXPECT_EQ(made.made, expected);
   const std::string entry = test::ReadText(programs);
   EXPECT_EQ(DesktopEntryValue(entry, "Name"), "Editor");

@@ -54,7 +54,8 @@ constexpr const char* kInstallCfg =
     "\r\n[Directories]\r\nDir1=<INSTALLDIR>~\r\n"
     "\r\n[Files]\r\nF1=marker.exe~<INSTALLDIR>\r\nF2=uninstaller.exe~<INSTALLDIR>\r\n"
     "F3=marker.ico~<INSTALLDIR>\r\n"
-    "\r\n[Desktop]\r\nS1=Marker Tool~<INSTALLDIR>marker.exe~X~~<INSTALLDIR>marker.ico~Marker Tool\r\n";
+    "\r\n[Desktop]\r\nS1=Marker Tool~<INSTALLDIR>marker.exe~X~~<INSTALLDIR>marker.ico~Marker "
+    "Tool\r\n";
 
 std::string Tool(const char* name) {
   const auto path = platform::FindOnPath(name);
@@ -221,8 +222,9 @@ TEST_F(WineEndToEnd, AProductInstalledIntoAWinePrefixIsOneWineKnowsAndUninstallL
   const fs::path product = dir_.Path() / "product";
   fs::create_directories(product);
   WriteBytes(dir_.Path() / "marker.c", std::string(kMarkerSource));
-  const auto cc = RunCommand({gcc_, "-Os", "-s", "-mwindows", "-o", (product / "marker.exe").string(),
-                              (dir_.Path() / "marker.c").string()});
+  const auto cc =
+      RunCommand({gcc_, "-Os", "-s", "-mwindows", "-o", (product / "marker.exe").string(),
+                  (dir_.Path() / "marker.c").string()});
   ASSERT_EQ(cc.exitCode, 0) << cc.err;
   fs::copy_file(product / "marker.exe", product / "uninstaller.exe");
   fs::copy_file(SourceDir() / "examples/demo/demo.ico", product / "marker.ico");
@@ -249,8 +251,8 @@ TEST_F(WineEndToEnd, AProductInstalledIntoAWinePrefixIsOneWineKnowsAndUninstallL
   Step("two registry exports", t);
 
   t = std::chrono::steady_clock::now();
-  const auto install = RunCommand({NolvoTool(), "install", media.string(), "--prefix", prefix_.string(),
-                                   "--unattended", "--finish", "launch"});
+  const auto install = RunCommand({NolvoTool(), "install", media.string(), "--prefix",
+                                   prefix_.string(), "--unattended", "--finish", "launch"});
   ASSERT_EQ(install.exitCode, 0) << install.out << install.err;
   Step("nolvo install (with menu entries)", t);
   const fs::path installDir = prefix_ / "drive_c/Marker Tool";
@@ -267,7 +269,8 @@ TEST_F(WineEndToEnd, AProductInstalledIntoAWinePrefixIsOneWineKnowsAndUninstallL
   // menu entries it made.
   const Export after = RegistryExport("after.reg");
   const std::string key =
-      "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Marker Tool 1.0]";
+      "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Marker Tool "
+      "1.0]";
   ASSERT_TRUE(after.count(key));
   EXPECT_EQ(after.at(key),
             "\"DisplayName\"=\"Marker Tool 1.0\"\n"
@@ -278,17 +281,21 @@ TEST_F(WineEndToEnd, AProductInstalledIntoAWinePrefixIsOneWineKnowsAndUninstallL
   };
   // Keys Wine keeps only in memory (volatile ones such as its count of started services)
   // are made anew in every session; the hive files do not hold them.
-  platform::Registry hives(std::make_unique<platform::WineRegistryStore>(prefix_, platform::CodePage()));
+  platform::Registry hives(
+      std::make_unique<platform::WineRegistryStore>(prefix_, platform::CodePage()));
   const auto inMemoryOnly = [&](const std::string& k) {
-    for (const auto& [root, name] : {std::pair{platform::kHKeyLocalMachine, "[HKEY_LOCAL_MACHINE\\"},
-                                     std::pair{platform::kHKeyCurrentUser, "[HKEY_CURRENT_USER\\"}})
+    for (const auto& [root, name] :
+         {std::pair{platform::kHKeyLocalMachine, "[HKEY_LOCAL_MACHINE\\"},
+          std::pair{platform::kHKeyCurrentUser, "[HKEY_CURRENT_USER\\"}})
       if (k.starts_with(name))
-        return !hives.KeyExists(root, platform::CodePage().FromUtf8(k.substr(std::strlen(name), k.size() - std::strlen(name) - 1)));
+        return !hives.KeyExists(root, platform::CodePage().FromUtf8(k.substr(
+                                          std::strlen(name), k.size() - std::strlen(name) - 1)));
     return false;
   };
   std::set<std::string> unexpected;
   for (const auto& k : Changed(before, after))
-    if (!noise.count(Masked(k)) && k != key && !menuNotes(k) && !inMemoryOnly(k)) unexpected.insert(k);
+    if (!noise.count(Masked(k)) && k != key && !menuNotes(k) && !inMemoryOnly(k))
+      unexpected.insert(k);
   EXPECT_TRUE(unexpected.empty()) << "also changed: " << *unexpected.begin();
   Step("uninstaller --list and an export", t);
 
@@ -308,19 +315,22 @@ TEST_F(WineEndToEnd, AProductInstalledIntoAWinePrefixIsOneWineKnowsAndUninstallL
 
   // So does the menu entry's Exec line.
   t = std::chrono::steady_clock::now();
-  const fs::path entry = home_ / ".local/share/applications/wine/Programs/Marker Tool/Marker Tool.desktop";
+  const fs::path entry =
+      home_ / ".local/share/applications/wine/Programs/Marker Tool/Marker Tool.desktop";
   ASSERT_TRUE(fs::exists(entry));
   const auto exec = setup::DesktopEntryValue(ReadText(entry), "Exec");
   ASSERT_TRUE(exec.has_value());
   EXPECT_NE(setup::DesktopEntryValue(ReadText(entry), "Icon").value_or(""), "");
   fs::remove(installDir / "marker.txt");
   RunCommand({"/bin/sh", "-c", *exec});
-  EXPECT_TRUE(WaitForFile(installDir / "marker.txt", 30)) << "the menu entry ran nothing: " << *exec;
+  EXPECT_TRUE(WaitForFile(installDir / "marker.txt", 30))
+      << "the menu entry ran nothing: " << *exec;
   WaitForServer();
   Step("the menu entry's Exec line", t);
 
   t = std::chrono::steady_clock::now();
-  const auto uninstall = RunCommand({NolvoTool(), "uninstall", kTitle, "--prefix", prefix_.string()});
+  const auto uninstall =
+      RunCommand({NolvoTool(), "uninstall", kTitle, "--prefix", prefix_.string()});
   EXPECT_EQ(uninstall.exitCode, 0) << uninstall.out << uninstall.err;
   const auto relisted = Wine({"uninstaller", "--list"});
   WaitForServer();
@@ -330,7 +340,8 @@ TEST_F(WineEndToEnd, AProductInstalledIntoAWinePrefixIsOneWineKnowsAndUninstallL
   EXPECT_FALSE(fs::exists(link));
   EXPECT_FALSE(fs::exists(entry));
   std::vector<std::string> menuFiles;
-  for (const auto* dir : {".local/share/applications", ".config/menus", ".local/share/desktop-directories"})
+  for (const auto* dir :
+       {".local/share/applications", ".config/menus", ".local/share/desktop-directories"})
     if (fs::exists(home_ / dir))
       for (const auto& e : fs::recursive_directory_iterator(home_ / dir))
         if (e.is_regular_file()) menuFiles.push_back(e.path().string());
