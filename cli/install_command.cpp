@@ -11,7 +11,9 @@
 #include "cli/console_dialogs.h"
 #include "cli/console_front_end.h"
 #include "cli/install_choices.h"
+#include "cli/wine_steps.h"
 #include "platform/prefix_lock.h"
+#include "platform/machine_registry.h"
 #include "platform/registry.h"
 #include "setup/install_engine.h"
 #include "setup/setup_run.h"
@@ -31,7 +33,7 @@ struct InstallOptions {
   std::string dir, type, finish, overwrite, answers, saveAnswers, log;
   std::vector<std::string> noDesktop, noStartMenu;
   bool folderDesktop = false, folderStartMenu = false, acceptLicense = false;
-  bool dryRun = false, allowHostPaths = false;
+  bool dryRun = false, allowHostPaths = false, noHostMenu = false;
 };
 
 constexpr const char* kUnattendedHelp =
@@ -44,7 +46,12 @@ constexpr const char* kUnattendedHelp =
     "  destination                        --dir, else the product's proposed directory\n"
     "  install type                       --type, else the product's preselection\n"
     "  shortcuts                          all offered, less --no-desktop/--no-startmenu\n"
-    "  finish choice                      return, unless --finish says otherwise\n";
+    "  finish choice                      return, unless --finish says otherwise\n"
+    "\n"
+    "In a Wine prefix (one with Wine's system.reg) the registry is Wine's own and the\n"
+    "shortcuts go to the prefix's shell folders, each with a menu entry on this host (see\n"
+    "--no-host-menu). While Wine runs programs there the install stops (exit 1) and\n"
+    "writes nothing.\n";
 
 // A log file that takes one line per action, when asked for.
 class RunLog {
@@ -136,13 +143,16 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
   ConsoleFrontEnd frontEnd(progress, choices, interactive);
   frontEnd.Log = frontEnd.View().Log = logLine;
 
-  platform::Registry registry(machine.RegistryFile());
+  if (!o.dryRun && !WineLeavesRegistry(machine, "install")) return kExitFailure;
+  platform::Registry registry(platform::MachineRegistryStore(machine));
+  if (!o.dryRun) MergeLeftoverRegistry(machine, registry, "install", global.quiet);
+  const platform::ShellFolders shellFolders = platform::ReadShellFolders(machine, registry);
   setup::EngineResult engineResult;
   bool engineRan = false;
   auto install = [&](setup::TNolvo& wizard, const setup::SetupRun& run) {
     RecordChoices(wizard, choices);
     app::SetupSettings settings = run.Loaded().Settings;
-    setup::TShortcuts shortcuts(machine);
+    setup::TShortcuts shortcuts(machine, shellFolders);
     setup::EngineContext context{machine, settings, run.State(), run.Loaded().Screen.Header.Text,
                                  wizard, dialogs, pump, shortcuts, registry};
     setup::EngineOptions options;
@@ -203,6 +213,8 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
   }
   for (const auto& p : engineResult.Problems()) fmt::print(stderr, "nolvo install: {}\n", p);
   if (engineResult.end != setup::EngineEnd::eeCompleted) return kExitFailure;
+  if (machine.IsWinePrefix() && !o.noHostMenu && !o.dryRun)
+    MakeHostMenuEntries(machine, shellFolders, engineResult, global.quiet);
   if (!global.quiet && !o.dryRun) {
     fmt::print("Installed \"{}\" into {}\n",
                util::ShownName(run.Loaded().Screen.Header.Text, machine.Codepage()),
@@ -248,6 +260,8 @@ CommandRegistration RegisterInstall(CLI::App& app, const GlobalOptions& global) 
   sub->add_flag("--dry-run", o->dryRun, "Print the plan and change nothing in the prefix");
   sub->add_flag("--allow-host-paths", o->allowHostPaths,
                 "Allow targets on host drives such as Z: that the configuration names");
+  sub->add_flag("--no-host-menu", o->noHostMenu,
+                "In a Wine prefix, make no menu entries on this host for the shortcuts");
   sub->footer(std::string(kUnattendedHelp) + "\n" + kExitCodeHelp);
   auto run = [o, &global]() -> int { return RunInstall(*o, global); };
   return {sub, run};

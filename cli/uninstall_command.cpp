@@ -8,9 +8,12 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/wine_steps.h"
 #include "platform/machine.h"
+#include "platform/machine_registry.h"
 #include "platform/prefix_lock.h"
 #include "platform/registry.h"
+#include "setup/host_menu.h"
 #include "setup/uninstaller.h"
 
 namespace nolvo::cli {
@@ -44,7 +47,8 @@ int RunUninstall(const UninstallCliOptions& o, const GlobalOptions& global) {
   platform::Machine machine(prefix);
   const platform::CodePage& cp = machine.Codepage();
   platform::PrefixLock lock(machine);
-  platform::Registry registry(machine.RegistryFile());
+  if (!o.dryRun && !WineLeavesRegistry(machine, "uninstall")) return kExitFailure;
+  platform::Registry registry(platform::MachineRegistryStore(machine));
   const std::string what = cp.FromUtf8(o.what);
   const auto target = setup::FindUninstallTarget(machine, registry, what);
   if (!target) {
@@ -54,7 +58,10 @@ int RunUninstall(const UninstallCliOptions& o, const GlobalOptions& global) {
   }
   setup::UninstallOptions options;
   options.dryRun = o.dryRun;
-  const setup::UninstallReport report = setup::Uninstall(machine, registry, *target, options);
+  const auto hostMenu = setup::ReadHostMenuRecord(machine, target->recordFile);
+  setup::UninstallReport report = setup::Uninstall(machine, registry, *target, options);
+  setup::RemoveHostMenu(machine, registry, platform::ReadShellFolders(machine, registry), hostMenu,
+                        setup::HostMenuFolders::FromEnvironment(), o.dryRun, report);
   if (!global.quiet) {
     fmt::print("{} \"{}\" from {}\n", o.dryRun ? "Would uninstall" : "Uninstalled",
                cp.ToUtf8(target->title), cp.ToUtf8(target->installDir));
@@ -86,11 +93,15 @@ CommandRegistration RegisterUninstall(CLI::App& app, const GlobalOptions& global
   sub->footer(std::string(
                   "Deletes the files and patterns of [UNINS] (never recursively), removes the\n"
                   "[Folders] and the installation folder when empty, deletes uninstall.cfg and\n"
-                  "the registry entry. Stays: folders that are not empty or not recorded, the\n"
-                  "Windows folder and its own folders (System, Desktop, Start Menu, Programs),\n"
-                  "the registry's parent keys and the prefix. A pattern that would empty a drive\n"
-                  "root, the Windows folder or its System folder is refused (exit 1). Nothing\n"
-                  "recorded under that title or path exits 1; running it again changes nothing.\n\n") +
+                  "the registry entry, and the host menu entries recorded in [Host Menu]. In a\n"
+                  "Wine prefix the registry is Wine's own; while Wine runs programs there the\n"
+                  "command stops (exit 1) and changes nothing. Stays: folders that are not\n"
+                  "empty or not recorded, the Windows folder and its own folders (System,\n"
+                  "Desktop, Start Menu, Programs) and the user's shell folders, the registry's\n"
+                  "parent keys and the prefix. A pattern that would empty a drive root, the\n"
+                  "Windows folder or its System folder, or that lies in a shell folder outside\n"
+                  "the prefix, is refused (exit 1). Nothing recorded under that title or path\n"
+                  "exits 1; running it again changes nothing.\n\n") +
               kExitCodeHelp);
   auto run = [options, &global]() -> int {
     try {

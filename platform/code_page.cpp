@@ -129,6 +129,12 @@ std::string CodePage::ToUtf8(std::string_view ansi) const {
   return out;
 }
 
+std::optional<std::uint8_t> CodePage::FromUnicode(char32_t cp) const {
+  const auto it = reverse_.find(cp);
+  if (it == reverse_.end()) return std::nullopt;
+  return it->second;
+}
+
 bool CodePage::FromUtf8(std::string_view utf8, std::string& ansi) const {
   ansi.clear();
   bool exact = true;

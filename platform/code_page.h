@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -34,6 +35,8 @@ class CodePage {
 
   // The Unicode code point of one ANSI byte.
   char32_t ToUnicode(std::uint8_t byte) const { return table_[byte]; }
+  // The ANSI byte of one code point, or nothing when this code page has none.
+  std::optional<std::uint8_t> FromUnicode(char32_t cp) const;
 
  private:
   void Build(const std::string& converter);

@@ -279,10 +279,16 @@ std::uint32_t Machine::SetCurrentDirectory(std::string_view path) {
 
 fs::path Machine::CurrentHostDirectory() const { return Resolve(current_).host; }
 
+bool Machine::IsWinePrefix() const {
+  struct stat st {};
+  return ::stat((prefix_ / "system.reg").c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 std::string Machine::WindowsDirectory() const {
   static const std::string kWindows = "C:\\WINDOWS";
   if (!windowsReady_) {
-    const ResolvedPath r = Resolve(kWindows);
+    // An existing folder of any case is used; a new one gets Wine's spelling.
+    const ResolvedPath r = Resolve("C:\\windows");
     if (r.error == kErrorSuccess && !r.exists) ::mkdir(r.host.c_str(), 0777);
     windowsReady_ = r.error == kErrorSuccess;
   }

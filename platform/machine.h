@@ -47,6 +47,9 @@ class Machine {
 
   const std::filesystem::path& Prefix() const { return prefix_; }
   std::filesystem::path RegistryFile() const { return prefix_ / "registry.reg"; }
+  // Whether the prefix is a Wine prefix: it holds Wine's registry file system.reg (its
+  // registry is then Wine's hives, see platform/machine_registry.h).
+  bool IsWinePrefix() const;
   std::filesystem::path LockFile() const { return prefix_ / "nolvo.lock"; }
   std::filesystem::path DosDevices() const { return prefix_ / "dosdevices"; }
   const CodePage& Codepage() const { return codePage_; }
@@ -87,7 +90,8 @@ class Machine {
   // The host folder of the current directory (for checks such as "is it in use").
   std::filesystem::path CurrentHostDirectory() const;
 
-  // GetWindowsDirectory: "C:\WINDOWS", created on first use.
+  // GetWindowsDirectory: "C:\WINDOWS", created on first use as drive_c/windows (the
+  // name Wine gives it, so that a later wineboot finds it; names resolve without case).
   std::string WindowsDirectory() const;
 
  private:

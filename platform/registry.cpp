@@ -1,28 +1,13 @@
 #include "platform/registry.h"
 
-#include <cerrno>
 #include <utility>
 
-#include "platform/atomic_file.h"
-#include "platform/host_file_stream.h"
 #include "platform/registry_error.h"
 #include "platform/registry_file.h"
 
 namespace nolvo::platform {
 
 namespace {
-
-std::string ReadWholeFile(const std::filesystem::path& file) {
-  try {
-    HostFileStream in(file, HostFileStream::Mode::mdRead);
-    std::string text;
-    char buf[8192];
-    while (const std::size_t n = in.Read(buf, sizeof buf)) text.append(buf, n);
-    return text;
-  } catch (const StreamError& e) {
-    throw ERegistryFileError(std::string("Cannot read registry file: ") + e.what());
-  }
-}
 
 bool IsRoot(const RegNode& node) {
   const auto parent = node.parent.lock();
@@ -33,24 +18,14 @@ bool IsRoot(const RegNode& node) {
 
 Registry::Registry() = default;
 
-Registry::Registry(std::filesystem::path file) : file_(std::move(file)) {
-  std::error_code ec;
-  if (std::filesystem::symlink_status(file_, ec).type() == std::filesystem::file_type::not_found)
-    return;
-  ApplyRegText(tree_, ReadWholeFile(file_), file_.string());
+Registry::Registry(std::filesystem::path file)
+    : Registry(std::make_unique<RegTextStore>(std::move(file))) {}
+
+Registry::Registry(std::unique_ptr<RegistryStore> store) : store_(std::move(store)) {
+  if (store_) store_->Load(tree_);
 }
 
-long Registry::Save() {
-  if (file_.empty()) return RegCode::kSuccess;
-  const std::error_code ec = WriteFileAtomic(file_, DumpRegText(tree_));
-  if (!ec) return RegCode::kSuccess;
-  switch (ec.value()) {
-    case EACCES: case EPERM: case EROFS: case EISDIR:
-      return RegCode::kAccessDenied;
-    default:
-      return RegCode::kRegistryIoFailed;
-  }
-}
+long Registry::Save() { return store_ ? store_->Save(tree_) : RegCode::kSuccess; }
 
 std::shared_ptr<RegNode> Registry::Resolve(RegKey key, long& status) const {
   std::shared_ptr<RegNode> node;
@@ -104,6 +79,7 @@ long Registry::CreateKeyEx(RegKey parent, std::string_view sub_key, RegKey* resu
 
   std::shared_ptr<RegNode> first_created;
   for (const std::string_view part : *parts) {
+    if (!first_created && node->fixed && !node->FindChild(part)) return RegCode::kAccessDenied;
     bool created = false;
     node = AddChild(node, part, created);
     if (created && !first_created) first_created = node;
@@ -141,7 +117,7 @@ long Registry::SetValueEx(RegKey key, std::string_view value_name, std::uint32_t
   long status = RegCode::kSuccess;
   const std::shared_ptr<RegNode> node = Resolve(key, status);
   if (!node) return status;
-  if (read_only_) return RegCode::kAccessDenied;
+  if (read_only_ || node->fixed) return RegCode::kAccessDenied;
   if (!IsValidValueName(value_name)) return RegCode::kInvalidParameter;
 
   const std::string folded = FoldRegName(value_name);
@@ -201,7 +177,8 @@ long Registry::DeleteKey(RegKey parent, std::string_view sub_key) {
   long status = RegCode::kSuccess;
   const std::shared_ptr<RegNode> node = Find(parent, sub_key, status);
   if (!node) return status;
-  if (read_only_ || IsRoot(*node) || !node->children.empty()) return RegCode::kAccessDenied;
+  if (read_only_ || node->fixed || IsRoot(*node) || !node->children.empty())
+    return RegCode::kAccessDenied;
   return RemoveNode(node);
 }
 
@@ -217,7 +194,7 @@ long Registry::DeleteTree(RegKey parent, std::string_view sub_key) {
   long status = RegCode::kSuccess;
   const std::shared_ptr<RegNode> node = Find(parent, sub_key, status);
   if (!node) return status;
-  if (read_only_) return RegCode::kAccessDenied;
+  if (read_only_ || node->fixed) return RegCode::kAccessDenied;
 
   // A named subkey goes as a whole (roots cannot); an empty name empties the key itself.
   if (!sub_key.empty()) return IsRoot(*node) ? RegCode::kAccessDenied : RemoveNode(node);
@@ -240,7 +217,7 @@ long Registry::DeleteValue(RegKey key, std::string_view value_name) {
   if (!node) return status;
   const auto it = node->values.find(FoldRegName(value_name));
   if (it == node->values.end()) return RegCode::kFileNotFound;
-  if (read_only_) return RegCode::kAccessDenied;
+  if (read_only_ || node->fixed) return RegCode::kAccessDenied;
   auto old = std::move(it->second);
   const std::string folded = it->first;
   node->values.erase(it);

@@ -1,6 +1,7 @@
 #pragma once
 // The registry store of a prefix: a tree of keys below the predefined roots (the system
-// uses HKEY_LOCAL_MACHINE), persisted in one REGEDIT4 text file (see registry_file.h).
+// uses HKEY_LOCAL_MACHINE), persisted by a RegistryStore: one REGEDIT4 text file (see
+// registry_file.h) or, in a Wine prefix, Wine's own hive files (wine_registry_store.h).
 //
 // Entry points are shaped like Win32's (RegCreateKeyEx, RegOpenKeyEx, RegSetValueEx,
 // RegQueryValueEx, RegEnumKeyEx, RegEnumValue, RegDeleteKey, RegDeleteTree,
@@ -8,16 +9,18 @@
 // memory exhaustion. Names are case-insensitive and case-preserving; "\" separates key
 // levels.
 //
-// Every change is written through: the whole file is rewritten atomically before the
-// call returns. When it cannot be written the change is undone in memory and the call
+// Every change is written through: the store's files are rewritten atomically before the
+// call returns. When they cannot be written the change is undone in memory and the call
 // answers kAccessDenied (or kRegistryIoFailed for other I/O failures), so memory and file
 // never disagree. A store made read-only refuses every change (and every CreateKeyEx)
-// with kAccessDenied, as a user without rights below HKEY_LOCAL_MACHINE meets it.
+// with kAccessDenied, as a user without rights below HKEY_LOCAL_MACHINE meets it. Keys
+// the store keeps as they are (RegNode::fixed) refuse changes the same way.
 //
-// One store object per file at a time: the file is read once, when the store opens.
+// One store object per file at a time: the files are read once, when the store opens.
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -25,6 +28,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/registry_store.h"
 #include "platform/registry_tree.h"
 #include "platform/registry_types.h"
 
@@ -34,17 +38,18 @@ class Registry {
  public:
   // A store kept only in memory (changes are never saved).
   Registry();
-  // Opens the store persisted at host path `file`, loading it when it exists. A missing
-  // file is an empty store; the file is created by the first change. Throws
-  // ERegistryFileError when the file cannot be read or is malformed.
+  // Opens the store persisted at host path `file` (REGEDIT4 text), loading it when it
+  // exists. A missing file is an empty store; the file is created by the first change.
+  // Throws ERegistryFileError when the file cannot be read or is malformed.
   explicit Registry(std::filesystem::path file);
+  // Opens the keys `store` keeps (loaded now; throws as the store's Load does).
+  explicit Registry(std::unique_ptr<RegistryStore> store);
   Registry(const Registry&) = delete;
   Registry& operator=(const Registry&) = delete;
 
   // Makes every change answer kAccessDenied (true) or allowed again (false).
   void SetReadOnly(bool read_only) { read_only_ = read_only; }
   bool ReadOnly() const { return read_only_; }
-  const std::filesystem::path& File() const { return file_; }
 
   // --- Win32-shaped entry points --------------------------------------------------------
 
@@ -105,7 +110,7 @@ class Registry {
   long RemoveNode(const std::shared_ptr<RegNode>& node);
 
   RegTree tree_;
-  std::filesystem::path file_;
+  std::unique_ptr<RegistryStore> store_;
   bool read_only_ = false;
   std::uint32_t next_handle_ = 1;
   std::unordered_map<std::uint32_t, std::shared_ptr<RegNode>> handles_;

@@ -23,6 +23,9 @@ struct RegNode {
   std::string name;              // spelling as created
   std::weak_ptr<RegNode> parent;  // empty for the top node and detached subtrees
   bool deleted = false;          // set on every node of a deleted subtree
+  // Kept exactly as its store file holds it (a name this code page cannot spell, or a key
+  // the file holds twice): its values cannot change, nor can keys be made below it.
+  bool fixed = false;
   std::map<std::string, std::shared_ptr<RegNode>> children;  // by folded name
   std::map<std::string, RegValue> values;                    // by folded name
 

@@ -4,6 +4,7 @@
 #include "platform/win_path.h"
 #include "setup/desktop_entry.h"
 #include "setup/install_engine.h"
+#include "setup/shortcut_record.h"
 
 namespace nolvo::setup {
 
@@ -28,7 +29,6 @@ void InstallEngine::MakeShortcuts() {
 
 void InstallEngine::MakeShortcut(const std::string& entry, const std::string& dir) {
   const DesktopEntry e = SplitDesktopEntry(entry);
-  const std::string& w = tokens_.windows;
   c_.wizard.DestText = e.Folder;
   Advance();
   TShortcuts& s = c_.shortcuts;
@@ -40,18 +40,8 @@ void InstallEngine::MakeShortcut(const std::string& entry, const std::string& di
   s.StartMenu = e.S == "X" && CheckedItem(c_.wizard.SM, e.Name);
 
   if (record_) {
-    if (s.FolderDesktop) {
-      record_->AddFolder(w + "\\Desktop\\" + e.Folder);
-      record_->AddUnins(w + "\\Desktop\\" + e.Folder + "\\" + e.Name + ".*");
-    }
-    if (s.Desktop) record_->AddUnins(w + "\\Desktop\\" + e.Name + ".*");
-    if (s.StartMenu) record_->AddUnins(w + "\\Start Menu\\" + e.Name + ".*");
-    if (s.FolderStartMenu) {
-      record_->AddFolder(w + "\\Start Menu\\" + e.Folder);
-      record_->AddUnins(w + "\\Start Menu\\" + e.Folder + "\\" + e.Name + ".*");
-    }
-    record_->AddFolder(w + "\\Start Menu\\Programs\\" + e.Folder);
-    record_->AddUnins(w + "\\Start Menu\\Programs\\" + e.Folder + "\\" + e.Name + ".*");
+    for (const auto& k : ShortcutRecordKeys(s, c_.machine.IsWinePrefix()))
+      k.folder ? record_->AddFolder(k.key) : record_->AddUnins(k.key);
   }
 
   const std::vector<ShortcutPlacement> placements = s.Placements();

@@ -96,6 +96,8 @@ void InstallEngine::Prepare() {
   tokens_.windows = util::WindowsDirectory(c_.machine);
   tokens_.driveRoot = c_.state.WinDrive;
   tokens_.destination = c_.wizard.Label1;
+  // Links go to the machine's own shell folders, wherever they lie.
+  for (const auto& folder : c_.shortcuts.Locations.All()) guard_.AllowTree(folder);
   Status(kStatusPreparing);
 }
 

@@ -11,10 +11,6 @@
 namespace nolvo::setup {
 namespace {
 
-constexpr const char* kDesktop = "\\Desktop\\";
-constexpr const char* kStartMenu = "\\Start Menu\\";
-constexpr const char* kPrograms = "\\Start Menu\\Programs\\";
-
 // Everything up to and including the last "\" or ":" (empty when there is neither).
 std::string DirectoryPart(const std::string& path) {
   const std::size_t at = path.find_last_of("\\:");
@@ -23,11 +19,17 @@ std::string DirectoryPart(const std::string& path) {
 
 }  // namespace
 
-TShortcuts::TShortcuts(const platform::Machine& machine) : machine_(machine) { RefreshFolderList(); }
+TShortcuts::TShortcuts(const platform::Machine& machine)
+    : TShortcuts(machine, platform::DefaultShellFolders(util::WindowsDirectory(machine))) {}
+
+TShortcuts::TShortcuts(const platform::Machine& machine, platform::ShellFolders locations)
+    : Locations(std::move(locations)), machine_(machine) {
+  RefreshFolderList();
+}
 
 void TShortcuts::RefreshFolderList() {
   FolderList.clear();
-  const std::string pattern = util::WindowsDirectory(machine_) + kPrograms + "*.*";
+  const std::string pattern = Locations.programs + "\\*.*";
   platform::FileFinder finder(machine_, pattern);
   if (finder.Error() != platform::kErrorSuccess) return;
   constexpr std::uint32_t kSkipped = platform::kFileAttributeHidden | platform::kFileAttributeSystem;
@@ -41,26 +43,26 @@ void TShortcuts::RefreshFolderList() {
 }
 
 std::vector<ShortcutPlacement> TShortcuts::Placements() const {
-  const std::string w = util::WindowsDirectory(machine_);
   const std::string file = ProgramName + ".lnk";
   std::vector<ShortcutPlacement> out;
-  const auto inFolder = [&](const char* location) {
-    const std::string dir = w + location + Folder + "\\";
+  const auto inFolder = [&](const std::string& location) {
+    const std::string dir = location + "\\" + Folder + "\\";
     out.push_back({dir, dir + file});
   };
+  const platform::ShellFolders& at = Locations;
   if (FolderDesktop || FolderStartMenu) {
     if (FolderDesktop) {
-      inFolder(kDesktop);
-      inFolder(kPrograms);
+      inFolder(at.desktop);
+      inFolder(at.programs);
     }
-    if (FolderStartMenu) inFolder(kStartMenu);
+    if (FolderStartMenu) inFolder(at.startMenu);
   } else {
-    inFolder(kPrograms);
+    inFolder(at.programs);
   }
   // The desktop and the Start Menu are folders every Windows has; the modelled machine
   // makes them on first use.
-  if (Desktop) out.push_back({w + kDesktop, w + kDesktop + file});
-  if (StartMenu) out.push_back({w + kStartMenu, w + kStartMenu + file});
+  if (Desktop) out.push_back({at.desktop + "\\", at.desktop + "\\" + file});
+  if (StartMenu) out.push_back({at.startMenu + "\\", at.startMenu + "\\" + file});
   return out;
 }
 

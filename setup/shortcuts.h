@@ -1,14 +1,16 @@
 #pragma once
-// TShortcuts: makes the shell shortcuts (".lnk" files) of one program below the Windows
-// directory W: in a program-group folder of W\Start Menu\Programs, optionally in a
-// like-named folder on the desktop (W\Desktop) or at the top of the Start Menu
-// (W\Start Menu), and optionally directly on the desktop and in the Start Menu.
+// TShortcuts: makes the shell shortcuts (".lnk" files) of one program in the machine's
+// shell folders (`Locations`; below the Windows directory W unless the machine names
+// others): in a program-group folder of the Programs folder (W\Start Menu\Programs),
+// optionally in a like-named folder on the desktop (W\Desktop) or at the top of the Start
+// Menu (W\Start Menu), and optionally directly on the desktop and in the Start Menu.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/machine.h"
+#include "platform/shell_folders.h"
 
 namespace nolvo::setup {
 
@@ -32,9 +34,10 @@ struct ShortcutReport {
 
 class TShortcuts {
  public:
-  // Fills FolderList from the machine's Start Menu\Programs folder. The machine must
-  // outlive the component.
+  // Fills FolderList from the machine's Programs folder. The machine must outlive the
+  // component. Without `locations` the folders are those below the Windows directory.
   explicit TShortcuts(const platform::Machine& machine);
+  TShortcuts(const platform::Machine& machine, platform::ShellFolders locations);
 
   // Published properties. The Booleans start false and the strings empty.
   std::string RunProgram;   // full path of the program the shortcut starts
@@ -46,8 +49,9 @@ class TShortcuts {
   bool FolderStartMenu = false;  // the program-group folder at the top of the Start Menu
   std::vector<std::string> FolderList;  // names in Start Menu\Programs at construction
   std::string IconFile;     // file whose first icon the shortcut shows
+  platform::ShellFolders Locations;  // the desktop, Start Menu and Programs folders
 
-  // Refills FolderList: every entry of W\Start Menu\Programs (files and folders) that
+  // Refills FolderList: every entry of the Programs folder (files and folders) that
   // is neither hidden nor system, does not begin with "." and does not contain ".LNK"
   // in upper case, in the finder's order.
   void RefreshFolderList();

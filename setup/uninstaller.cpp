@@ -8,6 +8,7 @@
 #include "platform/file_ops.h"
 #include "platform/find_file.h"
 #include "platform/profile_file.h"
+#include "platform/shell_folders.h"
 #include "platform/win_path.h"
 #include "setup/directory_tokens.h"
 #include "setup/install_engine.h"
@@ -76,10 +77,15 @@ bool IsProtectedFolder(const platform::Machine& machine, const std::string& dir,
 
 class Remover {
  public:
-  Remover(const platform::Machine& machine, const UninstallTarget& target, bool dryRun)
+  Remover(const platform::Machine& machine, const UninstallTarget& target, bool dryRun,
+          const platform::ShellFolders& shell)
       : machine_(machine), target_(target), dryRun_(dryRun), guard_(machine, false),
+        shellGuard_(machine, false), shell_(shell.All()),
         windows_(util::WindowsDirectory(machine)) {
     guard_.AllowTree(target.installDir);
+    // Named files and emptied folders may go from the shell folders wherever they lie
+    // (a Wine prefix's desktop is the user's home folder); patterns may not.
+    for (const auto& folder : shell_) shellGuard_.AllowTree(folder);
   }
 
   UninstallReport report;
@@ -120,7 +126,7 @@ class Remover {
   }
 
   void DeleteOne(const std::string& path, UninstallItemKind kind) {
-    if (!guard_.Allowed(path)) {
+    if (!guard_.Allowed(path) && !shellGuard_.Allowed(path)) {
       report.refused.push_back({kind, path, "outside the prefix's drives and the installation directory"});
       return;
     }
@@ -141,11 +147,14 @@ class Remover {
   }
 
   void RemoveFolder(const std::string& dir) {
-    if (IsProtectedFolder(machine_, dir, windows_)) {
+    const bool shellFolder = std::any_of(shell_.begin(), shell_.end(), [&](const std::string& f) {
+      return SamePath(machine_, dir, f);
+    });
+    if (shellFolder || IsProtectedFolder(machine_, dir, windows_)) {
       report.kept.push_back({UninstallItemKind::ukDirectory, dir, "a folder of Windows itself"});
       return;
     }
-    if (!guard_.Allowed(dir)) {
+    if (!guard_.Allowed(dir) && !shellGuard_.Allowed(dir)) {
       report.refused.push_back({UninstallItemKind::ukDirectory, dir,
                                 "outside the prefix's drives and the installation directory"});
       return;
@@ -204,6 +213,8 @@ class Remover {
   const UninstallTarget& target_;
   bool dryRun_;
   WriteGuard guard_;
+  WriteGuard shellGuard_;
+  std::vector<std::string> shell_;
   std::string windows_;
   std::vector<std::string> notedDirs_;
   std::set<std::string> gone_;  // upper-case paths removed (or, in a dry run, to remove)
@@ -252,7 +263,8 @@ std::optional<UninstallTarget> FindUninstallTarget(const platform::Machine& mach
 
 UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& registry,
                           const UninstallTarget& target, const UninstallOptions& options) {
-  Remover remover(machine, target, options.dryRun);
+  Remover remover(machine, target, options.dryRun,
+                  platform::ReadShellFolders(machine, registry));
   if (!target.recordFile.empty()) {
     const platform::ResolvedPath r = machine.Resolve(target.recordFile);
     if (r.error == 0 && r.exists && !r.isDirectory) {

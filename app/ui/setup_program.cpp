@@ -2,6 +2,10 @@
 
 #include <string>
 
+#include "platform/machine_registry.h"
+#include "platform/shell_folders.h"
+#include "platform/wine_server.h"
+#include "setup/host_menu.h"
 #include "setup/shortcuts.h"
 
 namespace nolvo::ui {
@@ -9,7 +13,10 @@ namespace nolvo::ui {
 SetupProgram::SetupProgram(platform::Machine& machine, platform::Dialogs& dialogs,
                            platform::MessagePump& pump,
                            std::optional<std::string> commandLineDir)
-    : machine_(machine), dialogs_(dialogs), pump_(pump), registry_(machine.RegistryFile()) {
+    : machine_(machine),
+      dialogs_(dialogs),
+      pump_(pump),
+      registry_(platform::MachineRegistryStore(machine)) {
   // The windows, in their designed order; the wizard's window follows once the wizard
   // exists (the main screen's FormShow makes it), and the extraction window after it.
   mainSetup_ = std::make_unique<MainScreenWindow>(machine_.Codepage());
@@ -97,15 +104,52 @@ void SetupProgram::FormClose() {
   if (OnFinished) OnFinished();
 }
 
+bool SetupProgram::WineLeavesRegistry() {
+  if (!machine_.IsWinePrefix()) return true;
+  while (!platform::WaitForWineServerExit(machine_.Prefix(), platform::kWineServerGrace)) {
+    const std::string text = std::string(platform::EWineRunning(machine_.Prefix()).what()) +
+                             "\n\nOK: try again once they are closed. Cancel: end the setup.";
+    if (!dialogs_.ErrorOkCancel(text)) return false;
+  }
+  return true;
+}
+
 void SetupProgram::Install(setup::TNolvo& wizard, const setup::SetupRun& run) {
+  // Nothing is written while Wine holds the prefix's registry.
+  if (!WineLeavesRegistry()) {
+    wizard.cancelClick();
+    return;
+  }
+  try {
+    const std::string note = platform::MergeLeftoverRegistry(machine_, registry_);
+    if (!note.empty()) dialogs_.Inform(note);
+  } catch (const std::exception& e) {
+    platform::MessageRequest box;
+    box.text = e.what();
+    box.kind = platform::DialogKind::dkError;
+    dialogs_.ShowMessageBox(box);
+    wizard.cancelClick();
+    return;
+  }
   app::SetupSettings settings = run.Loaded().Settings;
-  setup::TShortcuts shortcuts(machine_);
+  setup::TShortcuts shortcuts(machine_, platform::ReadShellFolders(machine_, registry_));
   setup::EngineContext context{machine_, settings, run.State(), run.Loaded().Screen.Header.Text,
                                wizard,   dialogs_, pump_,       shortcuts,
                                registry_};
   setup::EngineOptions options;
   options.installDirChosen = true;  // the destination was shown and could be changed
   engine_ = setup::InstallEngine(context, options).Run();
+  if (engine_->end == setup::EngineEnd::eeCompleted && machine_.IsWinePrefix()) {
+    // The host's menu entries are a convenience: a failure there ends nothing.
+    const setup::HostMenuResult menu =
+        setup::MakeHostMenu(machine_, shortcuts.Locations, setup::SavedLinks(*engine_),
+                            setup::HostMenuFolders::FromEnvironment());
+    try {
+      setup::RecordHostMenu(machine_, engine_->installDirectory + "\\" + setup::kUninstallFileName,
+                            menu.made);
+    } catch (const std::exception&) {
+    }
+  }
   if (engine_->end != setup::EngineEnd::eeCompleted) {
     // The failure's own text, then the setup ends as a cancelled one (no restart).
     platform::MessageRequest box;

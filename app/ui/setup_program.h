@@ -53,6 +53,8 @@ class SetupProgram {
   void ShowMediaFindings();
   void FormClose();
   void Install(setup::TNolvo& wizard, const setup::SetupRun& run);
+  // In a Wine prefix: false when Wine still holds its registry and the person gave up.
+  bool WineLeavesRegistry();
 
   platform::Machine& machine_;
   platform::Dialogs& dialogs_;

@@ -24,7 +24,7 @@ TEST(StartupState, FolderRulesForRootsAndSubfolders) {
   EXPECT_EQ(s.CmdLineDir, "A:\\");
   EXPECT_EQ(s.WinDrive, "C:\\");
   EXPECT_EQ(s.TempDir, "C:\\WINDOWS\\Temp\\q");
-  EXPECT_TRUE(fs::is_directory(tm.DriveC() / "WINDOWS" / "Temp" / "q"));
+  EXPECT_TRUE(fs::is_directory(tm.DriveC() / "windows" / "Temp" / "q"));
   // The caller's spelling is kept, and a trailing backslash is added once.
   s = FixStartupState(m, std::string("c:\\setup"));
   EXPECT_EQ(s.SourceDir, "c:\\setup\\");
@@ -44,7 +44,7 @@ TEST(StartupState, AMissingCommandLineFolderStopsStartUp) {
 TEST(ClearTempDir, DeletesPlainFilesAndKeepsWhatCannotGo) {
   test::TestMachine tm;
   auto& m = tm.Machine();
-  const auto q = tm.DriveC() / "WINDOWS" / "Temp" / "q";
+  const auto q = tm.DriveC() / "windows" / "Temp" / "q";
   fs::create_directories(q);
   test::WriteBytes(q / "a.txt", std::string("a"));
   test::WriteBytes(q / "b.bin", std::string("b"));

@@ -44,22 +44,22 @@ TEST_F(DemoInstall, FullInstallThenUninstallLeavesOnlyWhatIsDocumented) {
   // Every file at its token's directory.
   for (const auto& f : {App() / "demo.exe", App() / "readme.txt", App() / "uninstaller.exe",
                         App() / "demo.ico", App() / "install.exe", App() / "install.cfg",
-                        App() / "Data" / "sample.dat", C() / "WINDOWS" / "Fonts" / "demofont.fon",
-                        C() / "WINDOWS" / "System" / "demohelp.dll",
+                        App() / "Data" / "sample.dat", C() / "windows" / "Fonts" / "demofont.fon",
+                        C() / "windows" / "System" / "demohelp.dll",
                         C() / "Nolvo Shared" / "shared.dll"})
     EXPECT_TRUE(fs::is_regular_file(f)) << f;
   EXPECT_EQ(ReadBytes(App() / "Data" / "sample.dat"),
             ReadBytes(SourceDir() / "examples/demo/sample.dat"));
   // The links read back with their target, working directory and icon.
-  const auto link = ReadBytes(C() / "WINDOWS" / "Desktop" / "Nolvo Demo.lnk");
+  const auto link = ReadBytes(C() / "windows" / "Desktop" / "Nolvo Demo.lnk");
   const auto parsed = platform::ParseLink(
       std::span<const std::uint8_t>(link.data(), link.size()), platform::CodePage());
   EXPECT_EQ(parsed.TargetPath(), "C:\\Program Files\\Nolvo Demo\\demo.exe");
   EXPECT_EQ(parsed.workingDirectory, "C:\\Program Files\\Nolvo Demo\\");
   EXPECT_EQ(parsed.iconLocation, "C:\\Program Files\\Nolvo Demo\\demo.ico");
-  EXPECT_FALSE(fs::exists(C() / "WINDOWS" / "Start Menu" / "Read Me.lnk"));  // --no-startmenu
-  EXPECT_TRUE(fs::exists(C() / "WINDOWS" / "Start Menu" / "Programs" / "Nolvo Demo" / "Read Me.lnk"));
-  EXPECT_EQ(ReadText(C() / "WINDOWS" / "nolvodemo.ini"),
+  EXPECT_FALSE(fs::exists(C() / "windows" / "Start Menu" / "Read Me.lnk"));  // --no-startmenu
+  EXPECT_TRUE(fs::exists(C() / "windows" / "Start Menu" / "Programs" / "Nolvo Demo" / "Read Me.lnk"));
+  EXPECT_EQ(ReadText(C() / "windows" / "nolvodemo.ini"),
             "[Paths]\r\nHome=C:\\Program Files\\Nolvo Demo\\\r\n"
             "Data=C:\\Program Files\\Nolvo Demo\\Data\\samples\r\n");
   EXPECT_EQ(ReadText(App() / "uninstall.cfg"),
@@ -89,17 +89,17 @@ TEST_F(DemoInstall, FullInstallThenUninstallLeavesOnlyWhatIsDocumented) {
       << reg;
   EXPECT_NE(ReadText(dir_.Path() / "launch.log").find("demo.exe"), std::string::npos);
   // Nothing of the temporary folders is left.
-  EXPECT_FALSE(fs::exists(C() / "WINDOWS" / "Temp" / "q"));
+  EXPECT_FALSE(fs::exists(C() / "windows" / "Temp" / "q"));
 
   const auto u = RunCommand({NolvoTool(), "uninstall", "Nolvo Demo 1.0", "--prefix", prefix_.string()});
   ASSERT_EQ(u.exitCode, 0) << u.err << u.out;
   EXPECT_FALSE(fs::exists(App()));
-  EXPECT_FALSE(fs::exists(C() / "WINDOWS" / "nolvodemo.ini"));
-  EXPECT_FALSE(fs::exists(C() / "WINDOWS" / "Desktop" / "Nolvo Demo.lnk"));
-  EXPECT_FALSE(fs::exists(C() / "WINDOWS" / "Start Menu" / "Programs" / "Nolvo Demo"));
+  EXPECT_FALSE(fs::exists(C() / "windows" / "nolvodemo.ini"));
+  EXPECT_FALSE(fs::exists(C() / "windows" / "Desktop" / "Nolvo Demo.lnk"));
+  EXPECT_FALSE(fs::exists(C() / "windows" / "Start Menu" / "Programs" / "Nolvo Demo"));
   EXPECT_FALSE(fs::exists(C() / "Nolvo Shared" / "shared.dll"));
   EXPECT_EQ(ReadText(prefix_ / "registry.reg").find("Nolvo Demo"), std::string::npos);
-  EXPECT_TRUE(fs::is_directory(C() / "WINDOWS" / "System"));  // the Windows folders stay
+  EXPECT_TRUE(fs::is_directory(C() / "windows" / "System"));  // the Windows folders stay
   // A second uninstall is harmless.
   const auto again = RunCommand({NolvoTool(), "uninstall", "Nolvo Demo 1.0", "--prefix", prefix_.string()});
   EXPECT_NE(again.exitCode, 2) << again.err;

@@ -240,9 +240,9 @@ TEST(MachineTest, StartsInTheHostWorkingDirectory) {
 
 TEST(MachineTest, WindowsDirectoryIsCreatedOnFirstUse) {
   TestMachine tm;
-  EXPECT_FALSE(fs::exists(tm.DriveC() / "WINDOWS"));
+  EXPECT_FALSE(fs::exists(tm.DriveC() / "windows"));
   EXPECT_EQ(tm.Machine().WindowsDirectory(), "C:\\WINDOWS");
-  EXPECT_TRUE(fs::is_directory(tm.DriveC() / "WINDOWS"));
+  EXPECT_TRUE(fs::is_directory(tm.DriveC() / "windows"));
 }
 
 }  // namespace

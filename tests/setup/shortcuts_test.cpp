@@ -23,7 +23,7 @@ class ShortcutsTest : public ::testing::Test {
  protected:
   test::TempDir dir;
   platform::Machine machine{dir.Path() / "prefix", platform::CodePage()};
-  fs::path windows = dir.Path() / "prefix" / "drive_c" / "WINDOWS";
+  fs::path windows = dir.Path() / "prefix" / "drive_c" / "windows";
 
   void Fill(TShortcuts& s) {
     s.RunProgram = "C:\\Apps\\Tool\\bin\\ed.exe";
@@ -67,7 +67,8 @@ TEST_F(ShortcutsTest, PlacementsFollowTheFolderAndShortcutChoices) {
       {false, true, true, true, {startFolder, "Desktop/Editor.lnk", "Start Menu/Editor.lnk"}},
   };
   for (const PlacementCase& c : cases) {
-    fs::remove_all(windows);
+    if (fs::exists(windows))
+      for (const auto& e : fs::directory_iterator(windows)) fs::remove_all(e.path());
     TShortcuts s(machine);
     Fill(s);
     s.FolderDesktop = c.folderDesktop;

@@ -47,7 +47,7 @@ class Medium {
     test::WriteBytes(path, content);
     archive_.Files.push_back({path, stored});
   }
-  fs::path TempHost() { return tm_.DriveC() / "WINDOWS" / "Temp" / "q"; }
+  fs::path TempHost() { return tm_.DriveC() / "windows" / "Temp" / "q"; }
   std::string appContent_;
 
   test::TestMachine tm_;
@@ -202,7 +202,7 @@ TEST(Unzip, MediaTheFormatAllowsAreExpandedAndUnsafeNamesStillRefused) {
     TUnzip unzip(m.tm.Machine(), dialogs, pump, view, m.state, m.settings, {});
     unzip.Timer1Timer();
     EXPECT_EQ(unzip.Abandoned, c.abandoned) << unzip.LastError();
-    const fs::path temp = m.tm.DriveC() / "WINDOWS" / "Temp" / "q";
+    const fs::path temp = m.tm.Machine().Resolve("C:\\WINDOWS\\Temp\\q").host;
     EXPECT_EQ(fs::exists(temp / "app.txt"), !c.abandoned);
     if (!c.abandoned) {
       EXPECT_EQ(test::ReadText(temp / "app.txt"), "app");

@@ -52,7 +52,7 @@ TEST(FileHasAttrTest, MissingPathsHaveEveryBit) {
 TEST(WindowsDirectoryTest, IsCWindowsAndExists) {
   TestMachine tm;
   EXPECT_EQ(WindowsDirectory(tm.Machine()), "C:\\WINDOWS");
-  EXPECT_TRUE(fs::is_directory(tm.DriveC() / "WINDOWS"));
+  EXPECT_TRUE(fs::is_directory(tm.DriveC() / "windows"));
 }
 
 TEST(EnsureDirectoryPathTest, CreatesEveryMissingLevelAndSkipsExistingOnes) {

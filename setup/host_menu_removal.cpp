@@ -1,0 +1,164 @@
+// Removing the host menu entries an installation recorded.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "setup/host_menu.h"
+
+namespace nolvo::setup {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kMenuFilesKey = "Software\\Wine\\MenuFiles";
+
+bool Within(const fs::path& path, const fs::path& root) {
+  const fs::path rel = path.lexically_relative(root);
+  return !rel.empty() && rel != "." && *rel.begin() != "..";
+}
+
+bool MenuFileKind(const fs::path& path) {
+  std::string ext = path.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
+  for (const char* kind : {".desktop", ".menu", ".directory", ".png", ".xpm", ".svg", ".ico"})
+    if (ext == kind) return true;
+  return false;
+}
+
+// Wine's note of a menu file: "\\?\unix" and the host path with backslashes.
+std::string WineNoteName(const platform::Machine& machine, const fs::path& file) {
+  std::string name = "\\\\?\\unix" + file.string();
+  std::replace(name.begin(), name.end(), '/', '\\');
+  return machine.Codepage().FromUtf8(name);
+}
+
+// Whether a .menu file in `menus` (other than those in `gone`) names the folder
+// description `name`.
+bool StillNamed(const fs::path& menus, const std::string& name, const std::vector<fs::path>& gone) {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(menus, ec)) {
+    if (e.path().extension() != ".menu" ||
+        std::find(gone.begin(), gone.end(), e.path()) != gone.end())
+      continue;
+    std::ifstream in(e.path(), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (text.find("<Directory>" + name + "</Directory>") != std::string::npos) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void RemoveHostMenu(const platform::Machine& machine, platform::Registry& registry,
+                    const platform::ShellFolders& shell, const std::vector<fs::path>& recorded,
+                    const HostMenuFolders& host, bool dryRun, UninstallReport& report) {
+  const std::vector<fs::path> menuRoots{host.applications, host.menus, host.directories,
+                                        host.icons};
+  std::vector<fs::path> roots = menuRoots;
+  for (const auto& folder : {shell.desktop, shell.startMenu})
+    if (const platform::ResolvedPath r = machine.Resolve(folder); r.error == 0 && r.exists)
+      roots.push_back(r.host);
+  // Files lie below one of the folders; a folder may also be a menu folder itself (made
+  // for the first entry), never a shell folder.
+  const auto allowed = [&](const fs::path& p, bool folder) {
+    const auto is = [&](const fs::path& root) { return p == root; };
+    return p.is_absolute() && p.lexically_normal() == p &&
+           (std::any_of(roots.begin(), roots.end(),
+                        [&](const fs::path& root) { return Within(p, root); }) ||
+            (folder && std::any_of(menuRoots.begin(), menuRoots.end(), is)));
+  };
+
+  std::vector<fs::path> folders;
+  std::vector<fs::path> gone;
+  // Folder descriptions last: one that another menu still names stays.
+  std::vector<fs::path> ordered = recorded;
+  std::stable_partition(ordered.begin(), ordered.end(),
+                        [](const fs::path& p) { return p.extension() != ".directory"; });
+  for (const auto& entry : ordered) {
+    std::string text = entry.string();
+    if (!text.empty() && text.back() == '/') {
+      text.pop_back();
+      folders.emplace_back(text);
+      continue;
+    }
+    const fs::path file(text);
+    if (!allowed(file, false) || !MenuFileKind(file)) {
+      report.refused.push_back(
+          {UninstallItemKind::ukFile, text, "not a menu file below the menu or shell folders"});
+      continue;
+    }
+    std::error_code ec;
+    const auto status = fs::symlink_status(file, ec);
+    if (status.type() == fs::file_type::not_found) continue;
+    if (status.type() != fs::file_type::regular) {
+      report.kept.push_back({UninstallItemKind::ukFile, text, "not a plain file"});
+      continue;
+    }
+    if (file.extension() == ".directory" &&
+        StillNamed(host.menus, file.filename().string(), gone)) {
+      report.kept.push_back({UninstallItemKind::ukFile, text, "another menu entry still uses it"});
+      continue;
+    }
+    if (!dryRun && ::unlink(file.c_str()) != 0) {
+      report.kept.push_back({UninstallItemKind::ukFile, text, "cannot be deleted"});
+      continue;
+    }
+    report.removed.push_back({UninstallItemKind::ukFile, text, {}});
+    gone.push_back(file);
+  }
+
+  // Folders that end up empty go, the deepest first.
+  std::sort(folders.begin(), folders.end(), [](const fs::path& a, const fs::path& b) {
+    return a.native().size() > b.native().size();
+  });
+  for (const auto& dir : folders) {
+    if (!allowed(dir, true)) {
+      report.refused.push_back(
+          {UninstallItemKind::ukDirectory, dir.string(), "not below the menu or shell folders"});
+      continue;
+    }
+    std::error_code ec;
+    if (!fs::is_directory(fs::symlink_status(dir, ec))) continue;
+    bool empty = fs::is_empty(dir, ec);
+    if (dryRun && !empty) {
+      // Empty once the files above are gone?
+      empty = true;
+      for (const auto& e : fs::directory_iterator(dir, ec))
+        empty = empty && (std::find(gone.begin(), gone.end(), e.path()) != gone.end() ||
+                          std::find(folders.begin(), folders.end(), e.path()) != folders.end());
+    }
+    if (!empty || (!dryRun && ::rmdir(dir.c_str()) != 0)) {
+      report.kept.push_back({UninstallItemKind::ukDirectory, dir.string(), "not empty"});
+      continue;
+    }
+    report.removed.push_back({UninstallItemKind::ukDirectory, dir.string(), {}});
+  }
+
+  // Wine's notes of the entries it made.
+  if (!registry.KeyExists(platform::kHKeyCurrentUser, kMenuFilesKey)) return;
+  platform::RegKey key;
+  if (registry.OpenKeyEx(platform::kHKeyCurrentUser, kMenuFilesKey, &key) != 0) return;
+  for (const auto& file : gone) {
+    const std::string name = WineNoteName(machine, file);
+    if (registry.QueryValueEx(key, name, nullptr, nullptr, nullptr) != 0) continue;
+    const std::string shown =
+        std::string("HKEY_CURRENT_USER\\") + kMenuFilesKey + ": " + file.string();
+    const long status = dryRun ? 0 : registry.DeleteValue(key, name);
+    if (status == 0)
+      report.removed.push_back({UninstallItemKind::ukRegistryKey, shown, {}});
+    else
+      report.kept.push_back({UninstallItemKind::ukRegistryKey, shown,
+                             "cannot be deleted (status " + std::to_string(status) + ")"});
+  }
+  registry.CloseKey(key);
+  if (!dryRun && registry.Values(platform::kHKeyCurrentUser, kMenuFilesKey).empty() &&
+      registry.SubKeyNames(platform::kHKeyCurrentUser, kMenuFilesKey).empty())
+    registry.DeleteKey(platform::kHKeyCurrentUser, kMenuFilesKey);
+}
+
+}  // namespace nolvo::setup
