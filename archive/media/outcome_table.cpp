@@ -24,7 +24,7 @@ constexpr Outcome kTable[] = {
     {FindingKind::NoDigestLists, kNote, kNote, kNone, kNone},
     {FindingKind::DigestListDamaged, kWarn, kError, kStop, kStop},
     {FindingKind::MediaFileMissing, kWarn, kError, kStop, kStop},
-    {FindingKind::MediaFileDiffers, kNone, kError, kNone, kNone},
+    {FindingKind::MediaFileDiffers, kNone, kError, kStop, kStop},
     {FindingKind::MediaFileUnlisted, kNone, kError, kNone, kNone},
     {FindingKind::EntryDiffers, kNone, kError, kError, kStop},
     {FindingKind::EntryUnlisted, kNone, kError, kError, kStop},

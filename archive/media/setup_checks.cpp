@@ -19,6 +19,8 @@ void SetupChecks::Begin(const std::string& sourceDir, stage::MediaReport& report
   sink_ = std::make_unique<FindingSink>(Tool::Setup, report, machine_.Codepage());
   const auto folder = machine_.Resolve(sourceDir);
   digests_ = LoadMediumDigests(folder.host, "", *sink_);
+  // The archive headers (where the files go) are covered by the media list alone.
+  if (digests_.Files) CheckMediaFiles(folder.host, *digests_.Files, machine_.Codepage(), *sink_);
   if (digests_.Entries) check_.emplace(*digests_.Entries);
 }
 
