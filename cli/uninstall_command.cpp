@@ -61,8 +61,9 @@ int RunUninstall(const UninstallCliOptions& o, const GlobalOptions& global) {
     for (const auto& i : report.removed)
       fmt::print("  {} {} {}\n", o.dryRun ? "would remove" : "removed", KindName(i.kind),
                  cp.ToUtf8(i.path));
+    if (!report.kept.empty()) fmt::print("Left in place:\n");
     for (const auto& i : report.kept)
-      fmt::print("  kept {} {}: {}\n", KindName(i.kind), cp.ToUtf8(i.path), i.reason);
+      fmt::print("  kept {} {}: {}\n", KindName(i.kind), cp.ToUtf8(i.path), cp.ToUtf8(i.reason));
   }
   for (const auto& i : report.refused)
     fmt::print(stderr, "nolvo uninstall: refused {} {}: {}\n", KindName(i.kind), cp.ToUtf8(i.path),
@@ -83,13 +84,18 @@ CommandRegistration RegisterUninstall(CLI::App& app, const GlobalOptions& global
   sub->add_option("--prefix", options->prefix, "The prefix (default: NOLVO_PREFIX)");
   sub->add_flag("--dry-run", options->dryRun, "Show what would be removed; change nothing");
   sub->footer(std::string(
-                  "Deletes the files and patterns of [UNINS] (never recursively), removes the\n"
-                  "[Folders] and the installation folder when empty, deletes uninstall.cfg and\n"
-                  "the registry entry. Stays: folders that are not empty or not recorded, the\n"
-                  "Windows folder and its own folders (System, Desktop, Start Menu, Programs),\n"
-                  "the registry's parent keys and the prefix. A pattern that would empty a drive\n"
-                  "root, the Windows folder or its System folder is refused (exit 1). Nothing\n"
-                  "recorded under that title or path exits 1; running it again changes nothing.\n\n") +
+                  "Removes exactly the files and folders the installation created, as its\n"
+                  "uninstall.cfg records them: a file only while it is unchanged since (a file\n"
+                  "changed since is kept and named), a folder only when it is empty; then\n"
+                  "uninstall.cfg and the registry entry. A file the installation did not create\n"
+                  "(one it found in place and kept or replaced) is never removed; the [UNINS]\n"
+                  "patterns are left to the product's own uninstaller. Also removes what an\n"
+                  "interrupted or killed installation had finished writing. Stays: the Windows\n"
+                  "folder and its own folders (System, Desktop, Start Menu, Programs), the\n"
+                  "registry's parent keys and the prefix; the end lists what was left. A record\n"
+                  "that does not list what was created (written by another setup program) is\n"
+                  "refused and nothing is removed (exit 1). Nothing recorded under that title or\n"
+                  "path exits 1; running it again changes nothing.\n\n") +
               kExitCodeHelp);
   auto run = [options, &global]() -> int {
     try {

@@ -61,8 +61,31 @@ ProfileText::Line ProfileText::Classify(std::string text, std::string terminator
   return line;
 }
 
-ProfileText ProfileText::Parse(std::string_view bytes) {
+const char* ProfileEncodingName(ProfileEncoding encoding) {
+  switch (encoding) {
+    case ProfileEncoding::peAnsi: return "ANSI";
+    case ProfileEncoding::peUtf8Bom: return "UTF-8 with BOM";
+    case ProfileEncoding::peUtf16LeBom: return "UTF-16LE with BOM";
+  }
+  return "ANSI";
+}
+
+ProfileText ProfileText::Parse(std::string_view bytes) { return Parse(bytes, CodePage::Current()); }
+
+ProfileText ProfileText::Parse(std::string_view bytes, std::shared_ptr<const CodePage> codePage) {
   ProfileText profile;
+  if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+    profile.encoding_ = ProfileEncoding::peUtf16LeBom;
+    profile.codePage_ = std::move(codePage);
+    profile.ParseUnicode(bytes.substr(2), true);
+    return profile;
+  }
+  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    profile.encoding_ = ProfileEncoding::peUtf8Bom;
+    profile.codePage_ = std::move(codePage);
+    profile.ParseUnicode(bytes.substr(3), false);
+    return profile;
+  }
   std::size_t start = 0;
   while (start < bytes.size()) {
     std::size_t end = start;
@@ -76,6 +99,69 @@ ProfileText ProfileText::Parse(std::string_view bytes) {
     start = next;
   }
   return profile;
+}
+
+void ProfileText::ParseUnicode(std::string_view bytes, bool utf16) {
+  // Lines end at CR, LF or CRLF, counted in code units of the encoding.
+  const std::size_t unit = utf16 ? 2 : 1;
+  const std::size_t count = bytes.size() / unit;
+  auto at = [&](std::size_t i) -> unsigned {
+    if (!utf16) return static_cast<unsigned char>(bytes[i]);
+    return static_cast<unsigned char>(bytes[2 * i]) |
+           (static_cast<unsigned>(static_cast<unsigned char>(bytes[2 * i + 1])) << 8);
+  };
+  std::size_t start = 0;
+  while (start < count) {
+    std::size_t end = start;
+    while (end < count && at(end) != '\r' && at(end) != '\n') ++end;
+    std::string terminator;
+    std::size_t next = end;
+    if (next < count) {
+      terminator = at(next) == '\r' ? "\r" : "\n";
+      if (at(next) == '\r' && next + 1 < count && at(next + 1) == '\n') terminator = "\r\n";
+      next += terminator.size();
+    }
+    const std::string_view raw = bytes.substr(start * unit, (end - start) * unit);
+    std::string utf8;
+    bool exact = utf16 ? Utf16LeToUtf8(raw, utf8) : true;
+    if (!utf16) utf8 = std::string(raw);
+    std::string ansi;
+    exact = codePage_->FromUtf8(utf8, ansi) && exact;
+    if (!exact) unmapped_.push_back(lines_.size() + 1);
+    Line line = Classify(std::move(ansi), std::move(terminator));
+    line.raw = std::string(raw);
+    line.hasRaw = true;
+    lines_.push_back(std::move(line));
+    start = next;
+  }
+  if (utf16 && bytes.size() % 2 != 0) tail_ = std::string(bytes.substr(bytes.size() - 1));
+}
+
+std::string ProfileText::Encode(std::string_view ansi) const {
+  if (encoding_ == ProfileEncoding::peAnsi) return std::string(ansi);
+  const std::string utf8 = codePage_->ToUtf8(ansi);
+  return encoding_ == ProfileEncoding::peUtf16LeBom ? Utf8ToUtf16Le(utf8) : utf8;
+}
+
+ProfileSectionLines ProfileText::SectionLines(std::string_view section) const {
+  ProfileSectionLines out;
+  const std::size_t header = FindSection(section);
+  if (header == npos) return out;
+  const std::size_t end = SectionEnd(header);
+  for (std::size_t i = header + 1; i < end; ++i) {
+    if (lines_[i].kind == Kind::kKey)
+      out.keys.push_back({i + 1, lines_[i].name, lines_[i].value});
+    else if (lines_[i].kind == Kind::kOther)
+      out.others.push_back({i + 1, {}, lines_[i].text});
+  }
+  const std::string_view wanted = TrimSpaces(section);
+  for (std::size_t h = end; h < lines_.size(); ++h) {
+    if (lines_[h].kind != Kind::kSection || !EqualsIgnoreCase(lines_[h].name, wanted)) continue;
+    const std::size_t stop = SectionEnd(h);
+    for (std::size_t i = h + 1; i < stop; ++i)
+      if (lines_[i].kind == Kind::kKey) out.repeated.push_back({i + 1, lines_[i].name, lines_[i].value});
+  }
+  return out;
 }
 
 std::size_t ProfileText::FindSection(std::string_view section) const {
@@ -177,12 +263,20 @@ void ProfileText::EraseSection(std::string_view section) {
   lines_ = std::move(kept);
 }
 
+void ProfileText::AppendLine(std::string_view line) {
+  EnsureFinalTerminator();
+  lines_.push_back(Classify(std::string(line), "\r\n"));
+}
+
 std::string ProfileText::Serialize() const {
   std::string out;
+  if (encoding_ == ProfileEncoding::peUtf16LeBom) out = "\xFF\xFE";
+  if (encoding_ == ProfileEncoding::peUtf8Bom) out = "\xEF\xBB\xBF";
   for (const Line& line : lines_) {
-    out += line.text;
-    out += line.terminator;
+    out += line.hasRaw ? line.raw : Encode(line.text);
+    out += Encode(line.terminator);
   }
+  out += tail_;
   return out;
 }
 

@@ -1,5 +1,6 @@
 #include "app/ui/setup_program.h"
 
+#include "app/ui/report_dialog.h"
 #include "setup/shortcuts.h"
 
 namespace nolvo::ui {
@@ -15,7 +16,8 @@ SetupProgram::SetupProgram(platform::Machine& machine, platform::Dialogs& dialog
   frontEnd_ = std::make_unique<GuiFrontEnd>(machine_, *mainSetup_, *form3_);
   run_ = std::make_unique<setup::SetupRun>(
       machine_, dialogs_, pump_, *frontEnd_, std::move(commandLineDir),
-      [this](setup::TNolvo& wizard, const setup::SetupRun& run) { Install(wizard, run); });
+      [this](setup::TNolvo& wizard, setup::SetupRun& run) { Install(wizard, run); });
+  run_->OnCleanedUp = [this] { ShowReport(); };
 
   timer1_.setSingleShot(true);
   QObject::connect(&timer1_, &QTimer::timeout, mainSetup_.get(), [this] { Timer1Timer(); });
@@ -67,28 +69,41 @@ void SetupProgram::Timer1Timer() {
 
 void SetupProgram::FormClose() {
   timer1_.stop();
-  if (started_) run_->FormClose();
+  if (started_) {
+    run_->FormClose();
+    const setup::RunOutcome& outcome = run_->Outcome();
+    if (outcome.Abandoned || (engine_ && outcome.Report.Failed()))
+      exitCode_ = 1;
+    else if (!engine_)
+      exitCode_ = 3;  // cancelled, declined or closed before installing
+    else if (engine_->end != setup::EngineEnd::eeCompleted)
+      exitCode_ = 1;
+  }
   finished_ = true;
   if (OnFinished) OnFinished();
 }
 
-void SetupProgram::Install(setup::TNolvo& wizard, const setup::SetupRun& run) {
+void SetupProgram::ShowReport() {
+  const setup::RunReport& report = run_->Outcome().Report;
+  if (report.Empty()) return;
+  ReportDialog box(report, machine_.Codepage(), kApplicationTitle, mainSetup_.get());
+  if (OnReportShown) QTimer::singleShot(0, &box, [&] { OnReportShown(box); });
+  box.exec();
+}
+
+void SetupProgram::Install(setup::TNolvo& wizard, setup::SetupRun& run) {
   app::SetupSettings settings = run.Loaded().Settings;
   setup::TShortcuts shortcuts(machine_);
   setup::EngineContext context{machine_, settings, run.State(), run.Loaded().Screen.Header.Text,
                                wizard,   dialogs_, pump_,       shortcuts,
-                               registry_};
+                               registry_, &run.ExpandedFiles()};
   setup::EngineOptions options;
   options.installDirChosen = true;  // the destination was shown and could be changed
   engine_ = setup::InstallEngine(context, options).Run();
-  if (engine_->end != setup::EngineEnd::eeCompleted) {
-    // The failure's own text, then the setup ends as a cancelled one (no restart).
-    platform::MessageRequest box;
-    box.text = engine_->error;
-    box.kind = platform::DialogKind::dkError;
-    dialogs_.ShowMessageBox(box);
-    wizard.cancelClick();
-  }
+  // Every problem, the stopping failure included, goes into the one box at the end.
+  run.Report().Append(engine_->ProblemList().Items());
+  // A setup that did not finish ends as a cancelled one (no restart).
+  if (engine_->end != setup::EngineEnd::eeCompleted) wizard.cancelClick();
 }
 
 }  // namespace nolvo::ui

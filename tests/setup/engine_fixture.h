@@ -46,6 +46,11 @@ class EngineFixture : public ::testing::Test {
     return std::filesystem::exists(Host(windowsPath));
   }
   std::string Read(const std::string& windowsPath) const { return test::ReadText(Host(windowsPath)); }
+  // An uninstall.cfg without the section of what was created (the system's own part).
+  std::string SystemSections(const std::string& windowsPath) const {
+    const std::string text = Read(windowsPath);
+    return text.substr(0, text.find("[Nolvo Created]\r\n"));
+  }
 
   // Runs the engine with the wizard's Install button, as the setup does.
   EngineResult Install(EngineOptions options = {}) {

@@ -128,7 +128,7 @@ TEST(Wizard, WarningScreenOffOpensOnAnEmptyLicencePage) {
   EXPECT_EQ(w.PageIndex(), kPageDestination);
 }
 
-TEST(Wizard, CancelAndDeclineClearTheRebootChoiceButCloseDoesNot) {
+TEST(Wizard, CancelDeclineAndTheCloseBoxBeforeInstallClearTheRebootChoice) {
   {
     WizardRun run("[Setup - Main]\n");
     ASSERT_TRUE(run.W().RebootSelected());
@@ -143,7 +143,15 @@ TEST(Wizard, CancelAndDeclineClearTheRebootChoiceButCloseDoesNot) {
     EXPECT_FALSE(run.W().RebootSelected());
     EXPECT_EQ(run.W().End(), WizardEnd::weDeclined);
   }
+  {
+    WizardRun run("[Setup - Main]\n");
+    run.W().closeClick();
+    EXPECT_FALSE(run.W().RebootSelected());
+    EXPECT_EQ(run.W().End(), WizardEnd::weClosed);
+  }
+  // Once the installation ran, the close box keeps what was chosen.
   WizardRun run("[Setup - Main]\n");
+  run.W().installClick([](TNolvo&) {});
   run.W().closeClick();
   EXPECT_TRUE(run.W().RebootSelected());
   // Disabled or hidden choices cannot be clicked.
