@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QTest>
 
+#include "app/ui/report_dialog.h"
 #include "app/ui/setup_program.h"
 #include "app/ui/tests/gui_app.h"
 #include "archive/segment/seg_writer.h"
@@ -50,10 +51,12 @@ fs::path BuildMedia(const fs::path& root) {
   return media;
 }
 
-// Runs `program` until its main screen has closed.
+// Runs `program` until its main screen has closed; an end-of-run report box is closed
+// with OK unless the test reads it itself.
 void RunToEnd(SetupProgram& program) {
   QEventLoop loop;
   program.OnFinished = [&] { loop.quit(); };
+  if (!program.OnReportShown) program.OnReportShown = [](QDialog& box) { box.accept(); };
   program.TimerInterval = 0;
   program.FrontEnd().TimerInterval = 0;
   program.MainSetup().resize(800, 600);
@@ -184,6 +187,81 @@ TEST(SetupRunGui, AbortDuringExtractionSkipsTheWizard) {
   EXPECT_FALSE(wizardShown);
   EXPECT_FALSE(program.Engine().has_value());
   EXPECT_FALSE(fs::exists(tm.DriveC() / "Program Files" / "Demo"));
+  EXPECT_EQ(program.ExitCode(), 1);
+}
+
+// Clicks through the wizard to the ready page, lets `ready` set the finish choice, then
+// presses Install.
+void InstallWith(SetupProgram& program, std::function<void(WizardWindow&)> ready) {
+  program.FrontEnd().OnModalShown = [ready](QDialog& dialog) {
+    auto* w = dynamic_cast<WizardWindow*>(&dialog);
+    if (!w) return;
+    for (QAbstractButton* b : {static_cast<QAbstractButton*>(w->NextButton()),
+                               static_cast<QAbstractButton*>(w->AcceptButton()),
+                               static_cast<QAbstractButton*>(w->NextButton()),
+                               static_cast<QAbstractButton*>(w->NextButton())})
+      QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
+    ready(*w);
+    if (w->isVisible() && w->InstallButton()->isVisible())
+      QTest::mouseClick(w->InstallButton(), Qt::LeftButton);
+  };
+}
+
+TEST(SetupRunGui, ProblemsEndInOneBoxWithAScrollableListAndStatusOne) {
+  test::GuiApp();
+  test::TestMachine tm;
+  const fs::path media = BuildMedia(tm.Root());
+  // Entries the product cannot use: a file the media do not hold, a line without "~".
+  std::string cfg = kCfg;
+  const std::string last = "F2=readme.txt~<INSTALLDIR>\n";
+  cfg.insert(cfg.find(last) + last.size(), "F3=absent.dll~<INSTALLDIR>\nF4=no tilde\n");
+  test::WriteBytes(media / "install.cfg", cfg);
+  platform::Machine& m = tm.Machine();
+  ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
+  platform::ScriptedDialogs dialogs;
+  platform::NullMessagePump pump;
+  SetupProgram program(m, dialogs, pump, std::nullopt);
+  InstallWith(program, [](WizardWindow& w) {
+    QTest::mouseClick(w.RadioButton2(), Qt::LeftButton, {}, QPoint(6, 6));
+  });
+  QStringList lines;
+  bool scrollable = false;
+  program.OnReportShown = [&](QDialog& box) {
+    auto& report = dynamic_cast<ReportDialog&>(box);
+    EXPECT_EQ(report.windowTitle(), "Nolvo - Setup");
+    for (int i = 0; i < report.List()->count(); ++i) lines << report.List()->item(i)->text();
+    scrollable = report.List()->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+    QTest::mouseClick(report.OkButton(), Qt::LeftButton);
+  };
+  RunToEnd(program);
+  ASSERT_EQ(lines.size(), 2) << lines.join("\n").toStdString();
+  EXPECT_TRUE(lines[0].contains("no tilde")) << lines[0].toStdString();
+  EXPECT_TRUE(lines[1].contains("absent.dll is not in the media")) << lines[1].toStdString();
+  EXPECT_TRUE(scrollable);
+  EXPECT_TRUE(fs::exists(tm.DriveC() / "Program Files" / "Demo" / "demo.exe"));
+  EXPECT_EQ(program.ExitCode(), 1);
+}
+
+TEST(SetupRunGui, RestartIsRequestedOnlyWhenTheRebootChoiceStandsAtTheEnd) {
+  test::GuiApp();
+  for (const bool closeBox : {false, true}) {
+    test::TestMachine tm;
+    const fs::path media = BuildMedia(tm.Root());
+    platform::Machine& m = tm.Machine();
+    ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
+    platform::ScriptedDialogs dialogs;
+    platform::NullMessagePump pump;
+    SetupProgram program(m, dialogs, pump, std::nullopt);
+    InstallWith(program, [closeBox](WizardWindow& w) {
+      QTest::mouseClick(w.Reboot(), Qt::LeftButton, {}, QPoint(6, 6));
+      ASSERT_TRUE(w.Wizard().RebootSelected());
+      if (closeBox) w.close();  // the title bar's close box, before Install
+    });
+    RunToEnd(program);
+    EXPECT_EQ(program.Run().Outcome().RebootRequested, !closeBox);
+    EXPECT_EQ(program.Engine().has_value(), !closeBox);
+    EXPECT_EQ(program.ExitCode(), closeBox ? 3 : 0);
+  }
 }
 
 TEST(SetupRunGui, AMissingStagingFolderStopsTheStart) {
