@@ -156,7 +156,7 @@ class InstallEngine {
   void CloseRecord();
   // Throws when the run is to stop.
   void Checkpoint();
-  bool Interrupted() const { return options_.interrupted && options_.interrupted(); }
+  bool Interrupted() { return stopping_ = stopping_ || (options_.interrupted && options_.interrupted()); }
   void CopySetupFiles();
   void CopyProductFiles();
   void CopyOne(const std::vector<std::string>& list, std::size_t index, const std::string& file,
@@ -203,6 +203,7 @@ class InstallEngine {
   std::unique_ptr<UninstallRecord> record_;
   std::vector<std::string> unrecordedFolders_;  // made before the record was open
   std::set<std::string> planned_;  // upper-case files a dry run would create
+  bool stopping_ = false;          // an interruption was seen
   std::string haystack_;           // the active list's entries in upper case, one per line
   std::vector<std::size_t> entryStart_;  // where each entry starts in haystack_
 };

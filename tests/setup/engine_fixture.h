@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "app/setup_settings.h"
@@ -52,8 +53,9 @@ class EngineFixture : public ::testing::Test {
     return text.substr(0, text.find("[Nolvo Created]\r\n"));
   }
 
-  // Runs the engine with the wizard's Install button, as the setup does.
-  EngineResult Install(EngineOptions options = {}) {
+  // Runs the engine with the wizard's Install button, as the setup does; `expanded`
+  // names what the extraction wrote (null: whatever TempDir holds).
+  EngineResult Install(EngineOptions options = {}, const std::set<std::string>* expanded = nullptr) {
     wizard = std::make_unique<TNolvo>(settings, dialogs, pump);
     wizard->Label1 = destination;
     wizard->MinSelected = minimum;
@@ -66,8 +68,8 @@ class EngineFixture : public ::testing::Test {
     TShortcuts shortcuts(tm.Machine());
     EngineResult result;
     wizard->installClick([&](TNolvo& w) {
-      EngineContext context{tm.Machine(), settings, state,   title,    w,
-                            dialogs,      pump,     shortcuts, registry};
+      EngineContext context{tm.Machine(), settings, state,     title,    w,
+                            dialogs,      pump,     shortcuts, registry, expanded};
       result = InstallEngine(context, std::move(options)).Run();
     });
     return result;
