@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <set>
 
 #include "platform/win_path.h"
@@ -69,7 +70,17 @@ std::optional<std::string> DestinationProblem(const SetupSettings& s, const std:
 std::vector<std::string> DiagnoseSettings(const SetupSettings& s) {
   std::vector<std::string> out;
   std::set<std::string> bound;
-  for (const auto& entry : s.DirectoryList) bound.insert(Upper(Field(entry, 0)));
+  std::map<std::string, int> bindings;
+  for (const auto& entry : s.DirectoryList) {
+    bound.insert(Upper(Field(entry, 0)));
+    ++bindings[Upper(Field(entry, 0))];
+  }
+  for (const auto& [token, count] : bindings)
+    if (count > 1)
+      out.push_back(fmt::format(
+          "[Directories] binds the token \"{}\" {} times: its entries are installed once per "
+          "binding, and a file whose temporary copy went with the first is not installed again",
+          token, count));
   if (!bound.count("<INSTALLDIR>"))
     out.push_back("[Directories] has no \"<INSTALLDIR>\" entry: nothing can be installed");
 

@@ -22,7 +22,8 @@ std::optional<std::string> DestinationProblem(const SetupSettings& settings,
                                               const std::string& winDrive,
                                               const std::string& windowsDir);
 
-// One line per problem: no "<INSTALLDIR>" binding; a [Files], [WorkStation], [Desktop] or
+// One line per problem: no "<INSTALLDIR>" binding; a token bound more than once; a
+// [Files], [WorkStation], [Desktop] or
 // [INI - Setup] entry without "~" or whose token no [Directories] entry binds; [INI -
 // Setup] entries while "INI File" is empty; the destination problem above for a machine
 // whose Windows directory is C:\WINDOWS.
