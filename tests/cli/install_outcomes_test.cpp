@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "tests/support/run_command.h"
@@ -49,9 +50,26 @@ class InstallOutcomes : public ::testing::Test {
     argv.insert(argv.end(), extra.begin(), extra.end());
     return argv;
   }
-  // Starts an unattended install, waits until the record lists `files` product files,
-  // sends `signal` and waits for the end. Returns the exit status and standard error.
-  std::pair<int, std::string> InstallAndSignal(int signal, int files) {
+  // How many product files the record lists as created.
+  int Recorded() const {
+    std::ifstream in(Big() / "uninstall.cfg");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int listed = 0;
+    for (std::size_t at = 0; (at = text.find("\\file", at)) != std::string::npos; ++at) ++listed;
+    return listed;
+  }
+  // How many files the extraction has put into the temporary folder.
+  int Extracted() const {
+    std::error_code ec;
+    int count = 0;
+    for (auto it = fs::directory_iterator(prefix_ / "drive_c" / "WINDOWS" / "Temp" / "q", ec);
+         !ec && it != fs::directory_iterator(); it.increment(ec))
+      ++count;
+    return count;
+  }
+  // Starts an unattended install, waits until `ready` says so, sends `signal` and waits for
+  // the end. Returns the exit status and standard error.
+  std::pair<int, std::string> InstallAndSignal(int signal, const std::function<bool()>& ready) {
     const fs::path err = dir_.Path() / "err.txt";
     const auto argv = Install({});
     posix_spawn_file_actions_t actions;
@@ -64,16 +82,9 @@ class InstallOutcomes : public ::testing::Test {
     pid_t pid = 0;
     EXPECT_EQ(::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
-    const fs::path record = Big() / "uninstall.cfg";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    for (;;) {
-      std::ifstream in(record);
-      std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      int listed = 0;
-      for (std::size_t at = 0; (at = text.find("\\file", at)) != std::string::npos; ++at) ++listed;
-      if (listed >= files || std::chrono::steady_clock::now() > deadline) break;
+    while (!ready() && std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
     ::kill(pid, signal);
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -94,7 +105,7 @@ class InstallOutcomes : public ::testing::Test {
 
 TEST_F(InstallOutcomes, TerminationStopsCleansUpAndNamesTheUninstallCommand) {
   Pack(1500);
-  const auto [code, err] = InstallAndSignal(SIGTERM, 20);
+  const auto [code, err] = InstallAndSignal(SIGTERM, [this] { return Recorded() >= 20; });
   ASSERT_EQ(code, 3) << err;
   EXPECT_NE(err.find("nolvo install: interrupted"), std::string::npos) << err;
   const std::string marker = "nolvo uninstall --prefix '" + prefix_.string() + "' '";
@@ -112,7 +123,7 @@ TEST_F(InstallOutcomes, TerminationStopsCleansUpAndNamesTheUninstallCommand) {
 
 TEST_F(InstallOutcomes, AfterKillNineTheUninstallRemovesEveryFinishedFile) {
   Pack(1500);
-  const auto [code, err] = InstallAndSignal(SIGKILL, 20);
+  const auto [code, err] = InstallAndSignal(SIGKILL, [this] { return Recorded() >= 20; });
   ASSERT_EQ(code, 128 + SIGKILL) << err;
   const auto u = RunCommand({NolvoTool(), "uninstall", "--prefix", prefix_.string(),
                              (Big() / "uninstall.cfg").string()});
@@ -120,6 +131,17 @@ TEST_F(InstallOutcomes, AfterKillNineTheUninstallRemovesEveryFinishedFile) {
   // At most the file in flight stays (it had its name, not yet its line).
   EXPECT_LE(Left().size(), 1u);
   for (const auto& name : Left()) EXPECT_EQ(name.find(".part"), std::string::npos) << name;
+}
+
+TEST_F(InstallOutcomes, AnInterruptedExtractionLeavesNothing) {
+  Pack(1500);
+  const auto [code, err] = InstallAndSignal(SIGINT, [this] { return Extracted() >= 50; });
+  ASSERT_EQ(code, 3) << err;
+  EXPECT_NE(err.find("nothing was installed"), std::string::npos) << err;
+  EXPECT_FALSE(fs::exists(Big()));
+  EXPECT_FALSE(fs::exists(prefix_ / "drive_c" / "WINDOWS" / "Temp" / "q"));
+  for (const auto& e : fs::directory_iterator(prefix_ / "drive_c" / "WINDOWS" / "Temp"))
+    ADD_FAILURE() << "left in the temporary folder: " << e.path();
 }
 
 TEST_F(InstallOutcomes, AMissingSegmentIsNamedAndIsAFailure) {
