@@ -99,7 +99,8 @@ double Timed(const std::vector<std::string>& args, const fs::path& log) {
   if (spawned != 0) throw std::runtime_error("cannot start " + args.front());
   int status = 0;
   ::waitpid(pid, &status, 0);
-  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double wall =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
     throw std::runtime_error(args.front() + " " + args[1] + " failed; see " + log.string());
   return wall;
@@ -108,7 +109,8 @@ double Timed(const std::vector<std::string>& args, const fs::path& log) {
 void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
   fs::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
@@ -124,19 +126,22 @@ std::vector<fs::path> BuildProduct(const fs::path& dir, const Options& o) {
       "[Setup - Main]\r\nInstall Dir=Bench\r\nFolder=\r\nShow Re-Boot=0\r\n"
       "Header=Install Bench\r\n[Directories]\r\nDir0=<INSTALLDIR>~\r\n";
   for (std::size_t f = 1; f <= kFolders; ++f)
-    cfg += "Dir" + std::to_string(f) + "=<SUB" + std::to_string(f) + ">~part" + std::to_string(f) + "\r\n";
+    cfg += "Dir" + std::to_string(f) + "=<SUB" + std::to_string(f) + ">~part" + std::to_string(f) +
+           "\r\n";
   cfg += "[Files]\r\n";
   const std::size_t total = o.mb * kMB;
   for (std::size_t i = 0; i < o.files; ++i) {
     const std::size_t folder = 1 + i % kFolders;
     const bool binary = i % 4 == 3;
     const std::size_t size = total / o.files + (i == 0 ? total % o.files : 0);
-    const fs::path name = fs::path("part" + std::to_string(folder)) /
-                          ((binary ? "table-" : "chapter-") + std::to_string(i) + (binary ? ".dat" : ".txt"));
+    const fs::path name =
+        fs::path("part" + std::to_string(folder)) /
+        ((binary ? "table-" : "chapter-") + std::to_string(i) + (binary ? ".dat" : ".txt"));
     WriteFile(dir / name, binary ? nolvo::test::BinaryCorpus(size, 100 + i)
                                  : nolvo::test::TextCorpus(size, 100 + i));
     names.push_back(name);
-    cfg += std::to_string(i) + "=" + name.filename().string() + "~<SUB" + std::to_string(folder) + ">\r\n";
+    cfg += std::to_string(i) + "=" + name.filename().string() + "~<SUB" + std::to_string(folder) +
+           ">\r\n";
   }
   std::ofstream(dir / "install.cfg", std::ios::binary) << cfg;
   return names;
@@ -150,11 +155,16 @@ Options Parse(int argc, char** argv) {
       if (i + 1 >= argc) throw std::runtime_error(a + " needs a value");
       return static_cast<std::size_t>(std::stoul(argv[++i]));
     };
-    if (a == "--files") o.files = std::max<std::size_t>(1, next());
-    else if (a == "--mb") o.mb = std::max<std::size_t>(1, next());
-    else if (a == "--runs") o.runs = static_cast<int>(std::max<std::size_t>(1, next()));
-    else if (a == "--keep") o.keep = true;
-    else throw std::runtime_error("unknown argument " + a);
+    if (a == "--files")
+      o.files = std::max<std::size_t>(1, next());
+    else if (a == "--mb")
+      o.mb = std::max<std::size_t>(1, next());
+    else if (a == "--runs")
+      o.runs = static_cast<int>(std::max<std::size_t>(1, next()));
+    else if (a == "--keep")
+      o.keep = true;
+    else
+      throw std::runtime_error("unknown argument " + a);
   }
   return o;
 }
@@ -179,15 +189,15 @@ int main(int argc, char** argv) {
                      prefix = work.Path() / "prefix";
       for (const auto& p : {out, copied, prefix}) fs::remove_all(p);
       ::sync();
-      extract = std::min(extract, Timed({NOLVO_TOOL_PATH, "extract", media.string(), "-d",
-                                         out.string(), "-q"},
-                                        work.Path() / "extract.log"));
-      copy = std::min(copy, Timed({"cp", "-r", product.string(), copied.string()},
-                                  work.Path() / "cp.log"));
-      install = std::min(install, Timed({NOLVO_TOOL_PATH, "install", media.string(), "--prefix",
-                                         prefix.string(), "--unattended", "--dir",
-                                         "C:\\Bench", "-q"},
-                                        work.Path() / "install.log"));
+      extract = std::min(
+          extract, Timed({NOLVO_TOOL_PATH, "extract", media.string(), "-d", out.string(), "-q"},
+                         work.Path() / "extract.log"));
+      copy = std::min(
+          copy, Timed({"cp", "-r", product.string(), copied.string()}, work.Path() / "cp.log"));
+      install =
+          std::min(install, Timed({NOLVO_TOOL_PATH, "install", media.string(), "--prefix",
+                                   prefix.string(), "--unattended", "--dir", "C:\\Bench", "-q"},
+                                  work.Path() / "install.log"));
       std::fprintf(stderr, "install_bench: run %d done\n", run + 1);
     }
     // Every file landed, byte for byte.
@@ -201,7 +211,8 @@ int main(int argc, char** argv) {
     std::printf("  nolvo extract   %8.2f s\n", extract);
     std::printf("  cp -r           %8.2f s\n", copy);
     std::printf("  nolvo install   %8.2f s\n", install);
-    std::printf("  install / (extract + cp -r) = %.2f (goal: at most 2)\n", install / (extract + copy));
+    std::printf("  install / (extract + cp -r) = %.2f (goal: at most 2)\n",
+                install / (extract + copy));
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "install_bench: %s\n", e.what());

@@ -91,7 +91,8 @@ std::optional<CreatedEntry> ParseLine(const platform::ProfileLine& line) {
 std::string NamesIn(const fs::path& dir) {
   std::vector<std::string> names;
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(dir, ec)) names.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(dir, ec))
+    names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   std::string out;
   for (std::size_t i = 0; i < names.size() && i < 5; ++i) out += (i ? ", " : "") + names[i];
@@ -112,7 +113,9 @@ std::string FormatCreatedLine(const CreatedEntry& e) {
   return line + e.path + "|";
 }
 
-bool HasCreatedSection(const platform::ProfileText& record) { return record.HasSection(kCreatedSection); }
+bool HasCreatedSection(const platform::ProfileText& record) {
+  return record.HasSection(kCreatedSection);
+}
 
 std::vector<CreatedEntry> ReadCreatedEntries(const platform::ProfileText& record) {
   std::vector<CreatedEntry> entries;
@@ -120,7 +123,8 @@ std::vector<CreatedEntry> ReadCreatedEntries(const platform::ProfileText& record
   for (const auto& line : record.SectionLines(kCreatedSection).keys) {
     auto e = ParseLine(line);
     if (!e) continue;
-    const std::string key = (IsHost(e->kind) ? "h:" + e->path : "w:" + platform::UpperAscii(e->path));
+    const std::string key =
+        (IsHost(e->kind) ? "h:" + e->path : "w:" + platform::UpperAscii(e->path));
     const auto [it, added] = at.emplace(key, entries.size());
     if (added)
       entries.push_back(std::move(*e));
@@ -143,7 +147,9 @@ CreatedRemover::CreatedRemover(const platform::Machine& machine, RemovalOptions 
   for (const auto& p : options_.spare) spare_.insert(p.lexically_normal().string());
 }
 
-void CreatedRemover::NoteRemoved(const fs::path& host) { gone_.insert(host.lexically_normal().string()); }
+void CreatedRemover::NoteRemoved(const fs::path& host) {
+  gone_.insert(host.lexically_normal().string());
+}
 
 void CreatedRemover::RemoveFiles(const std::vector<CreatedEntry>& entries) {
   for (const auto& e : entries)
@@ -155,115 +161,121 @@ void CreatedRemover::RemoveFolders(const std::vector<CreatedEntry>& entries) {
   for (const auto& e : entries)
     if (IsFolder(e.kind)) folders.push_back(&e);
   // Deepest first, so that a folder made inside another goes before it.
-  std::stable_sort(folders.begin(), folders.end(), [](const CreatedEntry* a, const CreatedEntry* b) {
-    return Depth(a->path) > Depth(b->path);
-  });
+  std::stable_sort(
+      folders.begin(), folders.end(),
+      [](const CreatedEntry* a, const CreatedEntry* b) { return Depth(a->path) > Depth(b->path); });
   for (const CreatedEntry* f : folders) Folder(*f);
 }
 
 void CreatedRemover::File(const CreatedEntry& e) {
-    fs::path host;
-    std::string shown = e.path;
-    if (IsHost(e.kind)) {
-      host = e.path;
-    } else {
-      if (options_.allowed && !options_.allowed(e.path)) {
-        report.refused.push_back({e.kind, e.path, "outside the prefix's drives and the installation directory"});
-        return;
-      }
-      const platform::ResolvedPath r = machine_.Resolve(e.path);
-      if (r.error != 0 || !r.exists) return;  // already gone
-      host = r.host;
-      shown = r.full;
-      if (r.isDirectory) {
-        report.kept.push_back({e.kind, shown, "a folder now, not the file that was installed"});
-        return;
-      }
+  fs::path host;
+  std::string shown = e.path;
+  if (IsHost(e.kind)) {
+    host = e.path;
+  } else {
+    if (options_.allowed && !options_.allowed(e.path)) {
+      report.refused.push_back(
+          {e.kind, e.path, "outside the prefix's drives and the installation directory"});
+      return;
     }
-    if (spare_.count(host.lexically_normal().string())) return;
-    struct stat st {};
-    if (::lstat(host.c_str(), &st) != 0) return;  // already gone
-    if (e.kind != CreatedKind::ckPartial) {
-      std::uint64_t size = 0;
-      std::int64_t modified = 0;
-      if (!StatCreatedFile(host, size, modified)) {
-        report.kept.push_back({e.kind, shown, "no longer the plain file that was installed"});
-        return;
-      }
-      if (size != e.size || modified != e.modified) {
-        report.kept.push_back({e.kind, shown, "changed since the installation"});
-        return;
-      }
-    } else if (!S_ISREG(st.st_mode)) {
-      return;  // only a leftover temporary file is removed here
+    const platform::ResolvedPath r = machine_.Resolve(e.path);
+    if (r.error != 0 || !r.exists) return;  // already gone
+    host = r.host;
+    shown = r.full;
+    if (r.isDirectory) {
+      report.kept.push_back({e.kind, shown, "a folder now, not the file that was installed"});
+      return;
     }
-    std::uint32_t error = 0;
-    if (!options_.dryRun) {
-      if (IsHost(e.kind))
-        error = ::unlink(host.c_str()) == 0 ? 0 : platform::ErrorFromErrno(errno);
-      else
-        error = platform::DeleteFile(machine_, shown);
+  }
+  if (spare_.count(host.lexically_normal().string())) return;
+  struct stat st {};
+  if (::lstat(host.c_str(), &st) != 0) return;  // already gone
+  if (e.kind != CreatedKind::ckPartial) {
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+    if (!StatCreatedFile(host, size, modified)) {
+      report.kept.push_back({e.kind, shown, "no longer the plain file that was installed"});
+      return;
     }
-    if (error == 0) {
-      report.removed.push_back({e.kind, shown, {}});
-      gone_.insert(host.lexically_normal().string());
-    } else {
-      report.kept.push_back({e.kind, shown, "cannot be deleted (error " + std::to_string(error) + ")"});
+    if (size != e.size || modified != e.modified) {
+      report.kept.push_back({e.kind, shown, "changed since the installation"});
+      return;
     }
+  } else if (!S_ISREG(st.st_mode)) {
+    return;  // only a leftover temporary file is removed here
+  }
+  std::uint32_t error = 0;
+  if (!options_.dryRun) {
+    if (IsHost(e.kind))
+      error = ::unlink(host.c_str()) == 0 ? 0 : platform::ErrorFromErrno(errno);
+    else
+      error = platform::DeleteFile(machine_, shown);
+  }
+  if (error == 0) {
+    report.removed.push_back({e.kind, shown, {}});
+    gone_.insert(host.lexically_normal().string());
+  } else {
+    report.kept.push_back(
+        {e.kind, shown, "cannot be deleted (error " + std::to_string(error) + ")"});
+  }
 }
 
 void CreatedRemover::Folder(const CreatedEntry& e) {
-    fs::path host;
-    std::string shown = e.path;
-    if (IsHost(e.kind)) {
-      host = e.path;
-    } else {
-      if (options_.keepFolder && options_.keepFolder(e.path)) {
-        const platform::ResolvedPath r = machine_.Resolve(e.path);
-        if (r.error == 0 && r.exists) report.kept.push_back({e.kind, r.full, "a folder of Windows itself"});
-        return;
-      }
-      if (options_.allowed && !options_.allowed(e.path)) {
-        report.refused.push_back({e.kind, e.path, "outside the prefix's drives and the installation directory"});
-        return;
-      }
+  fs::path host;
+  std::string shown = e.path;
+  if (IsHost(e.kind)) {
+    host = e.path;
+  } else {
+    if (options_.keepFolder && options_.keepFolder(e.path)) {
       const platform::ResolvedPath r = machine_.Resolve(e.path);
-      if (r.error != 0 || !r.exists) return;
-      host = r.host;
-      shown = r.full;
-    }
-    struct stat st {};
-    if (::lstat(host.c_str(), &st) != 0) return;
-    if (!S_ISDIR(st.st_mode)) {
-      report.kept.push_back({e.kind, shown, "no longer a folder"});
+      if (r.error == 0 && r.exists)
+        report.kept.push_back({e.kind, r.full, "a folder of Windows itself"});
       return;
     }
-    std::uint32_t error = 0;
-    if (options_.dryRun) {
-      error = WouldBeEmpty(host) ? 0 : platform::kErrorDirNotEmpty;
-    } else if (IsHost(e.kind)) {
-      error = ::rmdir(host.c_str()) == 0 ? 0 : platform::ErrorFromErrno(errno);
-    } else {
-      error = platform::RemoveDirectory(machine_, shown);
+    if (options_.allowed && !options_.allowed(e.path)) {
+      report.refused.push_back(
+          {e.kind, e.path, "outside the prefix's drives and the installation directory"});
+      return;
     }
-    if (error == 0) {
-      report.removed.push_back({e.kind, shown, {}});
-      gone_.insert(host.lexically_normal().string());
-    } else if (error == platform::kErrorDirNotEmpty) {
-      report.kept.push_back({e.kind, shown, "not empty: " + NamesIn(host)});
-    } else {
-      report.kept.push_back({e.kind, shown, "cannot be removed (error " + std::to_string(error) + ")"});
-    }
+    const platform::ResolvedPath r = machine_.Resolve(e.path);
+    if (r.error != 0 || !r.exists) return;
+    host = r.host;
+    shown = r.full;
+  }
+  struct stat st {};
+  if (::lstat(host.c_str(), &st) != 0) return;
+  if (!S_ISDIR(st.st_mode)) {
+    report.kept.push_back({e.kind, shown, "no longer a folder"});
+    return;
+  }
+  std::uint32_t error = 0;
+  if (options_.dryRun) {
+    error = WouldBeEmpty(host) ? 0 : platform::kErrorDirNotEmpty;
+  } else if (IsHost(e.kind)) {
+    error = ::rmdir(host.c_str()) == 0 ? 0 : platform::ErrorFromErrno(errno);
+  } else {
+    error = platform::RemoveDirectory(machine_, shown);
+  }
+  if (error == 0) {
+    report.removed.push_back({e.kind, shown, {}});
+    gone_.insert(host.lexically_normal().string());
+  } else if (error == platform::kErrorDirNotEmpty) {
+    report.kept.push_back({e.kind, shown, "not empty: " + NamesIn(host)});
+  } else {
+    report.kept.push_back(
+        {e.kind, shown, "cannot be removed (error " + std::to_string(error) + ")"});
+  }
 }
 
 bool CreatedRemover::WouldBeEmpty(const fs::path& dir) const {
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(dir, ec))
-      if (!gone_.count(entry.path().lexically_normal().string())) return false;
-    return true;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(dir, ec))
+    if (!gone_.count(entry.path().lexically_normal().string())) return false;
+  return true;
 }
 
-RemovalReport RemoveCreated(const platform::Machine& machine, const std::vector<CreatedEntry>& entries,
+RemovalReport RemoveCreated(const platform::Machine& machine,
+                            const std::vector<CreatedEntry>& entries,
                             const RemovalOptions& options) {
   CreatedRemover remover(machine, options);
   remover.RemoveFiles(entries);

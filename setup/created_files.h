@@ -35,9 +35,9 @@ enum class CreatedKind { ckFile, ckFolder, ckPartial, ckHostFile, ckHostFolder }
 
 struct CreatedEntry {
   CreatedKind kind = CreatedKind::ckFile;
-  std::string path;            // a Windows path (ANSI); a host path (UTF-8) for the host kinds
-  std::uint64_t size = 0;      // files
-  std::int64_t modified = 0;   // files: modification time in ns since 1970
+  std::string path;           // a Windows path (ANSI); a host path (UTF-8) for the host kinds
+  std::uint64_t size = 0;     // files
+  std::int64_t modified = 0;  // files: modification time in ns since 1970
 };
 
 // The line of one entry, without a line end.
@@ -105,7 +105,8 @@ class CreatedRemover {
 };
 
 // Both steps at once.
-RemovalReport RemoveCreated(const platform::Machine& machine, const std::vector<CreatedEntry>& entries,
+RemovalReport RemoveCreated(const platform::Machine& machine,
+                            const std::vector<CreatedEntry>& entries,
                             const RemovalOptions& options);
 
 }  // namespace nolvo::setup

@@ -64,7 +64,8 @@ class TempFile {
 
 std::string NextTempName() {
   static std::atomic<unsigned> counter{0};
-  return ".nolvo-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".part";
+  return ".nolvo-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) +
+         ".part";
 }
 
 }  // namespace
@@ -78,7 +79,9 @@ InstalledFile InstallFile(const platform::Machine& machine, const std::string& s
   if (!in) throw util::EFOpenError("Cannot open file " + source);
 
   const platform::ResolvedPath r = machine.Resolve(target);
-  auto cannotCreate = [&] { return util::EFCreateError("Cannot create file " + (r.full.empty() ? target : r.full)); };
+  auto cannotCreate = [&] {
+    return util::EFCreateError("Cannot create file " + (r.full.empty() ? target : r.full));
+  };
   if (r.error != platform::kErrorSuccess || r.isRoot || r.full.back() == '\\') throw cannotCreate();
   if (r.exists) {
     // What CreateFile refuses to replace: a folder, and read-only, hidden or system files.
@@ -121,7 +124,8 @@ InstalledFile InstallFile(const platform::Machine& machine, const std::string& s
   return done;
 }
 
-std::vector<std::string> MakeDirectoryPath(const platform::Machine& machine, const std::string& path) {
+std::vector<std::string> MakeDirectoryPath(const platform::Machine& machine,
+                                           const std::string& path) {
   if (path.empty()) throw util::EInOutError("Unable to create directory");
   std::string full;
   if (machine.FullPath(path, full) != platform::kErrorSuccess) return {};

@@ -14,7 +14,7 @@
 namespace nolvo::setup {
 
 struct InstalledFile {
-  std::string target;       // full Windows path
+  std::string target;  // full Windows path
   std::uint64_t size = 0;
   std::int64_t modified = 0;  // ns since 1970
 };
@@ -37,6 +37,7 @@ InstalledFile InstallFile(const platform::Machine& machine, const std::string& s
 // not reported, as EnsureDirectoryPath does not report them; a directory that could not
 // be made is simply not in the result. Raises util::EInOutError "Unable to create
 // directory" for an empty path.
-std::vector<std::string> MakeDirectoryPath(const platform::Machine& machine, const std::string& path);
+std::vector<std::string> MakeDirectoryPath(const platform::Machine& machine,
+                                           const std::string& path);
 
 }  // namespace nolvo::setup

@@ -33,7 +33,9 @@ class RunReport {
  public:
   void Add(ProblemKind kind, std::string text) { items_.push_back({kind, std::move(text), false}); }
   void Warn(ProblemKind kind, std::string text) { items_.push_back({kind, std::move(text), true}); }
-  void Append(const std::vector<RunProblem>& items) { items_.insert(items_.end(), items.begin(), items.end()); }
+  void Append(const std::vector<RunProblem>& items) {
+    items_.insert(items_.end(), items.begin(), items.end());
+  }
 
   const std::vector<RunProblem>& Items() const { return items_; }
   bool Empty() const { return items_.empty(); }

@@ -37,6 +37,7 @@ void SetupRun::Timer1Timer() {
   stage::TUnzip::Hooks hooks;
   hooks.ClearTempDir = [this] { app::ClearTempDir(machine_, state_.TempDir); };
   hooks.Terminate = [this] {
+    outcome_.Aborted = true;
     if (OnTerminate) OnTerminate();
   };
   hooks.ClearRebootChoice = [this] {
@@ -59,7 +60,8 @@ void SetupRun::Timer1Timer() {
     outcome_.Abandoned = unzip.Abandoned;
     outcome_.ExtractionError = unzip.LastError();
   }
-  if (outcome_.Abandoned)
+  // An abort the user confirmed is no problem to report.
+  if (outcome_.Abandoned && !outcome_.Aborted)
     outcome_.Report.Add(ProblemKind::pkMedia,
                         outcome_.ExtractionError.empty()
                             ? std::string("The setup files were not expanded (abandoned)")

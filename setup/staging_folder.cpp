@@ -73,7 +73,8 @@ std::optional<std::string> StagingFolderRefusal(const platform::Machine& machine
       return shown + " is the root of drive " + std::string(1, letter) + ":";
   for (const auto& home : HomeFolders())
     if (home == *dir) return shown + " is a home folder";
-  if (const auto prefix = Canonical(machine.Prefix()); prefix && (*prefix == *dir || Within(*dir, *prefix)))
+  if (const auto prefix = Canonical(machine.Prefix());
+      prefix && (*prefix == *dir || Within(*dir, *prefix)))
     return shown + " is the prefix " + prefix->string() + " or lies inside it";
   return std::nullopt;
 }

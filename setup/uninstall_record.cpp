@@ -17,9 +17,12 @@ namespace {
 // An empty profile that encodes text as a file of `encoding` does.
 platform::ProfileText EmptyProfileIn(platform::ProfileEncoding encoding) {
   switch (encoding) {
-    case platform::ProfileEncoding::peUtf16LeBom: return platform::ProfileText::Parse("\xFF\xFE");
-    case platform::ProfileEncoding::peUtf8Bom: return platform::ProfileText::Parse("\xEF\xBB\xBF");
-    case platform::ProfileEncoding::peAnsi: break;
+    case platform::ProfileEncoding::peUtf16LeBom:
+      return platform::ProfileText::Parse("\xFF\xFE");
+    case platform::ProfileEncoding::peUtf8Bom:
+      return platform::ProfileText::Parse("\xEF\xBB\xBF");
+    case platform::ProfileEncoding::peAnsi:
+      break;
   }
   return {};
 }
@@ -28,7 +31,10 @@ platform::ProfileText EmptyProfileIn(platform::ProfileEncoding encoding) {
 
 UninstallRecord::UninstallRecord(const platform::Machine& machine, const std::string& installDir,
                                  bool dryRun, ActionLog& log)
-    : machine_(machine), file_(installDir + "\\" + kUninstallFileName), dryRun_(dryRun), log_(log) {}
+    : machine_(machine),
+      file_(installDir + "\\" + kUninstallFileName),
+      dryRun_(dryRun),
+      log_(log) {}
 
 UninstallRecord::~UninstallRecord() {
   try {
@@ -52,7 +58,8 @@ void UninstallRecord::Open(const std::string& title) {
   if (!dryRun_) {
     try {
       const platform::ResolvedPath r = machine_.Resolve(file_);
-      if (r.error != 0 || (r.exists && r.isDirectory)) throw EIniFileError("Unable to write to " + file_);
+      if (r.error != 0 || (r.exists && r.isDirectory))
+        throw EIniFileError("Unable to write to " + file_);
       host_ = r.host.string();
       platform::ProfileText profile = platform::LoadProfile(r.host);
       // What an earlier installation into this directory created stays on record.

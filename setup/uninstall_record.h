@@ -75,8 +75,8 @@ class UninstallRecord {
   bool dryRun_;
   ActionLog& log_;
   bool open_ = false;
-  std::string host_;  // host path of the file (UTF-8)
-  int fd_ = -1;       // appending descriptor
+  std::string host_;                // host path of the file (UTF-8)
+  int fd_ = -1;                     // appending descriptor
   platform::ProfileText encoding_;  // an empty profile in the file's encoding
   std::vector<std::pair<const char*, std::string>> pending_;
   std::vector<std::string> createdLines_;  // the created section's lines, in order

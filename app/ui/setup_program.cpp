@@ -72,10 +72,10 @@ void SetupProgram::FormClose() {
   if (started_) {
     run_->FormClose();
     const setup::RunOutcome& outcome = run_->Outcome();
-    if (outcome.Abandoned || (engine_ && outcome.Report.Failed()))
+    if (outcome.Aborted || (!outcome.Abandoned && !engine_))
+      exitCode_ = 3;  // aborted, cancelled, declined or closed before installing
+    else if (outcome.Abandoned || outcome.Report.Failed())
       exitCode_ = 1;
-    else if (!engine_)
-      exitCode_ = 3;  // cancelled, declined or closed before installing
     else if (engine_->end != setup::EngineEnd::eeCompleted)
       exitCode_ = 1;
   }

@@ -32,8 +32,8 @@ class SetupProgram {
   // The main screen has closed (the run is over).
   bool Finished() const { return finished_; }
   // The program's exit status, as `nolvo install` gives it: 0 installed as asked; 1 the
-  // start-up failed, the extraction failed, or the report names a problem; 3 the wizard
-  // was cancelled, declined or closed before installing.
+  // start-up failed, the extraction failed, or the report names a problem; 3 the user
+  // aborted the extraction, or cancelled, declined or closed the wizard before installing.
   int ExitCode() const { return exitCode_; }
   // The engine's result, when Install ran.
   const std::optional<setup::EngineResult>& Engine() const { return engine_; }

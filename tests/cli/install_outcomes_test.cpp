@@ -2,8 +2,8 @@
 // run, a missing segment, a staging folder that is no staging folder, an installation
 // directory that comes out as a drive root, and the options that keep files.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -45,8 +45,8 @@ class InstallOutcomes : public ::testing::Test {
     ASSERT_EQ(packed.exitCode, 0) << packed.err;
   }
   std::vector<std::string> Install(std::vector<std::string> extra) const {
-    std::vector<std::string> argv = {NolvoTool(), "install", media_.string(), "--prefix",
-                                     prefix_.string(), "--unattended"};
+    std::vector<std::string> argv = {NolvoTool(), "install",        media_.string(),
+                                     "--prefix",  prefix_.string(), "--unattended"};
     argv.insert(argv.end(), extra.begin(), extra.end());
     return argv;
   }
@@ -94,7 +94,8 @@ class InstallOutcomes : public ::testing::Test {
   std::vector<std::string> Left() const {
     std::vector<std::string> names;
     if (fs::exists(Big()))
-      for (const auto& e : fs::directory_iterator(Big())) names.push_back(e.path().filename().string());
+      for (const auto& e : fs::directory_iterator(Big()))
+        names.push_back(e.path().filename().string());
     return names;
   }
 
@@ -115,7 +116,8 @@ TEST_F(InstallOutcomes, TerminationStopsCleansUpAndNamesTheUninstallCommand) {
   for (const auto& name : Left()) EXPECT_EQ(name.find(".part"), std::string::npos) << name;
   EXPECT_LT(Left().size(), 1500u);
   // The printed command removes the half installation.
-  const std::string record = err.substr(at + marker.size(), err.find('\'', at + marker.size()) - at - marker.size());
+  const std::string record =
+      err.substr(at + marker.size(), err.find('\'', at + marker.size()) - at - marker.size());
   const auto u = RunCommand({NolvoTool(), "uninstall", "--prefix", prefix_.string(), record});
   EXPECT_EQ(u.exitCode, 0) << u.err << u.out;
   EXPECT_FALSE(fs::exists(Big()));
@@ -125,8 +127,8 @@ TEST_F(InstallOutcomes, AfterKillNineTheUninstallRemovesEveryFinishedFile) {
   Pack(1500);
   const auto [code, err] = InstallAndSignal(SIGKILL, [this] { return Recorded() >= 20; });
   ASSERT_EQ(code, 128 + SIGKILL) << err;
-  const auto u = RunCommand({NolvoTool(), "uninstall", "--prefix", prefix_.string(),
-                             (Big() / "uninstall.cfg").string()});
+  const auto u = RunCommand(
+      {NolvoTool(), "uninstall", "--prefix", prefix_.string(), (Big() / "uninstall.cfg").string()});
   EXPECT_EQ(u.exitCode, 0) << u.err << u.out;
   // At most the file in flight stays (it had its name, not yet its line).
   EXPECT_LE(Left().size(), 1u);
@@ -174,8 +176,9 @@ TEST_F(InstallOutcomes, ADriveRootAsInstallationDirectoryNeedsDir) {
   Pack(2, "Install Dir=\r\n");
   auto r = RunCommand(Install({}));
   EXPECT_EQ(r.exitCode, 1) << r.err;
-  EXPECT_NE(r.err.find("comes out as the drive root C:\\; name the installation directory with --dir"),
-            std::string::npos)
+  EXPECT_NE(
+      r.err.find("comes out as the drive root C:\\; name the installation directory with --dir"),
+      std::string::npos)
       << r.err;
   EXPECT_FALSE(fs::exists(prefix_ / "drive_c" / "file0.dat"));
   r = RunCommand(Install({"--dir", "C:\\"}));
@@ -191,10 +194,12 @@ TEST_F(InstallOutcomes, KeepExistingKeepsEveryExistingFile) {
   auto r = RunCommand(Install({"--keep-existing", "--log", log.string()}));
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(ReadText(Big() / "file0.dat"), "the user's");
-  EXPECT_NE(ReadText(log).find("file0.dat: skipped (kept: existing files are kept)"), std::string::npos);
+  EXPECT_NE(ReadText(log).find("file0.dat: skipped (kept: existing files are kept)"),
+            std::string::npos);
   EXPECT_EQ(RunCommand(Install({"--keep-existing", "--overwrite", "yes"})).exitCode, 2);
   const auto help = RunCommand({NolvoTool(), "install", "--help"});
-  for (const char* said : {"--keep-existing", "--run-follow-on", "product decides which", "files ask"})
+  for (const char* said :
+       {"--keep-existing", "--run-follow-on", "product decides which", "files ask"})
     EXPECT_NE(help.out.find(said), std::string::npos) << said;
 }
 

@@ -34,7 +34,8 @@ class EngineOutcomes : public EngineFixture {
 
 TEST_F(EngineOutcomes, EveryLineThatCannotBeUsedIsNamed) {
   settings.DirectoryList = {"<INSTALLDIR>~x"};
-  settings.FileList = {"no tilde~", "a.exe~<NOWHERE>~", "b.exe~<INSTALLDIR>~", "stale.dll~<INSTALLDIR>~"};
+  settings.FileList = {"no tilde~", "a.exe~<NOWHERE>~", "b.exe~<INSTALLDIR>~",
+                       "stale.dll~<INSTALLDIR>~"};
   settings.DesktopList = {"Just a name"};
   settings.IniFileName = "t.ini";
   settings.IniSetupList = {"S~K~<ELSEWHERE>x"};
@@ -43,14 +44,16 @@ TEST_F(EngineOutcomes, EveryLineThatCannotBeUsedIsNamed) {
   const std::set<std::string> expanded = {"B.EXE", "INSTALL.EXE", "INSTALL.CFG"};
   const EngineResult r = Install({}, &expanded);
   ASSERT_EQ(r.end, EngineEnd::eeCompleted) << r.error;
-  EXPECT_EQ(r.unusable,
-            (std::vector<std::string>{
-                "[Files] \"no tilde\": no \"~\" separates its fields; not used",
-                "[Files] \"a.exe~<NOWHERE>\": the token <NOWHERE> is bound by no [Directories] entry; not used",
-                "[Desktop] \"Just a name\": no \"~\" separates its fields; not used",
-                "[INI - Setup] \"S~K~<ELSEWHERE>x\": the token <ELSEWHERE> is bound by no [Directories] "
-                "entry; not used",
-                "[Files] \"stale.dll~<INSTALLDIR>\": stale.dll is not in the media; not installed"}));
+  EXPECT_EQ(
+      r.unusable,
+      (std::vector<std::string>{
+          "[Files] \"no tilde\": no \"~\" separates its fields; not used",
+          "[Files] \"a.exe~<NOWHERE>\": the token <NOWHERE> is bound by no [Directories] entry; "
+          "not used",
+          "[Desktop] \"Just a name\": no \"~\" separates its fields; not used",
+          "[INI - Setup] \"S~K~<ELSEWHERE>x\": the token <ELSEWHERE> is bound by no [Directories] "
+          "entry; not used",
+          "[Files] \"stale.dll~<INSTALLDIR>\": stale.dll is not in the media; not installed"}));
   EXPECT_FALSE(r.FullSuccess());
   EXPECT_EQ(Read("C:\\Apps\\Tool\\b.exe"), "b");
   EXPECT_FALSE(Exists("C:\\Apps\\Tool\\stale.dll"));  // a file this run did not expand
@@ -58,7 +61,8 @@ TEST_F(EngineOutcomes, EveryLineThatCannotBeUsedIsNamed) {
 
 TEST_F(EngineOutcomes, KeepExistingKeepsEveryExistingFileAndRecordsOnlyNewOnes) {
   settings.DirectoryList = {"<INSTALLDIR>~x"};
-  settings.FileList = {"marked.txt~<INSTALLDIR>~X", "plain.txt~<INSTALLDIR>~", "new.txt~<INSTALLDIR>~"};
+  settings.FileList = {"marked.txt~<INSTALLDIR>~X", "plain.txt~<INSTALLDIR>~",
+                       "new.txt~<INSTALLDIR>~"};
   settings.DesktopList = {"Editor~<INSTALLDIR>new.txt~X~~<INSTALLDIR>x.ico~Tools"};
   desktopOffered = {"Editor"};
   for (const char* f : {"marked.txt", "plain.txt", "new.txt"}) PutTemp(f, "product");
@@ -133,7 +137,8 @@ TEST_F(EngineOutcomes, AFollowOnSetupStartsOnlyWhenAsked) {
   EngineResult r = Install(std::move(unasked));
   EXPECT_FALSE(r.launched);
   EXPECT_FALSE(fs::exists(launchLog));
-  EXPECT_EQ(r.notStarted, (std::vector<std::string>{"Follow-on setup not started: C:\\Apps\\Tool\\setup.exe"}));
+  EXPECT_EQ(r.notStarted,
+            (std::vector<std::string>{"Follow-on setup not started: C:\\Apps\\Tool\\setup.exe"}));
   EXPECT_TRUE(r.FullSuccess());  // said, not failed
 
   settings.LaunchProgram = "<INSTALLDIR>setup.exe";
@@ -152,7 +157,8 @@ TEST_F(EngineOutcomes, TheRecordIsNoProductFileAndLongPathsAreNamedAsSuch) {
   ASSERT_EQ(r.refused.size(), 3u);
   EXPECT_EQ(r.refused[0].find("directory C:\\Apps\\Tool\\ddd"), 0u) << r.refused[0];
   EXPECT_NE(r.refused[0].find("(a path too long for Windows)"), std::string::npos) << r.refused[0];
-  EXPECT_EQ(r.refused[1], "file C:\\Apps\\Tool\\uninstall.cfg (it would replace the uninstall record)");
+  EXPECT_EQ(r.refused[1],
+            "file C:\\Apps\\Tool\\uninstall.cfg (it would replace the uninstall record)");
   EXPECT_NE(r.refused[2].find("(a path too long for Windows)"), std::string::npos) << r.refused[2];
   EXPECT_EQ(SystemSections("C:\\Apps\\Tool\\uninstall.cfg").find("[Program]"), 0u);
 }
@@ -178,12 +184,14 @@ TEST_F(EngineOutcomes, ReviewCornerCases) {
   ASSERT_EQ(r.failedCopies.size(), 1u);
   EXPECT_EQ(r.failedCopies[0].destination, "C:\\Apps\\Tool\\Two\\d.dat");
   const std::string system = SystemSections("C:\\Apps\\Tool\\uninstall.cfg");
-  EXPECT_NE(system.find("[Folders]\r\nC:\\WINDOWS\\Desktop\\Tools=\r\nC:\\WINDOWS\\Start Menu\\Tools=\r\n"
-                        "C:\\WINDOWS\\Start Menu\\Programs\\Tools=\r\n"),
-            std::string::npos)
+  EXPECT_NE(
+      system.find("[Folders]\r\nC:\\WINDOWS\\Desktop\\Tools=\r\nC:\\WINDOWS\\Start Menu\\Tools=\r\n"
+                  "C:\\WINDOWS\\Start Menu\\Programs\\Tools=\r\n"),
+      std::string::npos)
       << system;
-  EXPECT_NE(system.find("C:\\WINDOWS\\Desktop\\Tools\\Run.*=\r\nC:\\WINDOWS\\Start Menu\\Tools\\Run.*=\r\n"
-                        "C:\\WINDOWS\\Start Menu\\Programs\\Tools\\Run.*=\r\n"),
+  EXPECT_NE(system.find(
+                "C:\\WINDOWS\\Desktop\\Tools\\Run.*=\r\nC:\\WINDOWS\\Start Menu\\Tools\\Run.*=\r\n"
+                "C:\\WINDOWS\\Start Menu\\Programs\\Tools\\Run.*=\r\n"),
             std::string::npos)
       << system;
   // The second shortcut replaced the first one's link, and the link stays on record.
@@ -193,8 +201,9 @@ TEST_F(EngineOutcomes, ReviewCornerCases) {
   const auto target = FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\Tool");
   ASSERT_TRUE(target);
   Uninstall(tm.Machine(), registry, *target, {});
-  for (const char* gone : {"C:\\WINDOWS\\Start Menu\\Programs\\Tools", "C:\\WINDOWS\\Desktop\\Tools",
-                           "C:\\WINDOWS\\Start Menu\\Tools", "C:\\Apps"})
+  for (const char* gone :
+       {"C:\\WINDOWS\\Start Menu\\Programs\\Tools", "C:\\WINDOWS\\Desktop\\Tools",
+        "C:\\WINDOWS\\Start Menu\\Tools", "C:\\Apps"})
     EXPECT_FALSE(Exists(gone)) << gone;
 }
 

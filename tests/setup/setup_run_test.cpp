@@ -42,7 +42,8 @@ class DrivingFrontEnd : public RunFrontEnd {
 class SetupRunTest : public ::testing::Test {
  protected:
   // Media in C:\MEDIA with install.cfg `cfg` and an archive of `files` (name, bytes).
-  void Media(const std::string& cfg, const std::vector<std::pair<std::string, std::string>>& files) {
+  void Media(const std::string& cfg,
+             const std::vector<std::pair<std::string, std::string>>& files) {
     media_ = tm_.DriveC() / "MEDIA";
     fs::create_directories(media_);
     test::WriteBytes(media_ / "install.cfg", cfg);
@@ -70,8 +71,8 @@ class SetupRunTest : public ::testing::Test {
     SetupRun run(tm_.Machine(), dialogs_, pump_, front, staging, [&](TNolvo& w, SetupRun& r) {
       app::SetupSettings settings = r.Loaded().Settings;
       TShortcuts shortcuts(tm_.Machine());
-      EngineContext context{tm_.Machine(), settings, r.State(), "Product", w, dialogs_, pump_,
-                            shortcuts,     registry, &r.ExpandedFiles()};
+      EngineContext context{tm_.Machine(), settings, r.State(), "Product", w,
+                            dialogs_,      pump_,    shortcuts, registry,  &r.ExpandedFiles()};
       EngineOptions options;
       options.installDirChosen = true;
       r.Report().Append(InstallEngine(context, options).Run().ProblemList().Items());
@@ -133,14 +134,17 @@ TEST_F(SetupRunTest, NoFileTheRunDidNotExpandIsEverInstalled) {
 
 TEST_F(SetupRunTest, TheStagingFolderLosesOnlyTheMedium) {
   Media(Cfg("Bitmap File=Logo.bmp\r\n"), {{"app.exe", "MZ"}});
-  for (const char* name : {"disk.002", "DISK.1000", "logo.BMP", "notes.txt", "disk.00x", "install.ini"})
+  for (const char* name :
+       {"disk.002", "DISK.1000", "logo.BMP", "notes.txt", "disk.00x", "install.ini"})
     test::WriteBytes(media_ / name, std::string("x"));
   fs::create_directories(media_ / "sub");
   const RunOutcome r = Run({}, true, std::string("C:\\MEDIA"));
   ASSERT_TRUE(r.Staging.has_value());
-  EXPECT_EQ(r.Staging->left, (std::vector<std::string>{"disk.00x", "install.ini", "notes.txt", "sub"}));
+  EXPECT_EQ(r.Staging->left,
+            (std::vector<std::string>{"disk.00x", "install.ini", "notes.txt", "sub"}));
   EXPECT_FALSE(r.Staging->removed);
-  for (const char* gone : {"install.cfg", "install.exe", "disk.001", "disk.002", "DISK.1000", "logo.BMP"})
+  for (const char* gone :
+       {"install.cfg", "install.exe", "disk.001", "disk.002", "DISK.1000", "logo.BMP"})
     EXPECT_FALSE(fs::exists(media_ / gone)) << gone;
   EXPECT_TRUE(fs::exists(media_ / "notes.txt"));
   ASSERT_FALSE(r.Report.Failed());
@@ -196,7 +200,8 @@ TEST(StagingFolder, WhatMayBeAStagingFolder) {
   }
   for (const char* medium : {"install.cfg", "INSTALL.EXE", "disk.001", "disk.1234", "logo.gif"})
     EXPECT_TRUE(IsSetupMediumFile(medium, "LOGO.GIF")) << medium;
-  for (const char* other : {"disk.01", "disk.0a1", "disks.001", "setup.exe", "install.cfg.bak", "logo.bmp"})
+  for (const char* other :
+       {"disk.01", "disk.0a1", "disks.001", "setup.exe", "install.cfg.bak", "logo.bmp"})
     EXPECT_FALSE(IsSetupMediumFile(other, "LOGO.GIF")) << other;
 }
 

@@ -46,7 +46,8 @@ std::string XTitle(QWidget& window) {
   const std::pair<xcb_atom_t, xcb_atom_t> names[] = {{atom("_NET_WM_NAME"), atom("UTF8_STRING")},
                                                      {XCB_ATOM_WM_NAME, XCB_ATOM_STRING}};
   for (const auto& [property, type] : names) {
-    auto* reply = xcb_get_property_reply(c, xcb_get_property(c, 0, id, property, type, 0, 1024), nullptr);
+    auto* reply =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, id, property, type, 0, 1024), nullptr);
     std::string value;
     if (reply && xcb_get_property_value_length(reply) > 0)
       value.assign(static_cast<const char*>(xcb_get_property_value(reply)),
@@ -109,8 +110,8 @@ int main(int argc, char** argv) {
   int fds[2];
   if (::pipe(fds) != 0) return 2;
   const std::string fd = std::to_string(fds[1]);
-  const char* xvfbArgs[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-                            "-nolisten", "tcp", nullptr};
+  const char* xvfbArgs[] = {"Xvfb",        "-displayfd", fd.c_str(), "-screen", "0",
+                            "1024x768x24", "-nolisten",  "tcp",      nullptr};
   pid_t xvfb = 0;
   if (::posix_spawnp(&xvfb, "Xvfb", nullptr, nullptr, const_cast<char**>(xvfbArgs), environ) != 0) {
     std::fprintf(stderr, "caption tests: Xvfb cannot be started (scripts/bootstrap installs it)\n");
@@ -125,7 +126,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "caption tests: Xvfb did not start\n");
     return 1;
   }
-  const std::string name = ":" + std::string(display, static_cast<std::size_t>(n - (display[n - 1] == '\n')));
+  const std::string name =
+      ":" + std::string(display, static_cast<std::size_t>(n - (display[n - 1] == '\n')));
   ::setenv("DISPLAY", name.c_str(), 1);
   ::setenv("QT_QPA_PLATFORM", "xcb", 1);
   int result = 1;
