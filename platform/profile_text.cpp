@@ -1,5 +1,7 @@
 #include "platform/profile_text.h"
 
+#include <unordered_map>
+
 namespace nolvo::platform {
 
 namespace {
@@ -22,6 +24,12 @@ std::string_view TrimSpaces(std::string_view s) {
 }
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+std::string UpperName(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) c = Upper(c);
+  return out;
+}
 
 }  // namespace
 
@@ -240,6 +248,46 @@ void ProfileText::Set(std::string_view section, std::string_view key, std::strin
   if (lines_[after].terminator.empty()) lines_[after].terminator = "\r\n";
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(after + 1),
                 Classify(std::string(key) + "=" + std::string(value), "\r\n"));
+}
+
+void ProfileText::SetAll(std::string_view section,
+                         const std::vector<std::pair<std::string, std::string>>& entries) {
+  if (entries.empty()) return;
+  section = TrimSpaces(section);
+  if (FindSection(section) == npos) {
+    // A new section: its header and first key go at the end, as Set() puts them.
+    Set(section, entries.front().first, entries.front().second);
+    SetAll(section, {entries.begin() + 1, entries.end()});
+    return;
+  }
+  const std::size_t header = FindSection(section);
+  const std::size_t end = SectionEnd(header);
+  std::unordered_map<std::string, std::size_t> keyLine;  // upper-case name -> first line
+  std::size_t after = header;
+  for (std::size_t i = header + 1; i < end; ++i) {
+    if (lines_[i].kind != Kind::kKey) continue;
+    keyLine.emplace(UpperName(lines_[i].name), i);
+    after = i;
+  }
+  // Existing keys are replaced in place; new ones, in order, follow the last key line.
+  std::vector<Line> added;
+  std::unordered_map<std::string, std::size_t> addedAt;  // upper-case name -> index in `added`
+  for (const auto& [rawKey, value] : entries) {
+    const std::string key(TrimSpaces(rawKey));
+    const std::string upper = UpperName(key);
+    if (const auto it = keyLine.find(upper); it != keyLine.end()) {
+      lines_[it->second] = Classify(lines_[it->second].name + "=" + value, "\r\n");
+    } else if (const auto a = addedAt.find(upper); a != addedAt.end()) {
+      added[a->second] = Classify(added[a->second].name + "=" + value, "\r\n");
+    } else {
+      addedAt.emplace(upper, added.size());
+      added.push_back(Classify(key + "=" + value, "\r\n"));
+    }
+  }
+  if (added.empty()) return;
+  if (lines_[after].terminator.empty()) lines_[after].terminator = "\r\n";
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(after + 1),
+                std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
 }
 
 void ProfileText::DeleteKey(std::string_view section, std::string_view key) {

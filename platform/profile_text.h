@@ -75,6 +75,10 @@ class ProfileText {
   // in place keeping its spelling, a new key goes after the section's last key line, a new
   // section goes at the end of the text. New lines end in CRLF.
   void Set(std::string_view section, std::string_view key, std::string_view value);
+  // Set() of every key of `entries` in `section`, in order, with the same result as one
+  // Set() per key, but the section is looked up once (for records of thousands of keys).
+  void SetAll(std::string_view section,
+              const std::vector<std::pair<std::string, std::string>>& entries);
   // Deletes the first matching key line; the section header stays.
   void DeleteKey(std::string_view section, std::string_view key);
   // Removes the first matching section's header and key lines (other lines inside stay).

@@ -121,6 +121,10 @@ void InstallEngine::CopyOne(const std::vector<std::string>& list, std::size_t in
     Log(std::move(a));
     return;
   }
+  // The temporary copy is needed no longer when no other entry names the file: then it is
+  // moved into place (with a new copy's metadata) instead of copied and deleted.
+  const bool lastUse = !NamedElsewhere(list, index, platform::UpperAscii(file));
+  bool moved = false;
   try {
     // A target "directory" that is a file cannot receive the copy, and a destination
     // that is a directory is not replaced: both are failed copies.
@@ -128,12 +132,14 @@ void InstallEngine::CopyOne(const std::vector<std::string>& list, std::size_t in
                            !platform::DirectoryExists(c_.machine, directory);
     if (dirIsFile || platform::DirectoryExists(c_.machine, a.target))
       throw util::EFCreateError("Cannot create file " + a.target);
-    InstallFile(
-        c_.machine, a.source, a.target,
-        [&](const std::string& temp) {
-          if (record_) record_->PartialFile(temp);
-        },
-        [&] { Checkpoint(); });
+    moved = lastUse && MoveFileIntoPlace(c_.machine, a.source, a.target).has_value();
+    if (!moved)
+      InstallFile(
+          c_.machine, a.source, a.target,
+          [&](const std::string& temp) {
+            if (record_) record_->PartialFile(temp);
+          },
+          [&] { Checkpoint(); });
   } catch (const util::EFileError& e) {
     a.outcome = ActionOutcome::aoFailed;
     a.detail = e.what();
@@ -144,7 +150,15 @@ void InstallEngine::CopyOne(const std::vector<std::string>& list, std::size_t in
   RecordFile(a.target, existed);
   a.outcome = ActionOutcome::aoDone;
   Log(std::move(a));
-  ReleaseTempCopy(list, index, file);
+  if (moved) {
+    EngineAction gone;
+    gone.kind = ActionKind::akDeleteTemp;
+    gone.target = c_.state.TempDir + "\\" + file;
+    gone.outcome = ActionOutcome::aoDone;
+    Log(std::move(gone));
+  } else if (lastUse) {
+    ReleaseTempCopy(list, index, file);
+  }
 }
 
 bool InstallEngine::NamedElsewhere(const std::vector<std::string>& list, std::size_t index,

@@ -1,6 +1,8 @@
 #include "setup/file_install.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -62,6 +64,29 @@ class TempFile {
   fs::path path_;
 };
 
+// The permissions a file created now gets (0666 less the umask).
+mode_t FreshFileMode() {
+  static const mode_t mask = [] {
+    const mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
+  }();
+  return 0666 & ~mask;
+}
+
+// Refuses a target CreateFile would not replace: a folder, a root, and read-only, hidden
+// or system files.
+void CheckReplaceable(const platform::ResolvedPath& r, const std::string& target) {
+  const std::string shown = r.full.empty() ? target : r.full;
+  if (r.error != platform::kErrorSuccess || r.isRoot || r.full.back() == '\\')
+    throw util::EFCreateError("Cannot create file " + shown);
+  constexpr std::uint32_t kBlocking = platform::kFileAttributeReadonly |
+                                      platform::kFileAttributeHidden |
+                                      platform::kFileAttributeSystem;
+  if (r.exists && (r.isDirectory || (platform::HostAttributes(r.host) & kBlocking)))
+    throw util::EFCreateError("Cannot create file " + shown);
+}
+
 std::string NextTempName() {
   static std::atomic<unsigned> counter{0};
   return ".nolvo-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) +
@@ -118,6 +143,34 @@ InstalledFile InstallFile(const platform::Machine& machine, const std::string& s
   if (!temp.Close()) throw util::EFWriteError("Cannot write file " + r.full);
   if (!temp.Rename(r.host)) throw cannotCreate();
 
+  InstalledFile done;
+  done.target = r.full;
+  StatCreatedFile(r.host, done.size, done.modified);
+  return done;
+}
+
+std::optional<InstalledFile> MoveFileIntoPlace(const platform::Machine& machine,
+                                               const std::string& source,
+                                               const std::string& target) {
+  const platform::ResolvedPath from = machine.Resolve(source);
+  if (from.error != platform::kErrorSuccess || !from.exists || from.isDirectory)
+    return std::nullopt;
+  const platform::ResolvedPath r = machine.Resolve(target);
+  CheckReplaceable(r, target);
+  // Only a plain file of its own (no link, no second name) is moved; it takes the
+  // metadata of a new copy before it takes its new name.
+  const int fd = ::open(from.host.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  const bool movable = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 &&
+                       ::fchmod(fd, FreshFileMode()) == 0;
+  if (movable) {
+    ::fremovexattr(fd, "user.DOSATTRIB");
+    const timespec now[2] = {{0, UTIME_NOW}, {0, UTIME_NOW}};
+    ::futimens(fd, now);
+  }
+  ::close(fd);
+  if (!movable || ::rename(from.host.c_str(), r.host.c_str()) != 0) return std::nullopt;
   InstalledFile done;
   done.target = r.full;
   StatCreatedFile(r.host, done.size, done.modified);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,16 @@ InstalledFile InstallFile(const platform::Machine& machine, const std::string& s
                           const std::string& target,
                           const std::function<void(const std::string&)>& beforeTemp,
                           const std::function<void()>& checkpoint);
+
+// Puts the file `source`, a temporary copy nothing needs after this, into place as
+// `target` by renaming it, with the metadata a fresh copy gets (the current time, normal
+// attributes, the default permissions), so the result is that of InstallFile followed by
+// deleting `source`. Nothing (and `source` as it was, but for its metadata) when it cannot
+// be renamed there (another file system, no plain file); the caller copies instead. Raises
+// util::EFCreateError as InstallFile does for a target that cannot be replaced.
+std::optional<InstalledFile> MoveFileIntoPlace(const platform::Machine& machine,
+                                               const std::string& source,
+                                               const std::string& target);
 
 // EnsureDirectoryPath that names what it made: creates every missing directory of `path`
 // (parents first) and returns the full Windows paths of those it created. Failures are

@@ -97,7 +97,13 @@ void UninstallRecord::Add(const char* section, const std::string& key) {
 void UninstallRecord::Flush() {
   if (dryRun_ || !open_ || pending_.empty()) return;
   platform::ProfileText profile = platform::LoadProfile(host_);
-  for (const auto& [section, key] : pending_) profile.Set(section, key, "");
+  // In order, each run of keys of one section at once.
+  for (std::size_t i = 0; i < pending_.size();) {
+    std::vector<std::pair<std::string, std::string>> keys;
+    const char* section = pending_[i].first;
+    for (; i < pending_.size() && pending_[i].first == section; ++i) keys.emplace_back(pending_[i].second, "");
+    profile.SetAll(section, keys);
+  }
   pending_.clear();
   try {
     Rewrite(std::move(profile));

@@ -189,6 +189,18 @@ TEST(ProfileEncodings, AUnicodeFileIsWrittenBackInItsEncodingKeepingUntouchedLin
   EXPECT_EQ(test::ReadText(f), "\xEF\xBB\xBF[Names]\r\nk=\xE4\xB8\xAD\xE6\x96\x87\r\nj=x\r\n");
 }
 
+TEST(ProfileWrite, SetAllIsOneSetPerKey) {
+  const std::string start = "[UNINS]\r\nA=1\r\n; note\r\nb=2\r\n\r\n[Other]\r\nx=y";
+  const std::vector<std::pair<std::string, std::string>> keys = {
+      {"new", ""}, {"B", "changed"}, {" c ", "3"}, {"NEW", "again"}, {"a", ""}};
+  for (const char* section : {"unins", "Fresh"}) {
+    ProfileText one = ProfileText::Parse(start), all = ProfileText::Parse(start);
+    for (const auto& [k, v] : keys) one.Set(section, k, v);
+    all.SetAll(section, keys);
+    EXPECT_EQ(all.Serialize(), one.Serialize()) << section;
+  }
+}
+
 TEST(ProfileSections, EveryKeyLineOfASectionWithItsLineNumber) {
   const auto p = ProfileText::Parse(
       "[Files]\r\n1=a\r\n1=b\r\n; note\r\nno equals\r\n\r\nx=c\r\n[Other]\r\nq=1\r\n[files]\r\n9=d\r\n");

@@ -2,10 +2,14 @@
 // interruption, of a follow-on setup, and the review's corner cases, each against what
 // uninstall.cfg then records.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 
+#include "platform/file_attributes.h"
 #include "platform/profile_file.h"
 #include "setup/created_files.h"
 #include "setup/desktop_entry.h"
@@ -90,7 +94,9 @@ TEST_F(EngineOutcomes, KeepExistingKeepsEveryExistingFileAndRecordsOnlyNewOnes) 
 
 TEST_F(EngineOutcomes, AnInterruptionStopsAtTheNextStepWithTheRecordTrue) {
   settings.DirectoryList = {"<INSTALLDIR>~x"};
-  settings.FileList = {"a.dat~<INSTALLDIR>~", "big.dat~<INSTALLDIR>~", "c.dat~<INSTALLDIR>~"};
+  // big.dat is named twice, so its temporary copy is copied, not moved, the first time.
+  settings.FileList = {"a.dat~<INSTALLDIR>~", "big.dat~<INSTALLDIR>~", "c.dat~<INSTALLDIR>~",
+                       "big.dat~<INSTALLDIR>~"};
   settings.LaunchProgram = "<INSTALLDIR>a.dat";
   finish = app::FinishChoice::fcLaunch;
   PutTemp("a.dat", "first");
@@ -123,6 +129,26 @@ TEST_F(EngineOutcomes, AnInterruptionStopsAtTheNextStepWithTheRecordTrue) {
   ASSERT_TRUE(target);
   EXPECT_TRUE(Uninstall(tm.Machine(), registry, *target, {}).refused.empty());
   EXPECT_FALSE(Exists("C:\\Apps"));
+}
+
+TEST_F(EngineOutcomes, AFileMovedIntoPlaceIsLikeAFreshCopy) {
+  settings.DirectoryList = {"<INSTALLDIR>~x"};
+  settings.FileList = {"app.exe~<INSTALLDIR>~"};
+  PutTemp("app.exe", "MZ");
+  // The archive's attributes and date on the temporary copy.
+  const std::string temp = "C:\\WINDOWS\\Temp\\q\\app.exe";
+  platform::SetFileAttributes(tm.Machine(), temp,
+                              platform::kFileAttributeReadonly | platform::kFileAttributeHidden);
+  const timespec old[2] = {{946684800, 0}, {946684800, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, Host(temp).c_str(), old, 0), 0);
+  ASSERT_TRUE(Install().FullSuccess());
+  EXPECT_FALSE(Exists(temp));
+  EXPECT_EQ(Read("C:\\Apps\\Tool\\app.exe"), "MZ");
+  EXPECT_EQ(platform::GetFileAttributes(tm.Machine(), "C:\\Apps\\Tool\\app.exe"),
+            platform::kFileAttributeArchive);
+  const auto age =
+      fs::file_time_type::clock::now() - fs::last_write_time(Host("C:\\Apps\\Tool\\app.exe"));
+  EXPECT_LT(age, std::chrono::minutes(1));
 }
 
 TEST_F(EngineOutcomes, AFollowOnSetupStartsOnlyWhenAsked) {
