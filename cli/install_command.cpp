@@ -227,7 +227,6 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
 
   setup::SetupRun run(machine, dialogs, pump, frontEnd, std::nullopt, install);
   run.FormShow();
-  if (!o.staging.empty()) run.SetStagingDir(WindowsDir(machine, o.staging));
   if (const std::string problem =
           CheckChoices(choices, run.Loaded().Settings, run.Loaded().Wizard.Finish);
       !problem.empty()) {
@@ -243,6 +242,8 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
       return kExitFailure;
     }
   }
+  // A dry run changes nothing, in the staging folder neither.
+  if (!o.staging.empty() && !o.dryRun) run.SetStagingDir(WindowsDir(machine, o.staging));
   try {
     run.Timer1Timer();
   } catch (const EInterrupted&) {
@@ -332,7 +333,14 @@ CommandRegistration RegisterInstall(CLI::App& app, const GlobalOptions& global) 
   sub->add_flag("--allow-host-paths", o->allowHostPaths,
                 "Allow targets on host drives such as Z: that the configuration names");
   sub->footer(std::string(kUnattendedHelp) + "\n" + kExitCodeHelp);
-  auto run = [o, &global]() -> int { return RunInstall(*o, global); };
+  auto run = [o, &global]() -> int {
+    try {
+      return RunInstall(*o, global);
+    } catch (const EInterrupted&) {
+      fmt::print(stderr, "nolvo install: interrupted; nothing was installed\n");
+      return kExitCancelled;
+    }
+  };
   return {sub, run};
 }
 

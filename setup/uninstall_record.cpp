@@ -171,6 +171,11 @@ void UninstallRecord::Created(const CreatedEntry& entry) {
   Append(FormatCreatedLine(e));
 }
 
+void UninstallRecord::CreatedHostFile(const std::filesystem::path& host) {
+  CreatedEntry e{CreatedKind::ckHostFile, host.string(), 0, 0};
+  if (StatCreatedFile(host, e.size, e.modified)) Created(e);
+}
+
 bool UninstallRecord::CreatedEarlier(const std::string& path) const {
   std::string full;
   if (machine_.FullPath(path, full) != 0) full = path;

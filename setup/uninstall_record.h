@@ -58,6 +58,12 @@ class UninstallRecord {
   void CreatedFolder(const std::string& path) { Created({CreatedKind::ckFolder, path, 0, 0}); }
   // A temporary file about to be written at `path` (removed by an uninstall if left).
   void PartialFile(const std::string& path) { Created({CreatedKind::ckPartial, path, 0, 0}); }
+  // Files and folders made outside the modelled machine (such as the host's menu
+  // entries), by host path; a file is recorded with its size and time now.
+  void CreatedHostFile(const std::filesystem::path& host);
+  void CreatedHostFolder(const std::filesystem::path& host) {
+    Created({CreatedKind::ckHostFolder, host.string(), 0, 0});
+  }
   // Whether `path` is a file recorded as created, by this run or by an earlier
   // installation into the same directory (so replacing it replaces a product file).
   bool CreatedEarlier(const std::string& path) const;

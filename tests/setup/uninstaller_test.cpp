@@ -7,6 +7,7 @@
 #include <set>
 
 #include "setup/created_files.h"
+#include "setup/uninstall_record.h"
 #include "tests/setup/engine_fixture.h"
 
 namespace nolvo::setup {
@@ -193,6 +194,27 @@ TEST_F(UninstallerTest, ARecordListsWhereEveryItemIsAllowedAndWhatIsLeft) {
                                 [](const UninstallItem& i) { return i.path == "C:\\Apps\\X\\Sub"; });
   ASSERT_NE(sub, r.kept.end());
   EXPECT_EQ(sub->reason, "not empty: left.txt");
+}
+
+TEST_F(UninstallerTest, FilesMadeOutsideTheMachineAreRecordedAndRemovedToo) {
+  // What a step that writes host files (menu entries) does with the record.
+  fs::create_directories(Host("C:\\Apps\\Tool"));
+  const fs::path menu = tm.Root() / "menus", entry = menu / "tool.desktop";
+  fs::create_directories(menu);
+  test::WriteBytes(entry, std::string("[Desktop Entry]\n"));
+  ActionLog log;
+  {
+    UninstallRecord record(tm.Machine(), "C:\\Apps\\Tool", false, log);
+    record.Open("Tool");
+    record.CreatedHostFolder(menu);
+    record.CreatedHostFile(entry);
+    record.Close();
+  }
+  const auto target = FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\Tool");
+  ASSERT_TRUE(target);
+  const UninstallReport r = Uninstall(tm.Machine(), registry, *target, {});
+  EXPECT_TRUE(Lists(r.removed, entry.string()));
+  EXPECT_FALSE(fs::exists(menu));
 }
 
 TEST_F(UninstallerTest, ARecordWithoutTheCreatedListRemovesNothing) {
