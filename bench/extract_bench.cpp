@@ -35,6 +35,7 @@
 #include "platform/byte_stream.h"
 #include "platform/file_ops.h"
 #include "platform/machine.h"
+#include "bench/temp_folder.h"
 #include "tests/support/corpus.h"
 
 #ifndef NOLVO_TOOL_PATH
@@ -50,34 +51,7 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t kMB = 1000 * 1000;
 constexpr std::size_t kFileCount = 8;
 
-// A host temporary folder, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    std::error_code ec;
-    fs::path base = fs::temp_directory_path(ec);
-    if (ec) base = "/tmp";
-    std::string pattern = (base / "nolvo-xbench-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    if (keep_) {
-      std::fprintf(stderr, "extract_bench: kept %s\n", path_.c_str());
-      return;
-    }
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const fs::path& Path() const { return path_; }
-  void Keep() { keep_ = true; }
-
- private:
-  fs::path path_;
-  bool keep_ = false;
-};
+using bench::TempFolder;
 
 // A read-only stream over bytes someone else owns (no copy per decode run).
 class ViewStream : public platform::ByteStream {
@@ -352,7 +326,7 @@ double DecodeSeconds(const std::vector<StoredEntry>& entries, bool& sound) {
 
 void Measure(Launcher& launcher, std::size_t mb, int runs, bool keep) {
   const std::string tool = NOLVO_TOOL_PATH;
-  TempFolder temp;
+  TempFolder temp("extract_bench");
   if (keep) temp.Keep();
   const fs::path product = temp.Path() / "product", media = temp.Path() / "media",
                  out = temp.Path() / "out", log = temp.Path() / "log.txt";

@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/temp_folder.h"
 #include "tests/support/corpus.h"
 
 #ifndef NOLVO_TOOL_PATH
@@ -52,34 +53,7 @@ struct Options {
   bool keep = false;
 };
 
-// A host temporary folder, removed with everything in it unless kept.
-class TempFolder {
- public:
-  TempFolder() {
-    std::error_code ec;
-    fs::path base = fs::temp_directory_path(ec);
-    if (ec) base = "/tmp";
-    std::string pattern = (base / "nolvo-ibench-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    if (keep_) {
-      std::fprintf(stderr, "install_bench: kept %s\n", path_.c_str());
-      return;
-    }
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const fs::path& Path() const { return path_; }
-  void Keep() { keep_ = true; }
-
- private:
-  fs::path path_;
-  bool keep_ = false;
-};
+using nolvo::bench::TempFolder;
 
 // Runs `args` with its output into `log` and returns the wall time in seconds; throws when
 // it does not exit 0.
@@ -174,7 +148,7 @@ Options Parse(int argc, char** argv) {
 int main(int argc, char** argv) {
   try {
     const Options o = Parse(argc, argv);
-    TempFolder work;
+    TempFolder work("install_bench");
     if (o.keep) work.Keep();
     const fs::path product = work.Path() / "product", media = work.Path() / "media";
     std::fprintf(stderr, "install_bench: building %zu files, %zu MB\n", o.files, o.mb);
