@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <map>
 #include <optional>
@@ -56,16 +57,12 @@ bool TakeField(std::string& rest, std::string& field) {
   return true;
 }
 
+// A decimal number of digits only that fits `Int`.
 template <class Int>
 bool ToNumber(const std::string& text, Int& out) {
-  if (text.empty() || text.size() > 20) return false;
-  Int value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = static_cast<Int>(value * 10 + (c - '0'));
-  }
-  out = value;
-  return true;
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return error == std::errc() && end == text.data() + text.size();
 }
 
 std::optional<CreatedEntry> ParseLine(const platform::ProfileLine& line) {
