@@ -142,6 +142,8 @@ InstalledFile InstallFile(const platform::Machine& machine, const std::string& s
   in.reset();
   if (!temp.Close()) throw util::EFWriteError("Cannot write file " + r.full);
   if (!temp.Rename(r.host)) throw cannotCreate();
+  // The folder now holds the target's name and no longer the temporary one.
+  machine.NoteAdded(r.host.parent_path(), r.host.filename().string());
 
   InstalledFile done;
   done.target = r.full;
@@ -171,6 +173,7 @@ std::optional<InstalledFile> MoveFileIntoPlace(const platform::Machine& machine,
   }
   ::close(fd);
   if (!movable || ::rename(from.host.c_str(), r.host.c_str()) != 0) return std::nullopt;
+  machine.NoteAdded(r.host.parent_path(), r.host.filename().string());
   InstalledFile done;
   done.target = r.full;
   StatCreatedFile(r.host, done.size, done.modified);
