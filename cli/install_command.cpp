@@ -280,6 +280,8 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
     fmt::print(stderr, "nolvo install: {}\n", cp.ToUtf8(line));
     log.Line(line);
   }
+  if (!engineResult.notStarted.empty())
+    fmt::print(stderr, "nolvo install: --run-follow-on starts a follow-on setup\n");
   if (engineResult.end != setup::EngineEnd::eeCompleted) {
     PrintRemoval(machine, engineResult);
     return kExitFailure;
