@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <set>
 
+#include "platform/win_path.h"
 #include "util/split_at_char.h"
 
 namespace nolvo::app {
@@ -33,19 +35,64 @@ std::string LeadingToken(const std::string& field) {
 
 }  // namespace
 
+std::string WithoutOverwriteMarker(const std::string& entry) {
+  if (entry.size() >= 2 && entry.compare(entry.size() - 2, 2, "~X") == 0)
+    return entry.substr(0, entry.size() - 2);
+  if (!entry.empty() && entry.back() == '~') return entry.substr(0, entry.size() - 1);
+  return entry;
+}
+
+std::string ProposedDestination(const SetupSettings& s, const std::string& winDrive) {
+  return winDrive + (s.AddToProgramFiles ? "Program Files\\" : "") + s.InstallDir;
+}
+
+std::optional<std::string> DestinationProblem(const SetupSettings& s, const std::string& winDrive,
+                                              const std::string& windowsDir) {
+  const std::string proposed = ProposedDestination(s, winDrive);
+  std::string full;
+  if (platform::FullPathName(proposed, platform::DriveDirectories{}, full) != 0) full = proposed;
+  if (full.size() > 3 && full.back() == '\\') full.pop_back();
+  const bool blank = s.InstallDir.find_first_not_of(" .\\/") == std::string::npos;
+  std::string what;
+  if (full.size() <= 3)
+    what = "the drive root " + full;
+  else if (platform::EqualsNoCase(full, windowsDir))
+    what = "the Windows directory " + full + " itself";
+  else if (platform::EqualsNoCase(full, winDrive + "Program Files"))
+    what = "the Program Files folder " + full + " itself";
+  else
+    return std::nullopt;
+  if (blank)
+    return "\"Install Dir\" is empty, so the installation directory comes out as " + what;
+  return "the installation directory \"" + proposed + "\" comes out as " + what;
+}
+
 std::vector<std::string> DiagnoseSettings(const SetupSettings& s) {
   std::vector<std::string> out;
   std::set<std::string> bound;
-  for (const auto& entry : s.DirectoryList) bound.insert(Upper(Field(entry, 0)));
+  std::map<std::string, int> bindings;
+  for (const auto& entry : s.DirectoryList) {
+    bound.insert(Upper(Field(entry, 0)));
+    ++bindings[Upper(Field(entry, 0))];
+  }
+  for (const auto& [token, count] : bindings)
+    if (count > 1)
+      out.push_back(fmt::format(
+          "[Directories] binds the token \"{}\" {} times: its entries are installed once per "
+          "binding, and a file whose temporary copy went with the first is not installed again",
+          token, count));
   if (!bound.count("<INSTALLDIR>"))
     out.push_back("[Directories] has no \"<INSTALLDIR>\" entry: nothing can be installed");
 
   auto check = [&](const char* section, const std::string& entry, const std::string& token) {
-    if (!bound.count(Upper(token)))
+    if (entry.find('~') == std::string::npos)
+      out.push_back(fmt::format("[{}] \"{}\": no \"~\" separates its fields, so it is never used",
+                                section, entry));
+    else if (!bound.count(Upper(token)))
       out.push_back(fmt::format("[{}] \"{}\": no [Directories] entry binds the token \"{}\"",
                                 section, entry, token));
   };
-  for (const auto& e : s.FileList) check("Files", e, Field(e, 1));
+  for (const auto& e : s.FileList) check("Files", WithoutOverwriteMarker(e), Field(e, 1));
   for (const auto& e : s.WorkStationList) check("WorkStation", e, Field(e, 1));
   for (const auto& e : s.DesktopList) check("Desktop", e, LeadingToken(Field(e, 1)));
   for (const auto& e : s.IniSetupList) check("INI - Setup", e, LeadingToken(Field(e, 2)));
@@ -53,6 +100,8 @@ std::vector<std::string> DiagnoseSettings(const SetupSettings& s) {
     out.push_back(fmt::format(
         "[INI - Setup] has {} entr{} but \"INI File\" is empty: they are never written",
         s.IniSetupList.size(), s.IniSetupList.size() == 1 ? "y" : "ies"));
+  if (const auto problem = DestinationProblem(s, "C:\\", "C:\\WINDOWS"))
+    out.push_back(*problem + ": an unattended installation refuses it unless --dir names it");
   return out;
 }
 

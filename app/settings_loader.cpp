@@ -4,25 +4,75 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
+
+#include "platform/win_path.h"
 
 namespace nolvo::app {
 
 namespace {
 
-// Reads every key name of a list section (within the 8192-byte list) and keeps the values
-// in file order.
+// The diagnostics a setup reading the list through the profile API would give rise to:
+// duplicate keys (each lookup returns the first value) and names past the 8192-byte list.
+void DiagnoseKeyNames(const platform::ProfileReader& profile, TypedReader& reader,
+                      const char* section, const std::vector<platform::ProfileLine>& keys) {
+  struct Uses {
+    std::string spelling;  // as first written
+    std::vector<std::size_t> lines;
+  };
+  std::map<std::string, std::size_t> index;  // upper-case name -> position in `uses`
+  std::vector<Uses> uses;
+  for (const auto& k : keys) {
+    const auto [it, added] = index.emplace(platform::UpperAscii(k.name), uses.size());
+    if (added) uses.push_back({k.name, {}});
+    uses[it->second].lines.push_back(k.number);
+  }
+  for (const auto& u : uses) {
+    if (u.lines.size() < 2) continue;
+    std::string where;
+    for (std::size_t i = 0; i < u.lines.size(); ++i)
+      where += (i == 0 ? "" : i + 1 == u.lines.size() ? " and " : ", ") + std::to_string(u.lines[i]);
+    reader.AddDiagnostic(fmt::format(
+        "[{}] the key \"{}\" is used on lines {}: every entry is installed, but a setup that "
+        "reads keys through the profile API would take the first value each time",
+        section, u.spelling, where));
+  }
+  const std::size_t seen = keys.size() - profile.KeyNamesLost(section);
+  if (seen < keys.size())
+    reader.AddDiagnostic(fmt::format(
+        "[{}] the key names need more than the profile API's {}-byte key list: every entry "
+        "is installed, but a setup reading through that API would drop the {} entries from "
+        "line {} (key \"{}\") on",
+        section, platform::kProfileNameListBuffer, keys.size() - seen, keys[seen].number,
+        keys[seen].name));
+}
+
+// Every key line of a list section is one entry, in file order.
 std::vector<std::string> ReadList(const platform::ProfileReader& profile, TypedReader& reader,
                                   const char* section) {
+  const platform::ProfileSectionLines lines = profile.Text().SectionLines(section);
   std::vector<std::string> values;
-  for (const std::string& key : profile.ReadKeyNames(section)) {
-    if (profile.ValueWasCut(section, key))
-      reader.AddDiagnostic(
-          fmt::format("[{}] \"{}\": value longer than 1023 characters was cut", section, key));
-    values.push_back(profile.ReadString(section, key, ""));
+  values.reserve(lines.keys.size());
+  for (const auto& k : lines.keys) {
+    std::string value = k.value;
+    if (value.size() > platform::kProfileValueBuffer - 1) {
+      reader.AddDiagnostic(fmt::format("[{}] line {} (\"{}\"): value longer than 1023 characters was cut",
+                                       section, k.number, k.name));
+      value.resize(platform::kProfileValueBuffer - 1);
+    }
+    values.push_back(std::move(value));
   }
-  if (const std::size_t lost = profile.KeyNamesLost(section))
-    reader.AddDiagnostic(fmt::format(
-        "[{}]: {} key name(s) beyond the 8192-byte name list are not seen", section, lost));
+  DiagnoseKeyNames(profile, reader, section, lines.keys);
+  for (const auto& other : lines.others)
+    reader.AddDiagnostic(
+        fmt::format("[{}] line {}: \"{}\" has no \"=\", so it is no entry and is not used",
+                    section, other.number, other.value),
+        true);
+  for (const auto& again : lines.repeated)
+    reader.AddDiagnostic(
+        fmt::format("[{}] line {}: \"{}={}\" lies in a second [{}] section, which is not read",
+                    section, again.number, again.name, again.value, section),
+        true);
   return values;
 }
 
@@ -46,6 +96,7 @@ bool ContainsSetupDot(const std::string& text) {
 LoadResult LoadSettings(const platform::ProfileReader& profile, const MainScreenModel& screen) {
   LoadResult result;
   result.Screen = screen;
+  result.Encoding = profile.Text().Encoding();
   SetupSettings& s = result.Settings;
   TypedReader reader(profile);
 
@@ -102,6 +153,10 @@ LoadResult LoadSettings(const platform::ProfileReader& profile, const MainScreen
 
   result.Records = reader.Records();
   result.Diagnostics = reader.Diagnostics();
+  for (const std::size_t line : profile.Text().UnmappedLines())
+    result.Diagnostics.push_back(
+        {fmt::format("line {} holds characters that code page {} lacks; they read as \"?\"", line,
+                     profile.Text().CodePageName())});
   return result;
 }
 

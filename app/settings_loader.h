@@ -18,6 +18,7 @@ inline constexpr const char* kOverwriteSection = "Files - OverWrite";
 
 // Everything one load produced: what `nolvo check` shows.
 struct LoadResult {
+  platform::ProfileEncoding Encoding = platform::ProfileEncoding::peAnsi;  // as the file was read
   SetupSettings Settings;
   MainScreenModel Screen;
   WizardPreset Wizard;
@@ -28,6 +29,12 @@ struct LoadResult {
 // Runs the load over an already read profile. `screen` holds the main screen's current
 // values, which are the defaults of the colour, font and header keys. A missing file is
 // an empty profile: every key yields its default and every list is empty.
+//
+// Each key line of a list section is one entry, in file order, whatever its key: neither
+// duplicate keys nor the profile API's 8192-byte key-name list drop an entry (both are
+// named in the diagnostics, since a setup reading through that API would lose entries).
+// Lines of a list section that give no entry (no "=", a repeated section) are
+// diagnostics marked LineUnused.
 LoadResult LoadSettings(const platform::ProfileReader& profile,
                         const MainScreenModel& screen = MainScreenModel{});
 

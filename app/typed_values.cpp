@@ -14,7 +14,12 @@ int HexDigit(char c) {
 }
 
 std::optional<std::int32_t> ParseHex(std::string_view digits, bool negative) {
-  if (digits.empty() || digits.size() > 8) return std::nullopt;
+  if (digits.empty()) return std::nullopt;
+  // Leading zeros add nothing: only the significant digits must fit in 32 bits.
+  const std::size_t first = digits.find_first_not_of('0');
+  const std::string_view significant =
+      first == std::string_view::npos ? std::string_view() : digits.substr(first);
+  if (significant.size() > 8) return std::nullopt;
   std::uint32_t value = 0;
   for (char c : digits) {
     const int d = HexDigit(c);

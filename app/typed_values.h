@@ -14,8 +14,9 @@ namespace nolvo::app {
 
 // Converts `text` as the system's integer reader does: decimal with an optional sign, or
 // hexadecimal after "$" or after "0x"/"0X" (only when the text is longer than two
-// characters). Hexadecimal takes up to 32 bits and wraps into a signed value, so
-// 0x80000005 reads as a system colour. nullopt when the text does not convert.
+// characters). Hexadecimal takes up to 32 bits (leading zeros do not count, so
+// 0x00000000FF reads as 255) and wraps into a signed value, so 0x80000005 reads as a
+// system colour. nullopt when the text does not convert.
 std::optional<std::int32_t> ParseInteger(std::string_view text);
 
 // One key read, as `nolvo check` reports it.
@@ -29,6 +30,9 @@ struct ReadRecord {
 // A problem of the configuration that did not stop the load.
 struct LoadDiagnostic {
   std::string Text;
+  // A line of a list section that no entry was taken from (no key line, a repeated
+  // section): an installation that meets it has not installed everything asked for.
+  bool LineUnused = false;
 };
 
 class TypedReader {
@@ -42,7 +46,9 @@ class TypedReader {
 
   const std::vector<ReadRecord>& Records() const { return records_; }
   const std::vector<LoadDiagnostic>& Diagnostics() const { return diagnostics_; }
-  void AddDiagnostic(std::string text) { diagnostics_.push_back({std::move(text)}); }
+  void AddDiagnostic(std::string text, bool lineUnused = false) {
+    diagnostics_.push_back({std::move(text), lineUnused});
+  }
 
  private:
   // The value text of a present key (cut to 1023 characters), or nullopt.

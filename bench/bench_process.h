@@ -18,38 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/temp_folder.h"
+
 namespace nolvo::bench {
 
 namespace fs = std::filesystem;
-
-// A host temporary folder, removed with everything in it.
-class TempFolder {
- public:
-  explicit TempFolder(const std::string& prefix) {
-    std::error_code ec;
-    fs::path base = fs::temp_directory_path(ec);
-    if (ec) base = "/tmp";
-    std::string pattern = (base / (prefix + "-XXXXXX")).string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    if (keep_) {
-      std::fprintf(stderr, "kept %s\n", path_.c_str());
-      return;
-    }
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const fs::path& Path() const { return path_; }
-  void Keep() { keep_ = true; }
-
- private:
-  fs::path path_;
-  bool keep_ = false;
-};
 
 inline double Seconds(const timeval& tv) { return static_cast<double>(tv.tv_sec) + tv.tv_usec / 1e6; }
 

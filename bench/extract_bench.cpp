@@ -41,6 +41,7 @@
 #include "platform/byte_stream.h"
 #include "platform/file_ops.h"
 #include "platform/machine.h"
+#include "bench/temp_folder.h"
 #include "tests/support/corpus.h"
 
 #ifndef NOLVO_TOOL_PATH
@@ -192,7 +193,7 @@ double DecodeSeconds(const std::vector<StoredEntry>& entries, bool& sound) {
 
 void Measure(Launcher& launcher, std::size_t mb, int runs, bool keep) {
   const std::string tool = NOLVO_TOOL_PATH;
-  TempFolder temp("nolvo-xbench");
+  TempFolder temp("extract_bench");
   if (keep) temp.Keep();
   const fs::path product = temp.Path() / "product", media = temp.Path() / "media",
                  out = temp.Path() / "out", log = temp.Path() / "log.txt";

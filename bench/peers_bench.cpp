@@ -266,7 +266,7 @@ int main(int argc, char** argv) {
   }
   try {
     Launcher launcher;  // before the bench holds any data
-    bench::TempFolder temp("nolvo-peers");
+    bench::TempFolder temp("peers");
     const fs::path dir = temp.Path();
     const std::string nul = "/dev/null";
     const std::string log = (dir / "log.txt").string();

@@ -88,6 +88,7 @@ nlohmann::json ToJson(const app::LoadResult& r, const std::vector<std::string>& 
       {"Reboot", {{"Enabled", true}, {"Visible", f.RebootVisible}}},
   };
   j["WizardStartPage"] = r.Wizard.PageIndex;
+  j["Encoding"] = platform::ProfileEncodingName(r.Encoding);
   nlohmann::json diags = nlohmann::json::array();
   for (const auto& d : diagnostics) diags.push_back(util::ShownName(d, cp));
   j["Diagnostics"] = diags;
@@ -96,7 +97,11 @@ nlohmann::json ToJson(const app::LoadResult& r, const std::vector<std::string>& 
 
 void PrintText(const std::filesystem::path& file, const app::LoadResult& r,
                const std::vector<std::string>& diagnostics, const platform::CodePage& cp) {
-  fmt::print("{}\n\n[Setup - Main]\n", file.string());
+  fmt::print("{}\nencoding: {}{}\n\n[Setup - Main]\n", file.string(),
+             platform::ProfileEncodingName(r.Encoding),
+             r.Encoding == platform::ProfileEncoding::peAnsi
+                 ? fmt::format(" (code page {})", cp.Name())
+                 : fmt::format(" (converted to code page {})", cp.Name()));
   for (const auto& rec : r.Records) {
     if (rec.Section != app::kMainSection) continue;
     fmt::print("  {:<22} = {:<30} ({})\n", rec.Key, util::ShownName(rec.Value, cp),
@@ -135,7 +140,16 @@ CommandRegistration RegisterCheck(CLI::App& app, const GlobalOptions& global) {
   sub->add_option("PATH", options->path, "An install.cfg, or a media folder holding one")
       ->required();
   sub->add_flag("--json", options->json, "Print one JSON object");
-  sub->footer(std::string("Exits 1 when there are diagnostics.\n\n") + kExitCodeHelp);
+  sub->footer(std::string(
+                  "Reads install.cfg as the setup does: ANSI in the code page NOLVO_CODEPAGE names,\n"
+                  "or UTF-8 / UTF-16LE text when the file starts with a byte-order mark (converted\n"
+                  "to that code page; a character it lacks is a diagnostic naming the line). Every\n"
+                  "line of a list section is one entry; duplicate keys and key lists longer than\n"
+                  "the profile API's 8192 bytes are named, because a setup reading through that\n"
+                  "API would lose entries. An installation directory that comes out empty, a\n"
+                  "drive root or the Windows folder is a diagnostic too.\n"
+                  "Exits 1 when there are diagnostics.\n\n") +
+              kExitCodeHelp);
   auto run = [options, &global]() -> int {
     const auto file = FindConfigFile(options->path);
     if (!file) {

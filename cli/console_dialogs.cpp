@@ -25,7 +25,18 @@ platform::DialogResult UnattendedDialogs::ShowMessageBox(const platform::Message
   DialogResult answer = DialogResult::idOk;
   switch (r.buttons) {
     case DialogButtons::dbOk: answer = DialogResult::idOk; break;
-    case DialogButtons::dbOkCancel: answer = DialogResult::idCancel; break;
+    case DialogButtons::dbOkCancel: {
+      // Cancel would read as a person's abort; say instead what is missing.
+      const std::string first = r.text.substr(0, r.text.find_first_of("\r\n"));
+      const std::string segment = ExpectedSegment ? ExpectedSegment() : std::string();
+      const std::string message =
+          segment.empty() ? first + " (nobody is there to correct it)"
+                          : fmt::format("segment {} is missing or is not the segment needed here: {}",
+                                        segment, first);
+      if (Log) Log(fmt::format("question ({}): \"{}\" -> no answer: {}",
+                               platform::DialogButtonsName(r.buttons), r.text, message));
+      throw ESegmentUnavailable(message);
+    }
     case DialogButtons::dbNoAbort: answer = DialogResult::idNo; break;
     case DialogButtons::dbYesNo:
       if (StartsWith(r.text, "File Already Exists ("))

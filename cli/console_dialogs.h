@@ -3,17 +3,25 @@
 // asked on the terminal.
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 #include "platform/dialogs.h"
 
 namespace nolvo::cli {
 
+// Raised in an unattended run by the reader's missing- or wrong-segment box: nobody is
+// there to insert the segment, so the run stops, naming it.
+class ESegmentUnavailable : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // Answers every question by a fixed rule: the disk prompt and other information boxes
-// OK; the reader's missing-segment and wrong-segment boxes Cancel (so a missing segment
-// ends the run); "File Already Exists (...). Overwrite?" as `overwrite` says; the new
-// installation directory Yes (it was chosen on the command line); anything else the box's
-// safe button (No, Cancel). The input box is cancelled.
+// OK; "File Already Exists (...). Overwrite?" as `overwrite` says; the new installation
+// directory Yes (it was chosen on the command line); anything else the box's safe button
+// (No). The reader's missing-segment and wrong-segment boxes (OK, Cancel) end the run
+// with ESegmentUnavailable naming the segment. The input box is cancelled.
 class UnattendedDialogs : public platform::Dialogs {
  public:
   explicit UnattendedDialogs(bool overwrite) : overwrite_(overwrite) {}
@@ -21,6 +29,8 @@ class UnattendedDialogs : public platform::Dialogs {
   platform::InputResult ShowInputBox(const platform::InputRequest& request) override;
   // Receives "question -> answer" lines (may be empty).
   std::function<void(const std::string&)> Log;
+  // The segment file the extraction waits for (may be empty).
+  std::function<std::string()> ExpectedSegment;
 
  private:
   bool overwrite_;

@@ -11,6 +11,10 @@ namespace nolvo::cli {
 using setup::TNolvo;
 
 void ConsoleFrontEnd::ShowExtraction(stage::TUnzip& unzip) {
+  struct Running {
+    stage::TUnzip*& current;
+    ~Running() { current = nullptr; }
+  } running{unzip_ = &unzip};
   unzip.FormShow();
   unzip.Timer1Timer();
 }

@@ -25,6 +25,8 @@ class ConsoleFrontEnd : public setup::RunFrontEnd {
 
   ConsoleUnzipView& View() { return view_; }
   std::function<void(const std::string&)> Log;
+  // The segment file the running extraction waits for (empty outside the extraction).
+  std::string ExpectedSegment() const { return unzip_ ? unzip_->ExpectedSegment : std::string(); }
 
  private:
   void DriveUnattended(setup::TNolvo& w, const std::function<void(setup::TNolvo&)>& install);
@@ -33,6 +35,7 @@ class ConsoleFrontEnd : public setup::RunFrontEnd {
   void ApplyShortcutChoices(setup::TNolvo& w);
 
   ConsoleUnzipView view_;
+  stage::TUnzip* unzip_ = nullptr;
   InstallChoices& choices_;
   bool interactive_;
 };

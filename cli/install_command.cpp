@@ -7,10 +7,12 @@
 #include <fstream>
 #include <memory>
 
+#include "app/settings_diagnostics.h"
 #include "cli/command.h"
 #include "cli/console_dialogs.h"
 #include "cli/console_front_end.h"
 #include "cli/install_choices.h"
+#include "cli/interrupt.h"
 #include "cli/wine_steps.h"
 #include "platform/prefix_lock.h"
 #include "platform/machine_registry.h"
@@ -18,8 +20,10 @@
 #include "setup/install_engine.h"
 #include "setup/setup_run.h"
 #include "setup/shortcuts.h"
+#include "setup/staging_folder.h"
 #include "util/file_errors.h"
 #include "util/shown_text.h"
+#include "util/windows_directory.h"
 
 namespace nolvo::cli {
 
@@ -33,20 +37,38 @@ struct InstallOptions {
   std::string dir, type, finish, overwrite, answers, saveAnswers, log;
   std::vector<std::string> noDesktop, noStartMenu;
   bool folderDesktop = false, folderStartMenu = false, acceptLicense = false;
-  bool dryRun = false, allowHostPaths = false, noHostMenu = false;
+  bool dryRun = false, allowHostPaths = false, noHostMenu = false, keepExisting = false;
+  bool runFollowOn = false;
 };
 
 constexpr const char* kUnattendedHelp =
     "Unattended answers (--unattended, required without a terminal):\n"
     "  licence (two or more lines)        accepted only with --accept-license, else the run\n"
     "                                     ends declined (exit 3)\n"
-    "  \"Please Insert Disk #...\"          OK; the reader's missing/wrong segment boxes Cancel,\n"
-    "                                     so a missing segment ends the run (exit 1)\n"
-    "  \"File Already Exists (...)\"        --overwrite (default no: nothing is replaced unasked)\n"
-    "  destination                        --dir, else the product's proposed directory\n"
+    "  \"Please Insert Disk #...\"          OK; a segment still missing or wrong ends the run,\n"
+    "                                     naming the segment (exit 1)\n"
+    "  \"File Already Exists (...)\"        --overwrite (default no). The product decides which\n"
+    "                                     files ask: files it does not mark are replaced\n"
+    "                                     without a question, as its setup does; with\n"
+    "                                     --keep-existing every existing file is kept\n"
+    "  destination                        --dir, else the product's proposed directory (refused\n"
+    "                                     when it comes out empty, a drive root or the Windows\n"
+    "                                     folder itself, unless --dir names it)\n"
     "  install type                       --type, else the product's preselection\n"
     "  shortcuts                          all offered, less --no-desktop/--no-startmenu\n"
-    "  finish choice                      return, unless --finish says otherwise\n"
+    "  finish choice                      return, unless --finish says otherwise; nothing is\n"
+    "                                     started unless asked: --finish launch starts the\n"
+    "                                     product, --run-follow-on a follow-on setup that\n"
+    "                                     \"Launch\" names (the log says what was not started)\n"
+    "\n"
+    "Every file, shortcut or configuration line that could not be installed or used is\n"
+    "listed at the end and the run exits 1. The files and folders the run creates are\n"
+    "recorded in uninstall.cfg as each is done; Ctrl+C (or SIGTERM) stops the run at the\n"
+    "next step, removes the file being written and the temporary folders, and prints the\n"
+    "`nolvo uninstall` command that removes what was installed (exit 3). --staging deletes\n"
+    "only the files of a setup medium (install.cfg, install.exe, disk.NNN, the setup\n"
+    "picture) and names the others; a file system root, a home folder or the prefix is\n"
+    "refused (exit 2). The setup-medium files include the digest lists.\n"
     "\n"
     "In a Wine prefix (one with Wine's system.reg) the registry is Wine's own and the\n"
     "shortcuts go to the prefix's shell folders, each with a menu entry on this host (see\n"
@@ -105,6 +127,33 @@ void RecordChoices(const setup::TNolvo& w, InstallChoices& c) {
   c.Finish = w.LaunchSelected() ? "launch" : w.RebootSelected() ? "reboot" : "return";
 }
 
+// A text as one word for a POSIX shell.
+std::string ShellQuote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+// The host folder a --staging value names (a Windows or a host path).
+std::filesystem::path StagingHostFolder(const platform::Machine& m, const std::string& staging) {
+  if (staging.size() >= 2 && std::isalpha(static_cast<unsigned char>(staging[0])) && staging[1] == ':')
+    return m.Resolve(m.Codepage().FromUtf8(staging)).host;
+  return std::filesystem::absolute(staging);
+}
+
+// Tells how to remove what a run that did not finish has written.
+void PrintRemoval(const platform::Machine& machine, const setup::EngineResult& result) {
+  if (result.recordFile.empty()) {
+    fmt::print(stderr, "nolvo install: nothing was installed\n");
+    return;
+  }
+  const std::string record = machine.Codepage().ToUtf8(result.recordFile);
+  fmt::print(stderr,
+             "nolvo install: what was installed is recorded in {}; to remove it:\n"
+             "  nolvo uninstall --prefix {} {}\n",
+             record, ShellQuote(machine.Prefix().string()), ShellQuote(record));
+}
+
 int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
   const bool interactive = !o.unattended;
   if (interactive && (::isatty(0) != 1 || ::isatty(2) != 1)) {
@@ -123,6 +172,17 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
     fmt::print(stderr, "nolvo install: no install.cfg in {}\n", o.media);
     return kExitUsage;
   }
+  if (!o.staging.empty()) {
+    const std::filesystem::path staging = StagingHostFolder(machine, o.staging);
+    if (!std::filesystem::is_directory(staging, ec)) {
+      fmt::print(stderr, "nolvo install: --staging {} is not a folder\n", o.staging);
+      return kExitUsage;
+    }
+    if (const auto refusal = setup::StagingFolderRefusal(machine, staging)) {
+      fmt::print(stderr, "nolvo install: --staging refused: {}; nothing was deleted\n", *refusal);
+      return kExitUsage;
+    }
+  }
   RunLog log(o.log);
   if (!log.Ok()) {
     fmt::print(stderr, "nolvo install: cannot write the log {}\n", o.log);
@@ -130,6 +190,7 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
   }
   platform::PrefixLock lock(machine);
   machine.SetCurrentDirectory(media);
+  InterruptGuard interruptGuard;
 
   InstallChoices choices = MergeChoices(o, machine);
   ConsoleProgress progress(global.quiet || interactive);
@@ -139,9 +200,10 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
   auto logLine = [&](const std::string& line) { log.Line(line); };
   unattended.Log = terminal.Log = logLine;
   terminal.BeforeQuestion = [&] { progress.Clear(); };
-  platform::NullMessagePump pump;
+  InterruptingPump pump;
   ConsoleFrontEnd frontEnd(progress, choices, interactive);
   frontEnd.Log = frontEnd.View().Log = logLine;
+  unattended.ExpectedSegment = [&] { return frontEnd.ExpectedSegment(); };
 
   if (!o.dryRun && !WineLeavesRegistry(machine, "install")) return kExitFailure;
   platform::Registry registry(platform::MachineRegistryStore(machine));
@@ -149,16 +211,20 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
   const platform::ShellFolders shellFolders = platform::ReadShellFolders(machine, registry);
   setup::EngineResult engineResult;
   bool engineRan = false;
-  auto install = [&](setup::TNolvo& wizard, const setup::SetupRun& run) {
+  auto install = [&](setup::TNolvo& wizard, setup::SetupRun& run) {
     RecordChoices(wizard, choices);
     app::SetupSettings settings = run.Loaded().Settings;
     setup::TShortcuts shortcuts(machine, shellFolders);
     setup::EngineContext context{machine, settings, run.State(), run.Loaded().Screen.Header.Text,
-                                 wizard, dialogs, pump, shortcuts, registry};
+                                 wizard,  dialogs,  pump,        shortcuts,
+                                 registry, &run.ExpandedFiles()};
     setup::EngineOptions options;
     options.allowHostPaths = o.allowHostPaths;
     options.installDirChosen = choices.Dir.has_value() || interactive;
     options.dryRun = o.dryRun;
+    options.keepExisting = o.keepExisting;
+    options.startFollowOn = interactive || o.runFollowOn;
+    options.interrupted = [] { return Interrupted(); };
     options.onAction = [&](const setup::EngineAction& a) {
       const std::string line = setup::DescribeAction(a);
       log.Line(line);
@@ -167,42 +233,60 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
     };
     engineResult = setup::InstallEngine(context, options).Run();
     engineRan = true;
+    run.Report().Append(engineResult.ProblemList().Items());
+    // No restart after an installation that did not finish.
+    if (engineResult.end != setup::EngineEnd::eeCompleted) wizard.cancelClick();
   };
 
   setup::SetupRun run(machine, dialogs, pump, frontEnd, std::nullopt, install);
   run.FormShow();
-  if (!o.staging.empty()) run.SetStagingDir(WindowsDir(machine, o.staging));
   if (const std::string problem =
           CheckChoices(choices, run.Loaded().Settings, run.Loaded().Wizard.Finish);
       !problem.empty()) {
     fmt::print(stderr, "nolvo install: {}\n", problem);
     return kExitUsage;
   }
-  run.Timer1Timer();
+  if (!interactive && !choices.Dir) {
+    if (const auto problem = app::DestinationProblem(run.Loaded().Settings, run.State().WinDrive,
+                                                     util::WindowsDirectory(machine))) {
+      fmt::print(stderr, "nolvo install: {}; name the installation directory with --dir\n",
+                 machine.Codepage().ToUtf8(*problem));
+      run.FormClose();
+      return kExitFailure;
+    }
+  }
+  // A dry run changes nothing, in the staging folder neither.
+  if (!o.staging.empty() && !o.dryRun) run.SetStagingDir(WindowsDir(machine, o.staging));
+  try {
+    run.Timer1Timer();
+  } catch (const EInterrupted&) {
+    // Stopped between the stages; the close below cleans up.
+  }
   run.FormClose();
   progress.Clear();
   const setup::RunOutcome& outcome = run.Outcome();
 
   if (!o.saveAnswers.empty() && engineRan && !choices.Save(o.saveAnswers))
     fmt::print(stderr, "nolvo install: cannot write {}\n", o.saveAnswers);
-  // What the extraction found about the medium: warnings and errors as they stand; the
-  // finding that stopped it (with its segment, archive and entry) in place of the bare error.
   const platform::CodePage& cp = machine.Codepage();
-  std::string stopped = outcome.ExtractionError;
-  for (const auto& f : outcome.Media.Findings) {
-    const std::string line = stage::Describe(f, cp);
-    if (f.Level == stage::Severity::Fatal) {
-      stopped = line;
-      continue;
-    }
-    const bool warning = f.Level < stage::Severity::Error;
-    log.Line((warning ? "medium warning: " : "medium error: ") + line);
-    if (!warning || !global.quiet)
-      fmt::print(stderr, "nolvo install: {}{}\n", warning ? "warning: " : "", line);
+  if (Interrupted()) {
+    fmt::print(stderr, "nolvo install: interrupted\n");
+    log.Line("interrupted");
+    if (engineRan)
+      PrintRemoval(machine, engineResult);
+    else
+      fmt::print(stderr, "nolvo install: nothing was installed\n");
+    return kExitCancelled;
+  }
+  // The end-of-run list: the medium's findings, unusable lines, failed files and shortcuts.
+  for (const auto& line : outcome.Report.Lines()) {
+    fmt::print(stderr, "nolvo install: {}\n", util::ShownName(line, cp));
+    log.Line(line);
   }
   if (outcome.Abandoned) {
-    fmt::print(stderr, "nolvo install: Error Expanding Files!! ({})\n", stopped);
-    log.Line("extraction failed: " + stopped);
+    fmt::print(stderr, "nolvo install: Error Expanding Files!! ({})\n",
+               util::ShownName(outcome.ExtractionError, cp));
+    log.Line("extraction failed: " + outcome.ExtractionError);
     return outcome.ExtractionError.empty() ? kExitCancelled : kExitFailure;
   }
   if (!engineRan) {
@@ -211,18 +295,21 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
     log.Line(declined ? "licence declined" : "cancelled");
     return kExitCancelled;
   }
-  for (const auto& p : engineResult.Problems()) fmt::print(stderr, "nolvo install: {}\n", p);
-  if (engineResult.end != setup::EngineEnd::eeCompleted) return kExitFailure;
+  if (!engineResult.notStarted.empty())
+    fmt::print(stderr, "nolvo install: --run-follow-on starts a follow-on setup\n");
+  if (engineResult.end != setup::EngineEnd::eeCompleted) {
+    PrintRemoval(machine, engineResult);
+    return kExitFailure;
+  }
   if (machine.IsWinePrefix() && !o.noHostMenu && !o.dryRun)
     MakeHostMenuEntries(machine, shellFolders, engineResult, global.quiet);
   if (!global.quiet && !o.dryRun) {
-    fmt::print("Installed \"{}\" into {}\n",
-               util::ShownName(run.Loaded().Screen.Header.Text, machine.Codepage()),
-               util::ShownName(engineResult.installDirectory, machine.Codepage()));
+    fmt::print("Installed \"{}\" into {}\n", util::ShownName(run.Loaded().Screen.Header.Text, cp),
+               util::ShownName(engineResult.installDirectory, cp));
     if (outcome.RebootRequested)
       fmt::print("Restart requested: {}\n", outcome.RebootAccepted ? "accepted" : "not available");
   }
-  return engineResult.FullSuccess() && !outcome.Media.Failed() ? kExitOk : kExitFailure;
+  return outcome.Report.Failed() ? kExitFailure : kExitOk;
 }
 
 }  // namespace
@@ -235,7 +322,8 @@ CommandRegistration RegisterInstall(CLI::App& app, const GlobalOptions& global) 
       ->required();
   sub->add_option("--prefix", o->prefix, "The prefix to install into (else NOLVO_PREFIX)")
       ->type_name("DIR");
-  sub->add_option("--staging", o->staging, "A staging folder whose plain files the end deletes")
+  sub->add_option("--staging", o->staging,
+                  "A staging folder whose setup-medium files the end deletes (nothing else)")
       ->type_name("DIR");
   sub->add_flag("--unattended", o->unattended, "Ask nothing (see the answers below)");
   sub->add_option("--dir", o->dir, "Installation directory (a Windows or a host path)")
@@ -250,8 +338,17 @@ CommandRegistration RegisterInstall(CLI::App& app, const GlobalOptions& global) 
                 "Put the program folder at the top of the Start Menu");
   sub->add_option("--finish", o->finish, "launch, return or reboot")
       ->check(CLI::IsMember({"launch", "return", "reboot"}));
-  sub->add_option("--overwrite", o->overwrite, "Answer to \"File Already Exists\": yes or no")
+  CLI::Option* overwrite = sub->add_option("--overwrite", o->overwrite,
+                  "Answer to \"File Already Exists\", asked only for the files the product "
+                  "marks: yes or no (unmarked files are replaced, see below)")
       ->check(CLI::IsMember({"yes", "no"}));
+  sub->add_flag("--keep-existing", o->keepExisting,
+                "Keep every file that exists already, marked or not (logged, not recorded "
+                "as installed)")
+      ->excludes(overwrite);
+  sub->add_flag("--run-follow-on", o->runFollowOn,
+                "Start a follow-on setup that \"Launch\" names (unattended runs start "
+                "nothing unasked)");
   sub->add_flag("--accept-license", o->acceptLicense, "Accept the licence");
   sub->add_option("--answers", o->answers, "Replay the choices saved in this file")
       ->check(CLI::ExistingFile);
@@ -263,7 +360,14 @@ CommandRegistration RegisterInstall(CLI::App& app, const GlobalOptions& global) 
   sub->add_flag("--no-host-menu", o->noHostMenu,
                 "In a Wine prefix, make no menu entries on this host for the shortcuts");
   sub->footer(std::string(kUnattendedHelp) + "\n" + kExitCodeHelp);
-  auto run = [o, &global]() -> int { return RunInstall(*o, global); };
+  auto run = [o, &global]() -> int {
+    try {
+      return RunInstall(*o, global);
+    } catch (const EInterrupted&) {
+      fmt::print(stderr, "nolvo install: interrupted; nothing was installed\n");
+      return kExitCancelled;
+    }
+  };
   return {sub, run};
 }
 

@@ -33,4 +33,6 @@ void ThrowIfInterrupted() {
   if (g_interrupted) throw EInterrupted();
 }
 
+bool Interrupted() { return g_interrupted != 0; }
+
 }  // namespace nolvo::cli

@@ -5,6 +5,8 @@
 
 #include "archive/media/outcome_table.h"
 
+#include "platform/dialogs.h"
+
 namespace nolvo::cli {
 
 class EInterrupted : public media::ECancelled {
@@ -24,5 +26,14 @@ class InterruptGuard {
 
 // Throws EInterrupted when a signal came.
 void ThrowIfInterrupted();
+// Whether a signal came while a guard lived.
+bool Interrupted();
+
+// A message pump for runs without windows that stops the run at its next message point
+// (by throwing EInterrupted) once a signal came.
+class InterruptingPump : public platform::MessagePump {
+ public:
+  void ProcessMessages() override { ThrowIfInterrupted(); }
+};
 
 }  // namespace nolvo::cli

@@ -68,8 +68,9 @@ int RunUninstall(const UninstallCliOptions& o, const GlobalOptions& global) {
     for (const auto& i : report.removed)
       fmt::print("  {} {} {}\n", o.dryRun ? "would remove" : "removed", KindName(i.kind),
                  cp.ToUtf8(i.path));
+    if (!report.kept.empty()) fmt::print("Left in place:\n");
     for (const auto& i : report.kept)
-      fmt::print("  kept {} {}: {}\n", KindName(i.kind), cp.ToUtf8(i.path), i.reason);
+      fmt::print("  kept {} {}: {}\n", KindName(i.kind), cp.ToUtf8(i.path), cp.ToUtf8(i.reason));
   }
   for (const auto& i : report.refused)
     fmt::print(stderr, "nolvo uninstall: refused {} {}: {}\n", KindName(i.kind), cp.ToUtf8(i.path),
@@ -91,17 +92,21 @@ CommandRegistration RegisterUninstall(CLI::App& app, const GlobalOptions& global
       ->type_name("DIR");
   sub->add_flag("--dry-run", options->dryRun, "Show what would be removed; change nothing");
   sub->footer(std::string(
-                  "Deletes the files and patterns of [UNINS] (never recursively), removes the\n"
-                  "[Folders] and the installation folder when empty, deletes uninstall.cfg and\n"
-                  "the registry entry, and the host menu entries recorded in [Host Menu]. In a\n"
-                  "Wine prefix the registry is Wine's own; while Wine runs programs there the\n"
-                  "command stops (exit 1) and changes nothing. Stays: folders that are not\n"
-                  "empty or not recorded, the Windows folder and its own folders (System,\n"
-                  "Desktop, Start Menu, Programs) and the user's shell folders, the registry's\n"
-                  "parent keys and the prefix. A pattern that would empty a drive root, the\n"
-                  "Windows folder or its System folder, or that lies in a shell folder outside\n"
-                  "the prefix, is refused (exit 1). Nothing recorded under that title or path\n"
-                  "exits 1; running it again changes nothing.\n\n") +
+                  "Removes exactly the files and folders the installation created, as its\n"
+                  "uninstall.cfg records them: a file only while it is unchanged since (a file\n"
+                  "changed since is kept and named), a folder only when it is empty; then\n"
+                  "uninstall.cfg, the registry entry and the host menu entries recorded in\n"
+                  "[Host Menu]. A file the installation did not create (one it found in place\n"
+                  "and kept or replaced) is never removed; the [UNINS] patterns are left to the\n"
+                  "product's own uninstaller. Also removes what an interrupted or killed\n"
+                  "installation had finished writing. In a Wine prefix the registry is Wine's\n"
+                  "own; while Wine runs programs there the command stops (exit 1) and changes\n"
+                  "nothing. Stays: the Windows folder and its own folders (System, Desktop,\n"
+                  "Start Menu, Programs), the user's shell folders, the registry's parent keys\n"
+                  "and the prefix; the end lists what was left. A record that does not list\n"
+                  "what was created (written by another setup program) is refused and nothing\n"
+                  "is removed (exit 1). Nothing recorded under that title or path exits 1;\n"
+                  "running it again changes nothing.\n\n") +
               kExitCodeHelp);
   auto run = [options, &global]() -> int {
     try {

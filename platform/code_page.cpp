@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <mutex>
 
 #include "platform/win_error.h"
 
@@ -98,6 +99,24 @@ CodePage CodePage::FromEnvironment() {
   return CodePage(env);
 }
 
+std::shared_ptr<const CodePage> CodePage::Current() {
+  static std::mutex lock;
+  static std::shared_ptr<const CodePage> cached;
+  static std::string cachedFor;
+  const char* env = std::getenv("NOLVO_CODEPAGE");
+  const std::string want = env == nullptr ? "" : env;
+  std::lock_guard<std::mutex> guard(lock);
+  if (!cached || cachedFor != want) {
+    try {
+      cached = std::make_shared<const CodePage>(want.empty() ? CodePage() : CodePage(want));
+    } catch (const ECodePageError&) {
+      cached = std::make_shared<const CodePage>();
+    }
+    cachedFor = want;
+  }
+  return cached;
+}
+
 void CodePage::Build(const std::string& converter) {
   iconv_t cd = ::iconv_open("UTF-32LE", converter.c_str());
   if (cd == reinterpret_cast<iconv_t>(-1))
@@ -160,6 +179,57 @@ bool CodePage::FromUtf8(std::string_view utf8, std::string& ansi) const {
 std::string CodePage::FromUtf8(std::string_view utf8) const {
   std::string out;
   FromUtf8(utf8, out);
+  return out;
+}
+
+bool Utf16LeToUtf8(std::string_view utf16, std::string& utf8) {
+  constexpr char32_t kReplacement = 0xFFFD;
+  utf8.clear();
+  utf8.reserve(utf16.size());
+  bool exact = true;
+  const std::size_t units = utf16.size() / 2;
+  auto unit = [&](std::size_t i) -> char32_t {
+    return static_cast<std::uint8_t>(utf16[2 * i]) |
+           (static_cast<char32_t>(static_cast<std::uint8_t>(utf16[2 * i + 1])) << 8);
+  };
+  for (std::size_t i = 0; i < units; ++i) {
+    const char32_t u = unit(i);
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 &&
+        unit(i + 1) <= 0xDFFF) {
+      AppendUtf8(utf8, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      AppendUtf8(utf8, kReplacement);
+      exact = false;
+    } else {
+      AppendUtf8(utf8, u);
+    }
+  }
+  if (utf16.size() % 2 != 0) {
+    AppendUtf8(utf8, kReplacement);
+    exact = false;
+  }
+  return exact;
+}
+
+std::string Utf8ToUtf16Le(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size() * 2);
+  auto put = [&](char32_t u) {
+    out += static_cast<char>(u & 0xFF);
+    out += static_cast<char>((u >> 8) & 0xFF);
+  };
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    char32_t cp = 0;
+    if (!NextUtf8(utf8, pos, cp)) cp = 0xFFFD;
+    if (cp >= 0x10000) {
+      put(0xD800 + ((cp - 0x10000) >> 10));
+      put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      put(cp);
+    }
+  }
   return out;
 }
 

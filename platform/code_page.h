@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,9 @@ class CodePage {
   explicit CodePage(std::string_view name);
   // The code page that NOLVO_CODEPAGE names, or Windows-1252 when it is unset or empty.
   static CodePage FromEnvironment();
+  // The same, built once per value of NOLVO_CODEPAGE and shared (Windows-1252 when the
+  // variable names a code page the host has no converter for). Never throws.
+  static std::shared_ptr<const CodePage> Current();
 
   // The name this code page was made from ("1252" for the default).
   const std::string& Name() const { return name_; }
@@ -45,5 +49,11 @@ class CodePage {
   std::array<char32_t, 256> table_{};
   std::unordered_map<char32_t, std::uint8_t> reverse_;
 };
+
+// UTF-16LE bytes (no byte-order mark) to UTF-8. Unpaired surrogates and a last odd byte
+// become U+FFFD. Returns false when that happened.
+bool Utf16LeToUtf8(std::string_view utf16, std::string& utf8);
+// UTF-8 to UTF-16LE bytes (no byte-order mark); malformed UTF-8 becomes U+FFFD.
+std::string Utf8ToUtf16Le(std::string_view utf8);
 
 }  // namespace nolvo::platform

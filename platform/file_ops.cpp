@@ -88,6 +88,7 @@ std::unique_ptr<HostFileStream> CreateFileAlways(const Machine& machine, std::st
   if (!r.exists) {
     const int fd = ::open(r.host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return Fail(ErrorFromErrno(errno), error);
+    machine.NoteAdded(r.host.parent_path(), r.host.filename().string());
     return Wrap(r.host, fd, 0, true, ShareMode::shExclusive, error);
   }
   if (r.isDirectory || r.isRoot) return Fail(kErrorAccessDenied, error);
@@ -126,6 +127,7 @@ std::unique_ptr<HostFileStream> CreateFileFresh(const Machine& machine, std::str
   }
   const int fd = ::open(r.host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return Fail(ErrorFromErrno(errno), error);
+  machine.NoteAdded(r.host.parent_path(), r.host.filename().string());
   return Wrap(r.host, fd, 0, true, ShareMode::shExclusive, error);
 }
 
@@ -150,6 +152,7 @@ std::uint32_t CreateDirectory(const Machine& machine, std::string_view path) {
   if (r.error != kErrorSuccess) return r.error;
   if (r.exists) return kErrorAlreadyExists;
   if (::mkdir(r.host.c_str(), 0777) != 0) return ErrorFromErrno(errno);
+  machine.NoteAdded(r.host.parent_path(), r.host.filename().string());
   return kErrorSuccess;
 }
 

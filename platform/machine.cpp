@@ -39,19 +39,15 @@ bool InvalidNameChar(char c) {
   return u < 0x20 || std::strchr("<>:\"|?*", c) != nullptr;
 }
 
-// The entry of `dir` named `name`: that exact name when it exists, else the
-// case-insensitive match with the lowest byte order.
-std::optional<std::string> FindEntry(const fs::path& dir, const std::string& name) {
-  if (EntryExists(dir / name)) return name;
-  std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
-  if (!d) return std::nullopt;
-  std::optional<std::string> best;
-  while (const dirent* e = ::readdir(d.get())) {
-    const std::string_view entry(e->d_name);
-    if (entry == "." || entry == "..") continue;
-    if (EqualsNoCase(entry, name) && (!best || entry < *best)) best = std::string(entry);
-  }
-  return best;
+// A folder's identity and modification time, as the name index checks them.
+bool FolderStamp(const fs::path& dir, std::uint64_t& device, std::uint64_t& inode,
+                 std::int64_t& modified) {
+  struct stat st {};
+  if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  device = st.st_dev;
+  inode = st.st_ino;
+  modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+  return true;
 }
 
 // Whether `path` is `root` or lies below it (both absolute and normalised).
@@ -155,6 +151,47 @@ std::optional<fs::path> Machine::DriveRoot(char letter) const {
 
 std::uint32_t Machine::FullPath(std::string_view path, std::string& out) const {
   return FullPathName(path, dirs_, out);
+}
+
+std::optional<std::string> Machine::FindEntry(const fs::path& dir, const std::string& name) const {
+  if (EntryExists(dir / name)) return name;
+  FolderNames stamp;
+  if (!FolderStamp(dir, stamp.device, stamp.inode, stamp.modified)) return std::nullopt;
+  FolderNames& known = folders_[dir.string()];
+  if (known.device != stamp.device || known.inode != stamp.inode || known.modified != stamp.modified) {
+    std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
+    if (!d) {
+      folders_.erase(dir.string());
+      return std::nullopt;
+    }
+    known = stamp;
+    while (const dirent* e = ::readdir(d.get())) {
+      const std::string entry(e->d_name);
+      if (entry == "." || entry == "..") continue;
+      auto [it, added] = known.byUpper.emplace(UpperAscii(entry), entry);
+      if (!added && entry < it->second) it->second = entry;
+    }
+  }
+  const auto it = known.byUpper.find(UpperAscii(name));
+  if (it == known.byUpper.end()) return std::nullopt;
+  // A name this index still holds may have gone since; then the folder is read again.
+  if (!EntryExists(dir / it->second)) {
+    folders_.erase(dir.string());
+    return FindEntry(dir, name);
+  }
+  return it->second;
+}
+
+void Machine::NoteAdded(const fs::path& dir, const std::string& name) const {
+  const auto it = folders_.find(dir.string());
+  if (it == folders_.end()) return;
+  FolderNames& known = it->second;
+  if (!FolderStamp(dir, known.device, known.inode, known.modified)) {
+    folders_.erase(it);
+    return;
+  }
+  auto [entry, added] = known.byUpper.emplace(UpperAscii(name), name);
+  if (!added && name < entry->second) entry->second = name;
 }
 
 ResolvedPath Machine::Resolve(std::string_view path) const {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/code_page.h"
 #include "platform/win_path.h"
@@ -94,14 +95,32 @@ class Machine {
   // name Wine gives it, so that a later wineboot finds it; names resolve without case).
   std::string WindowsDirectory() const;
 
+  // Tells the name index that this process has just added the entry `name` to the host
+  // folder `dir` (the file operations call it), so that the next new name there needs no
+  // new scan of the folder.
+  void NoteAdded(const std::filesystem::path& dir, const std::string& name) const;
+
  private:
+  // The names of one host folder, read once and kept while the folder's identity and
+  // modification time stay as they were (or change only by NoteAdded): without it every
+  // new name scans its folder, and filling a folder with n files costs n scans.
+  struct FolderNames {
+    std::uint64_t device = 0, inode = 0;
+    std::int64_t modified = 0;  // ns
+    std::unordered_map<std::string, std::string> byUpper;  // upper-case name -> entry
+  };
+
   void Complete();
+  // The entry of `dir` named `name`: that exact name when it exists, else the
+  // case-insensitive match with the lowest byte order.
+  std::optional<std::string> FindEntry(const std::filesystem::path& dir, const std::string& name) const;
 
   std::filesystem::path prefix_;
   CodePage codePage_;
   DriveDirectories dirs_;
   std::string current_;
   mutable bool windowsReady_ = false;
+  mutable std::unordered_map<std::string, FolderNames> folders_;  // by host folder
 };
 
 }  // namespace nolvo::platform

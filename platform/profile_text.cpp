@@ -1,5 +1,7 @@
 #include "platform/profile_text.h"
 
+#include <unordered_map>
+
 namespace nolvo::platform {
 
 namespace {
@@ -22,6 +24,12 @@ std::string_view TrimSpaces(std::string_view s) {
 }
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+std::string UpperName(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) c = Upper(c);
+  return out;
+}
 
 }  // namespace
 
@@ -61,8 +69,31 @@ ProfileText::Line ProfileText::Classify(std::string text, std::string terminator
   return line;
 }
 
-ProfileText ProfileText::Parse(std::string_view bytes) {
+const char* ProfileEncodingName(ProfileEncoding encoding) {
+  switch (encoding) {
+    case ProfileEncoding::peAnsi: return "ANSI";
+    case ProfileEncoding::peUtf8Bom: return "UTF-8 with BOM";
+    case ProfileEncoding::peUtf16LeBom: return "UTF-16LE with BOM";
+  }
+  return "ANSI";
+}
+
+ProfileText ProfileText::Parse(std::string_view bytes) { return Parse(bytes, CodePage::Current()); }
+
+ProfileText ProfileText::Parse(std::string_view bytes, std::shared_ptr<const CodePage> codePage) {
   ProfileText profile;
+  if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+    profile.encoding_ = ProfileEncoding::peUtf16LeBom;
+    profile.codePage_ = std::move(codePage);
+    profile.ParseUnicode(bytes.substr(2), true);
+    return profile;
+  }
+  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    profile.encoding_ = ProfileEncoding::peUtf8Bom;
+    profile.codePage_ = std::move(codePage);
+    profile.ParseUnicode(bytes.substr(3), false);
+    return profile;
+  }
   std::size_t start = 0;
   while (start < bytes.size()) {
     std::size_t end = start;
@@ -76,6 +107,69 @@ ProfileText ProfileText::Parse(std::string_view bytes) {
     start = next;
   }
   return profile;
+}
+
+void ProfileText::ParseUnicode(std::string_view bytes, bool utf16) {
+  // Lines end at CR, LF or CRLF, counted in code units of the encoding.
+  const std::size_t unit = utf16 ? 2 : 1;
+  const std::size_t count = bytes.size() / unit;
+  auto at = [&](std::size_t i) -> unsigned {
+    if (!utf16) return static_cast<unsigned char>(bytes[i]);
+    return static_cast<unsigned char>(bytes[2 * i]) |
+           (static_cast<unsigned>(static_cast<unsigned char>(bytes[2 * i + 1])) << 8);
+  };
+  std::size_t start = 0;
+  while (start < count) {
+    std::size_t end = start;
+    while (end < count && at(end) != '\r' && at(end) != '\n') ++end;
+    std::string terminator;
+    std::size_t next = end;
+    if (next < count) {
+      terminator = at(next) == '\r' ? "\r" : "\n";
+      if (at(next) == '\r' && next + 1 < count && at(next + 1) == '\n') terminator = "\r\n";
+      next += terminator.size();
+    }
+    const std::string_view raw = bytes.substr(start * unit, (end - start) * unit);
+    std::string utf8;
+    bool exact = utf16 ? Utf16LeToUtf8(raw, utf8) : true;
+    if (!utf16) utf8 = std::string(raw);
+    std::string ansi;
+    exact = codePage_->FromUtf8(utf8, ansi) && exact;
+    if (!exact) unmapped_.push_back(lines_.size() + 1);
+    Line line = Classify(std::move(ansi), std::move(terminator));
+    line.raw = std::string(raw);
+    line.hasRaw = true;
+    lines_.push_back(std::move(line));
+    start = next;
+  }
+  if (utf16 && bytes.size() % 2 != 0) tail_ = std::string(bytes.substr(bytes.size() - 1));
+}
+
+std::string ProfileText::Encode(std::string_view ansi) const {
+  if (encoding_ == ProfileEncoding::peAnsi) return std::string(ansi);
+  const std::string utf8 = codePage_->ToUtf8(ansi);
+  return encoding_ == ProfileEncoding::peUtf16LeBom ? Utf8ToUtf16Le(utf8) : utf8;
+}
+
+ProfileSectionLines ProfileText::SectionLines(std::string_view section) const {
+  ProfileSectionLines out;
+  const std::size_t header = FindSection(section);
+  if (header == npos) return out;
+  const std::size_t end = SectionEnd(header);
+  for (std::size_t i = header + 1; i < end; ++i) {
+    if (lines_[i].kind == Kind::kKey)
+      out.keys.push_back({i + 1, lines_[i].name, lines_[i].value});
+    else if (lines_[i].kind == Kind::kOther)
+      out.others.push_back({i + 1, {}, lines_[i].text});
+  }
+  const std::string_view wanted = TrimSpaces(section);
+  for (std::size_t h = end; h < lines_.size(); ++h) {
+    if (lines_[h].kind != Kind::kSection || !EqualsIgnoreCase(lines_[h].name, wanted)) continue;
+    const std::size_t stop = SectionEnd(h);
+    for (std::size_t i = h + 1; i < stop; ++i)
+      if (lines_[i].kind == Kind::kKey) out.repeated.push_back({i + 1, lines_[i].name, lines_[i].value});
+  }
+  return out;
 }
 
 std::size_t ProfileText::FindSection(std::string_view section) const {
@@ -156,6 +250,46 @@ void ProfileText::Set(std::string_view section, std::string_view key, std::strin
                 Classify(std::string(key) + "=" + std::string(value), "\r\n"));
 }
 
+void ProfileText::SetAll(std::string_view section,
+                         const std::vector<std::pair<std::string, std::string>>& entries) {
+  if (entries.empty()) return;
+  section = TrimSpaces(section);
+  if (FindSection(section) == npos) {
+    // A new section: its header and first key go at the end, as Set() puts them.
+    Set(section, entries.front().first, entries.front().second);
+    SetAll(section, {entries.begin() + 1, entries.end()});
+    return;
+  }
+  const std::size_t header = FindSection(section);
+  const std::size_t end = SectionEnd(header);
+  std::unordered_map<std::string, std::size_t> keyLine;  // upper-case name -> first line
+  std::size_t after = header;
+  for (std::size_t i = header + 1; i < end; ++i) {
+    if (lines_[i].kind != Kind::kKey) continue;
+    keyLine.emplace(UpperName(lines_[i].name), i);
+    after = i;
+  }
+  // Existing keys are replaced in place; new ones, in order, follow the last key line.
+  std::vector<Line> added;
+  std::unordered_map<std::string, std::size_t> addedAt;  // upper-case name -> index in `added`
+  for (const auto& [rawKey, value] : entries) {
+    const std::string key(TrimSpaces(rawKey));
+    const std::string upper = UpperName(key);
+    if (const auto it = keyLine.find(upper); it != keyLine.end()) {
+      lines_[it->second] = Classify(lines_[it->second].name + "=" + value, "\r\n");
+    } else if (const auto a = addedAt.find(upper); a != addedAt.end()) {
+      added[a->second] = Classify(added[a->second].name + "=" + value, "\r\n");
+    } else {
+      addedAt.emplace(upper, added.size());
+      added.push_back(Classify(key + "=" + value, "\r\n"));
+    }
+  }
+  if (added.empty()) return;
+  if (lines_[after].terminator.empty()) lines_[after].terminator = "\r\n";
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(after + 1),
+                std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
+}
+
 void ProfileText::DeleteKey(std::string_view section, std::string_view key) {
   const std::size_t header = FindSection(section);
   if (header == npos) return;
@@ -177,12 +311,20 @@ void ProfileText::EraseSection(std::string_view section) {
   lines_ = std::move(kept);
 }
 
+void ProfileText::AppendLine(std::string_view line) {
+  EnsureFinalTerminator();
+  lines_.push_back(Classify(std::string(line), "\r\n"));
+}
+
 std::string ProfileText::Serialize() const {
   std::string out;
+  if (encoding_ == ProfileEncoding::peUtf16LeBom) out = "\xFF\xFE";
+  if (encoding_ == ProfileEncoding::peUtf8Bom) out = "\xEF\xBB\xBF";
   for (const Line& line : lines_) {
-    out += line.text;
-    out += line.terminator;
+    out += line.hasRaw ? line.raw : Encode(line.text);
+    out += Encode(line.terminator);
   }
+  out += tail_;
   return out;
 }
 

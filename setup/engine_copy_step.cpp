@@ -1,18 +1,37 @@
 // The engine's copy steps: the setup's own files into the installation directory, then
 // the product files of the active list, grouped by directory in [Directories] order.
 
+#include "app/settings_diagnostics.h"
 #include "platform/file_attributes.h"
 #include "platform/file_ops.h"
 #include "platform/win_path.h"
+#include "setup/file_install.h"
 #include "setup/install_engine.h"
-#include "util/copy_file_to.h"
 #include "util/file_errors.h"
 #include "util/split_at_char.h"
 
 namespace nolvo::setup {
 
+namespace {
+
+std::size_t Occurrences(const std::string& text, const std::string& part, std::size_t from,
+                        std::size_t to) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part, from); at != std::string::npos && at + part.size() <= to;
+       at = text.find(part, at + 1))
+    ++count;
+  return count;
+}
+
+}  // namespace
+
+bool InstallEngine::Expanded(const std::string& file) const {
+  return c_.expanded == nullptr || c_.expanded->count(platform::UpperAscii(file)) > 0;
+}
+
 void InstallEngine::CopySetupFiles() {
   for (const char* name : {"install.exe", "install.cfg"}) {
+    Checkpoint();
     EngineAction a;
     a.kind = ActionKind::akCopyFile;
     a.source = c_.state.TempDir + "\\" + name;
@@ -23,7 +42,13 @@ void InstallEngine::CopySetupFiles() {
       Log(std::move(a));
       continue;
     }
-    Perform<std::exception>(a, [&] { util::CopyFileTo(c_.machine, a.source, tokens_.installDir); });
+    const bool existed = platform::FileExists(c_.machine, a.target);
+    Perform<std::exception>(a, [&] {
+      InstallFile(
+          c_.machine, a.source, a.target, [&](const std::string& temp) { record_->PartialFile(temp); },
+          [&] { Checkpoint(); });
+    });
+    RecordFile(a.target, existed);
     Log(std::move(a));
   }
 }
@@ -38,15 +63,24 @@ void InstallEngine::CopyProductFiles() {
       util::SplitAtChar(rest, '~', fileField);
       util::SplitAtChar(rest, '~', tokenField);
       if (platform::UpperAscii(tokenField) != target.token) continue;
+      Checkpoint();
       const std::string file = FileNamePart(fileField);
       Advance();
       c_.wizard.DestText = target.directory;
       Status(file);
-      CopyOne(list, i, file, rest, target.directory);
+      if (!Expanded(file)) {
+        const std::string entry = c_.wizard.MinSelected ? list[i] : app::WithoutOverwriteMarker(list[i]);
+        result_.unusable.push_back("[" + std::string(c_.wizard.MinSelected ? "WorkStation" : "Files") +
+                                   "] \"" + entry + "\": " + file +
+                                   " is not in the media; not installed");
+      } else {
+        CopyOne(list, i, file, rest, target.directory);
+      }
       if (record_) record_->AddUnins(target.directory + "\\" + file);
       c_.pump.ProcessMessages();
     }
   }
+  if (record_) record_->Flush();
 }
 
 void InstallEngine::CopyOne(const std::vector<std::string>& list, std::size_t index,
@@ -57,7 +91,23 @@ void InstallEngine::CopyOne(const std::vector<std::string>& list, std::size_t in
   a.source = c_.state.TempDir + "\\" + file;
   a.target = directory + "\\" + file;
   if (Refuse(a.target, "file")) return;
-  a.asks = rest == "X" && WouldExist(a.target);
+  if (record_ && PathWithin(c_.machine, a.target, record_->File()) &&
+      PathWithin(c_.machine, record_->File(), a.target)) {
+    // The record of what was installed is not the product's to replace.
+    a.outcome = ActionOutcome::aoRefused;
+    a.detail = "it would replace the uninstall record";
+    result_.refused.push_back("file " + a.target + " (it would replace the uninstall record)");
+    Log(std::move(a));
+    return;
+  }
+  const bool existed = WouldExist(a.target);
+  if (existed && options_.keepExisting) {
+    a.outcome = ActionOutcome::aoSkipped;
+    a.detail = "kept: existing files are kept";
+    Log(std::move(a));
+    return;
+  }
+  a.asks = rest == "X" && existed;
   if (options_.dryRun) {
     planned_.insert(platform::UpperAscii(a.target));
     if (!platform::FileExists(c_.machine, a.source)) a.detail = "source missing";
@@ -71,15 +121,25 @@ void InstallEngine::CopyOne(const std::vector<std::string>& list, std::size_t in
     Log(std::move(a));
     return;
   }
+  // The temporary copy is needed no longer when no other entry names the file: then it is
+  // moved into place (with a new copy's metadata) instead of copied and deleted.
+  const bool lastUse = !NamedElsewhere(list, index, platform::UpperAscii(file));
+  bool moved = false;
   try {
-    // A target "directory" that is a file would be replaced by the copy, and a
-    // destination that is a directory would receive the file one level down: both are
-    // failed copies instead.
+    // A target "directory" that is a file cannot receive the copy, and a destination
+    // that is a directory is not replaced: both are failed copies.
     const bool dirIsFile = platform::FileExists(c_.machine, directory) &&
                            !platform::DirectoryExists(c_.machine, directory);
     if (dirIsFile || platform::DirectoryExists(c_.machine, a.target))
       throw util::EFCreateError("Cannot create file " + a.target);
-    util::CopyFileTo(c_.machine, a.source, directory);
+    moved = lastUse && MoveFileIntoPlace(c_.machine, a.source, a.target).has_value();
+    if (!moved)
+      InstallFile(
+          c_.machine, a.source, a.target,
+          [&](const std::string& temp) {
+            if (record_) record_->PartialFile(temp);
+          },
+          [&] { Checkpoint(); });
   } catch (const util::EFileError& e) {
     a.outcome = ActionOutcome::aoFailed;
     a.detail = e.what();
@@ -87,16 +147,43 @@ void InstallEngine::CopyOne(const std::vector<std::string>& list, std::size_t in
     Log(std::move(a));
     return;  // the temporary copy stays: nothing else holds the file now
   }
+  RecordFile(a.target, existed);
   a.outcome = ActionOutcome::aoDone;
   Log(std::move(a));
-  ReleaseTempCopy(list, index, file);
+  if (moved) {
+    EngineAction gone;
+    gone.kind = ActionKind::akDeleteTemp;
+    gone.target = c_.state.TempDir + "\\" + file;
+    gone.outcome = ActionOutcome::aoDone;
+    Log(std::move(gone));
+  } else if (lastUse) {
+    ReleaseTempCopy(list, index, file);
+  }
+}
+
+bool InstallEngine::NamedElsewhere(const std::vector<std::string>& list, std::size_t index,
+                                   const std::string& upperName) {
+  if (entryStart_.size() != list.size() + 1) {
+    // One text of every entry, so that each name is looked for once, not per entry.
+    haystack_.clear();
+    entryStart_.clear();
+    for (const auto& entry : list) {
+      entryStart_.push_back(haystack_.size());
+      haystack_ += platform::UpperAscii(entry);
+      haystack_ += '\n';
+    }
+    entryStart_.push_back(haystack_.size());
+  }
+  if (upperName.empty()) return list.size() > 1;
+  const std::size_t all = Occurrences(haystack_, upperName, 0, haystack_.size());
+  const std::size_t own = Occurrences(haystack_, upperName, entryStart_[index], entryStart_[index + 1]);
+  return all > own;
 }
 
 void InstallEngine::ReleaseTempCopy(const std::vector<std::string>& list, std::size_t index,
                                     const std::string& file) {
-  const std::string upper = platform::UpperAscii(file);
-  for (std::size_t k = 0; k < list.size(); ++k)
-    if (k != index && platform::UpperAscii(list[k]).find(upper) != std::string::npos) return;
+  // Kept while any other entry of the list contains the name (both in upper case).
+  if (NamedElsewhere(list, index, platform::UpperAscii(file))) return;
   EngineAction a;
   a.kind = ActionKind::akDeleteTemp;
   a.target = c_.state.TempDir + "\\" + file;

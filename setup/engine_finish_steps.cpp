@@ -15,8 +15,10 @@ namespace nolvo::setup {
 void InstallEngine::WriteIniFile() {
   const auto& s = c_.settings;
   if (!s.IniFileName.empty() && record_) record_->AddUnins(tokens_.windows + "\\" + s.IniFileName);
-  record_.reset();  // the uninstall configuration is complete
-  if (s.IniSetupList.empty()) return;
+  if (s.IniSetupList.empty()) {
+    if (record_) record_->Close();  // the uninstall configuration is complete
+    return;
+  }
   Status(kStatusIni);
   const std::string file = IniFilePath(s.IniFileName, tokens_.windows);
   bool refused = false;
@@ -26,8 +28,11 @@ void InstallEngine::WriteIniFile() {
   } else {
     refused = Refuse(file, "INI file");
   }
+  // The INI file is the product's when this run makes it.
+  const bool existed = platform::FileExists(c_.machine, file);
   for (const Target& target : targets_) {
     for (const auto& entry : s.IniSetupList) {
+      Checkpoint();
       std::string valueField = entry, section, key;
       util::SplitAtChar(valueField, '~', section);
       util::SplitAtChar(valueField, '~', key);
@@ -44,10 +49,12 @@ void InstallEngine::WriteIniFile() {
         Perform<EIniFileError>(a, [&] {
           WriteProfileOrRaise(c_.machine, file, section.c_str(), key.c_str(), a.value.c_str());
         });
+        RecordFile(file, existed);
       }
       Log(std::move(a));
     }
   }
+  if (record_) record_->Close();  // the uninstall configuration is complete
 }
 
 void InstallEngine::WriteRegistry() {
@@ -79,12 +86,22 @@ void InstallEngine::Launch() {
   const std::string upper = platform::UpperAscii(program);
   const bool followOn = upper.find("SETUP.") != std::string::npos ||
                         upper.find("INSTALL.") != std::string::npos;
-  if (program.empty() || !(c_.wizard.LaunchSelected() || followOn)) return;
-  if (Refuse(program, "program")) return;
+  if (program.empty()) return;
   EngineAction a;
   a.kind = ActionKind::akLaunch;
   a.target = program;
   a.source = DirectoryPart(program);
+  const bool chosen = c_.wizard.LaunchSelected();
+  if (!chosen && !(followOn && options_.startFollowOn)) {
+    // Nothing starts unasked; the log says what was left.
+    a.outcome = ActionOutcome::aoSkipped;
+    a.detail = followOn ? "a follow-on setup, not started unless asked"
+                        : "not started: the launch choice is not selected";
+    if (followOn) result_.notStarted.push_back("Follow-on setup not started: " + program);
+    Log(std::move(a));
+    return;
+  }
+  if (Refuse(program, "program")) return;
   result_.launched = true;
   if (!options_.dryRun) {
     const int code = util::LaunchFile(c_.machine, FileNamePart(program), "", a.source, 5);

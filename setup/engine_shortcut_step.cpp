@@ -1,9 +1,14 @@
 // The engine's shortcut step: program folders and links of every [Desktop] entry,
 // grouped by directory in [Directories] order, recorded for uninstall.
 
+#include <map>
+
+#include "platform/file_attributes.h"
 #include "platform/win_path.h"
 #include "setup/desktop_entry.h"
+#include "setup/file_install.h"
 #include "setup/install_engine.h"
+#include "setup/profile_writer.h"
 #include "setup/shortcut_record.h"
 
 namespace nolvo::setup {
@@ -22,9 +27,11 @@ void InstallEngine::MakeShortcuts() {
     for (const auto& entry : c_.settings.DesktopList) {
       const DesktopEntry e = SplitDesktopEntry(entry);
       if (platform::UpperAscii(DesktopEntry::LeadingToken(e.TargetField)) != target.token) continue;
+      Checkpoint();
       MakeShortcut(entry, target.directory);
     }
   }
+  if (record_) record_->Flush();
 }
 
 void InstallEngine::MakeShortcut(const std::string& entry, const std::string& dir) {
@@ -62,13 +69,29 @@ void InstallEngine::MakeShortcut(const std::string& entry, const std::string& di
     return;
   }
   try {
-    const ShortcutReport report = s.CreateShortcuts();
-    for (const auto& link : report.saved) logLink(link, ActionOutcome::aoDone, {});
+    // The folders are made here, so that those that did not exist are on record.
+    std::map<std::string, bool> existed;
+    for (const auto& p : placements) {
+      if (!p.folder.empty())
+        for (const std::string& made : MakeDirectoryPath(c_.machine, p.folder)) RecordFolder(made);
+      existed[p.link] = platform::FileExists(c_.machine, p.link);
+    }
+    std::function<bool(const std::string&)> keep;
+    if (options_.keepExisting) keep = [&](const std::string& link) { return existed[link]; };
+    const ShortcutReport report = s.CreateShortcuts(keep);
+    for (const auto& link : report.saved) {
+      RecordFile(link, existed[link]);
+      logLink(link, ActionOutcome::aoDone, {});
+    }
+    for (const auto& link : report.kept)
+      logLink(link, ActionOutcome::aoSkipped, "kept: existing files are kept");
     for (const auto& f : report.failed) {
       const std::string why = "error " + std::to_string(f.error);
       logLink(f.link, ActionOutcome::aoFailed, why);
       result_.failedShortcuts.push_back({f.link, why});
     }
+  } catch (const EIniFileError&) {
+    throw;  // the uninstall record cannot be written: the run stops
   } catch (const std::exception& ex) {
     // The builder failed as a whole; the run goes on and names it at the end.
     for (const auto& p : placements) {

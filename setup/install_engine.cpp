@@ -3,22 +3,44 @@
 
 #include "setup/install_engine.h"
 
+#include <algorithm>
+
+#include "app/settings_diagnostics.h"
 #include "platform/file_attributes.h"
+#include "platform/win_error.h"
 #include "platform/win_path.h"
-#include "util/ensure_directory_path.h"
+#include "setup/desktop_entry.h"
+#include "setup/file_install.h"
+#include "util/split_at_char.h"
 #include "util/windows_directory.h"
 
 namespace nolvo::setup {
 
-std::vector<std::string> EngineResult::Problems() const {
-  std::vector<std::string> lines;
-  if (end != EngineEnd::eeCompleted) lines.push_back(error);
+namespace {
+
+// Raised inside the run when it is to stop; the run ends eeInterrupted.
+class EEngineInterrupted : public std::runtime_error {
+ public:
+  EEngineInterrupted() : std::runtime_error("interrupted") {}
+};
+
+}  // namespace
+
+RunReport EngineResult::ProblemList() const {
+  RunReport report;
+  for (const auto& u : unusable) report.Add(ProblemKind::pkConfiguration, u);
+  for (const auto& d : directories) report.Add(ProblemKind::pkDirectory, "Directory not made: " + d);
   for (const auto& f : failedCopies)
-    lines.push_back("File not copied: " + f.destination + " (" + f.message + ")");
+    report.Add(ProblemKind::pkFile, "File not copied: " + f.destination + " (" + f.message + ")");
   for (const auto& f : failedShortcuts)
-    lines.push_back("Shortcut not created: " + f.link + " (" + f.message + ")");
-  for (const auto& r : refused) lines.push_back("Refused: " + r);
-  return lines;
+    report.Add(ProblemKind::pkShortcut, "Shortcut not created: " + f.link + " (" + f.message + ")");
+  for (const auto& r : refused) report.Add(ProblemKind::pkRefused, "Refused: " + r);
+  if (end == EngineEnd::eeInterrupted)
+    report.Add(ProblemKind::pkStopped, "The installation was interrupted before its end");
+  else if (end != EngineEnd::eeCompleted)
+    report.Add(ProblemKind::pkStopped, error);
+  for (const auto& n : notStarted) report.Warn(ProblemKind::pkNote, n);
+  return report;
 }
 
 InstallEngine::InstallEngine(EngineContext context, EngineOptions options)
@@ -30,11 +52,16 @@ InstallEngine::InstallEngine(EngineContext context, EngineOptions options)
 EngineResult InstallEngine::Run() {
   try {
     Prepare();
+    std::string full;
     if (!FindInstallDirectory()) {
       result_.end = EngineEnd::eeRefused;
       result_.error =
           "The setup configuration binds no <INSTALLDIR> directory in [Directories]; "
           "nothing was installed.";
+    } else if (c_.machine.FullPath(result_.installDirectory, full) == platform::kErrorFilenameExcedRange) {
+      result_.end = EngineEnd::eeRefused;
+      result_.error = "The installation directory " + result_.installDirectory +
+                      " is a path too long for Windows; nothing was installed.";
     } else if (!guard_.Allowed(result_.installDirectory)) {
       result_.end = EngineEnd::eeRefused;
       result_.error = "The installation directory " + result_.installDirectory +
@@ -42,22 +69,65 @@ EngineResult InstallEngine::Run() {
                       "nothing was installed.";
     } else {
       BindDirectories();
+      CheckEntries();
       CopySetupFiles();
       CopyProductFiles();
       MakeShortcuts();
       WriteIniFile();
+      Checkpoint();
       WriteRegistry();
+      Checkpoint();
       Launch();
       c_.pump.ProcessMessages();
       c_.wizard.CloseAfterInstall();
     }
   } catch (const std::exception& e) {
-    // The failures the run does not survive: the message is the report.
-    result_.end = EngineEnd::eeFailed;
-    result_.error = e.what();
+    // The failures the run does not survive: the message is the report. Whatever stops
+    // a run that was asked to stop is the interruption.
+    if (Interrupted()) {
+      result_.end = EngineEnd::eeInterrupted;
+      result_.error = "interrupted";
+    } else {
+      result_.end = EngineEnd::eeFailed;
+      result_.error = e.what();
+    }
   }
+  CloseRecord();
   result_.actions = log_.Actions();
   return result_;
+}
+
+void InstallEngine::Checkpoint() {
+  if (Interrupted()) throw EEngineInterrupted();
+}
+
+void InstallEngine::CloseRecord() {
+  if (!record_) return;
+  try {
+    record_->Close();
+  } catch (const std::exception& e) {
+    if (result_.end == EngineEnd::eeCompleted) {
+      result_.end = EngineEnd::eeFailed;
+      result_.error = e.what();
+    }
+  }
+}
+
+void InstallEngine::RecordFolder(const std::string& folder) {
+  if (record_)
+    record_->CreatedFolder(folder);
+  else
+    unrecordedFolders_.push_back(folder);
+}
+
+void InstallEngine::RecordFile(const std::string& path, bool existed) {
+  if (!record_ || options_.dryRun) return;
+  // A file that was there before is the product's only when an installation made it.
+  if (existed && !record_->CreatedEarlier(path)) return;
+  const platform::ResolvedPath r = c_.machine.Resolve(path);
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;
+  if (r.error == 0 && StatCreatedFile(r.host, size, modified)) record_->CreatedFile(r.full, size, modified);
 }
 
 void InstallEngine::Status(const std::string& text) {
@@ -70,13 +140,16 @@ void InstallEngine::Advance() { ++c_.wizard.ProgressPosition; }
 
 bool InstallEngine::Refuse(const std::string& path, const std::string& what) {
   if (guard_.Allowed(path)) return false;
+  std::string full;
+  const bool tooLong = c_.machine.FullPath(path, full) == platform::kErrorFilenameExcedRange;
+  const std::string why = tooLong ? "a path too long for Windows" : "outside the prefix's drives";
   EngineAction a;
   a.kind = ActionKind::akRefused;
   a.target = path;
   a.outcome = ActionOutcome::aoRefused;
-  a.detail = what + " outside the prefix's drives";
+  a.detail = what + " " + why;
   Log(std::move(a));
-  result_.refused.push_back(what + " " + path + " (outside the prefix's drives)");
+  result_.refused.push_back(what + " " + path + " (" + why + ")");
   return true;
 }
 
@@ -124,13 +197,13 @@ void InstallEngine::MakeDirectory(const std::string& directory) {
   if (options_.dryRun) {
     planned_.insert(platform::UpperAscii(directory));
   } else {
-    try {
-      util::EnsureDirectoryPath(c_.machine, directory);
-    } catch (const std::exception&) {
-      // Ignored like any directory failure; the copies into it fail later.
-    }
+    // A failure does not stop the run; the copies into the directory fail later.
+    for (const std::string& made : MakeDirectoryPath(c_.machine, directory)) RecordFolder(made);
     const bool made = platform::DirectoryExists(c_.machine, directory);
     a.outcome = made ? ActionOutcome::aoDone : ActionOutcome::aoFailed;
+    if (!made &&
+        std::find(result_.directories.begin(), result_.directories.end(), directory) == result_.directories.end())
+      result_.directories.push_back(directory);
   }
   Log(std::move(a));
 }
@@ -144,8 +217,12 @@ void InstallEngine::BindDirectories() {
       tokens_.installDir = target;
       result_.installDirectory = target;
       MakeDirectory(target);
-      record_ = std::make_unique<UninstallRecord>(c_.machine, target, options_.dryRun, log_);
-      record_->Open(c_.title);
+      auto record = std::make_unique<UninstallRecord>(c_.machine, target, options_.dryRun, log_);
+      record->Open(c_.title);
+      record_ = std::move(record);
+      if (!options_.dryRun) result_.recordFile = record_->File();
+      for (const auto& folder : unrecordedFolders_) record_->CreatedFolder(folder);
+      unrecordedFolders_.clear();
       record_->AddUnins(target + "\\*.*");
       record_->AddUnins(target + "\\Setup\\*.*");
     }
@@ -153,6 +230,32 @@ void InstallEngine::BindDirectories() {
     MakeDirectory(target);
     RewriteLaunchProgram(c_.settings.LaunchProgram, token, target);
   }
+}
+
+void InstallEngine::CheckEntries() {
+  std::set<std::string> bound;
+  for (const Target& t : targets_) bound.insert(t.token);
+  auto check = [&](const char* section, const std::string& entry, const std::string& token) {
+    if (entry.find('~') == std::string::npos)
+      result_.unusable.push_back("[" + std::string(section) + "] \"" + entry +
+                                 "\": no \"~\" separates its fields; not used");
+    else if (!bound.count(platform::UpperAscii(token)))
+      result_.unusable.push_back("[" + std::string(section) + "] \"" + entry + "\": the token " +
+                                 token + " is bound by no [Directories] entry; not used");
+  };
+  auto field = [](std::string entry, int index) {
+    std::string head;
+    for (int i = 0; i <= index; ++i) util::SplitAtChar(entry, '~', head);
+    return head;
+  };
+  const auto& s = c_.settings;
+  if (c_.wizard.MinSelected) {
+    for (const auto& e : s.WorkStationList) check("WorkStation", e, field(e, 1));
+  } else {
+    for (const auto& e : s.FileList) check("Files", app::WithoutOverwriteMarker(e), field(e, 1));
+  }
+  for (const auto& e : s.DesktopList) check("Desktop", e, DesktopEntry::LeadingToken(field(e, 1)));
+  for (const auto& e : s.IniSetupList) check("INI - Setup", e, DesktopEntry::LeadingToken(field(e, 2)));
 }
 
 }  // namespace nolvo::setup

@@ -8,11 +8,20 @@
 // when asked and closes the wizard.
 //
 // Failed product copies and failed shortcuts do not stop the run; the result names each
-// of them. A failure to copy install.exe / install.cfg, to write uninstall.cfg or the
-// INI file, or to write the registry entry stops the run at once with its message; the
-// wizard then stays open on its progress page. A configuration without an <INSTALLDIR>
-// binding is refused before anything is written. Targets outside the prefix's own drives
-// and outside an installation directory the user chose are refused (see WriteGuard).
+// of them, and every configuration line it could not use (no "~", a token nothing binds,
+// a file the media did not hold). A failure to copy install.exe / install.cfg, to write
+// uninstall.cfg or the INI file, or to write the registry entry stops the run at once
+// with its message; the wizard then stays open on its progress page. A configuration
+// without an <INSTALLDIR> binding is refused before anything is written. Targets outside
+// the prefix's own drives and outside an installation directory the user chose are
+// refused (see WriteGuard).
+//
+// Every file and folder the run creates is appended to uninstall.cfg as soon as it is
+// complete (uninstall_record.h), and files are written under a temporary name first
+// (file_install.h), so an interrupted or killed run leaves a record of exactly what it
+// wrote. A file that existed before is replaced only as the configuration's overwrite
+// marks and the answers allow (never with `keepExisting`), and is not recorded as
+// created unless an earlier installation recorded in the same place had created it.
 //
 // With `dryRun` nothing on the machine changes and no question is asked: the result's
 // actions are the plan.
@@ -30,6 +39,7 @@
 #include "platform/registry.h"
 #include "setup/directory_tokens.h"
 #include "setup/engine_actions.h"
+#include "setup/run_report.h"
 #include "setup/shortcuts.h"
 #include "setup/uninstall_record.h"
 #include "setup/wizard.h"
@@ -48,6 +58,15 @@ struct EngineOptions {
   bool installDirChosen = false;
   // Plan only: change nothing, ask nothing.
   bool dryRun = false;
+  // Keep every file that exists already, whatever its overwrite mark, without asking.
+  bool keepExisting = false;
+  // Start a follow-on setup that "Launch" names (SETUP. or INSTALL.) even when the
+  // launch choice is not selected, as the setup does when a person runs it. Off: only
+  // the launch choice starts anything.
+  bool startFollowOn = true;
+  // Asked between steps, between files and between blocks of a copy: true stops the run
+  // (it ends eeInterrupted, with what was written on record).
+  std::function<bool()> interrupted;
   // Receives every action as it happens (the action log).
   std::function<void(const EngineAction&)> onAction;
 };
@@ -63,12 +82,17 @@ struct EngineContext {
   platform::MessagePump& pump;
   TShortcuts& shortcuts;
   platform::Registry& registry;  // the machine's registry store
+  // The upper-case names of the files this run extracted into TempDir: a file of the
+  // active list that is not among them is not installed (whatever TempDir holds). Null:
+  // every file in TempDir counts.
+  const std::set<std::string>* expanded = nullptr;
 };
 
 enum class EngineEnd {
-  eeCompleted,  // ran to its end (see the failure lists for what did not work)
-  eeFailed,     // stopped by a failure; `error` holds its message
-  eeRefused,    // refused before anything was written; `error` says why
+  eeCompleted,    // ran to its end (see the failure lists for what did not work)
+  eeFailed,       // stopped by a failure; `error` holds its message
+  eeRefused,      // refused before anything was written; `error` says why
+  eeInterrupted,  // stopped because `interrupted` said so
 };
 
 struct FailedCopy {
@@ -86,19 +110,21 @@ struct EngineResult {
   EngineEnd end = EngineEnd::eeCompleted;
   std::string error;
   std::string installDirectory;
+  std::string recordFile;  // uninstall.cfg, once the run has opened it (empty before)
   std::vector<FailedCopy> failedCopies;
   std::vector<FailedShortcutEntry> failedShortcuts;
-  std::vector<std::string> refused;  // targets refused, one line each
+  std::vector<std::string> refused;      // targets refused, one line each
+  std::vector<std::string> unusable;     // configuration lines that could not be used
+  std::vector<std::string> directories;  // directories that could not be made
+  std::vector<std::string> notStarted;   // what "Launch" names but was not started
   bool launched = false;             // a launch was requested (or planned)
   std::vector<EngineAction> actions; // every action, in order: the plan or the log
 
-  // Completed with nothing failed and nothing refused.
-  bool FullSuccess() const {
-    return end == EngineEnd::eeCompleted && failedCopies.empty() && failedShortcuts.empty() &&
-           refused.empty();
-  }
-  // One line per failure, refusal or the stopping error, for the end-of-run report.
-  std::vector<std::string> Problems() const;
+  // Completed with nothing failed, unusable or refused.
+  bool FullSuccess() const { return end == EngineEnd::eeCompleted && !ProblemList().Failed(); }
+  // Every failure, refusal, unusable line and the stopping error, for the end-of-run
+  // report; what was not started is a note.
+  RunReport ProblemList() const;
 };
 
 class InstallEngine {
@@ -123,13 +149,24 @@ class InstallEngine {
   void Prepare();
   bool FindInstallDirectory();
   void BindDirectories();
+  void CheckEntries();
   void MakeDirectory(const std::string& directory);
+  void RecordFolder(const std::string& folder);
+  void RecordFile(const std::string& path, bool existed);
+  void CloseRecord();
+  // Throws when the run is to stop.
+  void Checkpoint();
+  bool Interrupted() { return stopping_ = stopping_ || (options_.interrupted && options_.interrupted()); }
   void CopySetupFiles();
   void CopyProductFiles();
   void CopyOne(const std::vector<std::string>& list, std::size_t index, const std::string& file,
                const std::string& rest, const std::string& directory);
   void ReleaseTempCopy(const std::vector<std::string>& list, std::size_t index,
                        const std::string& file);
+  // Whether an entry of `list` other than `index` holds `upperName` in its text.
+  bool NamedElsewhere(const std::vector<std::string>& list, std::size_t index,
+                      const std::string& upperName);
+  bool Expanded(const std::string& file) const;
   void MakeShortcuts();
   void MakeShortcut(const std::string& entry, const std::string& directory);
   void WriteIniFile();
@@ -164,7 +201,11 @@ class InstallEngine {
   TokenContext tokens_;
   std::vector<Target> targets_;
   std::unique_ptr<UninstallRecord> record_;
+  std::vector<std::string> unrecordedFolders_;  // made before the record was open
   std::set<std::string> planned_;  // upper-case files a dry run would create
+  bool stopping_ = false;          // an interruption was seen
+  std::string haystack_;           // the active list's entries in upper case, one per line
+  std::vector<std::size_t> entryStart_;  // where each entry starts in haystack_
 };
 
 }  // namespace nolvo::setup

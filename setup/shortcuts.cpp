@@ -66,7 +66,7 @@ std::vector<ShortcutPlacement> TShortcuts::Placements() const {
   return out;
 }
 
-ShortcutReport TShortcuts::CreateShortcuts() {
+ShortcutReport TShortcuts::CreateShortcuts(const std::function<bool(const std::string&)>& keep) {
   const std::vector<ShortcutPlacement> placements = Placements();
   platform::ShellLink link(machine_);
   // A link without its target would start nothing: when the target is refused (empty
@@ -78,6 +78,10 @@ ShortcutReport TShortcuts::CreateShortcuts() {
 
   ShortcutReport report;
   for (const ShortcutPlacement& p : placements) {
+    if (keep && keep(p.link)) {
+      report.kept.push_back(p.link);
+      continue;
+    }
     if (pathResult == platform::kErrorInvalidParameter) {
       report.failed.push_back({p.link, pathResult});
       continue;

@@ -6,6 +6,7 @@
 // Menu (W\Start Menu), and optionally directly on the desktop and in the Start Menu.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,10 +27,12 @@ struct FailedShortcut {
   std::uint32_t error = 0;
 };
 
-// What one Create shortcuts call did: every link written, and every one that was not.
+// What one Create shortcuts call did: every link written, every one that was not, and
+// every one left as it was because the caller keeps it.
 struct ShortcutReport {
   std::vector<std::string> saved;
   std::vector<FailedShortcut> failed;
+  std::vector<std::string> kept;
 };
 
 class TShortcuts {
@@ -62,8 +65,9 @@ class TShortcuts {
   // Create shortcuts: one link (target RunProgram, working directory its directory part
   // with the trailing backslash, icon IconFile index 0) saved at every placement; a
   // missing program-group folder is made with its parents. A save that fails does not
-  // stop the others; the report names it.
-  ShortcutReport CreateShortcuts();
+  // stop the others; the report names it. A link for which `keep` answers true is not
+  // saved (the file there stays as it is).
+  ShortcutReport CreateShortcuts(const std::function<bool(const std::string&)>& keep = {});
 
  private:
   const platform::Machine& machine_;

@@ -1,17 +1,19 @@
 #pragma once
-// The uninstaller: removes what an installation recorded. It finds the record by product
+// The uninstaller: removes what an installation created. It finds the record by product
 // title (the uninstall registry entry, whose UninstallString names the installation
-// directory) or by the path of an uninstall.cfg, deletes the files and wildcard patterns
-// of [UNINS] (never recursively), removes the [Folders] and the installation directory
-// when they are empty, deletes uninstall.cfg and the registry key, and reports what it
-// removed and what it kept.
+// directory) or by the path of an uninstall.cfg, and removes exactly the files and
+// folders the record's created section lists (created_files.h): a file only while it is
+// unchanged since the installation (else it is kept and named), a folder only when it
+// is empty; then uninstall.cfg and the registry key. The [UNINS] patterns are for the
+// product's own uninstaller and delete nothing here, so a file the installation kept
+// or found in place is never removed.
 //
-// What stays by design: directories that are not empty or were not recorded, the
-// Windows directory and its own folders (System, Desktop, Start Menu, Programs), drive
-// roots, the registry's parent keys and the prefix itself. A pattern that would empty a
-// drive root, the Windows directory or its System folder is refused. Deletions happen
-// only on the prefix's own drives and inside the installation directory of the record.
-// Running it again finds nothing and changes nothing.
+// What stays by design: files changed since, folders that are not empty, the Windows
+// directory and its own folders (System, Desktop, Start Menu, Programs), drive roots,
+// the registry's parent keys and the prefix itself. Deletions happen only on the
+// prefix's own drives and inside the installation directory of the record. A record
+// without the created section (written by another setup program) is refused and
+// nothing is removed. Running it again finds nothing and changes nothing.
 
 #include <optional>
 #include <string>

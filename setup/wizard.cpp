@@ -190,6 +190,7 @@ void TNolvo::cancelClick() {
 }
 
 void TNolvo::closeClick() {
+  if (page_ != kPageProgress && RebootSelected()) Finish.Selected = app::FinishChoice::fcNone;
   end_ = WizardEnd::weClosed;
   Notify();
 }

@@ -88,7 +88,8 @@ class TNolvo {
   void acceptClick();
   void declineClick();
   void cancelClick();
-  // The window's close box: ends the setup but leaves the reboot choice as it is.
+  // The window's close box: ends the setup. Before the installation it is Cancel (the
+  // reboot choice is cleared); once the installation ran it keeps the choice.
   void closeClick();
   void browseClick(DirectoryChooser& chooser);
   // Install: goes to the progress page and runs `engine`, which closes the wizard.

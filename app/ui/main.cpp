@@ -10,6 +10,7 @@
 #include "app/ui/qt_dialogs.h"
 #include "app/ui/setup_program.h"
 #include "platform/prefix_lock.h"
+#include "setup/staging_folder.h"
 
 namespace {
 
@@ -40,8 +41,9 @@ int main(int argc, char** argv) {
   QApplication::setHighDpiScaleFactorRoundingPolicy(
       Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
   QApplication app(argc, argv);
+  // The application name only; a display name would be appended to every window caption,
+  // and the captions are the system's own texts.
   QApplication::setApplicationName("nolvo-setup");
-  QApplication::setApplicationDisplayName(nolvo::ui::kApplicationTitle);
 
   try {
     nolvo::platform::Machine machine(nolvo::platform::Machine::DefaultPrefix());
@@ -50,7 +52,25 @@ int main(int argc, char** argv) {
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) staging = WindowsArgument(machine, args.at(1).toStdString());
 
-    nolvo::ui::QtDialogs dialogs(machine.Codepage());
+    nolvo::ui::QtDialogs dialogs(machine.Codepage(), nolvo::ui::kApplicationTitle);
+    if (staging) {
+      // The staging folder is emptied of the medium at the end: a folder that cannot be a
+      // staging folder is refused before anything runs.
+      const auto r = machine.Resolve(*staging);
+      if (r.error == 0 && r.exists && r.isDirectory) {
+        if (const auto refusal = nolvo::setup::StagingFolderRefusal(machine, r.host)) {
+          const std::string text = "The setup cannot use " + *refusal +
+                                   " as its staging folder; nothing was deleted.";
+          std::fprintf(stderr, "nolvo-setup: %s\n", text.c_str());
+          nolvo::platform::MessageRequest box;
+          box.text = machine.Codepage().FromUtf8(text);
+          box.kind = nolvo::platform::DialogKind::dkError;
+          dialogs.ShowMessageBox(box);
+          return 2;
+        }
+      }
+    }
+
     nolvo::ui::QtMessagePump pump;
     nolvo::ui::SetupProgram program(machine, dialogs, pump, staging);
     program.Start();

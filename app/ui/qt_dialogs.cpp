@@ -15,9 +15,9 @@ using platform::DialogResult;
 
 namespace {
 
-QString Caption(const platform::CodePage& cp, const std::string& caption) {
-  if (!caption.empty()) return FromAnsi(cp, caption);
-  return QApplication::applicationDisplayName();
+QString Caption(const platform::CodePage& cp, const std::string& caption,
+                const std::string& title) {
+  return FromAnsi(cp, caption.empty() ? title : caption);
 }
 
 QMessageBox::Icon IconOf(DialogKind kind) {
@@ -33,7 +33,7 @@ QMessageBox::Icon IconOf(DialogKind kind) {
 }  // namespace
 
 DialogResult QtDialogs::ShowMessageBox(const platform::MessageRequest& request) {
-  QMessageBox box(IconOf(request.kind), Caption(codePage_, request.caption),
+  QMessageBox box(IconOf(request.kind), Caption(codePage_, request.caption, title_),
                   FromAnsi(codePage_, request.text), QMessageBox::NoButton,
                   QApplication::activeWindow());
   struct Choice {
@@ -73,7 +73,7 @@ DialogResult QtDialogs::ShowMessageBox(const platform::MessageRequest& request) 
 platform::InputResult QtDialogs::ShowInputBox(const platform::InputRequest& request) {
   bool ok = false;
   const QString text = QInputDialog::getText(
-      QApplication::activeWindow(), Caption(codePage_, request.caption),
+      QApplication::activeWindow(), Caption(codePage_, request.caption, title_),
       FromAnsi(codePage_, request.prompt), QLineEdit::Normal,
       FromAnsi(codePage_, request.default_text), &ok);
   platform::InputResult result;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/ui/report_dialog.h"
 #include "platform/machine_registry.h"
 #include "platform/shell_folders.h"
 #include "platform/wine_server.h"
@@ -24,7 +25,8 @@ SetupProgram::SetupProgram(platform::Machine& machine, platform::Dialogs& dialog
   frontEnd_ = std::make_unique<GuiFrontEnd>(machine_, *mainSetup_, *form3_);
   run_ = std::make_unique<setup::SetupRun>(
       machine_, dialogs_, pump_, *frontEnd_, std::move(commandLineDir),
-      [this](setup::TNolvo& wizard, const setup::SetupRun& run) { Install(wizard, run); });
+      [this](setup::TNolvo& wizard, setup::SetupRun& run) { Install(wizard, run); });
+  run_->OnCleanedUp = [this] { ShowReport(); };
 
   timer1_.setSingleShot(true);
   QObject::connect(&timer1_, &QTimer::timeout, mainSetup_.get(), [this] { Timer1Timer(); });
@@ -71,37 +73,31 @@ void SetupProgram::FormShow() {
 void SetupProgram::Timer1Timer() {
   timer1_.stop();
   run_->Timer1Timer();
-  ShowMediaFindings();
   mainSetup_->close();
-}
-
-void SetupProgram::ShowMediaFindings() {
-  // Besides the system's own box: what was found on the medium, where.
-  const auto& findings = run_->Outcome().Media.Findings;
-  if (findings.empty()) return;
-  constexpr std::size_t kMaxLines = 20;
-  const platform::CodePage& cp = machine_.Codepage();
-  std::string text = "Found on the setup medium:\n";
-  for (std::size_t i = 0; i < findings.size() && i < kMaxLines; ++i) {
-    const auto& f = findings[i];
-    text += f.Level < stage::Severity::Error ? "\nwarning: " : "\n";
-    text += stage::Describe(f, cp);
-  }
-  if (findings.size() > kMaxLines)
-    text += "\n... and " + std::to_string(findings.size() - kMaxLines) + " more";
-  const bool failed = run_->Outcome().Media.Failed();
-  if (failed) exitCode_ = 1;
-  platform::MessageRequest box;
-  box.text = cp.FromUtf8(text);
-  box.kind = failed ? platform::DialogKind::dkError : platform::DialogKind::dkWarning;
-  dialogs_.ShowMessageBox(box);
 }
 
 void SetupProgram::FormClose() {
   timer1_.stop();
-  if (started_) run_->FormClose();
+  if (started_) {
+    run_->FormClose();
+    const setup::RunOutcome& outcome = run_->Outcome();
+    if (outcome.Aborted || (!outcome.Abandoned && !engine_))
+      exitCode_ = 3;  // aborted, cancelled, declined or closed before installing
+    else if (outcome.Abandoned || outcome.Report.Failed())
+      exitCode_ = 1;
+    else if (engine_->end != setup::EngineEnd::eeCompleted)
+      exitCode_ = 1;
+  }
   finished_ = true;
   if (OnFinished) OnFinished();
+}
+
+void SetupProgram::ShowReport() {
+  const setup::RunReport& report = run_->Outcome().Report;
+  if (report.Empty()) return;
+  ReportDialog box(report, machine_.Codepage(), kApplicationTitle, mainSetup_.get());
+  if (OnReportShown) QTimer::singleShot(0, &box, [&] { OnReportShown(box); });
+  box.exec();
 }
 
 bool SetupProgram::WineLeavesRegistry() {
@@ -114,7 +110,7 @@ bool SetupProgram::WineLeavesRegistry() {
   return true;
 }
 
-void SetupProgram::Install(setup::TNolvo& wizard, const setup::SetupRun& run) {
+void SetupProgram::Install(setup::TNolvo& wizard, setup::SetupRun& run) {
   // Nothing is written while Wine holds the prefix's registry.
   if (!WineLeavesRegistry()) {
     wizard.cancelClick();
@@ -135,7 +131,7 @@ void SetupProgram::Install(setup::TNolvo& wizard, const setup::SetupRun& run) {
   setup::TShortcuts shortcuts(machine_, platform::ReadShellFolders(machine_, registry_));
   setup::EngineContext context{machine_, settings, run.State(), run.Loaded().Screen.Header.Text,
                                wizard,   dialogs_, pump_,       shortcuts,
-                               registry_};
+                               registry_, &run.ExpandedFiles()};
   setup::EngineOptions options;
   options.installDirChosen = true;  // the destination was shown and could be changed
   engine_ = setup::InstallEngine(context, options).Run();
@@ -150,14 +146,10 @@ void SetupProgram::Install(setup::TNolvo& wizard, const setup::SetupRun& run) {
     } catch (const std::exception&) {
     }
   }
-  if (engine_->end != setup::EngineEnd::eeCompleted) {
-    // The failure's own text, then the setup ends as a cancelled one (no restart).
-    platform::MessageRequest box;
-    box.text = engine_->error;
-    box.kind = platform::DialogKind::dkError;
-    dialogs_.ShowMessageBox(box);
-    wizard.cancelClick();
-  }
+  // Every problem, the stopping failure included, goes into the one box at the end.
+  run.Report().Append(engine_->ProblemList().Items());
+  // A setup that did not finish ends as a cancelled one (no restart).
+  if (engine_->end != setup::EngineEnd::eeCompleted) wizard.cancelClick();
 }
 
 }  // namespace nolvo::ui

@@ -31,7 +31,9 @@ class SetupProgram {
 
   // The main screen has closed (the run is over).
   bool Finished() const { return finished_; }
-  // 1 when the start-up failed or the medium was found damaged, else 0.
+  // The program's exit status, as `nolvo install` gives it: 0 installed as asked; 1 the
+  // start-up failed, the extraction failed, or the report names a problem; 3 the user
+  // aborted the extraction, or cancelled, declined or closed the wizard before installing.
   int ExitCode() const { return exitCode_; }
   // The engine's result, when Install ran.
   const std::optional<setup::EngineResult>& Engine() const { return engine_; }
@@ -45,14 +47,15 @@ class SetupProgram {
   int TimerInterval = 1000;
   // Runs when the main screen has closed.
   std::function<void()> OnFinished;
+  // Runs right after the end-of-run report box is up (tests read and close it here).
+  std::function<void(QDialog&)> OnReportShown;
 
  private:
   void FormShow();
   void Timer1Timer();
-  // What the extraction found about the medium, in one box (nothing when it found nothing).
-  void ShowMediaFindings();
   void FormClose();
-  void Install(setup::TNolvo& wizard, const setup::SetupRun& run);
+  void Install(setup::TNolvo& wizard, setup::SetupRun& run);
+  void ShowReport();
   // In a Wine prefix: false when Wine still holds its registry and the person gave up.
   bool WineLeavesRegistry();
 

@@ -190,9 +190,15 @@ void TUnzip::PlacePicture() {
   picture.animated = upper.find("GIF") != std::string::npos;
   picture.alignCenter = settings_.AlignCenter;
   picture.alignLeft = settings_.AlignLeft;
-  if (!picture.animated && !StillPictureLoadable(settings_.BitmapFile))
-    throw std::runtime_error(fmt::format("Cannot load the picture {}", settings_.BitmapFile));
-  view_.ShowPicture(picture);
+  // A decoration must not block the installation: a picture that cannot be loaded is
+  // skipped with a warning.
+  try {
+    if (!picture.animated && !StillPictureLoadable(settings_.BitmapFile))
+      throw std::runtime_error(fmt::format("Cannot load the picture {}", settings_.BitmapFile));
+    view_.ShowPicture(picture);
+  } catch (const std::exception& e) {
+    if (hooks_.Warning) hooks_.Warning(std::string(e.what()) + "; the setup goes on without it");
+  }
   pump_.ProcessMessages();
 }
 

@@ -31,11 +31,13 @@ inline constexpr const char* kAbortQuestion = "Abort Setup Process ?";
 class TUnzip {
  public:
   // What the stage reaches back into: the main screen's ClearTempDir, the request to end
-  // the program, and the wizard's reboot choice (cleared when expansion fails).
+  // the program, the wizard's reboot choice (cleared when expansion fails), and where a
+  // warning goes (a setup picture that cannot be shown is skipped with one).
   struct Hooks {
     std::function<void()> ClearTempDir;
     std::function<void()> Terminate;
     std::function<void()> ClearRebootChoice;
+    std::function<void(const std::string&)> Warning;
   };
 
   TUnzip(platform::Machine& machine, platform::Dialogs& dialogs, platform::MessagePump& pump,

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "app/settings_diagnostics.h"
 #include "tests/support/temp_dir.h"
 
 namespace nolvo::app {
@@ -19,6 +22,8 @@ TEST(ParseInteger, DecimalAndBothHexForms) {
   EXPECT_EQ(ParseInteger("0X80000005"), static_cast<std::int32_t>(0x80000005u));
   EXPECT_EQ(ParseInteger("2147483647"), 2147483647);
   EXPECT_EQ(ParseInteger("-2147483648"), -2147483647 - 1);
+  EXPECT_EQ(ParseInteger("0x00000000FF"), 255);  // leading zeros do not count
+  EXPECT_EQ(ParseInteger("$000080000005"), static_cast<std::int32_t>(0x80000005u));
   for (const char* bad : {"", "0x", "blue", "yes", "12a", "$", "2147483648", "0x123456789", "$G"})
     EXPECT_FALSE(ParseInteger(bad)) << bad;
 }
@@ -106,6 +111,58 @@ TEST(SettingsLoader, GarbageLoadsWhatParses) {
   EXPECT_EQ(r.Screen.Header.Text.size(), 1023u);
   ASSERT_FALSE(r.Diagnostics.empty());
   EXPECT_NE(r.Diagnostics[0].Text.find("cut"), std::string::npos);
+}
+
+bool Says(const LoadResult& r, const std::string& part, bool unused) {
+  return std::any_of(r.Diagnostics.begin(), r.Diagnostics.end(), [&](const LoadDiagnostic& d) {
+    return d.Text.find(part) != std::string::npos && d.LineUnused == unused;
+  });
+}
+
+TEST(SettingsLoader, EveryLineOfAListIsAnEntryWhateverItsKey) {
+  // 1,500 entries with 12-character keys: far past the 8192-byte key list.
+  std::string text = "[Files]\n";
+  for (int i = 0; i < 1500; ++i) text += "entry-" + std::to_string(100000 + i) + "=f" + std::to_string(i) + "~<INSTALLDIR>\n";
+  text += "entry-100001=again~<INSTALLDIR>\nno equals sign\n[Desktop]\n[files]\nlost=x~<WINDOWS>\n";
+  const auto r = Load(text);
+  ASSERT_EQ(r.Settings.FileList.size(), 1501u);
+  EXPECT_EQ(r.Settings.FileList[1], "f1~<INSTALLDIR>~");
+  EXPECT_EQ(r.Settings.FileList[1500], "again~<INSTALLDIR>~");  // the duplicate key's own value
+  EXPECT_TRUE(Says(r, "[Files] the key \"entry-100001\" is used on lines 3 and 1502", false));
+  EXPECT_TRUE(Says(r, "8192-byte key list", false));
+  EXPECT_TRUE(Says(r, "from line 632 (key \"entry-100630\") on", false));
+  EXPECT_TRUE(Says(r, "[Files] line 1503: \"no equals sign\" has no \"=\"", true));
+  EXPECT_TRUE(Says(r, "[Files] line 1506: \"lost=x~<WINDOWS>\" lies in a second [Files] section", true));
+}
+
+TEST(SettingsLoader, UnicodeFilesAreReadAndWhatTheCodePageLacksIsNamed) {
+  const std::string text = "[Setup - Main]\r\nInstall Dir=Caf\xC3\xA9\r\nHeader=\xE4\xB8\xAD\r\n";
+  const auto r = Load("\xEF\xBB\xBF" + text);
+  EXPECT_EQ(r.Encoding, platform::ProfileEncoding::peUtf8Bom);
+  EXPECT_EQ(r.Settings.InstallDir, "Caf\xE9");
+  EXPECT_EQ(r.Screen.Header.Text, "?");
+  EXPECT_TRUE(Says(r, "line 3 holds characters that code page 1252 lacks", false));
+  const auto utf16 = Load("\xFF\xFE" + platform::Utf8ToUtf16Le(text));
+  EXPECT_EQ(utf16.Encoding, platform::ProfileEncoding::peUtf16LeBom);
+  EXPECT_EQ(utf16.Settings.InstallDir, "Caf\xE9");
+}
+
+TEST(SettingsDiagnostics, AnInstallDirectoryOfItsOwnIsRequired) {
+  const std::pair<std::string, const char*> cases[] = {
+      {"Install Dir=App\n", nullptr},
+      {"", "\"Install Dir\" is empty, so the installation directory comes out as the drive root C:\\"},
+      {"Add to Program Files=1\n", "comes out as the Program Files folder C:\\Program Files itself"},
+      {"Install Dir=WINDOWS\n", "comes out as the Windows directory C:\\WINDOWS itself"},
+      {"Install Dir=App\\..\\..\n", "comes out as the drive root C:\\"},
+  };
+  for (const auto& [line, problem] : cases) {
+    const auto r = Load("[Setup - Main]\n" + line);
+    const auto found = DestinationProblem(r.Settings, "C:\\", "C:\\WINDOWS");
+    ASSERT_EQ(found.has_value(), problem != nullptr) << line;
+    if (problem) {
+      EXPECT_NE(found->find(problem), std::string::npos) << *found;
+    }
+  }
 }
 
 }  // namespace

@@ -54,6 +54,34 @@ TEST(CheckCommand, EdgeCasesOfTheConfiguration) {
   EXPECT_NE(all.find("Show Warning Screen"), std::string::npos) << all;
 }
 
+TEST(CheckCommand, EncodingsDuplicateKeysAndLongListsAreNamed) {
+  TempDir dir;
+  std::string text = "[Setup - Main]\r\nInstall Dir=\xE4\xB8\xAD\r\n[Directories]\r\n"
+                     "d=<INSTALLDIR>~\r\ns=<SUB1>~a\r\nt=<SUB1>~b\r\n[Files]\r\n";
+  for (int i = 0; i < 800; ++i) text += "file entry " + std::to_string(i) + "=f" + std::to_string(i) + "~<INSTALLDIR>\r\n";
+  text += "file entry 7=again~<INSTALLDIR>\r\nplain~<INSTALLDIR>\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (unsigned char c : text) {  // ASCII and one three-byte character, as UTF-16LE
+    utf16 += static_cast<char>(c);
+    utf16 += '\0';
+  }
+  const std::string han = std::string("\xE4\0\xB8\0\xAD\0", 6);
+  utf16.replace(utf16.find(han), han.size(), std::string("\x2D\x4E", 2));
+  WriteBytes(dir.Path() / "install.cfg", utf16);
+  const auto r = RunCommand({NolvoTool(), "check", "--json", dir.Path().string()});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  const auto j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["Encoding"], "UTF-16LE with BOM");
+  EXPECT_EQ(j["FileList"].size(), 801u);
+  EXPECT_EQ(j["InstallDir"], "?");
+  std::string all;
+  for (const auto& d : j["Diagnostics"]) all += d.get<std::string>() + "\n";
+  for (const char* said :
+       {"line 2 holds characters that code page 1252 lacks", "the key \"file entry 7\" is used on lines",
+        "8192-byte key list", "\"plain~<INSTALLDIR>\" has no \"=\"", "binds the token \"<SUB1>\" 2 times"})
+    EXPECT_NE(all.find(said), std::string::npos) << said << "\n" << all;
+}
+
 TEST(CheckCommand, UsageErrors) {
   EXPECT_EQ(RunCommand({NolvoTool(), "check", "/nonexistent/install.cfg"}).exitCode, 2);
   EXPECT_EQ(RunCommand({NolvoTool(), "check"}).exitCode, 2);

@@ -4,6 +4,7 @@
 
 #include "platform/machine.h"
 #include "platform/registry.h"
+#include "setup/created_files.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
 
@@ -20,9 +21,19 @@ class UninstallCommand : public ::testing::Test {
     fs::create_directories(tool);
     WriteBytes(tool / "app.exe", std::string("MZ"));
     WriteBytes(tool / "uninstaller.exe", std::string("MZ"));
+    // The record as an installation leaves it: the product's sections, then what it created.
+    std::string created = "[Nolvo Created]\r\nFolder=C:\\Apps\\Tool|\r\n";
+    for (const char* name : {"app.exe", "uninstaller.exe"}) {
+      std::uint64_t size = 0;
+      std::int64_t modified = 0;
+      ASSERT_TRUE(setup::StatCreatedFile(tool / name, size, modified));
+      created += "File=" + std::to_string(size) + "|" + std::to_string(modified) +
+                 "|C:\\Apps\\Tool\\" + name + "|\r\n";
+    }
     WriteBytes(tool / "uninstall.cfg",
                std::string("[Program]\r\nTitle=My Tool\r\n[UNINS]\r\nC:\\Apps\\Tool\\*.*=\r\n"
-                           "C:\\Apps\\Tool\\Setup\\*.*=\r\nC:\\Apps\\Tool\\app.exe=\r\n"));
+                           "C:\\Apps\\Tool\\Setup\\*.*=\r\nC:\\Apps\\Tool\\app.exe=\r\n") +
+                   created);
     platform::Registry registry(machine.RegistryFile());
     registry.WriteString(platform::kHKeyLocalMachine, key, "DisplayName", "My Tool");
     registry.WriteString(platform::kHKeyLocalMachine, key, "UninstallString",

@@ -1,11 +1,14 @@
 #include "platform/machine.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
+#include "platform/file_ops.h"
 #include "platform/prefix_lock.h"
 #include "platform/win_error.h"
 #include "tests/support/temp_dir.h"
@@ -153,6 +156,36 @@ TEST(MachineTest, ResolvesCaseInsensitivelyExactNameFirst) {
   EXPECT_EQ(m.Resolve("C:\\a|b").error, kErrorInvalidName);
   EXPECT_EQ(m.Resolve("C:\\a*").error, kErrorInvalidName);
   EXPECT_EQ(m.Resolve("\\\\server\\share\\f").error, kErrorBadPathname);
+}
+
+TEST(MachineTest, TheNameIndexOfAFolderFollowsEveryChange) {
+  TestMachine tm;
+  Machine& m = tm.Machine();
+  const fs::path d = tm.DriveC() / "D";
+  fs::create_directories(d);
+  auto age = [&] {  // an old time, so that any change shows in the folder's time
+    const timespec old[2] = {{946684800, 0}, {946684800, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, d.c_str(), old, 0), 0);
+  };
+  age();
+  EXPECT_FALSE(m.Resolve("C:\\D\\readme.txt").exists);
+  WriteBytes(d / "README.TXT", std::string("x"));  // behind the machine's back
+  EXPECT_EQ(m.Resolve("C:\\D\\readme.txt").host.filename(), "README.TXT");
+  // Gone and made again in another case while the folder's time stays: still found.
+  struct stat before {};
+  ASSERT_EQ(::stat(d.c_str(), &before), 0);
+  fs::remove(d / "README.TXT");
+  WriteBytes(d / "ReadMe.txt", std::string("y"));
+  const timespec same[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, d.c_str(), same, 0), 0);
+  EXPECT_EQ(m.Resolve("C:\\D\\readme.txt").host.filename(), "ReadMe.txt");
+  // What the machine makes itself is known without a new scan, and found in any case.
+  std::uint32_t error = 0;
+  ASSERT_TRUE(CreateFileAlways(m, "C:\\D\\New.bin", error));
+  ASSERT_EQ(CreateDirectory(m, "C:\\D\\Sub"), 0u);
+  EXPECT_EQ(m.Resolve("C:\\D\\NEW.BIN").host.filename(), "New.bin");
+  EXPECT_EQ(CreateDirectory(m, "C:\\D\\SUB"), kErrorAlreadyExists);
+  EXPECT_FALSE(m.Resolve("C:\\D\\other.bin").exists);
 }
 
 TEST(MachineTest, NonAsciiNamesAreUtf8OnTheHostAndBytesOnWindowsSide) {

@@ -149,5 +149,73 @@ TEST(ProfileWrite, UninstallRecordSequence) {
             "C:\\WINDOWS\\Start Menu\\Programs\\Tools=\r\n");
 }
 
+// UTF-16LE bytes of UTF-8 text, for the encoding tests.
+std::string Utf16(const std::string& utf8) { return Utf8ToUtf16Le(utf8); }
+
+TEST(ProfileEncodings, ByteOrderMarksSelectUnicodeTextConvertedToTheCodePage) {
+  const auto cp1252 = std::make_shared<const CodePage>();
+  const std::string text = "[Setup - Main]\r\nInstall Dir=Caf\xC3\xA9\r\n[Files]\r\n1=\xE4\xB8\xAD.exe~<INSTALLDIR>\r\n";
+  struct Case {
+    std::string bytes;
+    ProfileEncoding encoding;
+  };
+  const Case cases[] = {
+      {"\xEF\xBB\xBF" + text, ProfileEncoding::peUtf8Bom},
+      {"\xFF\xFE" + Utf16(text), ProfileEncoding::peUtf16LeBom},
+  };
+  for (const auto& c : cases) {
+    const ProfileText p = ProfileText::Parse(c.bytes, cp1252);
+    EXPECT_EQ(p.Encoding(), c.encoding);
+    // The first section is found (the mark is no part of its name).
+    EXPECT_EQ(p.Find("Setup - Main", "Install Dir"), "Caf\xE9");
+    EXPECT_EQ(p.Find("Files", "1"), "?.exe~<INSTALLDIR>");
+    EXPECT_EQ(p.UnmappedLines(), std::vector<std::size_t>{4});
+    EXPECT_EQ(p.Serialize(), c.bytes);
+  }
+  // Without a mark the bytes are ANSI, as before.
+  EXPECT_EQ(ProfileText::Parse("[s]\r\nk=\xE9\r\n", cp1252).Find("s", "k"), "\xE9");
+}
+
+TEST(ProfileEncodings, AUnicodeFileIsWrittenBackInItsEncodingKeepingUntouchedLines) {
+  test::TempDir dir;
+  const auto f = dir.Path() / "product.ini";
+  const std::string lines = "[Names]\r\nk=\xE4\xB8\xAD\xE6\x96\x87\r\n";
+  test::WriteBytes(f, "\xFF\xFE" + Utf16(lines));
+  ASSERT_TRUE(WriteProfileString(f, "Paths", "Home", "C:\\Caf\xE9"));
+  // Untouched lines keep the characters the code page lacks; the new ones are UTF-16.
+  EXPECT_EQ(test::ReadText(f), "\xFF\xFE" + Utf16(lines + "[Paths]\r\nHome=C:\\Caf\xC3\xA9\r\n"));
+  test::WriteBytes(f, "\xEF\xBB\xBF" + lines);
+  ASSERT_TRUE(WriteProfileString(f, "Names", "j", "x"));
+  EXPECT_EQ(test::ReadText(f), "\xEF\xBB\xBF[Names]\r\nk=\xE4\xB8\xAD\xE6\x96\x87\r\nj=x\r\n");
+}
+
+TEST(ProfileWrite, SetAllIsOneSetPerKey) {
+  const std::string start = "[UNINS]\r\nA=1\r\n; note\r\nb=2\r\n\r\n[Other]\r\nx=y";
+  const std::vector<std::pair<std::string, std::string>> keys = {
+      {"new", ""}, {"B", "changed"}, {" c ", "3"}, {"NEW", "again"}, {"a", ""}};
+  for (const char* section : {"unins", "Fresh"}) {
+    ProfileText one = ProfileText::Parse(start), all = ProfileText::Parse(start);
+    for (const auto& [k, v] : keys) one.Set(section, k, v);
+    all.SetAll(section, keys);
+    EXPECT_EQ(all.Serialize(), one.Serialize()) << section;
+  }
+}
+
+TEST(ProfileSections, EveryKeyLineOfASectionWithItsLineNumber) {
+  const auto p = ProfileText::Parse(
+      "[Files]\r\n1=a\r\n1=b\r\n; note\r\nno equals\r\n\r\nx=c\r\n[Other]\r\nq=1\r\n[files]\r\n9=d\r\n");
+  const ProfileSectionLines lines = p.SectionLines("FILES");
+  ASSERT_EQ(lines.keys.size(), 3u);
+  EXPECT_EQ(lines.keys[0].value, "a");
+  EXPECT_EQ(lines.keys[1].value, "b");  // a repeated key is an entry of its own
+  EXPECT_EQ(lines.keys[2].number, 7u);
+  ASSERT_EQ(lines.others.size(), 1u);
+  EXPECT_EQ(lines.others[0].number, 5u);
+  EXPECT_EQ(lines.others[0].value, "no equals");
+  ASSERT_EQ(lines.repeated.size(), 1u);
+  EXPECT_EQ(lines.repeated[0].number, 11u);
+  EXPECT_TRUE(p.SectionLines("Missing").keys.empty());
+}
+
 }  // namespace
 }  // namespace nolvo::platform

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "app/setup_settings.h"
@@ -46,9 +47,15 @@ class EngineFixture : public ::testing::Test {
     return std::filesystem::exists(Host(windowsPath));
   }
   std::string Read(const std::string& windowsPath) const { return test::ReadText(Host(windowsPath)); }
+  // An uninstall.cfg without the section of what was created (the system's own part).
+  std::string SystemSections(const std::string& windowsPath) const {
+    const std::string text = Read(windowsPath);
+    return text.substr(0, text.find("[Nolvo Created]\r\n"));
+  }
 
-  // Runs the engine with the wizard's Install button, as the setup does.
-  EngineResult Install(EngineOptions options = {}) {
+  // Runs the engine with the wizard's Install button, as the setup does; `expanded`
+  // names what the extraction wrote (null: whatever TempDir holds).
+  EngineResult Install(EngineOptions options = {}, const std::set<std::string>* expanded = nullptr) {
     wizard = std::make_unique<TNolvo>(settings, dialogs, pump);
     wizard->Label1 = destination;
     wizard->MinSelected = minimum;
@@ -61,8 +68,8 @@ class EngineFixture : public ::testing::Test {
     TShortcuts shortcuts(tm.Machine());
     EngineResult result;
     wizard->installClick([&](TNolvo& w) {
-      EngineContext context{tm.Machine(), settings, state,   title,    w,
-                            dialogs,      pump,     shortcuts, registry};
+      EngineContext context{tm.Machine(), settings, state,     title,    w,
+                            dialogs,      pump,     shortcuts, registry, expanded};
       result = InstallEngine(context, std::move(options)).Run();
     });
     return result;

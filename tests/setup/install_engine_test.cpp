@@ -70,7 +70,11 @@ TEST_F(InstallEngineTest, FullInstallationGroupsByDirectoryAndRecordsEverything)
   FullConfiguration();
   const EngineResult r = Install();
   ASSERT_EQ(r.end, EngineEnd::eeCompleted) << r.error;
-  EXPECT_TRUE(r.FullSuccess());
+  // The one entry whose token nothing binds is named, and the run is no full success.
+  EXPECT_EQ(r.unusable, (std::vector<std::string>{
+                            "[Files] \"lost.exe~<NOWHERE>\": the token <NOWHERE> is bound by no "
+                            "[Directories] entry; not used"}));
+  EXPECT_FALSE(r.FullSuccess());
   EXPECT_EQ(r.installDirectory, "C:\\Apps\\Tool");
   EXPECT_EQ(wizard->End(), WizardEnd::weInstalled);
   EXPECT_TRUE(wizard->ShrunkToStatus);
@@ -92,7 +96,7 @@ TEST_F(InstallEngineTest, FullInstallationGroupsByDirectoryAndRecordsEverything)
   for (const char* gone : {"app.exe", "data.dat", "data.dll"})
     EXPECT_FALSE(Exists(std::string("C:\\WINDOWS\\Temp\\q\\") + gone)) << gone;
 
-  EXPECT_EQ(Read("C:\\Apps\\Tool\\uninstall.cfg"),
+  EXPECT_EQ(SystemSections("C:\\Apps\\Tool\\uninstall.cfg"),
             "[Program]\r\nTitle=My Tool\r\n"
             "[UNINS]\r\n"
             "C:\\Apps\\Tool\\*.*=\r\n"
@@ -139,7 +143,7 @@ TEST_F(InstallEngineTest, SecondInstallationReplacesTheUninstallSectionsOnly) {
   test::WriteBytes(Host("C:\\Apps\\Tool\\uninstall.cfg"),
                    std::string("[Extra]\r\nKeep=1\r\n[UNINS]\r\nC:\\old.txt=\r\n[Folders]\r\nC:\\Old=\r\n"));
   ASSERT_EQ(Install().end, EngineEnd::eeCompleted);
-  EXPECT_EQ(Read("C:\\Apps\\Tool\\uninstall.cfg"),
+  EXPECT_EQ(SystemSections("C:\\Apps\\Tool\\uninstall.cfg"),
             "[Extra]\r\nKeep=1\r\n[Program]\r\nTitle=My Tool\r\n[UNINS]\r\n"
             "C:\\Apps\\Tool\\*.*=\r\nC:\\Apps\\Tool\\Setup\\*.*=\r\n"
             "C:\\Apps\\Tool\\app.exe=\r\n");
@@ -276,7 +280,7 @@ TEST_F(InstallEngineTest, FailedCopiesAndShortcutsAreNamedAndTheRunGoesOn) {
   const std::string cfg = Read("C:\\Apps\\Tool\\uninstall.cfg");
   EXPECT_NE(cfg.find("C:\\Apps\\Tool\\missing.dll=\r\n"), std::string::npos);
   EXPECT_NE(cfg.find("Tools\\Editor.*=\r\n"), std::string::npos);
-  EXPECT_EQ(r.Problems().size(), 2u);
+  EXPECT_EQ(r.ProblemList().Items().size(), 2u);
   EXPECT_EQ(wizard->End(), WizardEnd::weInstalled);
 }
 

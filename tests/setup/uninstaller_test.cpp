@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <set>
 
+#include "setup/created_files.h"
+#include "setup/uninstall_record.h"
 #include "tests/setup/engine_fixture.h"
 
 namespace nolvo::setup {
@@ -66,7 +68,8 @@ TEST_F(UninstallerTest, RoundTripLeavesOnlyWhatIsDocumented) {
   EXPECT_TRUE(report.refused.empty());
 
   std::set<std::string> expected = before;
-  for (const char* stays : {"Apps", "WINDOWS/win.ini", "WINDOWS/Desktop", "WINDOWS/Start Menu",
+  // C:\Apps was made by the installation, so it goes too.
+  for (const char* stays : {"WINDOWS/win.ini", "WINDOWS/Desktop", "WINDOWS/Start Menu",
                             "WINDOWS/Start Menu/Programs"})
     expected.insert(stays);
   EXPECT_EQ(Tree(tm.DriveC()), expected);
@@ -110,36 +113,122 @@ TEST_F(UninstallerTest, FoundByPathAndDryRunChangesNothing) {
   EXPECT_EQ(real.removed.size(), plan.removed.size());
 }
 
-TEST_F(UninstallerTest, DangerousPatternsAndForeignTargetsAreRefused) {
+TEST_F(UninstallerTest, OnlyWhatTheRunCreatedAndNobodyChangedIsRemoved) {
+  // The user's own files: one the overwrite question kept, one beside the product.
+  fs::create_directories(Host("C:\\Apps\\Tool"));
+  test::WriteBytes(Host("C:\\Apps\\Tool\\app.exe"), std::string("the user's"));
+  dialogs.OnMessage(platform::DialogResult::idNo, "File Already Exists (app.exe). Overwrite?");
+  settings.DirectoryList = {"<INSTALLDIR>~x"};
+  settings.FileList = {"app.exe~<INSTALLDIR>~X", "data.dat~<INSTALLDIR>~", "notes.txt~<INSTALLDIR>~"};
+  for (const char* f : {"app.exe", "data.dat", "notes.txt"}) PutTemp(f, f);
+  ASSERT_TRUE(Install().FullSuccess());
+  test::WriteBytes(Host("C:\\Apps\\Tool\\notes.txt"), std::string("edited by the user"));
+  test::WriteBytes(Host("C:\\Apps\\Tool\\mine.txt"), std::string("mine"));
+
+  const auto target = FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\Tool");
+  ASSERT_TRUE(target);
+  const UninstallReport r = Uninstall(tm.Machine(), registry, *target, {});
+  EXPECT_TRUE(r.refused.empty());
+  EXPECT_EQ(Read("C:\\Apps\\Tool\\app.exe"), "the user's");
+  EXPECT_EQ(Read("C:\\Apps\\Tool\\notes.txt"), "edited by the user");
+  EXPECT_EQ(Read("C:\\Apps\\Tool\\mine.txt"), "mine");
+  EXPECT_FALSE(Exists("C:\\Apps\\Tool\\data.dat"));
+  EXPECT_FALSE(Exists("C:\\Apps\\Tool\\install.exe"));
+  EXPECT_FALSE(Exists("C:\\Apps\\Tool\\uninstall.cfg"));
+  EXPECT_TRUE(Lists(r.kept, "C:\\Apps\\Tool\\notes.txt"));
+  EXPECT_FALSE(Lists(r.kept, "C:\\Apps\\Tool\\app.exe"));  // never the installation's
+  // The folder existed before: it is not the uninstaller's to remove.
+  EXPECT_FALSE(Lists(r.kept, "C:\\Apps\\Tool"));
+  EXPECT_FALSE(Lists(r.removed, "C:\\Apps\\Tool"));
+}
+
+TEST_F(UninstallerTest, ARecordListsWhereEveryItemIsAllowedAndWhatIsLeft) {
   const fs::path hostFile = tm.Root() / "victim.txt";
   test::WriteBytes(hostFile, std::string("keep"));
   const std::string zFile = tm.Machine().ToWindows(hostFile);
-  fs::create_directories(Host("C:\\Apps\\X"));
-  fs::create_directories(Host("C:\\WINDOWS\\System"));
+  const fs::path menu = tm.Root() / "menu entry.desktop";
+  test::WriteBytes(menu, std::string("[Desktop Entry]\n"));
+  const fs::path changedMenu = tm.Root() / "changed.desktop";
+  test::WriteBytes(changedMenu, std::string("[Desktop Entry]\n"));
   fs::create_directories(Host("C:\\WINDOWS\\Desktop"));
-  test::WriteBytes(Host("C:\\keep.txt"), std::string("k"));
-  test::WriteBytes(Host("C:\\WINDOWS\\Desktop\\user.lnk"), std::string("L"));
-  test::WriteBytes(Host("C:\\WINDOWS\\win.ini"), std::string("w"));
-  test::WriteBytes(Host("C:\\WINDOWS\\System\\drv.sys"), std::string("d"));
+  fs::create_directories(Host("C:\\Apps\\X\\Sub"));
   test::WriteBytes(Host("C:\\Apps\\X\\own.txt"), std::string("o"));
-  test::WriteBytes(Host("C:\\Apps\\X\\uninstall.cfg"),
-                   "[Program]\r\nTitle=X\r\n[UNINS]\r\nC:\\*.*=\r\nc:\\windows\\*.*=\r\n"
-                   "C:\\WINDOWS\\System\\*.*=\r\nC:\\WINDOWS\\Desktop\\*=\r\nC:\\Apps\\X\\..\\..\\*.*=\r\n" +
-                       zFile + "=\r\nC:\\Apps\\X\\own.txt=\r\n"
-                   "[Folders]\r\nC:\\WINDOWS\\Desktop=\r\nC:\\WINDOWS=\r\n");
+  test::WriteBytes(Host("C:\\Apps\\X\\other.txt"), std::string("t"));
+  test::WriteBytes(Host("C:\\Apps\\X\\.nolvo-1-0.part"), std::string("half"));
+  test::WriteBytes(Host("C:\\Apps\\X\\Sub\\left.txt"), std::string("l"));
+  auto stamp = [](const fs::path& p) {
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+    EXPECT_TRUE(StatCreatedFile(p, size, modified)) << p;
+    return std::to_string(size) + "|" + std::to_string(modified) + "|";
+  };
+  test::WriteBytes(
+      Host("C:\\Apps\\X\\uninstall.cfg"),
+      "[Program]\r\nTitle=X\r\n[UNINS]\r\nC:\\*.*=\r\n[Nolvo Created]\r\n"
+      "Folder=C:\\WINDOWS|\r\nFolder=C:\\WINDOWS\\Desktop|\r\nFolder=C:\\Apps\\X|\r\n"
+      "Folder=C:\\Apps\\X\\Sub|\r\n"
+      "File=" + stamp(hostFile) + zFile + "|\r\n"
+      "File=" + stamp(Host("C:\\Apps\\X\\own.txt")) + "C:\\Apps\\X\\own.txt|\r\n"
+      "File=1|1|C:\\Apps\\X\\other.txt|\r\n"
+      "Partial=C:\\Apps\\X\\.nolvo-1-0.part|\r\n"
+      "HostFile=" + stamp(menu) + menu.string() + "|\r\n"
+      "HostFile=1|1|" + changedMenu.string() + "|\r\n"
+      "File=1|1|C:\\Apps\\X\\gone.txt|\r\nnot an entry\r\n");
+  test::WriteBytes(changedMenu, std::string("[Desktop Entry]\nName=changed\n"));
   const auto target = FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\X");
   ASSERT_TRUE(target);
-  EXPECT_FALSE(target->registryKey);
   const UninstallReport r = Uninstall(tm.Machine(), registry, *target, {});
-  EXPECT_EQ(r.refused.size(), 6u);
-  EXPECT_TRUE(Exists("C:\\WINDOWS\\Desktop\\user.lnk"));
-  EXPECT_TRUE(Exists("C:\\keep.txt"));
-  EXPECT_TRUE(Exists("C:\\WINDOWS\\win.ini"));
-  EXPECT_TRUE(Exists("C:\\WINDOWS\\System\\drv.sys"));
-  EXPECT_TRUE(Exists("C:\\WINDOWS\\Desktop"));
+  ASSERT_EQ(r.refused.size(), 1u);  // the file on a host drive
   EXPECT_TRUE(fs::exists(hostFile));
-  EXPECT_FALSE(Exists("C:\\Apps\\X"));  // its own file and record went, then the folder
-  EXPECT_TRUE(Lists(r.kept, "C:\\WINDOWS\\Desktop"));
+  EXPECT_FALSE(Exists("C:\\Apps\\X\\own.txt"));
+  EXPECT_FALSE(Exists("C:\\Apps\\X\\.nolvo-1-0.part"));
+  EXPECT_FALSE(fs::exists(menu));
+  EXPECT_TRUE(fs::exists(changedMenu));
+  EXPECT_TRUE(Exists("C:\\Apps\\X\\other.txt"));
+  EXPECT_TRUE(Exists("C:\\WINDOWS\\Desktop"));
+  EXPECT_TRUE(Lists(r.kept, "C:\\WINDOWS"));
+  EXPECT_TRUE(Lists(r.kept, "C:\\Apps\\X\\other.txt"));
+  EXPECT_TRUE(Lists(r.kept, changedMenu.string()));
+  // What is left is named: the folder and what keeps it.
+  const auto sub = std::find_if(r.kept.begin(), r.kept.end(),
+                                [](const UninstallItem& i) { return i.path == "C:\\Apps\\X\\Sub"; });
+  ASSERT_NE(sub, r.kept.end());
+  EXPECT_EQ(sub->reason, "not empty: left.txt");
+}
+
+TEST_F(UninstallerTest, FilesMadeOutsideTheMachineAreRecordedAndRemovedToo) {
+  // What a step that writes host files (menu entries) does with the record.
+  fs::create_directories(Host("C:\\Apps\\Tool"));
+  const fs::path menu = tm.Root() / "menus", entry = menu / "tool.desktop";
+  fs::create_directories(menu);
+  test::WriteBytes(entry, std::string("[Desktop Entry]\n"));
+  ActionLog log;
+  {
+    UninstallRecord record(tm.Machine(), "C:\\Apps\\Tool", false, log);
+    record.Open("Tool");
+    record.CreatedHostFolder(menu);
+    record.CreatedHostFile(entry);
+    record.Close();
+  }
+  const auto target = FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\Tool");
+  ASSERT_TRUE(target);
+  const UninstallReport r = Uninstall(tm.Machine(), registry, *target, {});
+  EXPECT_TRUE(Lists(r.removed, entry.string()));
+  EXPECT_FALSE(fs::exists(menu));
+}
+
+TEST_F(UninstallerTest, ARecordWithoutTheCreatedListRemovesNothing) {
+  fs::create_directories(Host("C:\\Apps\\X"));
+  test::WriteBytes(Host("C:\\Apps\\X\\app.exe"), std::string("a"));
+  test::WriteBytes(Host("C:\\Apps\\X\\uninstall.cfg"),
+                   std::string("[Program]\r\nTitle=X\r\n[UNINS]\r\nC:\\Apps\\X\\*.*=\r\n"));
+  const auto target = FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\X");
+  ASSERT_TRUE(target);
+  const UninstallReport r = Uninstall(tm.Machine(), registry, *target, {});
+  ASSERT_EQ(r.refused.size(), 1u);
+  EXPECT_TRUE(r.removed.empty());
+  EXPECT_TRUE(Exists("C:\\Apps\\X\\app.exe"));
+  EXPECT_TRUE(Exists("C:\\Apps\\X\\uninstall.cfg"));
 }
 
 TEST_F(UninstallerTest, NothingRecordedIsNotFound) {

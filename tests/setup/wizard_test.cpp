@@ -18,8 +18,9 @@ class WizardRun {
       : result_(app::LoadSettings(platform::ProfileReader(platform::ProfileText::Parse(cfg)))),
         wizard_(result_.Settings, dialogs_, pump_) {
     state_ = {"C:\\MEDIA\\", "C:\\WINDOWS\\Temp\\q", "C:\\", ""};
-    fs::create_directories(tm_.DriveC() / "WINDOWS" / "Temp" / "q");
-    if (!licence.empty()) test::WriteBytes(tm_.DriveC() / "WINDOWS/Temp/q/license.txt", licence);
+    const fs::path tempq = tm_.Machine().Resolve("C:\\WINDOWS").host / "Temp" / "q";
+    fs::create_directories(tempq);
+    if (!licence.empty()) test::WriteBytes(tempq / "license.txt", licence);
     wizard_.ApplyPreset(result_.Wizard);
     wizard_.FormShow(tm_.Machine(), state_);
   }
@@ -128,7 +129,7 @@ TEST(Wizard, WarningScreenOffOpensOnAnEmptyLicencePage) {
   EXPECT_EQ(w.PageIndex(), kPageDestination);
 }
 
-TEST(Wizard, CancelAndDeclineClearTheRebootChoiceButCloseDoesNot) {
+TEST(Wizard, CancelDeclineAndTheCloseBoxBeforeInstallClearTheRebootChoice) {
   {
     WizardRun run("[Setup - Main]\n");
     ASSERT_TRUE(run.W().RebootSelected());
@@ -143,7 +144,15 @@ TEST(Wizard, CancelAndDeclineClearTheRebootChoiceButCloseDoesNot) {
     EXPECT_FALSE(run.W().RebootSelected());
     EXPECT_EQ(run.W().End(), WizardEnd::weDeclined);
   }
+  {
+    WizardRun run("[Setup - Main]\n");
+    run.W().closeClick();
+    EXPECT_FALSE(run.W().RebootSelected());
+    EXPECT_EQ(run.W().End(), WizardEnd::weClosed);
+  }
+  // Once the installation ran, the close box keeps what was chosen.
   WizardRun run("[Setup - Main]\n");
+  run.W().installClick([](TNolvo&) {});
   run.W().closeClick();
   EXPECT_TRUE(run.W().RebootSelected());
   // Disabled or hidden choices cannot be clicked.

@@ -99,7 +99,7 @@ TEST(Unzip, MissingSegmentPromptsTwiceThenTheReaderAsks) {
   test::RecordingUnzipView view;
   bool rebootCleared = false;
   TUnzip unzip(m.tm_.Machine(), dialogs, pump, view, m.state_, m.settings_,
-               {nullptr, nullptr, [&] { rebootCleared = true; }});
+               {nullptr, nullptr, [&] { rebootCleared = true; }, nullptr});
   unzip.Timer1Timer();
   EXPECT_TRUE(unzip.Abandoned);
   EXPECT_TRUE(rebootCleared);
@@ -116,7 +116,7 @@ TEST(Unzip, AbortDuringDecodingStopsTheExpansion) {
   test::RecordingUnzipView view;
   int cleared = 0, terminated = 0;
   TUnzip unzip(m.tm_.Machine(), dialogs, pump, view, m.state_, m.settings_,
-               {[&] { ++cleared; }, [&] { ++terminated; }, nullptr});
+               {[&] { ++cleared; }, [&] { ++terminated; }, nullptr, nullptr});
   bool clicked = false;
   // A click arrives while the first file's data is being decoded.
   unzip.SegCompEZ1.OnShowProgress = [&](std::int32_t& percent) {

@@ -12,9 +12,7 @@ inline QApplication& GuiApp() {
   static char* argv[] = {name, nullptr};
   static QApplication* app = [] {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    auto* a = new QApplication(argc, argv);
-    QApplication::setApplicationDisplayName("Nolvo - Setup");
-    return a;
+    return new QApplication(argc, argv);
   }();
   return *app;
 }

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QTest>
 
+#include "app/ui/report_dialog.h"
 #include "app/ui/setup_program.h"
 #include "app/ui/tests/gui_app.h"
 #include "archive/media/digest_lists.h"
@@ -51,10 +52,12 @@ fs::path BuildMedia(const fs::path& root) {
   return media;
 }
 
-// Runs `program` until its main screen has closed.
+// Runs `program` until its main screen has closed; an end-of-run report box is closed
+// with OK unless the test reads it itself.
 void RunToEnd(SetupProgram& program) {
   QEventLoop loop;
   program.OnFinished = [&] { loop.quit(); };
+  if (!program.OnReportShown) program.OnReportShown = [](QDialog& box) { box.accept(); };
   program.TimerInterval = 0;
   program.FrontEnd().TimerInterval = 0;
   program.MainSetup().resize(800, 600);
@@ -185,6 +188,82 @@ TEST(SetupRunGui, AbortDuringExtractionSkipsTheWizard) {
   EXPECT_FALSE(wizardShown);
   EXPECT_FALSE(program.Engine().has_value());
   EXPECT_FALSE(fs::exists(tm.DriveC() / "Program Files" / "Demo"));
+  EXPECT_TRUE(program.Run().Outcome().Report.Empty());  // the user's own abort
+  EXPECT_EQ(program.ExitCode(), 3);
+}
+
+// Clicks through the wizard to the ready page, lets `ready` set the finish choice, then
+// presses Install.
+void InstallWith(SetupProgram& program, std::function<void(WizardWindow&)> ready) {
+  program.FrontEnd().OnModalShown = [ready](QDialog& dialog) {
+    auto* w = dynamic_cast<WizardWindow*>(&dialog);
+    if (!w) return;
+    for (QAbstractButton* b : {static_cast<QAbstractButton*>(w->NextButton()),
+                               static_cast<QAbstractButton*>(w->AcceptButton()),
+                               static_cast<QAbstractButton*>(w->NextButton()),
+                               static_cast<QAbstractButton*>(w->NextButton())})
+      QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
+    ready(*w);
+    if (w->isVisible() && w->InstallButton()->isVisible())
+      QTest::mouseClick(w->InstallButton(), Qt::LeftButton);
+  };
+}
+
+TEST(SetupRunGui, ProblemsEndInOneBoxWithAScrollableListAndStatusOne) {
+  test::GuiApp();
+  test::TestMachine tm;
+  const fs::path media = BuildMedia(tm.Root());
+  // Entries the product cannot use: a file the media do not hold, a line without "~".
+  std::string cfg = kCfg;
+  const std::string last = "F2=readme.txt~<INSTALLDIR>\n";
+  cfg.insert(cfg.find(last) + last.size(), "F3=absent.dll~<INSTALLDIR>\nF4=no tilde\n");
+  test::WriteBytes(media / "install.cfg", cfg);
+  platform::Machine& m = tm.Machine();
+  ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
+  platform::ScriptedDialogs dialogs;
+  platform::NullMessagePump pump;
+  SetupProgram program(m, dialogs, pump, std::nullopt);
+  InstallWith(program, [](WizardWindow& w) {
+    QTest::mouseClick(w.RadioButton2(), Qt::LeftButton, {}, QPoint(6, 6));
+  });
+  QStringList lines;
+  bool scrollable = false;
+  program.OnReportShown = [&](QDialog& box) {
+    auto& report = dynamic_cast<ReportDialog&>(box);
+    EXPECT_EQ(report.windowTitle(), "Nolvo - Setup");
+    for (int i = 0; i < report.List()->count(); ++i) lines << report.List()->item(i)->text();
+    scrollable = report.List()->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+    QTest::mouseClick(report.OkButton(), Qt::LeftButton);
+  };
+  RunToEnd(program);
+  ASSERT_EQ(lines.size(), 2) << lines.join("\n").toStdString();
+  EXPECT_TRUE(lines[0].contains("no tilde")) << lines[0].toStdString();
+  EXPECT_TRUE(lines[1].contains("absent.dll is not in the media")) << lines[1].toStdString();
+  EXPECT_TRUE(scrollable);
+  EXPECT_TRUE(fs::exists(tm.DriveC() / "Program Files" / "Demo" / "demo.exe"));
+  EXPECT_EQ(program.ExitCode(), 1);
+}
+
+TEST(SetupRunGui, RestartIsRequestedOnlyWhenTheRebootChoiceStandsAtTheEnd) {
+  test::GuiApp();
+  for (const bool closeBox : {false, true}) {
+    test::TestMachine tm;
+    const fs::path media = BuildMedia(tm.Root());
+    platform::Machine& m = tm.Machine();
+    ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
+    platform::ScriptedDialogs dialogs;
+    platform::NullMessagePump pump;
+    SetupProgram program(m, dialogs, pump, std::nullopt);
+    InstallWith(program, [closeBox](WizardWindow& w) {
+      QTest::mouseClick(w.Reboot(), Qt::LeftButton, {}, QPoint(6, 6));
+      ASSERT_TRUE(w.Wizard().RebootSelected());
+      if (closeBox) w.close();  // the title bar's close box, before Install
+    });
+    RunToEnd(program);
+    EXPECT_EQ(program.Run().Outcome().RebootRequested, !closeBox);
+    EXPECT_EQ(program.Engine().has_value(), !closeBox);
+    EXPECT_EQ(program.ExitCode(), closeBox ? 3 : 0);
+  }
 }
 
 TEST(SetupRunGui, BytesThatDifferFromTheEntryListStopBeforeTheWizard) {
@@ -203,25 +282,27 @@ TEST(SetupRunGui, BytesThatDifferFromTheEntryListStopBeforeTheWizard) {
   platform::Machine& m = tm.Machine();
   ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
   platform::ScriptedDialogs dialogs;
-  dialogs.OnMessage(platform::DialogResult::idOk, "Error Expanding Files!!")
-      .OnMessage(platform::DialogResult::idOk);
+  dialogs.OnMessage(platform::DialogResult::idOk, "Error Expanding Files!!");
   platform::NullMessagePump pump;
   SetupProgram program(m, dialogs, pump, std::nullopt);
   bool wizardShown = false;
   program.FrontEnd().OnModalShown = [&](QDialog& dialog) {
     wizardShown = wizardShown || dynamic_cast<WizardWindow*>(&dialog) != nullptr;
   };
+  QStringList lines;
+  program.OnReportShown = [&](QDialog& box) {
+    auto& report = dynamic_cast<ReportDialog&>(box);
+    for (int i = 0; i < report.List()->count(); ++i) lines << report.List()->item(i)->text();
+    QTest::mouseClick(report.OkButton(), Qt::LeftButton);
+  };
   RunToEnd(program);
   dialogs.Verify();
   EXPECT_FALSE(wizardShown);
   EXPECT_FALSE(program.Engine().has_value());
   EXPECT_EQ(program.ExitCode(), 1);
-  // The second box names the segment, the archive and the entry.
-  const auto& box = std::get<platform::MessageRequest>(dialogs.Asked().back());
-  EXPECT_EQ(box.kind, platform::DialogKind::dkError);
-  EXPECT_NE(box.text.find("disk.001: archive 0 \"C:\\*.*\": entry 2 \"demo.exe\""),
-            std::string::npos)
-      << box.text;
+  // The box at the end names the segment, the archive and the entry.
+  EXPECT_TRUE(lines.join("\n").contains("disk.001: archive 0 \"C:\\*.*\": entry 2 \"demo.exe\""))
+      << lines.join("\n").toStdString();
   EXPECT_FALSE(fs::exists(tm.DriveC() / "Program Files" / "Demo"));
 }
 

@@ -167,6 +167,15 @@ TEST(WizardWindow, EscapeCancelsAndClearsTheRebootChoice) {
   EXPECT_FALSE(f.Win().isVisible());
 }
 
+TEST(WizardWindow, TheCloseBoxBeforeInstallIsCancel) {
+  WizardFixture f("[Setup - Main]\nShow Reboot=1\nLaunch=\n");
+  ASSERT_TRUE(f.W().RebootSelected());
+  f.Win().close();
+  EXPECT_EQ(f.W().End(), setup::WizardEnd::weClosed);
+  EXPECT_FALSE(f.W().RebootSelected());
+  EXPECT_FALSE(f.Win().isVisible());
+}
+
 TEST(WizardWindow, DeclineEndsTheSetup) {
   WizardFixture f(kCfg, "a\nb\n");
   f.Click(f.Win().NextButton());

@@ -1,0 +1,209 @@
+// Whole setup runs without windows over real media: what reaches the end-of-run report,
+// which files of TempDir may be installed, the staging folder and the restart request.
+
+#include "setup/setup_run.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "archive/segment/seg_writer.h"
+#include "platform/file_attributes.h"
+#include "platform/registry.h"
+#include "platform/scripted_dialogs.h"
+#include "setup/install_engine.h"
+#include "setup/staging_folder.h"
+#include "tests/support/recording_unzip_view.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/test_machine.h"
+
+namespace nolvo::setup {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs the extraction at once and drives the wizard with `drive`.
+class DrivingFrontEnd : public RunFrontEnd {
+ public:
+  std::function<void(TNolvo&, const std::function<void(TNolvo&)>&)> drive;
+  stage::UnzipView& ExtractionView() override { return view_; }
+  void ShowExtraction(stage::TUnzip& unzip) override {
+    unzip.FormShow();
+    unzip.Timer1Timer();
+  }
+  void ShowWizard(TNolvo& wizard, const std::function<void(TNolvo&)>& install) override {
+    drive(wizard, install);
+  }
+
+ private:
+  test::RecordingUnzipView view_;
+};
+
+class SetupRunTest : public ::testing::Test {
+ protected:
+  // Media in C:\MEDIA with install.cfg `cfg` and an archive of `files` (name, bytes).
+  void Media(const std::string& cfg,
+             const std::vector<std::pair<std::string, std::string>>& files) {
+    media_ = tm_.DriveC() / "MEDIA";
+    fs::create_directories(media_);
+    test::WriteBytes(media_ / "install.cfg", cfg);
+    test::WriteBytes(media_ / "install.exe", std::string("MZ setup"));
+    segment::TSegWriteArchive archive;
+    for (const auto& [name, bytes] : files) {
+      const fs::path source = tm_.Root() / ("src-" + name);
+      test::WriteBytes(source, bytes);
+      archive.Files.push_back({source, name});
+    }
+    segment::TSegWriterSettings s;
+    s.Dir = media_;
+    segment::WriteSegmentedArchive(s, {archive});
+    ASSERT_EQ(tm_.Machine().SetCurrentDirectory("C:\\MEDIA"), 0u);
+  }
+  // Runs the setup; the wizard goes straight to Install unless `drive` is given.
+  RunOutcome Run(std::function<void(TNolvo&)> beforeInstall = {}, bool install = true,
+                 std::optional<std::string> staging = std::nullopt) {
+    DrivingFrontEnd front;
+    front.drive = [&](TNolvo& w, const std::function<void(TNolvo&)>& engine) {
+      if (beforeInstall) beforeInstall(w);
+      if (install && !w.Closed()) w.installClick(engine);
+    };
+    platform::Registry registry(tm_.Machine().RegistryFile());
+    SetupRun run(tm_.Machine(), dialogs_, pump_, front, staging, [&](TNolvo& w, SetupRun& r) {
+      app::SetupSettings settings = r.Loaded().Settings;
+      TShortcuts shortcuts(tm_.Machine());
+      EngineContext context{tm_.Machine(), settings, r.State(), "Product", w,
+                            dialogs_,      pump_,    shortcuts, registry,  &r.ExpandedFiles()};
+      EngineOptions options;
+      options.installDirChosen = true;
+      r.Report().Append(InstallEngine(context, options).Run().ProblemList().Items());
+    });
+    return run.Run();
+  }
+  fs::path App() const { return tm_.DriveC() / "App"; }
+
+  test::TestMachine tm_;
+  fs::path media_;
+  platform::ScriptedDialogs dialogs_;
+  platform::NullMessagePump pump_;
+};
+
+// An install.cfg with `main` added to its [Setup - Main] and `files` to its [Files].
+std::string Cfg(const std::string& main = "", const std::string& files = "") {
+  return "[Setup - Main]\r\nInstall Dir=App\r\nFolder=\r\nLaunch=\r\n" + main +
+         "[Directories]\r\nd=<INSTALLDIR>~\r\n[Files]\r\na=app.exe~<INSTALLDIR>\r\n" + files;
+}
+
+TEST_F(SetupRunTest, APictureThatCannotBeShownIsAWarningAndTheSetupGoesOn) {
+  Media(Cfg("Bitmap File=logo.jpg\r\n"), {{"logo.jpg", "not a picture"}, {"app.exe", "MZ"}});
+  const RunOutcome r = Run();
+  EXPECT_FALSE(r.Abandoned);
+  EXPECT_EQ(test::ReadText(App() / "app.exe"), "MZ");
+  ASSERT_EQ(r.Report.Items().size(), 1u);
+  EXPECT_TRUE(r.Report.Items()[0].warning);
+  EXPECT_NE(r.Report.Items()[0].text.find("Cannot load the picture logo.jpg"), std::string::npos);
+  EXPECT_FALSE(r.Report.Failed());
+}
+
+TEST_F(SetupRunTest, NoFileTheRunDidNotExpandIsEverInstalled) {
+  // A read-only leftover survives the emptying of TempDir.
+  const fs::path tempq = tm_.Machine().Resolve("C:\\WINDOWS").host / "Temp" / "q";
+  auto leave = [&](const std::string& name) {
+    fs::create_directories(tempq);
+    test::WriteBytes(tempq / name, std::string("stale"));
+    platform::SetFileAttributes(tm_.Machine(), "C:\\WINDOWS\\Temp\\q\\" + name,
+                                platform::kFileAttributeReadonly);
+  };
+  // Listed but not in the media: named, not installed.
+  Media(Cfg("", "b=old.dll~<INSTALLDIR>\r\n"), {{"app.exe", "MZ"}});
+  leave("old.dll");
+  RunOutcome r = Run();
+  EXPECT_FALSE(fs::exists(App() / "old.dll"));
+  ASSERT_TRUE(r.Report.Failed());
+  EXPECT_NE(r.Report.Lines().back().find("old.dll is not in the media"), std::string::npos);
+  // In the media, but the stale copy cannot be replaced: the extraction fails, nothing
+  // is installed.
+  fs::remove_all(App());
+  leave("app.exe");
+  dialogs_.OnMessage(platform::DialogResult::idOk, "Error Expanding Files!!");
+  r = Run();
+  EXPECT_TRUE(r.Abandoned);
+  EXPECT_NE(r.ExtractionError.find("app.exe"), std::string::npos) << r.ExtractionError;
+  EXPECT_FALSE(fs::exists(App()));
+  EXPECT_TRUE(r.Report.Failed());
+}
+
+TEST_F(SetupRunTest, TheStagingFolderLosesOnlyTheMedium) {
+  Media(Cfg("Bitmap File=Logo.bmp\r\n"), {{"app.exe", "MZ"}});
+  for (const char* name :
+       {"disk.002", "DISK.1000", "logo.BMP", "notes.txt", "disk.00x", "install.ini"})
+    test::WriteBytes(media_ / name, std::string("x"));
+  fs::create_directories(media_ / "sub");
+  const RunOutcome r = Run({}, true, std::string("C:\\MEDIA"));
+  ASSERT_TRUE(r.Staging.has_value());
+  EXPECT_EQ(r.Staging->left,
+            (std::vector<std::string>{"disk.00x", "install.ini", "notes.txt", "sub"}));
+  EXPECT_FALSE(r.Staging->removed);
+  for (const char* gone :
+       {"install.cfg", "install.exe", "disk.001", "disk.002", "DISK.1000", "logo.BMP"})
+    EXPECT_FALSE(fs::exists(media_ / gone)) << gone;
+  EXPECT_TRUE(fs::exists(media_ / "notes.txt"));
+  ASSERT_FALSE(r.Report.Failed());
+  EXPECT_NE(r.Report.Lines().back().find("keeps what is no part of a setup medium: disk.00x, "
+                                         "install.ini, notes.txt, sub"),
+            std::string::npos);
+}
+
+TEST_F(SetupRunTest, RestartIsRequestedOnlyWhenTheChoiceStandsAtTheEnd) {
+  test::ScopedEnv restart("NOLVO_RESTART_COMMAND", "true");
+  Media(Cfg(), {{"app.exe", "MZ"}});
+  RunOutcome r = Run();  // "Show Re-Boot" preselects the restart
+  EXPECT_TRUE(r.RebootRequested);
+  EXPECT_TRUE(r.RebootAccepted);
+  Media(Cfg(), {{"app.exe", "MZ"}});
+  r = Run([](TNolvo& w) { w.closeClick(); }, false);
+  EXPECT_EQ(r.End, WizardEnd::weClosed);
+  EXPECT_FALSE(r.RebootRequested);
+  Media(Cfg(), {{"app.exe", "MZ"}});
+  r = Run([](TNolvo& w) { w.cancelClick(); }, false);
+  EXPECT_FALSE(r.RebootRequested);
+}
+
+TEST_F(SetupRunTest, LinesTheLoaderCouldNotUseReachTheReport) {
+  Media(Cfg("", "no equals here\r\n[Files]\r\nz=z.exe~<INSTALLDIR>\r\n"), {{"app.exe", "MZ"}});
+  const RunOutcome r = Run();
+  EXPECT_EQ(test::ReadText(App() / "app.exe"), "MZ");
+  const auto lines = r.Report.Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[0].find("\"no equals here\" has no \"=\""), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find("lies in a second [Files] section"), std::string::npos) << lines[1];
+}
+
+TEST(StagingFolder, WhatMayBeAStagingFolder) {
+  test::TestMachine tm;
+  const fs::path home = tm.Root() / "home";
+  fs::create_directories(home / "setup");
+  test::ScopedEnv env("HOME", home.string());
+  const std::pair<fs::path, const char*> cases[] = {
+      {"/", "is a file system root"},
+      {home, "is a home folder"},
+      {tm.Machine().Prefix(), "is the prefix"},
+      {tm.DriveC(), "is the root of drive C:"},
+      {tm.Machine().Prefix() / "dosdevices", "or lies inside it"},
+      {home / "setup", nullptr},
+  };
+  for (const auto& [folder, refusal] : cases) {
+    const auto found = StagingFolderRefusal(tm.Machine(), folder);
+    ASSERT_EQ(found.has_value(), refusal != nullptr) << folder;
+    if (refusal) {
+      EXPECT_NE(found->find(refusal), std::string::npos) << *found;
+    }
+  }
+  for (const char* medium : {"install.cfg", "INSTALL.EXE", "disk.001", "disk.1234", "logo.gif"})
+    EXPECT_TRUE(IsSetupMediumFile(medium, "LOGO.GIF")) << medium;
+  for (const char* other :
+       {"disk.01", "disk.0a1", "disks.001", "setup.exe", "install.cfg.bak", "logo.bmp"})
+    EXPECT_FALSE(IsSetupMediumFile(other, "LOGO.GIF")) << other;
+}
+
+}  // namespace
+}  // namespace nolvo::setup
