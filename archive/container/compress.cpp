@@ -45,6 +45,7 @@ void TCompress::TestArchiveEntries(const std::string& FileName, const TEntryTest
   TExpandSettings settings;
   settings.Codec.OnShowProgress = OnShowProgress;
   settings.Codec.Key = key_;
+  settings.Codec.OnYield = OnYield;
   settings.OnExpand = OnExpand;
   settings.CompressID = start.Header.MethodId;
   TEntryWalker walker(*archive);

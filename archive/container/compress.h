@@ -71,6 +71,8 @@ class TCompress {
   TEntrySelectedEvent OnEntrySelected;
   TEntryOutputEvent OnEntryOutput;
   TEntryWrittenEvent OnEntryWritten;
+  // Handed to every codec run (see codec::CodecComponent); empty: runs never yield.
+  codec::TYieldEvent OnYield;
 
   // Directory prefix for stored names; a non-empty value gains a trailing backslash.
   const std::string& TargetPath() const { return target_path_; }

@@ -90,6 +90,7 @@ bool TCompress::ExpandToFile(const TArchiveEntry& entry, platform::ByteStream& a
   TExpandSettings settings;
   settings.Codec.OnShowProgress = OnShowProgress;
   settings.Codec.Key = key_;
+  settings.Codec.OnYield = OnYield;
   settings.OnExpand = OnExpand;
   settings.CompressID = compress_id;
   const TListedEntry listed{entry.Name, MakeFileInfo(entry)};

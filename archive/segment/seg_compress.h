@@ -32,7 +32,7 @@ struct TSegOwnerHooks {
 class TSegCompress : public container::TCompress {
  public:
   // `dialogs` and `pump` may be null (no prompts; no message processing). Both, when
-  // given, must outlive the component.
+  // given, must outlive the component. With a pump, OnYield yields the processor.
   TSegCompress(platform::Machine& machine, platform::Dialogs* dialogs = nullptr,
                platform::MessagePump* pump = nullptr);
 

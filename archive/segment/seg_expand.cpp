@@ -100,6 +100,7 @@ void TSegCompress::ReadScanRecord(TSegArc& arc) {
     if (start.Assumed || !walker.Next(entry)) throw ESegError(ESegError::Kind::skEmptyListArchive);
     container::TExpandSettings settings;
     settings.Codec.Key = Key();
+    settings.Codec.OnYield = OnYield;
     settings.CompressID = start.Header.MethodId;
     container::ExpandEntry(entry, *joined.Stream(), *list.Stream(), settings);
   }
