@@ -134,11 +134,13 @@ TOpenedSegment TSegCompress::OpenSegment(std::uint16_t number) {
       Abort();
     }
 
-    TOpenedSegment opened;
-    opened.Stream =
+    auto stream =
         platform::OpenFileRead(Machine(), seg_path_, platform::ShareMode::shExclusive, error);
-    if (!opened.Stream) throw ESegError(ESegError::Kind::skOpenFailed);
-    opened.Size = opened.Stream->Size();
+    if (!stream) throw ESegError(ESegError::Kind::skOpenFailed);
+    TOpenedSegment opened;
+    opened.Host = stream->Path();
+    opened.Size = stream->Size();
+    opened.Stream = std::move(stream);
     return opened;
   }
 }
