@@ -1,7 +1,6 @@
 #pragma once
-// Processor time of the benchmark process: the machine is shared, and the codec run
-// yields the processor after every chunk, so wall-clock time would measure the
-// neighbours.
+// Processor time of the benchmark process: the machine is shared, so wall-clock time
+// would measure the neighbours.
 
 #include <algorithm>
 #include <ctime>

@@ -29,7 +29,7 @@ struct CreateOptions {
   std::vector<std::string> files;
   std::string method = "lh5";
   std::int32_t key = 0;
-  std::int32_t threads = static_cast<std::int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+  std::int32_t threads = 1;
 };
 
 struct HostSource {
@@ -187,11 +187,8 @@ CommandRegistration RegisterArchive(CLI::App& app, const GlobalOptions& global) 
       ->check(CLI::IsMember({"lh5", "lzh", "rle", "none"}))
       ->capture_default_str();
   create->add_option("--key", options->key, "Lock every entry with this key (0: none)");
-  create->add_option("--threads", options->threads,
-                     "Threads that encode a large lh5 entry (default: the number of cores); "
-                     "the archive is the same for any count")
-      ->check(CLI::PositiveNumber)
-      ->capture_default_str();
+  AddThreadsOption(create, options->threads,
+                   "Threads that encode; the archive is the same for any count");
   create->footer(std::string("An entry the method cannot make smaller is stored uncompressed.\n"
                              "OUT.digests beside it receives the SHA-256 of every entry's bytes.\n\n") +
                  kExitCodeHelp);

@@ -4,7 +4,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace nolvo::cli {
@@ -40,5 +42,12 @@ using CommandFactory = CommandRegistration (*)(CLI::App& app, const GlobalOption
 
 // Every command's factory, in the order `--help` lists them.
 const std::vector<CommandFactory>& AllCommands();
+
+// The number of cores (at least 1): the default of every --threads option.
+std::int32_t DefaultThreads();
+
+// Adds `--threads N` (a positive number, default DefaultThreads()) to `sub`; `what` says
+// what the threads do.
+CLI::Option* AddThreadsOption(CLI::App* sub, std::int32_t& threads, const std::string& what);
 
 }  // namespace nolvo::cli

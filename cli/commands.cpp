@@ -1,5 +1,8 @@
 #include "cli/command.h"
 
+#include <algorithm>
+#include <thread>
+
 namespace nolvo::cli {
 
 CommandRegistration RegisterCheck(CLI::App& app, const GlobalOptions& global);
@@ -17,6 +20,18 @@ const std::vector<CommandFactory>& AllCommands() {
       &RegisterTest,    &RegisterExtract, &RegisterArchive,
   };
   return commands;
+}
+
+std::int32_t DefaultThreads() {
+  return static_cast<std::int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+CLI::Option* AddThreadsOption(CLI::App* sub, std::int32_t& threads, const std::string& what) {
+  threads = DefaultThreads();
+  return sub->add_option("--threads", threads, what + " (default: the number of cores)")
+      ->type_name("N")
+      ->check(CLI::PositiveNumber)
+      ->capture_default_str();
 }
 
 }  // namespace nolvo::cli

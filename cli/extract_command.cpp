@@ -18,6 +18,7 @@ struct ExtractOptions {
   std::string dir = ".";
   bool flat = false;
   std::int32_t key = 0;
+  std::int32_t threads = 1;
 };
 
 }  // namespace
@@ -33,6 +34,9 @@ CommandRegistration RegisterExtract(CLI::App& app, const GlobalOptions& global) 
       ->capture_default_str();
   sub->add_flag("--flat", options->flat, "Put every file directly in the output folder");
   sub->add_option("--key", options->key, "The key of locked entries");
+  AddThreadsOption(sub, options->threads,
+                   "Threads that expand entries, at most 16; the files written are the same for "
+                   "any count");
   sub->footer(std::string(
                   "Each archive's files go below its template's folder, made relative (the\n"
                   "drive and leading backslashes dropped). Names with \"..\", device names or\n"
@@ -49,12 +53,12 @@ CommandRegistration RegisterExtract(CLI::App& app, const GlobalOptions& global) 
       extract.Dir = options->dir;
       extract.Flat = options->flat;
       extract.Key = options->key;
+      extract.Threads = options->threads;
       media::ExtractEvents events;
       events.OnFinding = [&](const stage::MediaFinding& f) {
         bar.Clear();
         PrintFinding("extract", f, cp, global.quiet);
       };
-      events.OnJoin = bar.Callback();
       events.OnEntry = [&](const std::string& file, int percent) { bar.Show(file, percent); };
       events.OnWritten = [&](const std::string& file) {
         if (global.quiet) return;

@@ -96,7 +96,6 @@ CommandRegistration RegisterList(CLI::App& app, const GlobalOptions& global) {
         PrintFinding("list", f, cp, global.quiet);
         findings.push_back(FindingJson(f, cp));
       };
-      events.OnJoin = bar.Callback();
       events.OnArchive = [&](const media::MediaArchive& a,
                              const container::TCompressedFileList& entries) {
         bar.Clear();

@@ -77,10 +77,4 @@ void MediaProgressBar::Clear() {
   impl_->last.clear();
 }
 
-media::MediaProgress MediaProgressBar::Callback() {
-  return [this](std::size_t archive, int percent) {
-    Show(fmt::format("archive {}", archive + 1), percent);
-  };
-}
-
 }  // namespace nolvo::cli

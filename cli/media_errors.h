@@ -17,8 +17,7 @@ namespace nolvo::cli {
 // run was printed when it was made).
 int RunMediaCommand(const std::string& command, const std::function<int()>& body);
 
-// A progress bar over the archives of the media, drawn only when standard error is a
-// terminal and the tool is not quiet.
+// A progress bar, drawn only when standard error is a terminal and the tool is not quiet.
 class MediaProgressBar {
  public:
   MediaProgressBar(bool quiet, std::string label);
@@ -29,8 +28,6 @@ class MediaProgressBar {
   // Shows `what` at percent (0 to 100).
   void Show(const std::string& what, int percent);
   void Clear();
-  // A callback for ForEachArchive.
-  media::MediaProgress Callback();
 
  private:
   struct Impl;

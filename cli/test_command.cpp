@@ -14,6 +14,7 @@ namespace {
 struct TestOptions {
   std::string path;
   std::int32_t key = 0;
+  std::int32_t threads = 1;
 };
 
 }  // namespace
@@ -26,6 +27,8 @@ CommandRegistration RegisterTest(CLI::App& app, const GlobalOptions& global) {
                   "A media folder (disk.001, ...), a first segment file, or one archive file")
       ->required();
   sub->add_option("--key", options->key, "The key of locked entries");
+  AddThreadsOption(sub, options->threads,
+                   "Threads that expand entries; what is reported is the same for any count");
   sub->footer(std::string(
                   "Every file the media digest list names is hashed, every entry is expanded\n"
                   "and checked against its checksum and the entry digest list; media without\n"
@@ -42,12 +45,11 @@ CommandRegistration RegisterTest(CLI::App& app, const GlobalOptions& global) {
         bar.Clear();
         PrintFinding("test", f, cp, global.quiet);
       };
-      events.OnJoin = bar.Callback();
       events.OnEntry = [&](std::size_t tested, int percent) {
         bar.Show(fmt::format("entry {}", tested + 1), percent);
       };
       media::TestResult result;
-      media::TestMedium(location, options->key, events, result);
+      media::TestMedium(location, options->key, options->threads, events, result);
       bar.Clear();
       if (!global.quiet)
         fmt::print("{} entr{} tested, {} bad\n", result.Tested, result.Tested == 1 ? "y" : "ies",

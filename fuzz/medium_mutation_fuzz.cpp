@@ -169,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   media::TestResult tested;
   try {
-    media::TestMedium(location, 0, {}, tested);
+    media::TestMedium(location, 0, 1, {}, tested);
     ok = !tested.Report.Failed();
   } catch (const std::exception&) {
     ok = false;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <thread>
 
 namespace nolvo::codec {
 namespace {
@@ -38,6 +37,7 @@ CodecContext::CodecContext(const CodecComponent& component, platform::ByteStream
     : dest_(dest),
       source_(source),
       on_progress_(component.OnShowProgress),
+      on_yield_(component.OnYield),
       expanding_(expanding),
       in_(new std::uint8_t[kBufferSize]),
       out_(new std::uint8_t[kBufferSize]) {
@@ -80,7 +80,7 @@ bool CodecContext::FetchChunk() {
       return false;
     }
   }
-  std::this_thread::yield();
+  if (on_yield_) on_yield_();
   end_of_input_ = false;
   return true;
 }
@@ -112,7 +112,7 @@ void CodecContext::Take(std::size_t n) {
 }
 
 void CodecContext::FlushFullBuffer() {
-  std::this_thread::yield();
+  if (on_yield_) on_yield_();
   dest_.WriteAll(out_.get(), static_cast<std::size_t>(out_fill_));
   out_fill_ = 0;
 }

@@ -32,7 +32,7 @@ class CodecContext {
   // The next byte from the source (descrambled when required), or 0 when the input
   // has ended; EndOfInput() then tells the two apart. Reads the source in chunks of
   // up to 8192 bytes, never past the source size, reports progress after each chunk
-  // and yields the processor. When expanding, a cancel from the progress handler
+  // and then calls the component's yield hook. When expanding, a cancel from the progress handler
   // raises ETruncatedData at once; when compressing it ends the input.
   std::uint8_t ReadSourceByte() {
     if (in_pos_ == in_end_ && !FetchChunk()) return 0;
@@ -139,6 +139,7 @@ class CodecContext {
   platform::ByteStream& dest_;
   platform::ByteStream& source_;
   const TShowProgressEvent on_progress_;
+  const TYieldEvent on_yield_;
   const bool expanding_;
   bool descramble_input_ = false;
   bool scramble_output_ = false;

@@ -13,15 +13,22 @@ namespace nolvo::codec {
 // to -1 cancels the run.
 using TShowProgressEvent = std::function<void(int& PercentageDone)>;
 
+// Called where a run gives other work the processor: after each chunk read from the
+// source and before each full output buffer is written.
+using TYieldEvent = std::function<void()>;
+
 // What the archive component hands to a run: its progress handler, its key and, for
 // compressing, the size margin (the stored form must be at least this much shorter
 // than the original) and how many threads may encode (the output is the same for any
 // count; the handler and the streams are still used on the calling thread alone).
+// OnYield lets a program that runs everything on one thread hand the processor on
+// between chunks (the setup does); the tools leave it empty and run straight through.
 struct CodecComponent {
   TShowProgressEvent OnShowProgress;  // empty: not called
   std::int32_t Key = 0;               // 0: no key
   std::int32_t SizeMargin = 0;
   std::int32_t Threads = 1;
+  TYieldEvent OnYield;  // empty: not called
 };
 
 // Runs one entry through a codec.

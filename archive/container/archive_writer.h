@@ -18,7 +18,11 @@ namespace nolvo::container {
 struct TWriterSettings {
   // Progress handler, key and size margin for the codec run. The margin defaults to 1, so
   // an entry its method cannot make shorter is stored as a copy.
-  codec::CodecComponent Codec{{}, 0, 1};
+  codec::CodecComponent Codec = [] {
+    codec::CodecComponent c;
+    c.SizeMargin = 1;
+    return c;
+  }();
   TCompressEvent OnCompress;    // stores coCustom entries
   TCompressionMethod ArchiveMethod = TCompressionMethod::coLZH5;  // the id in the header
 };

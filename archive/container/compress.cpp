@@ -1,6 +1,9 @@
 #include "archive/container/compress.h"
 
+#include <deque>
+
 #include "archive/container/compress_files.h"
+#include "archive/container/entry_pipeline.h"
 #include "archive/container/entry_walk.h"
 #include "archive/container/expand_entry.h"
 #include "archive/container/listing.h"
@@ -38,32 +41,101 @@ void TCompress::ListArchiveEntries(const std::string& FileName, TCompressedFileL
   ListEntries(*archive, OnRecognize, List);
 }
 
+void TCompress::ListArchiveEntries(platform::ByteStream& Archive, TCompressedFileList& List) {
+  ListEntries(Archive, OnRecognize, List);
+}
+
 void TCompress::TestArchiveEntries(const std::string& FileName, const TEntryTestResult& Result) {
   const auto archive = OpenArchiveFile(machine_, FileName);
-  if (archive->Size() < kSmallestArchiveWithEntry) return;
-  const TArchiveStart start = ReadArchiveHeader(*archive, OnRecognize);
+  TestFrom(*archive, Result, nullptr);
+}
+
+void TCompress::TestArchiveEntries(const TArchiveOpener& Open, const TEntryTestResult& Result) {
+  const auto archive = Open();
+  TestFrom(*archive, Result, &Open);
+}
+
+void TCompress::TestFrom(platform::ByteStream& archive, const TEntryTestResult& Result,
+                         const TArchiveOpener* open) {
+  if (archive.Size() < kSmallestArchiveWithEntry) return;
+  const TArchiveStart start = ReadArchiveHeader(archive, OnRecognize);
   TExpandSettings settings;
   settings.Codec.OnShowProgress = OnShowProgress;
   settings.Codec.Key = key_;
+  settings.Codec.OnYield = OnYield;
   settings.OnExpand = OnExpand;
   settings.CompressID = start.Header.MethodId;
-  TEntryWalker walker(*archive);
-  TArchiveEntry entry;
-  std::int64_t passed = 0;
-  while (walker.Next(entry, passed >= start.Header.TotalSize)) {
-    passed += entry.Header.OriginalSize;
-    const TListedEntry listed{entry.Name, MakeFileInfo(entry)};
-    std::exception_ptr error;
-    try {
-      platform::NullStream sink;
-      std::unique_ptr<platform::ByteStream> observed;
-      if (OnEntryOutput) observed = OnEntryOutput(listed, sink);
-      ExpandEntry(entry, *archive, observed ? *observed : sink, settings);
-    } catch (...) {
-      error = std::current_exception();
+
+  // An entry between its start and its report: where its bytes go, and an error met
+  // before it could be handed to a worker.
+  struct Tested {
+    TListedEntry Listed;
+    platform::NullStream Sink;
+    std::unique_ptr<platform::ByteStream> Observed;
+    std::exception_ptr Error;
+    bool Started = false;
+  };
+  std::deque<std::unique_ptr<Tested>> pending;
+  // Declared after `pending`, so that the workers stop before the streams they write go.
+  std::unique_ptr<TEntryPipeline> pipeline;
+  if (open && threads_ > 1 && !OnExpand)
+    pipeline = std::make_unique<TEntryPipeline>(*open, threads_, settings);
+
+  auto report = [&](Tested& tested) {
+    tested.Observed.reset();
+    if (Result) Result(tested.Listed, tested.Error);
+  };
+  auto reportOldest = [&] {
+    std::unique_ptr<Tested> tested = std::move(pending.front());
+    pending.pop_front();
+    if (tested->Started) {
+      try {
+        pipeline->Take(OnShowProgress);
+      } catch (...) {
+        tested->Error = std::current_exception();
+      }
     }
-    if (Result) Result(listed, error);
+    report(*tested);
+  };
+
+  // As in ExpandFrom: a damaged tail met ahead comes after the entries before it.
+  std::exception_ptr stopped;
+  bool reporting = false;
+  try {
+    TEntryWalker walker(archive);
+    TArchiveEntry entry;
+    std::int64_t passed = 0;
+    while (walker.Next(entry, passed >= start.Header.TotalSize)) {
+      passed += entry.Header.OriginalSize;
+      auto tested = std::make_unique<Tested>();
+      tested->Listed = {entry.Name, MakeFileInfo(entry)};
+      try {
+        if (OnEntryOutput) tested->Observed = OnEntryOutput(tested->Listed, tested->Sink);
+        platform::ByteStream& out = tested->Observed ? *tested->Observed : tested->Sink;
+        if (pipeline) {
+          pipeline->Start(entry, out);
+          tested->Started = true;
+        } else {
+          ExpandEntry(entry, archive, out, settings);
+        }
+      } catch (...) {
+        tested->Error = std::current_exception();
+      }
+      reporting = true;
+      if (!pipeline) {
+        report(*tested);
+      } else {
+        pending.push_back(std::move(tested));
+        if (pending.size() >= pipeline->Window()) reportOldest();
+      }
+      reporting = false;
+    }
+  } catch (...) {
+    if (reporting) throw;
+    stopped = std::current_exception();
   }
+  while (!pending.empty()) reportOldest();
+  if (stopped) std::rethrow_exception(stopped);
 }
 
 }  // namespace nolvo::container

@@ -21,6 +21,7 @@
 namespace nolvo::container {
 
 struct TArchiveEntry;
+struct TEntryOutput;
 
 // The five handler slots, saved and restored together (the segmented reader suspends them
 // while it reads its own list archives).
@@ -71,6 +72,8 @@ class TCompress {
   TEntrySelectedEvent OnEntrySelected;
   TEntryOutputEvent OnEntryOutput;
   TEntryWrittenEvent OnEntryWritten;
+  // Handed to every codec run (see codec::CodecComponent); empty: runs never yield.
+  codec::TYieldEvent OnYield;
 
   // Directory prefix for stored names; a non-empty value gains a trailing backslash.
   const std::string& TargetPath() const { return target_path_; }
@@ -91,8 +94,10 @@ class TCompress {
   // 0 give 0); an entry that cannot be made that short is stored as coNone.
   std::int32_t SizeMargin() const { return size_margin_; }
   void SetSizeMargin(std::int32_t value) { size_margin_ = value < 0 ? 0 : value; }
-  // How many threads may encode one large entry when building (values below 1 give 1).
-  // The archive is the same for any count.
+  // How many threads may encode one large entry when building, and expand entries in
+  // the operations that take a TArchiveOpener (values below 1 give 1). The archive built
+  // and the files written are the same for any count; see ExpandArchiveEntries for what
+  // changes with more than one.
   std::int32_t Threads() const { return threads_; }
   void SetThreads(std::int32_t value) { threads_ = value < 1 ? 1 : value; }
 
@@ -108,6 +113,8 @@ class TCompress {
   // EUnrecognizedCompressionMethod) and EDamagedArchive (only before the entries add up to
   // TotalSize: after that point a damaged tail ends the archive).
   void ListArchiveEntries(const std::string& FileName, TCompressedFileList& List);
+  // The same from an open stream over the archive (read from its start).
+  void ListArchiveEntries(platform::ByteStream& Archive, TCompressedFileList& List);
 
   // Expands the archive `FileName`. With List null every entry is expanded; otherwise only
   // entries whose stored name equals one of its strings (ASCII letters without regard to
@@ -120,11 +127,27 @@ class TCompress {
   // ExceptionOnFileError), util::EInOutError for a directory that cannot be made, and the
   // errors of expanding an entry (EInvalidKey, EBadChecksum, the codec's).
   void ExpandArchiveEntries(const std::string& FileName, std::vector<std::string>* List);
+  // The same over the archive `Open` gives. With Threads above 1 (and no OnExpand handler)
+  // the entries' data are expanded on that many worker threads, each reading its own
+  // stream from `Open`, up to Threads + 1 entries ahead of the one being completed: an
+  // entry's OnEntrySelected, OnCheckFile and OnEntryOutput are called, and its file
+  // created (replacing any file at its path) and written, while the entries before it are
+  // still being expanded. OnShowProgress reports (in order, each entry's once it is the
+  // one being completed), OnEntryWritten, the result list and the errors are those of a
+  // run on one thread, on the calling thread. When the run fails, the files of the entries
+  // after the failing one are deleted again; folders made for them stay.
+  void ExpandArchiveEntries(const TArchiveOpener& Open, std::vector<std::string>* List);
 
   // Expands every entry of `FileName` into nothing but its checksum and reports each one to
   // `Result`; an entry's failure does not stop the run. Throws what ListArchiveEntries
   // throws. OnCheckFile is not consulted and nothing is written.
   void TestArchiveEntries(const std::string& FileName, const TEntryTestResult& Result);
+  // The same over the archive `Open` gives. With Threads above 1 (and no OnExpand handler)
+  // entries are expanded on worker threads ahead of the one being reported, as in
+  // ExpandArchiveEntries: OnEntryOutput is called ahead, and the stream it answers is
+  // written on a worker thread; OnShowProgress and Result come in order on the calling
+  // thread.
+  void TestArchiveEntries(const TArchiveOpener& Open, const TEntryTestResult& Result);
 
   // Creates (or replaces) the archive `FileName` holding `Files`, the empty ones first and
   // then the others, each group in the order given (a reader stops once the entries passed
@@ -148,11 +171,20 @@ class TCompress {
   void MakeDirectoryPath(const std::string& path) const;
 
  private:
-  void ExpandFrom(platform::ByteStream& archive, std::vector<std::string>* List);
-  // Creates one output file and expands `entry` into it; false when the file could not
-  // be created and is skipped.
-  bool ExpandToFile(const TArchiveEntry& entry, platform::ByteStream& archive,
-                    const std::string& path, const std::string& compress_id);
+  // `open` (may be null) lets entries be expanded on worker threads.
+  void ExpandFrom(platform::ByteStream& archive, std::vector<std::string>* List,
+                  const TArchiveOpener* open);
+  void TestFrom(platform::ByteStream& archive, const TEntryTestResult& Result,
+                const TArchiveOpener* open);
+  // Creates the output file of `entry` at `path` with the stream its bytes go through;
+  // null when the file could not be created and is skipped.
+  std::unique_ptr<TEntryOutput> CreateOutput(const TArchiveEntry& entry, const std::string& path);
+  // Ends an entry's output once its expansion ended with `error` (null: success): the
+  // file gets its date and attributes and OnEntryWritten is called, or, after a failure,
+  // the file keeps what was written (deleted for EInvalidKey) and the error is rethrown.
+  void CompleteOutput(TEntryOutput& output, std::exception_ptr error);
+  // Drops an entry's output that was never completed: the file is deleted.
+  void DiscardOutput(TEntryOutput& output);
 
   platform::Machine& machine_;
   std::string target_path_;

@@ -41,6 +41,7 @@ TCompressedFileList TCompress::CompressArchiveEntries(const std::string& FileNam
   TWriterSettings settings;
   settings.Codec.OnShowProgress = OnShowProgress;
   settings.Codec.Key = key_;
+  settings.Codec.OnYield = OnYield;
   settings.Codec.SizeMargin = size_margin_;
   settings.Codec.Threads = threads_;
   settings.OnCompress = OnCompress;

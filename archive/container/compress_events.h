@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "archive/codec/codec_run.h"
@@ -37,5 +38,9 @@ using TRecognizeEvent = std::function<void(const std::string& CompressID, bool& 
 // Progress of the entry being expanded, in percent of its stored bytes; set to -1 to end
 // the entry's input.
 using TShowProgressEvent = codec::TShowProgressEvent;
+
+// Opens the archive an operation works on, afresh at each call: a new read-only stream
+// over the same bytes, standing at their start (one per thread that reads the archive).
+using TArchiveOpener = std::function<std::unique_ptr<platform::ByteStream>()>;
 
 }  // namespace nolvo::container

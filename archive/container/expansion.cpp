@@ -1,16 +1,19 @@
 // The expansion driver: entry after entry, selection, output path, OnCheckFile, free
 // space, directories, the output file with its date and attributes, and the TotalSize
-// count that ends the archive.
+// count that ends the archive. With an opener and several threads the entries' data are
+// expanded by an entry pipeline, ahead of the entry being completed.
 
+#include <deque>
 #include <unordered_set>
 
 #include "archive/container/compress.h"
 #include "archive/container/compress_errors.h"
 #include "archive/container/compress_files.h"
+#include "archive/container/entry_output.h"
+#include "archive/container/entry_pipeline.h"
 #include "archive/container/entry_walk.h"
 #include "archive/container/expand_entry.h"
 #include "archive/container/listing.h"
-#include "archive/container/write_buffer.h"
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
 #include "platform/file_ops.h"
@@ -29,14 +32,30 @@ void SetAttributes(const platform::Machine& machine, const std::string& path,
   platform::SetFileAttributes(machine, path, static_cast<std::uint16_t>(attributes));
 }
 
+bool IsInvalidKey(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const EInvalidKey&) {
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
 }  // namespace
 
 void TCompress::ExpandArchiveEntries(const std::string& FileName, std::vector<std::string>* List) {
   const auto archive = OpenArchiveFile(machine_, FileName);
-  ExpandFrom(*archive, List);
+  ExpandFrom(*archive, List, nullptr);
 }
 
-void TCompress::ExpandFrom(platform::ByteStream& archive, std::vector<std::string>* List) {
+void TCompress::ExpandArchiveEntries(const TArchiveOpener& Open, std::vector<std::string>* List) {
+  const auto archive = Open();
+  ExpandFrom(*archive, List, &Open);
+}
+
+void TCompress::ExpandFrom(platform::ByteStream& archive, std::vector<std::string>* List,
+                           const TArchiveOpener* open) {
   std::vector<std::string> written;
   const TArchiveStart start = ReadArchiveHeader(archive, OnRecognize);
 
@@ -45,8 +64,49 @@ void TCompress::ExpandFrom(platform::ByteStream& archive, std::vector<std::strin
     for (const std::string& name : *List) selection.insert(AsciiUpper(name));
   }
 
-  if (!start.Assumed) {
-    const std::int64_t total = start.Header.TotalSize;
+  TExpandSettings settings;
+  settings.Codec.OnShowProgress = OnShowProgress;
+  settings.Codec.Key = key_;
+  settings.Codec.OnYield = OnYield;
+  settings.OnExpand = OnExpand;
+  settings.CompressID = start.Header.MethodId;
+
+  // Entries handed to the workers, oldest first, and the workers. On every way out the
+  // workers stop before the outputs they write go, and outputs never completed are
+  // deleted.
+  std::deque<std::unique_ptr<TEntryOutput>> pending;
+  std::unique_ptr<TEntryPipeline> pipeline;
+  if (open && threads_ > 1 && !OnExpand)
+    pipeline = std::make_unique<TEntryPipeline>(*open, threads_, settings);
+  struct Cleanup {
+    TCompress& self;
+    std::deque<std::unique_ptr<TEntryOutput>>& pending;
+    TEntryPipeline* pipeline;
+    ~Cleanup() {
+      if (pipeline) pipeline->Cancel();
+      for (auto& output : pending) self.DiscardOutput(*output);
+    }
+  } cleanup{*this, pending, pipeline.get()};
+
+  auto completeOldest = [&] {
+    std::unique_ptr<TEntryOutput> output = std::move(pending.front());
+    pending.pop_front();
+    std::exception_ptr error;
+    try {
+      pipeline->Take(OnShowProgress);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    CompleteOutput(*output, error);
+    written.push_back(output->Path);
+  };
+
+  // A failure met on the way to the next entry comes once the entries before it are
+  // complete, as it would on one thread; a failure of those comes first.
+  std::exception_ptr stopped;
+  bool completing = false;
+  try {
+    const std::int64_t total = start.Assumed ? 0 : start.Header.TotalSize;
     std::int64_t count = 0;
     TEntryWalker walker(archive);
     TArchiveEntry entry;
@@ -69,63 +129,99 @@ void TCompress::ExpandFrom(platform::ByteStream& archive, std::vector<std::strin
       if (CheckFreeSpace(path) < entry.Header.OriginalSize) throw EInsufficientDiskSpace(path);
       if (make_directories_) MakeDirectoryPath(DirectoryPart(path));
 
-      if (!ExpandToFile(entry, archive, path, start.Header.MethodId)) continue;
-      written.push_back(path);
+      std::unique_ptr<TEntryOutput> output = CreateOutput(entry, path);
+      if (!output) continue;
+      // Counted now: an entry that fails ends the expansion anyway.
       count += entry.Header.OriginalSize;
+      completing = true;
+      if (!pipeline) {
+        std::exception_ptr error;
+        try {
+          ExpandEntry(entry, archive, *output->Buffered, settings);
+        } catch (...) {
+          error = std::current_exception();
+        }
+        CompleteOutput(*output, error);
+        written.push_back(path);
+      } else {
+        pipeline->Start(entry, *output->Buffered);
+        pending.push_back(std::move(output));
+        if (pending.size() >= pipeline->Window()) completeOldest();
+      }
+      completing = false;
     }
+  } catch (...) {
+    if (completing) throw;
+    stopped = std::current_exception();
   }
+  while (!pending.empty()) completeOldest();
+  if (stopped) std::rethrow_exception(stopped);
 
   if (List) *List = std::move(written);
 }
 
-bool TCompress::ExpandToFile(const TArchiveEntry& entry, platform::ByteStream& archive,
-                             const std::string& path, const std::string& compress_id) {
+std::unique_ptr<TEntryOutput> TCompress::CreateOutput(const TArchiveEntry& entry,
+                                                      const std::string& path) {
   std::uint32_t error = 0;
-  auto out = platform::CreateFileAlways(machine_, path, error);
-  if (!out) {
+  auto output = std::make_unique<TEntryOutput>();
+  output->File = platform::CreateFileAlways(machine_, path, error);
+  if (!output->File) {
     if (exception_on_file_error_) throw util::EFCreateError("Cannot create file " + path);
-    return false;
+    return nullptr;
   }
+  output->Path = path;
+  output->Listed = {entry.Name, MakeFileInfo(entry)};
+  if (OnEntryOutput) output->Observed = OnEntryOutput(output->Listed, *output->File);
+  output->Buffered = std::make_unique<TWriteBuffer>(
+      output->Observed ? *output->Observed : *output->File, kOutputBufferSize);
+  return output;
+}
 
-  TExpandSettings settings;
-  settings.Codec.OnShowProgress = OnShowProgress;
-  settings.Codec.Key = key_;
-  settings.OnExpand = OnExpand;
-  settings.CompressID = compress_id;
-  const TListedEntry listed{entry.Name, MakeFileInfo(entry)};
-  std::unique_ptr<platform::ByteStream> observed;
-  if (OnEntryOutput) observed = OnEntryOutput(listed, *out);
-  TWriteBuffer buffered(observed ? *observed : *out, kOutputBufferSize);
-  try {
-    ExpandEntry(entry, archive, buffered, settings);
-    buffered.Flush();
-  } catch (const EInvalidKey&) {
-    observed.reset();
-    out.reset();
-    platform::DeleteFile(machine_, path);
-    throw;
-  } catch (...) {
-    // The file keeps what was expanded before the failure, as if written unbuffered.
+void TCompress::CompleteOutput(TEntryOutput& output, std::exception_ptr error) {
+  if (!error) {
     try {
-      buffered.Flush();
+      output.Buffered->Flush();
     } catch (...) {
+      error = std::current_exception();
     }
-    observed.reset();
-    out.reset();
-    SetAttributes(machine_, path, entry.Header.Attributes);
-    throw;
+  }
+  if (error) {
+    if (IsInvalidKey(error)) {
+      output.Buffered.reset();
+      output.Observed.reset();
+      output.File.reset();
+      platform::DeleteFile(machine_, output.Path);
+    } else {
+      // The file keeps what was expanded before the failure, as if written unbuffered.
+      try {
+        output.Buffered->Flush();
+      } catch (...) {
+      }
+      output.Buffered.reset();
+      output.Observed.reset();
+      output.File.reset();
+      SetAttributes(machine_, output.Path, output.Listed.Info.Attributes);
+    }
+    std::rethrow_exception(error);
   }
 
   // The date is set while the file is open; an invalid DOS stamp leaves the file's own.
-  const auto stamp = static_cast<std::uint32_t>(entry.Header.FileDate);
-  platform::SetFileDosTime(*out, static_cast<std::uint16_t>(stamp >> 16),
+  const auto stamp = static_cast<std::uint32_t>(output.Listed.Info.FileDate);
+  platform::SetFileDosTime(*output.File, static_cast<std::uint16_t>(stamp >> 16),
                            static_cast<std::uint16_t>(stamp & 0xFFFF));
-  observed.reset();
-  out->Close();
-  out.reset();
-  SetAttributes(machine_, path, entry.Header.Attributes);
-  if (OnEntryWritten) OnEntryWritten(listed, path);
-  return true;
+  output.Buffered.reset();
+  output.Observed.reset();
+  output.File->Close();
+  output.File.reset();
+  SetAttributes(machine_, output.Path, output.Listed.Info.Attributes);
+  if (OnEntryWritten) OnEntryWritten(output.Listed, output.Path);
+}
+
+void TCompress::DiscardOutput(TEntryOutput& output) {
+  output.Buffered.reset();
+  output.Observed.reset();
+  output.File.reset();
+  platform::DeleteFile(machine_, output.Path);
 }
 
 }  // namespace nolvo::container

@@ -39,10 +39,14 @@ stage::MediaFinding ArchivePlace::Entry(const container::TListedEntry& entry, st
 
 std::optional<std::int64_t> ArchiveTotalSize(const platform::Machine& machine,
                                              const std::string& file) {
-  const auto archive = container::OpenArchiveFile(machine, file);
+  return ArchiveTotalSize(*container::OpenArchiveFile(machine, file));
+}
+
+std::optional<std::int64_t> ArchiveTotalSize(platform::ByteStream& archive) {
+  archive.Seek(0, platform::SeekOrigin::soBeginning);
   // Any method id is taken here: the listing has already judged the header.
   const auto start =
-      container::ReadArchiveHeader(*archive, [](const std::string&, bool& ok) { ok = true; });
+      container::ReadArchiveHeader(archive, [](const std::string&, bool& ok) { ok = true; });
   if (start.Assumed) return std::nullopt;
   return start.Header.TotalSize;
 }

@@ -13,6 +13,7 @@
 #include "archive/container/compressed_file_info.h"
 #include "archive/media/outcome_table.h"
 #include "archive/media/segment_map.h"
+#include "platform/byte_stream.h"
 #include "platform/machine.h"
 
 namespace nolvo::media {
@@ -44,6 +45,8 @@ struct ArchiveAudit {
 // the header throw.
 std::optional<std::int64_t> ArchiveTotalSize(const platform::Machine& machine,
                                              const std::string& file);
+// The same from a stream over the archive (read from its start).
+std::optional<std::int64_t> ArchiveTotalSize(platform::ByteStream& archive);
 
 // Audits one archive from its listing. `totalSize` as ArchiveTotalSize gives it;
 // `listNames` the names of its list file (null for a single archive file: every entry is

@@ -7,6 +7,9 @@
 #include <cctype>
 #include <system_error>
 
+#include "platform/host_file_stream.h"
+#include "util/file_errors.h"
+
 namespace nolvo::media {
 
 namespace fs = std::filesystem;
@@ -87,21 +90,25 @@ MediaLocation LocateMedia(const fs::path& path) {
 }
 
 MediaWalk ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media,
-                         std::int32_t key, const ArchiveVisitor& visit,
-                         const MediaProgress& progress) {
-  platform::Machine& machine = workspace.Machine();
+                         std::int32_t key, const ArchiveVisitor& visit) {
   if (!media.Segmented) {
-    // The archive is reached through a link of a fixed name in the work folder, so that a
-    // host name the machine's code page cannot spell still opens.
-    const fs::path link = workspace.Root() / "work" / "archive.bin";
-    fs::create_symlink(media.File, link);
-    container::TCompress compress(machine);
+    // Opened by its host name, so that a name the machine's code page cannot spell opens.
+    const fs::path file = media.File;
+    const container::TArchiveOpener open = [file]() -> std::unique_ptr<platform::ByteStream> {
+      try {
+        return std::make_unique<platform::HostFileStream>(file,
+                                                          platform::HostFileStream::Mode::mdRead);
+      } catch (const platform::StreamError&) {
+        throw util::EFOpenError("Cannot open file " + file.string());
+      }
+    };
+    container::TCompress compress(workspace.Machine());
     compress.SetKey(key);
     MediaArchive archive;
-    visit(archive, compress, workspace.WorkDir() + "archive.bin");
+    visit(archive, compress, open);
     return {};
   }
-  return ForEachSegmentedArchive(workspace, media, key, visit, progress);
+  return ForEachSegmentedArchive(workspace, media, key, visit);
 }
 
 }  // namespace nolvo::media

@@ -1,7 +1,8 @@
 #pragma once
 // Reading install media for the commands that ask nothing and need no prefix (list, test,
 // extract): a private throwaway machine in a host temporary folder, and a walk over the
-// archives of a media folder (disk.001, ...) or of one container archive file.
+// archives of a media folder (disk.001, ...) or of one container archive file. Archives
+// are read where they lie, in the segment files or the archive file: nothing is joined.
 
 #include <cstdint>
 #include <filesystem>
@@ -18,8 +19,8 @@ namespace nolvo::media {
 // The drive of the workspace machine mapped onto its work folder.
 inline constexpr char kWorkDrive = 't';
 
-// A host temporary folder (mkdtemp) holding a machine prefix and a work folder for the
-// joined archives and list files. Everything in it is removed when it goes away.
+// A host temporary folder (mkdtemp) holding a machine prefix and a work folder (the drives
+// the tools map hold no data of their own). Everything in it is removed when it goes away.
 class PrivateWorkspace {
  public:
   PrivateWorkspace();
@@ -79,21 +80,18 @@ class EMediaPath : public std::runtime_error {
 // itself, or any other file as a container archive. Throws EMediaPath.
 MediaLocation LocateMedia(const std::filesystem::path& path);
 
-// Called for each archive with the component to work on it and the Windows path of the
-// archive file (for segmented media, the joined temporary file, deleted afterwards).
-using ArchiveVisitor = std::function<void(const MediaArchive& archive,
-                                          container::TCompress& compress,
-                                          const std::string& archiveFile)>;
-
-// Progress of copying the archives out of the segments: archive index and percent.
-using MediaProgress = std::function<void(std::size_t archive, int percent)>;
+// Called for each archive with the component to work on it and what opens the archive
+// (each call a new stream over its bytes, from the segment files or the archive file).
+using ArchiveVisitor =
+    std::function<void(const MediaArchive& archive, container::TCompress& compress,
+                       const container::TArchiveOpener& open)>;
 
 // Walks the archives of `media` in order. `key` goes to the component before each visit.
 // A missing or wrong segment ends the walk with segment::ESegError naming it; the
-// workspace's machine is the one every path refers to.
+// workspace's machine is the one every path refers to. An archive file that cannot be
+// opened raises util::EFOpenError.
 MediaWalk ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media,
-                         std::int32_t key, const ArchiveVisitor& visit,
-                         const MediaProgress& progress = {});
+                         std::int32_t key, const ArchiveVisitor& visit);
 
 }  // namespace nolvo::media
 
@@ -101,7 +99,6 @@ namespace nolvo::media {
 
 // The segmented part of ForEachArchive (segmented_media.cpp).
 MediaWalk ForEachSegmentedArchive(PrivateWorkspace& workspace, const MediaLocation& media,
-                                  std::int32_t key, const ArchiveVisitor& visit,
-                                  const MediaProgress& progress);
+                                  std::int32_t key, const ArchiveVisitor& visit);
 
 }  // namespace nolvo::media

@@ -4,7 +4,10 @@
 #include <fmt/format.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <deque>
 #include <memory>
+#include <string_view>
 
 #include "archive/media/confined_path.h"
 #include "archive/media/medium_run.h"
@@ -18,13 +21,22 @@ using stage::FindingKind;
 
 namespace {
 
-constexpr char kOutputDrive = 'o';
+// Drives of the workspace machine that reach the folders of the files being written, one
+// per file (with several threads, several files are written at once).
+constexpr std::string_view kOutputDrives = "opqrsuvwxydefghijklnab";
+// The most threads an extraction expands with: one drive per file being written.
+constexpr int kMostThreads = 16;
+static_assert(kMostThreads + 1 <= static_cast<int>(kOutputDrives.size()));
 
-// One file being written: its temporary and final host paths.
+// One file being written: its entry, its temporary and final host paths, the drive its
+// folder is reached by, and what must wait until it is complete (below).
 struct PendingFile {
+  std::size_t Index = 0;
   fs::path Temp;
   fs::path Final;
   std::string Shown;  // its path below Dir, for messages
+  char Drive = 0;
+  std::vector<std::function<void()>> After;
 };
 
 class Extractor {
@@ -39,7 +51,7 @@ class Extractor {
       throw EMediaPath(fmt::format("cannot use {} as the output folder", options.Dir.string()));
   }
 
-  ~Extractor() { Discard(); }
+  ~Extractor() { DiscardAll(); }
   Extractor(const Extractor&) = delete;
   Extractor& operator=(const Extractor&) = delete;
 
@@ -50,13 +62,26 @@ class Extractor {
     // medium whose files differ from it is not read at all.
     if (run.Digests().Files && location_.Segmented)
       CheckMediaFiles(location_.Folder, *run.Digests().Files, run.Codepage(), run.Sink());
-    run.Walk(
-        options_.Key, options_.Flat,
-        [this](MediumRun::Archive& archive) { ExtractArchive(archive); }, events_.OnJoin);
+    run.Walk(options_.Key, options_.Flat,
+             [this](MediumRun::Archive& archive) { ExtractArchive(archive); });
   }
 
  private:
   const platform::CodePage& Cp() { return run_->Codepage(); }
+
+  // With several threads the entries after the one being written are prepared (checked,
+  // their files created) before it is complete. What a run on one thread would do only
+  // after it (findings, the entry list's bookkeeping) waits until then; should it fail,
+  // that never happens, as on one thread.
+  void AfterPending(std::function<void()> step) {
+    if (pending_.empty()) return step();
+    pending_.back().After.push_back(std::move(step));
+  }
+  void Report(stage::FindingKind kind, stage::MediaFinding finding) {
+    AfterPending([this, kind, f = std::move(finding)]() mutable {
+      run_->Sink().Add(kind, std::move(f));
+    });
+  }
 
   void ExtractArchive(MediumRun::Archive& archive) {
     auto& compress = archive.Compress;
@@ -68,27 +93,24 @@ class Extractor {
         run_->Sink().Add(FindingKind::NameConfined, archive.Place.Archive("template: " + note));
     }
     EntryDigestCheck* check = run_->EntryCheck();
-    const auto badCopies =
-        BadStoredCopies(run_->Workspace().Machine(), archive.File, listing, options_.Key);
-    std::size_t index = std::string::npos;
-    std::string shown;
-    std::shared_ptr<DigestJob> job;
+    const auto badCopies = BadStoredCopies(*archive.Open(), listing, options_.Key);
+    std::size_t index = std::string::npos;  // the entry being prepared
     // An entry reported and not written: the entry list's check need not name it again.
     auto passOver = [&](std::string& path) {
-      if (check) check->Done(index);
+      if (check) AfterPending([check, i = index] { check->Done(i); });
       path.clear();
     };
 
+    compress.SetThreads(std::clamp(options_.Threads, 1, kMostThreads));
     compress.SetExceptionOnFileError(true);
     compress.OnShowProgress = [&](std::int32_t& percent) {
-      if (events_.OnEntry) events_.OnEntry(shown, percent);
+      if (events_.OnEntry && !pending_.empty()) events_.OnEntry(pending_.front().Shown, percent);
     };
     compress.OnEntrySelected = [&](const container::TListedEntry& entry) {
       index = IndexOf(listing, entry.Info.EntryPosition);
     };
     compress.OnCheckFile = [&](std::string& path, container::TCProcessMode) {
       if (events_.Poll) events_.Poll();
-      shown = util::ShownName(path, Cp());
       // Nothing here decodes it, or the entry list does not vouch for it: both reported.
       if (index >= listing.size() || !archive.Audit.Decodable[index] ||
           (check && !check->Expected(index)))
@@ -100,31 +122,37 @@ class Extractor {
       path = Prepare(archive, base, path, index);
       if (path.empty()) passOver(path);
     };
-    compress.OnEntryOutput = [&](const container::TListedEntry&, platform::ByteStream& out) {
-      return run_->DigestOutput(index, out, job);
+    compress.OnEntryOutput = [&](const container::TListedEntry& entry, platform::ByteStream& out) {
+      return run_->DigestOutput(IndexOf(listing, entry.Info.EntryPosition), out);
     };
     compress.OnEntryWritten = [&](const container::TListedEntry& entry, const std::string&) {
-      if (!run_->Verify(archive, index, job)) return Discard();
+      const std::size_t i = IndexOf(listing, entry.Info.EntryPosition);
+      if (!run_->Verify(archive, i)) return Done(false);
       // A stored copy is written as the format writes it, and named.
       if (badCopies.count(entry.Info.EntryPosition))
         run_->Sink().Add(FindingKind::StoredSumBad,
-                         archive.Place.Entry(entry, index,
+                         archive.Place.Entry(entry, i,
                                              "its stored bytes do not add up to its checksum; "
                                              "written as stored"));
-      Commit();
+      Done(true);
     };
 
     std::vector<std::string> selection = archive.Media.FileNames;
     try {
-      compress.ExpandArchiveEntries(archive.File, location_.Segmented ? &selection : nullptr);
+      compress.ExpandArchiveEntries(archive.Open, location_.Segmented ? &selection : nullptr);
     } catch (const std::exception& e) {
-      const bool inEntry = pending_ != nullptr;
-      Discard();
-      if (!inEntry || index >= listing.size() || dynamic_cast<const ECancelled*>(&e) ||
+      // The entry being expanded when it failed, if any: the oldest one not complete (not
+      // one whose file failed to take its name).
+      const std::size_t failed =
+          pending_.empty() || committing_ ? std::string::npos : pending_.front().Index;
+      committing_ = false;
+      DiscardAll();
+      if (failed >= listing.size() || dynamic_cast<const ECancelled*>(&e) ||
           dynamic_cast<const EMediumRefused*>(&e))
         throw;
+      run_->DropDigest(failed);
       run_->Sink().Add(FindingKind::EntryFailed,
-                       archive.Place.Entry(listing[index], index, e.what()));
+                       archive.Place.Entry(listing[failed], failed, e.what()));
     }
     if (check) check->EndArchive(archive.Place, listing, &archive.Audit, run_->Sink());
   }
@@ -137,10 +165,10 @@ class Extractor {
         options_.Flat ? ConfineFileName(name, Cp()) : ConfinePath(name, false, Cp());
     const auto& entry = archive.Listing[index];
     for (const auto& note : confined.Notes)
-      run_->Sink().Add(FindingKind::NameConfined, archive.Place.Entry(entry, index, note));
+      Report(FindingKind::NameConfined, archive.Place.Entry(entry, index, note));
     if (confined.Parts.empty()) {
-      run_->Sink().Add(FindingKind::NameUnusable,
-                       archive.Place.Entry(entry, index, "no file name left; not extracted"));
+      Report(FindingKind::NameUnusable,
+             archive.Place.Entry(entry, index, "no file name left; not extracted"));
       return "";
     }
     std::vector<std::string> parts = base.Parts;
@@ -158,17 +186,27 @@ class Extractor {
     if (fs::is_directory(fs::symlink_status(target, ec)))
       throw std::runtime_error(fmt::format("{} is a folder", shown));
 
-    PendingFile pending{folder / fmt::format(".nolvo-{}-{}.part", ::getpid(), ++counter_), target,
-                        shown};
+    PendingFile pending{index, folder / fmt::format(".nolvo-{}-{}.part", ::getpid(), ++counter_),
+                        target, shown, FreeDrive(), {}};
     const int fd =
         ::open(pending.Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
       throw std::runtime_error(fmt::format("cannot create a file in {}", folder.string()));
     ::close(fd);
-    pending_ = std::make_unique<PendingFile>(std::move(pending));
-    if (run_->Workspace().Machine().MapDrive(kOutputDrive, folder) != 0)
+    pending_.push_back(std::move(pending));
+    const PendingFile& added = pending_.back();
+    if (run_->Workspace().Machine().MapDrive(added.Drive, folder) != 0)
       throw std::runtime_error(fmt::format("cannot reach the folder {}", folder.string()));
-    return std::string(1, kOutputDrive) + ":\\" + pending_->Temp.filename().string();
+    return std::string(1, added.Drive) + ":\\" + added.Temp.filename().string();
+  }
+
+  // A drive no file being written uses.
+  char FreeDrive() const {
+    for (const char drive : kOutputDrives)
+      if (std::none_of(pending_.begin(), pending_.end(),
+                       [drive](const PendingFile& p) { return p.Drive == drive; }))
+        return drive;
+    throw std::logic_error("more files written at once than drives to reach them");
   }
 
   // A folder below Dir, made when missing; an existing link is never followed.
@@ -186,26 +224,33 @@ class Extractor {
       throw std::runtime_error(fmt::format("cannot create the folder {}: {}", shown, ec.message()));
   }
 
-  // The file is whole and its bytes are the right ones: it takes its name.
-  void Commit() {
-    if (!pending_) return;
-    PendingFile done = std::move(*pending_);
-    pending_.reset();
+  // The oldest file being written is complete: with `keep` (its bytes are the right ones)
+  // it takes its name, otherwise it goes. Then what waited for it happens.
+  void Done(bool keep) {
+    if (pending_.empty()) return;
+    PendingFile done = std::move(pending_.front());
+    pending_.pop_front();
+    committing_ = true;
     std::error_code ec;
-    fs::rename(done.Temp, done.Final, ec);
-    if (ec) {
+    if (!keep) {
       fs::remove(done.Temp, ec);
-      throw std::runtime_error(fmt::format("cannot write {}", done.Shown));
+    } else {
+      fs::rename(done.Temp, done.Final, ec);
+      if (ec) {
+        fs::remove(done.Temp, ec);
+        throw std::runtime_error(fmt::format("cannot write {}", done.Shown));
+      }
+      ++result_.Written;
+      if (events_.OnWritten) events_.OnWritten(done.Shown);
     }
-    ++result_.Written;
-    if (events_.OnWritten) events_.OnWritten(done.Shown);
+    for (auto& step : done.After) step();
+    committing_ = false;
   }
 
-  void Discard() {
-    if (!pending_) return;
+  void DiscardAll() {
     std::error_code ec;
-    fs::remove(pending_->Temp, ec);
-    pending_.reset();
+    for (const auto& pending : pending_) fs::remove(pending.Temp, ec);
+    pending_.clear();
   }
 
   const MediaLocation& location_;
@@ -213,7 +258,8 @@ class Extractor {
   const ExtractEvents& events_;
   ExtractResult& result_;
   MediumRun* run_ = nullptr;
-  std::unique_ptr<PendingFile> pending_;  // the file being written
+  std::deque<PendingFile> pending_;  // the files being written, oldest first
+  bool committing_ = false;          // a complete file is taking its name
   std::size_t counter_ = 0;
 };
 

@@ -18,11 +18,13 @@ struct ExtractOptions {
   std::filesystem::path Dir = ".";  // made when missing
   bool Flat = false;                // every file directly in Dir
   std::int32_t Key = 0;
+  // Threads that expand entries (1 to 16); the files, findings and events are the same
+  // for any count.
+  int Threads = 1;
 };
 
 struct ExtractEvents {
   std::function<void(const stage::MediaFinding&)> OnFinding;          // each finding as it is made
-  MediaProgress OnJoin;                                               // archives copied out
   std::function<void(const std::string& file, int percent)> OnEntry;  // file being expanded
   std::function<void(const std::string& file)> OnWritten;  // a file took its name (below Dir)
   std::function<void()> Poll;  // before each file; may throw an ECancelled

@@ -11,8 +11,7 @@ void ListMedium(const MediaLocation& location, const ListEvents& events,
       0, true,
       [&](MediumRun::Archive& archive) {
         if (events.OnArchive) events.OnArchive(archive.Media, archive.Listing);
-      },
-      events.OnJoin);
+      });
 }
 
 }  // namespace nolvo::media

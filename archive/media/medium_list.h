@@ -14,7 +14,6 @@ namespace nolvo::media {
 
 struct ListEvents {
   std::function<void(const stage::MediaFinding&)> OnFinding;  // each finding as it is made
-  MediaProgress OnJoin;                                       // archives copied out
   // Each archive with its entries, in order.
   std::function<void(const MediaArchive& archive, const container::TCompressedFileList& entries)>
       OnArchive;

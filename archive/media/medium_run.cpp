@@ -1,6 +1,5 @@
 #include "archive/media/medium_run.h"
 
-#include <filesystem>
 
 namespace nolvo::media {
 
@@ -35,8 +34,7 @@ DigestWorker& MediumRun::Worker() {
 }
 
 MediaWalk MediumRun::Walk(std::int32_t key, bool flatNames,
-                          const std::function<void(Archive&)>& visit,
-                          const MediaProgress& progress) {
+                          const std::function<void(Archive&)>& visit) {
   platform::Machine& machine = workspace_.Machine();
   std::size_t archives = 0;
   // Files extracted into a host folder meet by their exact names.
@@ -48,29 +46,29 @@ MediaWalk MediumRun::Walk(std::int32_t key, bool flatNames,
   try {
     walk = ForEachArchive(
         workspace_, location_, key,
-        [&](const MediaArchive& media, container::TCompress& compress, const std::string& file) {
+        [&](const MediaArchive& media, container::TCompress& compress,
+            const container::TArchiveOpener& open) {
           ++archives;
           at = ArchivePlace{media.Index, media.Template, nullptr};
+          const auto stream = open();
           if (location_.Segmented) {
             map.emplace(MachineSegmentMap(machine, media.SegDir, media.SegBaseName));
-            const auto joined = machine.Resolve(file);
-            std::error_code ec;
-            map->ArchiveEnds(static_cast<std::int64_t>(fs::file_size(joined.host, ec)),
-                             media.EndSegment, media.EndRemaining);
+            map->ArchiveEnds(stream->Size(), media.EndSegment, media.EndRemaining);
             at.Segments = &*map;
           }
-          Archive archive{media, compress, file, at, {}, {}};
-          compress.ListArchiveEntries(file, archive.Listing);
-          archive.Audit = AuditArchive(archive.Listing, ArchiveTotalSize(machine, file),
+          jobs_.clear();
+          Archive archive{media, compress, open, at, {}, {}};
+          compress.ListArchiveEntries(*stream, archive.Listing);
+          archive.Audit = AuditArchive(archive.Listing, ArchiveTotalSize(*stream),
                                        location_.Segmented ? &media.FileNames : nullptr, at, sink_);
           if (flatNames)
             for (std::size_t i = 0; i < archive.Listing.size(); ++i)
               if (archive.Audit.Written(i)) flat.Add(at, archive.Listing[i], i, sink_);
           if (entryCheck_) entryCheck_->BeginArchive(at, archive.Listing, sink_);
           visit(archive);
+          jobs_.clear();
           at = ArchivePlace{};
-        },
-        progress);
+        });
   } catch (const EMediumRefused&) {
     throw;
   } catch (const ECancelled&) {
@@ -90,18 +88,22 @@ MediaWalk MediumRun::Walk(std::int32_t key, bool flatNames,
 }
 
 std::unique_ptr<platform::ByteStream> MediumRun::DigestOutput(std::size_t index,
-                                                              platform::ByteStream& output,
-                                                              std::shared_ptr<DigestJob>& job) {
-  job.reset();
+                                                              platform::ByteStream& output) {
+  jobs_.erase(index);
   if (!entryCheck_ || !entryCheck_->Expected(index)) return nullptr;
-  job = Worker().NewJob();
-  return std::make_unique<DigestStream>(output, job);
+  auto job = Worker().NewJob();
+  jobs_[index] = job;
+  return std::make_unique<DigestStream>(output, std::move(job));
 }
 
-bool MediumRun::Verify(const Archive& archive, std::size_t index, std::shared_ptr<DigestJob>& job) {
+bool MediumRun::Verify(const Archive& archive, std::size_t index) {
   const EntryDigest* expected = entryCheck_ ? entryCheck_->Expected(index) : nullptr;
   if (!expected) return true;
-  const std::shared_ptr<DigestJob> done = std::move(job);
+  std::shared_ptr<DigestJob> done;
+  if (const auto found = jobs_.find(index); found != jobs_.end()) {
+    done = std::move(found->second);
+    jobs_.erase(found);
+  }
   entryCheck_->Done(index);
   if (done && done->Finish() == expected->Digest && done->Size() == expected->Size) return true;
   sink_.Add(FindingKind::EntryDiffers,

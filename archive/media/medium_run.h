@@ -4,6 +4,7 @@
 // its check against the entry list, made before the command sees the archive.
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,7 +22,7 @@ class MediumRun {
   struct Archive {
     const MediaArchive& Media;
     container::TCompress& Compress;
-    const std::string& File;  // the archive file (Windows path of the workspace)
+    const container::TArchiveOpener& Open;  // a new stream over the archive at each call
     ArchivePlace Place;
     container::TCompressedFileList Listing;
     ArchiveAudit Audit;
@@ -49,17 +50,17 @@ class MediumRun {
   // where it happened and ends the run (EMediumRefused); EMediumRefused passes as it is.
   // After the walk: NoArchive when there was none, EntryMissing for archives the entry
   // list names that were not met.
-  MediaWalk Walk(std::int32_t key, bool flatNames, const std::function<void(Archive&)>& visit,
-                 const MediaProgress& progress);
+  MediaWalk Walk(std::int32_t key, bool flatNames, const std::function<void(Archive&)>& visit);
 
-  // A digest stream over `output` for entry `index` of the current archive when the entry list has
-  // a digest for it (`job` holds its result), else null.
+  // A digest stream over `output` for entry `index` of the current archive when the entry
+  // list has a digest for it, else null. The stream may be written on any one thread.
   std::unique_ptr<platform::ByteStream> DigestOutput(std::size_t index,
-                                                     platform::ByteStream& output,
-                                                     std::shared_ptr<DigestJob>& job);
+                                                     platform::ByteStream& output);
   // After entry `index` was expanded through DigestOutput's stream: whether its bytes are
   // the listed ones (EntryDiffers when not); true when it had no listed digest.
-  bool Verify(const Archive& archive, std::size_t index, std::shared_ptr<DigestJob>& job);
+  bool Verify(const Archive& archive, std::size_t index);
+  // Forgets the digest of entry `index` (its expansion failed).
+  void DropDigest(std::size_t index) { jobs_.erase(index); }
 
  private:
   const MediaLocation& location_;
@@ -68,6 +69,7 @@ class MediumRun {
   MediumDigests digests_;
   std::optional<EntryDigestCheck> entryCheck_;
   std::unique_ptr<DigestWorker> worker_;
+  std::map<std::size_t, std::shared_ptr<DigestJob>> jobs_;  // entries of the current archive
 };
 
 // The message of the exception `error` holds.

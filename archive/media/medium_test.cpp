@@ -36,33 +36,39 @@ void CheckCoverage(const MediaLocation& location, const MediaWalk& walk,
 
 }  // namespace
 
-void TestMedium(const MediaLocation& location, std::int32_t key, const TestEvents& events,
-                TestResult& result) {
+void TestMedium(const MediaLocation& location, std::int32_t key, int threads,
+                const TestEvents& events, TestResult& result) {
   MediumRun run(location, Tool::Test, result.Report, events.OnFinding);
-  platform::Machine& machine = run.Workspace().Machine();
   if (run.Digests().Files && location.Segmented)
     CheckMediaFiles(location.Folder, *run.Digests().Files, run.Codepage(), run.Sink());
 
   const MediaWalk walk = run.Walk(
       key, true,
       [&](MediumRun::Archive& archive) {
-        const auto badCopies = BadStoredCopies(machine, archive.File, archive.Listing, key);
-        std::shared_ptr<DigestJob> job;
+        const auto badCopies = BadStoredCopies(*archive.Open(), archive.Listing, key);
         auto& compress = archive.Compress;
+        compress.SetThreads(threads);
         compress.OnShowProgress = [&](std::int32_t& percent) {
           if (events.OnEntry) events.OnEntry(result.Tested, percent);
         };
         compress.OnEntryOutput = [&](const container::TListedEntry& entry,
                                      platform::ByteStream& output) {
-          return run.DigestOutput(IndexOf(archive.Listing, entry.Info.EntryPosition), output, job);
+          return run.DigestOutput(IndexOf(archive.Listing, entry.Info.EntryPosition), output);
         };
         compress.TestArchiveEntries(
-            archive.File, [&](const container::TListedEntry& entry, std::exception_ptr error) {
+            archive.Open, [&](const container::TListedEntry& entry, std::exception_ptr error) {
               ++result.Tested;
               const std::size_t i = IndexOf(archive.Listing, entry.Info.EntryPosition);
               if (i >= archive.Listing.size()) return;  // the listing and the test walk agree
               if (error) {
-                job.reset();
+                run.DropDigest(i);
+                // The run was stopped (an interrupt in a progress report), not the entry.
+                try {
+                  std::rethrow_exception(error);
+                } catch (const ECancelled&) {
+                  throw;
+                } catch (...) {
+                }
                 // An entry nothing decodes was reported as such already.
                 if (archive.Audit.Decodable[i])
                   run.Sink().Add(FindingKind::EntryFailed,
@@ -74,10 +80,9 @@ void TestMedium(const MediaLocation& location, std::int32_t key, const TestEvent
                                archive.Place.Entry(entry, i,
                                                    "its stored bytes do not add up to its "
                                                    "checksum"));
-              run.Verify(archive, i, job);
+              run.Verify(archive, i);
             });
-      },
-      events.OnJoin);
+      });
   if (run.Digests().Files && location.Segmented)
     CheckCoverage(location, walk, *run.Digests().Files, run);
 

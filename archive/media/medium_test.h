@@ -13,7 +13,6 @@ namespace nolvo::media {
 
 struct TestEvents {
   std::function<void(const stage::MediaFinding&)> OnFinding;     // each finding as it is made
-  MediaProgress OnJoin;                                          // archives copied out
   std::function<void(std::size_t tested, int percent)> OnEntry;  // the entry being tested
 };
 
@@ -23,9 +22,11 @@ struct TestResult {
   stage::MediaReport Report;
 };
 
+// Entries are expanded on `threads` threads (1: on the calling thread alone); the
+// findings, their order and the events are the same for any count.
 // Throws EMediaPath, and EMediumRefused when the read of the medium failed (recorded in
 // `result.Report` first, the result is then incomplete).
-void TestMedium(const MediaLocation& location, std::int32_t key, const TestEvents& events,
-                TestResult& result);
+void TestMedium(const MediaLocation& location, std::int32_t key, int threads,
+                const TestEvents& events, TestResult& result);
 
 }  // namespace nolvo::media

@@ -1,6 +1,5 @@
-// The segmented media walk: the segment reader without dialogs joins each archive into
-// the workspace's work folder and hands the joined file to the visitor instead of
-// expanding it.
+// The segmented media walk: the segment reader without dialogs locates each archive in
+// the segment files and hands it to the visitor instead of expanding it.
 
 #include <fmt/format.h>
 
@@ -14,19 +13,15 @@ constexpr char kMediaDrive = 'm';
 }  // namespace
 
 MediaWalk ForEachSegmentedArchive(PrivateWorkspace& workspace, const MediaLocation& media,
-                                  std::int32_t key, const ArchiveVisitor& visit,
-                                  const MediaProgress& progress) {
+                                  std::int32_t key, const ArchiveVisitor& visit) {
   platform::Machine& machine = workspace.Machine();
   if (machine.MapDrive(kMediaDrive, media.Folder) != 0)
     throw EMediaPath(fmt::format("cannot reach the media folder {}", media.Folder.string()));
   segment::TSegCompress reader(machine);  // no dialogs: a missing segment is an error
   reader.SetSegDir(std::string(1, kMediaDrive) + ":\\");
   reader.SetSegBaseName(machine.WindowsName(media.BaseName));
-  reader.SetSegTmpDir(std::string(1, kWorkDrive) + ":\\");
-  std::size_t current = 0;
-  if (progress)
-    reader.OnSegShowProgress = [&](std::int32_t percent) { progress(current, percent); };
-  reader.OnSegArchiveJoined = [&](segment::TSegArc& arc, const std::string& joined) {
+  reader.SetJoinArchives(false);
+  reader.OnSegArchiveLocated = [&](segment::TSegArc& arc, const container::TArchiveOpener& open) {
     MediaArchive archive;
     archive.Index = arc.Index;
     archive.Template = arc.Template;
@@ -39,9 +34,8 @@ MediaWalk ForEachSegmentedArchive(PrivateWorkspace& workspace, const MediaLocati
     archive.SegBaseName = reader.SegBaseName();
     container::TCompress compress(machine);
     compress.SetKey(key);
-    visit(archive, compress, joined);
-    ++current;
-    return false;  // the visitor did the work; the joined file is deleted all the same
+    visit(archive, compress, open);
+    return false;  // the visitor did the work
   };
   segment::TSegArcList arcs;
   reader.ExpandSegArcs(arcs);

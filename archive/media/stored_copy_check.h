@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/container/compressed_file_info.h"
+#include "platform/byte_stream.h"
 #include "platform/machine.h"
 
 namespace nolvo::media {
@@ -16,6 +17,10 @@ namespace nolvo::media {
 // the checksum less `key` is accepted too).
 std::set<std::int64_t> BadStoredCopies(const platform::Machine& machine,
                                        const std::string& archiveFile,
+                                       const container::TCompressedFileList& entries,
+                                       std::int32_t key);
+// The same over a stream of the archive.
+std::set<std::int64_t> BadStoredCopies(platform::ByteStream& archive,
                                        const container::TCompressedFileList& entries,
                                        std::int32_t key);
 

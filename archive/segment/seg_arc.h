@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/container/compress_events.h"
 #include "archive/segment/seg_arc_header.h"
 
 namespace nolvo::segment {
@@ -43,6 +44,10 @@ using TSegBeforeExpandEvent = std::function<void(TSegArcList& SegArcList)>;
 // expansion (the file is deleted all the same).
 using TSegArchiveJoinedEvent =
     std::function<bool(TSegArc& SegArc, const std::string& TempArchiveName)>;
+// (Tool hook.) The same for a reader that does not join archives (SetJoinArchives(false)):
+// `Open` gives a stream over the archive's bytes where they lie in the segment files.
+using TSegArchiveLocatedEvent =
+    std::function<bool(TSegArc& SegArc, const container::TArchiveOpener& Open)>;
 // After each archive has been expanded.
 using TSegAfterArchiveEvent =
     std::function<void(const TSegArcHeader& SegArcHdr, const std::string& Template)>;

@@ -1,5 +1,7 @@
 #include "archive/segment/seg_compress.h"
 
+#include <thread>
+
 #include "archive/segment/seg_error.h"
 #include "archive/segment/seg_id_header.h"
 #include "archive/segment/seg_names.h"
@@ -15,6 +17,9 @@ TSegCompress::TSegCompress(platform::Machine& machine, platform::Dialogs* dialog
                            platform::MessagePump* pump)
     : container::TCompress(machine), dialogs_(dialogs), pump_(pump) {
   seg_tmp_dir_ = NormaliseSegTmpDir("", machine.GetCurrentDirectory());
+  // A reader that keeps windows alive runs on their one thread: its codec runs hand the
+  // processor on between chunks, as that thread's other work expects.
+  if (pump_) OnYield = [] { std::this_thread::yield(); };
 }
 
 void TSegCompress::SetSegBaseName(const std::string& value) {
@@ -129,11 +134,13 @@ TOpenedSegment TSegCompress::OpenSegment(std::uint16_t number) {
       Abort();
     }
 
-    TOpenedSegment opened;
-    opened.Stream =
+    auto stream =
         platform::OpenFileRead(Machine(), seg_path_, platform::ShareMode::shExclusive, error);
-    if (!opened.Stream) throw ESegError(ESegError::Kind::skOpenFailed);
-    opened.Size = opened.Stream->Size();
+    if (!stream) throw ESegError(ESegError::Kind::skOpenFailed);
+    TOpenedSegment opened;
+    opened.Host = stream->Path();
+    opened.Size = stream->Size();
+    opened.Stream = std::move(stream);
     return opened;
   }
 }

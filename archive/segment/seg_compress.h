@@ -8,6 +8,11 @@
 // Without Dialogs the reader asks nothing: a missing or wrong segment ends the read with an
 // ESegError naming the segment. All file access goes through the machine given at
 // construction (Windows paths).
+//
+// A reader told not to join archives (the tools) reads each list archive and archive
+// straight out of the segment files instead: the segments are opened, checked and passed
+// in the same order with the same errors, but no temporary file is made and SegTmpDir is
+// not used.
 
 #include <cstdint>
 #include <memory>
@@ -32,7 +37,7 @@ struct TSegOwnerHooks {
 class TSegCompress : public container::TCompress {
  public:
   // `dialogs` and `pump` may be null (no prompts; no message processing). Both, when
-  // given, must outlive the component.
+  // given, must outlive the component. With a pump, OnYield yields the processor.
   TSegCompress(platform::Machine& machine, platform::Dialogs* dialogs = nullptr,
                platform::MessagePump* pump = nullptr);
 
@@ -49,6 +54,10 @@ class TSegCompress : public container::TCompress {
   void SetSegSize(std::int32_t value);  // at least 16384
   const std::string& SegTmpDir() const { return seg_tmp_dir_; }
   void SetSegTmpDir(const std::string& value);  // "" -> current directory; no trailing "\"; lower case
+  // Join each archive into a temporary file in SegTmpDir (the default), or read it where
+  // it lies in the segments.
+  bool JoinArchives() const { return join_archives_; }
+  void SetJoinArchives(bool value) { join_archives_ = value; }
 
   TSegBeforeEvent OnSegBefore;
   TSegAfterEvent OnSegAfter;
@@ -57,6 +66,7 @@ class TSegCompress : public container::TCompress {
   TSegShowProgressEvent OnSegShowProgress;
   // For tools that list or test instead of expanding (see TSegArchiveJoinedEvent).
   TSegArchiveJoinedEvent OnSegArchiveJoined;
+  TSegArchiveLocatedEvent OnSegArchiveLocated;
 
   TSegOwnerHooks Owner;
 
@@ -89,6 +99,8 @@ class TSegCompress : public container::TCompress {
   bool AskRetry(const std::string& text);
   TOpenedSegment OpenSegment(std::uint16_t number);
   void ReadScanRecord(TSegArc& arc);
+  // Expands the first entry of the list archive `archive` (from its start) into `list`.
+  void ExpandListEntry(platform::ByteStream& archive, platform::ByteStream& list);
   void ExpandSegArc(TSegArc& arc);
   void Pump();
   [[noreturn]] void Abort();
@@ -102,6 +114,7 @@ class TSegCompress : public container::TCompress {
   bool seg_pop_up_ = true;
   std::int32_t seg_size_ = 1440000;
   std::string seg_tmp_dir_;
+  bool join_archives_ = true;
 
   std::uint16_t seg_number_ = 0;
   std::string seg_name_;

@@ -9,6 +9,7 @@
 #include "archive/segment/seg_compress.h"
 #include "archive/segment/seg_error.h"
 #include "archive/segment/seg_header.h"
+#include "archive/segment/seg_list_names.h"
 #include "archive/segment/seg_names.h"
 #include "archive/segment/seg_scan_header.h"
 #include "archive/segment/seg_temp_file.h"
@@ -50,7 +51,7 @@ void TSegCompress::ExpandSegArcs(TSegArcList& SegArcList) {
   span_ = &span;
   buffer_ = buffer.data();
 
-  MakeDirectoryPath(seg_tmp_dir_);
+  if (join_archives_) MakeDirectoryPath(seg_tmp_dir_);
   SegArcList.clear();
 
   span.Open(1);
@@ -86,6 +87,16 @@ void TSegCompress::ReadScanRecord(TSegArc& arc) {
   arc.ArcFlags = scan.Flags;
   arc.ArcFileNames.clear();
 
+  if (!join_archives_) {
+    // Read where it lies; the list file is cut into names as it is expanded.
+    TSegmentPieceStream listArchive(
+        std::make_shared<const TSegmentPieces>(span_->Pass(scan.ArchiveLength)));
+    TListFileNames names(scan.RecordLength);
+    ExpandListEntry(listArchive, names);
+    arc.ArcFileNames = names.Finish();
+    return;
+  }
+
   // The list archive is joined on disk; only its first entry counts, and it is expanded
   // into the private list file whatever its stored name says.
   TSegTempFile joined(Machine(), TempArchiveName());
@@ -93,16 +104,7 @@ void TSegCompress::ReadScanRecord(TSegArc& arc) {
   joined.Stream()->Seek(0, platform::SeekOrigin::soBeginning);
 
   TSegTempFile list(Machine(), ListFileName());
-  {
-    container::TArchiveStart start = container::ReadArchiveHeader(*joined.Stream(), {});
-    container::TArchiveEntry entry;
-    container::TEntryWalker walker(*joined.Stream());
-    if (start.Assumed || !walker.Next(entry)) throw ESegError(ESegError::Kind::skEmptyListArchive);
-    container::TExpandSettings settings;
-    settings.Codec.Key = Key();
-    settings.CompressID = start.Header.MethodId;
-    container::ExpandEntry(entry, *joined.Stream(), *list.Stream(), settings);
-  }
+  ExpandListEntry(*joined.Stream(), *list.Stream());
   joined.Close();
 
   platform::ByteStream& names = *list.Stream();
@@ -121,10 +123,20 @@ void TSegCompress::ReadScanRecord(TSegArc& arc) {
       got += n;
     }
     remaining -= static_cast<std::int64_t>(want);
-    std::string name = FieldText(buffer_, want);
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    arc.ArcFileNames.push_back(std::move(name));
+    arc.ArcFileNames.push_back(ListRecordName(buffer_, want));
   }
+}
+
+void TSegCompress::ExpandListEntry(platform::ByteStream& archive, platform::ByteStream& list) {
+  container::TArchiveStart start = container::ReadArchiveHeader(archive, {});
+  container::TArchiveEntry entry;
+  container::TEntryWalker walker(archive);
+  if (start.Assumed || !walker.Next(entry)) throw ESegError(ESegError::Kind::skEmptyListArchive);
+  container::TExpandSettings settings;
+  settings.Codec.Key = Key();
+  settings.Codec.OnYield = OnYield;
+  settings.CompressID = start.Header.MethodId;
+  container::ExpandEntry(entry, archive, list, settings);
 }
 
 void TSegCompress::ExpandSegArc(TSegArc& arc) {
@@ -139,14 +151,28 @@ void TSegCompress::ExpandSegArc(TSegArc& arc) {
     span_->Skip(header.ArchiveLength, buffer_);
   }
 
-  TSegTempFile joined(Machine(), TempArchiveName());
   const std::int64_t length = header.ArchiveLength;
+  const auto progress = [this, length](std::int64_t copied) {
+    if (OnSegShowProgress) OnSegShowProgress(static_cast<std::int32_t>(copied * 100 / length));
+  };
+  if (!join_archives_) {
+    auto pieces = std::make_shared<const TSegmentPieces>(span_->Pass(length, progress));
+    const container::TArchiveOpener open = [pieces]() -> std::unique_ptr<platform::ByteStream> {
+      return std::make_unique<TSegmentPieceStream>(pieces);
+    };
+    if (OnSegArchiveLocated && !OnSegArchiveLocated(arc, open)) return;
+    SetMakeDirectories(true);
+    SetTargetPath(arc.TargetDir);
+    ExpandArchiveEntries(open, &arc.ArcFileNames);
+    if (OnSegAfterArchive) OnSegAfterArchive(header, arc.Template);
+    return;
+  }
+
+  TSegTempFile joined(Machine(), TempArchiveName());
   {
     // Read block by block; written to the joined file in larger pieces.
     container::TWriteBuffer gathered(*joined.Stream(), kJoinedWriteSize);
-    span_->CopyTo(gathered, length, buffer_, [this, length](std::int64_t copied) {
-      if (OnSegShowProgress) OnSegShowProgress(static_cast<std::int32_t>(copied * 100 / length));
-    });
+    span_->CopyTo(gathered, length, buffer_, progress);
     gathered.Flush();
   }
   joined.Close();

@@ -14,7 +14,9 @@ void TSegmentSpan::Open(std::uint16_t number) {
   Close();
   TOpenedSegment opened = open_(number);
   stream_ = std::move(opened.Stream);
+  host_ = std::move(opened.Host);
   number_ = number;
+  size_ = opened.Size;
   remaining_ = opened.Size;
 
   // The identification record is read again from the stream that stays open.
@@ -66,6 +68,24 @@ void TSegmentSpan::Read(void* buffer, std::size_t count) {
     out += got;
     count -= got;
   }
+}
+
+TSegmentPieces TSegmentSpan::Pass(std::int64_t count,
+                                  const std::function<void(std::int64_t passed)>& progress) {
+  TSegmentPieces pieces;
+  std::int64_t passed = 0;
+  while (passed < count) {
+    while (!stream_ || remaining_ <= 0) NextSegment();
+    const std::int64_t n = std::min(count - passed, remaining_);
+    pieces.push_back({host_, size_ - remaining_, n});
+    // The open stream keeps in step, so that a later Read goes on from here.
+    stream_->Seek(n, platform::SeekOrigin::soCurrent);
+    remaining_ -= n;
+    passed += n;
+    if (pump_) pump_();
+    if (progress) progress(passed);
+  }
+  return pieces;
 }
 
 void TSegmentSpan::Skip(std::int64_t count, std::uint8_t* buffer) {

@@ -5,9 +5,11 @@
 // pump runs after each block so that a window stays responsive.
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
+#include "archive/segment/segment_pieces.h"
 #include "platform/byte_stream.h"
 
 namespace nolvo::segment {
@@ -18,7 +20,8 @@ inline constexpr std::size_t kSegBlockSize = 8192;
 // A segment file opened for reading, positioned at its first byte.
 struct TOpenedSegment {
   std::unique_ptr<platform::ByteStream> Stream;
-  std::int64_t Size = 0;  // the file's size in bytes
+  std::int64_t Size = 0;         // the file's size in bytes
+  std::filesystem::path Host;    // the file on the host (for reading its pieces later)
 };
 
 class TSegmentSpan {
@@ -47,6 +50,13 @@ class TSegmentSpan {
   // Reads and discards `count` bytes (through `buffer`, of kSegBlockSize bytes).
   void Skip(std::int64_t count, std::uint8_t* buffer);
 
+  // Passes over `count` bytes of the logical stream without reading them and returns
+  // where they are. Segments are opened, checked and left exactly as Read would (the
+  // same callbacks, the same errors), so the span ends where a read of `count` bytes
+  // would; `progress` (when set) receives the bytes passed so far after each piece.
+  TSegmentPieces Pass(std::int64_t count,
+                      const std::function<void(std::int64_t passed)>& progress = {});
+
   // Copies `count` bytes into `dest` through `buffer` (kSegBlockSize bytes); `progress`
   // (when set) receives the bytes copied so far after each block.
   void CopyTo(platform::ByteStream& dest, std::int64_t count, std::uint8_t* buffer,
@@ -70,7 +80,9 @@ class TSegmentSpan {
   DoneFn done_;
   PumpFn pump_;
   std::unique_ptr<platform::ByteStream> stream_;
+  std::filesystem::path host_;
   std::uint16_t number_ = 0;
+  std::int64_t size_ = 0;
   std::int64_t remaining_ = 0;
 };
 

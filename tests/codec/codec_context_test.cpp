@@ -54,6 +54,28 @@ TEST(ProgressPercent, SmallAndLargeTotals) {
   EXPECT_EQ(ProgressPercent(2000000000, 2100000000), 95);
 }
 
+// The yield hook runs after each chunk read and before each full output buffer goes out;
+// without one nothing is called.
+TEST(CodecContext, YieldHookAfterChunksAndFlushes) {
+  MemoryStream dest;
+  MemoryStream source(Pattern(20000));
+  int yields = 0;
+  CodecComponent component;
+  component.OnYield = [&] { ++yields; };
+  CodecContext ctx(component, dest, source, 20000, true, false);
+  const auto got = DrainAll(ctx);
+  EXPECT_EQ(yields, 3);  // three chunks
+  for (const std::uint8_t b : got) ctx.WriteDestByte(b);
+  ctx.FlushDest();
+  EXPECT_EQ(yields, 5);  // two full buffers went out; the last write is no yield point
+  EXPECT_EQ(dest.Size(), 20000);
+  component.OnYield = nullptr;
+  MemoryStream source2(Pattern(20000));
+  CodecContext quiet(component, dest, source2, 20000, true, false);
+  DrainAll(quiet);
+  EXPECT_EQ(yields, 5);
+}
+
 TEST(CodecContext, ReadsChunksAndReportsProgress) {
   MemoryStream dest;
   ShortReadStream source(Pattern(20000 + 50), 1 << 20);

@@ -17,6 +17,12 @@ namespace {
 using platform::MemoryStream;
 using Bytes = std::vector<std::uint8_t>;
 
+CodecComponent Margin(std::int32_t margin) {
+  CodecComponent c;
+  c.SizeMargin = margin;
+  return c;
+}
+
 struct Token {
   int symbol;
   std::uint32_t distance;
@@ -78,7 +84,7 @@ TEST(Lh5Compress, OneOrTwoEqualBytesUseTheSingleSymbolForms) {
     expected.Put(7, 0);
     Bytes bytes = expected.Bytes();
     bytes.resize(expected.BitCount() / 8);  // a partly filled last byte is not written
-    const Compressed c = Compress(Bytes(n, 'A'), CodecComponent{{}, 0, -64});
+    const Compressed c = Compress(Bytes(n, 'A'), Margin(-64));
     EXPECT_EQ(c.stored, bytes);
     EXPECT_EQ(c.result, static_cast<std::int32_t>(bytes.size()));
     EXPECT_EQ(c.checksum, n * 'A');
@@ -86,7 +92,7 @@ TEST(Lh5Compress, OneOrTwoEqualBytesUseTheSingleSymbolForms) {
 }
 
 TEST(Lh5Compress, InputsShorterThanThreeBytesAreLiterals) {
-  const Compressed c = Compress(Bytes{'a', 'b'}, CodecComponent{{}, 0, -64});
+  const Compressed c = Compress(Bytes{'a', 'b'}, Margin(-64));
   EXPECT_EQ(Tokens(c.stored, 2), (std::vector<Token>{{'a', 0}, {'b', 0}}));
 }
 

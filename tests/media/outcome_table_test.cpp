@@ -211,7 +211,7 @@ TEST_P(OutcomeTable, EachToolAndTheSetupDoWhatTheTableSays) {
 
   TestResult tested;
   try {
-    TestMedium(m.location_, 0, {}, tested);
+    TestMedium(m.location_, 0, 1, {}, tested);
   } catch (const EMediumRefused&) {
   }
   EXPECT_EQ(WeightOf(tested.Report, s.Kind, "test"), s.Test);

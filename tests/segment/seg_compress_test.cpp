@@ -43,6 +43,10 @@ TEST_F(SegReader, DefaultsOfANewComponent) {
   EXPECT_EQ(reader.SegBaseName(), "disk");
   reader.SetSegExt("ABCD");
   EXPECT_EQ(reader.SegExt(), "ABC");
+  // Only a reader that keeps windows alive hands the processor on between codec chunks.
+  EXPECT_FALSE(reader.OnYield);
+  platform::NullMessagePump pump;
+  EXPECT_TRUE(TSegCompEZ(machine, nullptr, &pump).OnYield);
 }
 
 TEST_F(SegReader, ExpandsArchivesSpanningSeveralSegments) {
