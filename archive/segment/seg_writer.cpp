@@ -1,11 +1,14 @@
 #include "archive/segment/seg_writer.h"
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
 #include <stdexcept>
 #include <system_error>
 
 #include "archive/container/archive_writer.h"
 #include "archive/container/compress_errors.h"
+#include "archive/container/entry_encoder.h"
 #include "archive/segment/seg_arc_header.h"
 #include "archive/segment/seg_header.h"
 #include "archive/segment/seg_scan_header.h"
@@ -83,25 +86,35 @@ container::TCompressedFileList BuildArchive(const TSegWriterSettings& settings, 
                                             HostFileStream& work) {
   container::TWriterSettings writerSettings;
   writerSettings.Codec.Key = settings.Key;
+  writerSettings.Codec.Threads = std::max(settings.Threads, 1);
   writerSettings.ArchiveMethod = settings.ArchiveMethod;
   container::TArchiveWriter writer(work, writerSettings);
-  container::TCompressedFileList entries;
   // Empty files go first: a reader stops once the entries it has passed add up to the
   // archive's total, so an empty file after the last byte counted would never be written.
-  std::vector<const TSegWriteFile*> later;
-  const auto add = [&](const TSegWriteFile& file, bool empty_only) {
-    HostFileStream source(file.Source, HostFileStream::Mode::mdRead);
-    if (empty_only && source.Size() != 0) {
-      later.push_back(&file);
-      return;
-    }
-    if (settings.OnFile) settings.OnFile(index, file);
-    const container::TCompressedFileInfo info = writer.AddEntry(
-        file.StoredName, source, source.Size(), file.Method, file.FileDate, file.Attributes);
-    entries.push_back({file.StoredName, info});
+  std::vector<container::TEntryJob> empty, later;
+  std::vector<const TSegWriteFile*> emptyFiles, laterFiles;
+  for (const TSegWriteFile& file : archive.Files) {
+    container::TEntryJob job;
+    job.StoredName = file.StoredName;
+    job.Method = file.Method;
+    job.FileDate = file.FileDate;
+    job.Attributes = file.Attributes;
+    job.SizeHint = HostFileStream(file.Source, HostFileStream::Mode::mdRead).Size();
+    job.Open = [path = file.Source]() -> std::unique_ptr<platform::ByteStream> {
+      return std::make_unique<HostFileStream>(path, HostFileStream::Mode::mdRead);
+    };
+    const bool isEmpty = job.SizeHint == 0;
+    (isEmpty ? empty : later).push_back(std::move(job));
+    (isEmpty ? emptyFiles : laterFiles).push_back(&file);
+  }
+  empty.insert(empty.end(), std::make_move_iterator(later.begin()),
+               std::make_move_iterator(later.end()));
+  emptyFiles.insert(emptyFiles.end(), laterFiles.begin(), laterFiles.end());
+  const auto onEntry = [&](std::size_t i) {
+    if (settings.OnFile) settings.OnFile(index, *emptyFiles[i]);
   };
-  for (const TSegWriteFile& file : archive.Files) add(file, true);
-  for (const TSegWriteFile* file : later) add(*file, false);
+  container::TCompressedFileList entries =
+      container::AddEntriesInOrder(writer, empty, std::max(settings.Threads, 1), onEntry);
   writer.Finish();
   return entries;
 }

@@ -40,6 +40,9 @@ struct TSegWriterSettings {
   std::int32_t Key = 0;            // locks every entry of the archives when not 0
   // The method id in each archive's header.
   container::TCompressionMethod ArchiveMethod = container::TCompressionMethod::coLZH5;
+  // Threads that encode: entries on workers, large entries within (the archive is the same
+  // for any count).
+  std::int32_t Threads = 1;
   // Called before each file is stored (archive index, file); may be empty.
   std::function<void(std::size_t archive, const TSegWriteFile& file)> OnFile;
 };

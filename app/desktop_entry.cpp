@@ -1,8 +1,8 @@
-#include "setup/desktop_entry.h"
+#include "app/desktop_entry.h"
 
 #include "util/split_at_char.h"
 
-namespace nolvo::setup {
+namespace nolvo::app {
 
 std::string DesktopEntry::LeadingToken(const std::string& field) {
   const auto close = field.find('>');
@@ -25,4 +25,4 @@ DesktopEntry SplitDesktopEntry(std::string entry) {
   return e;
 }
 
-}  // namespace nolvo::setup
+}  // namespace nolvo::app
