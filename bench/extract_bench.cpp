@@ -1,20 +1,19 @@
-// Extraction of packed media by the real `nolvo extract`, against the lh5 decoder alone.
+// The media goals in one run: `nolvo pack`, `nolvo extract` and `nolvo test` of packed media,
+// as child processes, against their own --threads 1 runs, the same archive as one file and
+// the lh5 decoder alone.
 //
 // For each size the bench builds a product of text-like files (a quarter binary-like),
-// packs it with `nolvo pack` (lh5, 1,440,000-byte segments) into a host temporary
-// folder, and runs `nolvo extract MEDIA -d OUT` as a child process several times. It
-// reports the child's processor time (user + sys, from wait4) and wall time as MB/s of
-// original bytes, its peak resident memory, and the lh5 decoder's own MB/s on the very
-// same stored streams (from memory to a null sink). Goals: extract/decoder >= 0.80 on
-// processor time, peak memory under 16 MB and flat across sizes.
+// packs it with `nolvo pack` (lh5, 1,440,000-byte segments) on N threads and on one, in
+// turns (the media must come out byte-identical), and then runs in turns: `nolvo extract
+// MEDIA` on N threads and on one, the same on a copy of the media without digest lists
+// ("plain", the segments linked), on the same archive as one file, and `nolvo test` on N
+// threads and on one. It reports the child's wall and processor time (user + sys, from
+// wait4) as MB/s of original bytes, its peak resident memory, and the lh5 decoder's own MB/s
+// on the very same stored streams (memory to a null sink). The goals come first, as ratios.
 //
-// The same extraction runs, in turn, on a copy of the media without the digest lists
-// (the segments linked, not copied): the "plain" columns and the verified/plain ratios
-// show what checking every entry's SHA-256 costs. Goal: verified >= 0.9 x plain.
-//
-//   extract_bench [--mb N]... [--runs R] [--keep]
-//     default: 16, 64 and 256 MB, best of 5 runs; --keep leaves the product, media and
-//     last output in the temporary folder (for profiling) and names it
+//   extract_bench [--mb N]... [--runs R] [--threads N] [--keep]
+//     default: 16, 64 and 256 MB, best of 3 runs, N = the number of cores; --keep leaves
+//     the product, media and last output in the temporary folder (for profiling)
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -31,6 +30,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/codec/codec_run.h"
@@ -143,7 +143,10 @@ struct StoredEntry {
   container::TCompressionMethod Method{};
 };
 
-std::vector<StoredEntry> StoredEntries(const fs::path& work, const fs::path& media) {
+// Also copies the archive, joined out of the segments, to `single`: the same archive as
+// one file.
+std::vector<StoredEntry> StoredEntries(const fs::path& work, const fs::path& media,
+                                       const fs::path& single) {
   platform::Machine machine(work / "prefix");
   fs::create_directories(work / "tmp");
   machine.MapDrive('m', media);
@@ -157,6 +160,14 @@ std::vector<StoredEntry> StoredEntries(const fs::path& work, const fs::path& med
     std::uint32_t error = 0;
     auto file = platform::OpenFileRead(machine, joined, platform::ShareMode::shDenyWrite, error);
     if (!file) throw std::runtime_error("cannot open the joined archive");
+    {
+      std::ofstream copy(single, std::ios::binary | std::ios::trunc);
+      std::vector<char> buffer(1 << 16);
+      while (const std::size_t got = file->Read(buffer.data(), buffer.size()))
+        copy.write(buffer.data(), static_cast<std::streamsize>(got));
+      if (!copy) throw std::runtime_error("cannot write " + single.string());
+      file->Seek(0, platform::SeekOrigin::soBeginning);
+    }
     container::ReadArchiveHeader(*file, {});
     container::TEntryWalker walker(*file);
     container::TArchiveEntry entry;
@@ -191,30 +202,74 @@ double DecodeSeconds(const std::vector<StoredEntry>& entries, bool& sound) {
   return CpuSeconds() - t0;
 }
 
-void Measure(Launcher& launcher, std::size_t mb, int runs, bool keep) {
+// What one size measured; walls and processor times are the best of the runs.
+struct Row {
+  std::size_t mb = 0, segments = 0;
+  double storedShare = 0, packCpu = 0, user = 0, sys = 0, extractCpu = 0, extractWall = 0;
+  double decode = 0, plainCpu = 0, plainWall = 0, singleWall = 0, singleCpu = 0;
+  double pack1Wall = 0, packNWall = 0, extract1Wall = 0, test1Wall = 0, testNWall = 0;
+  double peakMb = 0;
+  bool same = true, sound = true, packSame = true, singleSame = true, launcherPeak = false;
+};
+
+ChildRun Must(Launcher& launcher, const std::vector<std::string>& args, const fs::path& log,
+              const char* what) {
+  const ChildRun run = launcher.Run(args, log);
+  if (run.exitCode != 0)
+    throw std::runtime_error(std::string(what) + " failed (" + std::to_string(run.exitCode) +
+                             "): " + ReadAll(log));
+  return run;
+}
+
+bool SameFolders(const fs::path& a, const fs::path& b) {
+  std::size_t count = 0;
+  for (const auto& e : fs::directory_iterator(a)) {
+    ++count;
+    if (ReadAll(e.path()) != ReadAll(b / e.path().filename())) return false;
+  }
+  return count == static_cast<std::size_t>(std::distance(fs::directory_iterator(b), {}));
+}
+
+Row Measure(Launcher& launcher, std::size_t mb, int runs, const std::string& threads, bool keep) {
   const std::string tool = NOLVO_TOOL_PATH;
   TempFolder temp("extract_bench");
   if (keep) temp.Keep();
   const fs::path product = temp.Path() / "product", media = temp.Path() / "media",
-                 out = temp.Path() / "out", log = temp.Path() / "log.txt";
+                 media1 = temp.Path() / "media-1", out = temp.Path() / "out",
+                 log = temp.Path() / "log.txt", single = temp.Path() / "single.arc";
   const std::size_t total = mb * kMB;
   const auto names = BuildProduct(product, total);
+  Row row;
+  row.mb = mb;
 
-  const ChildRun pack = launcher.Run({tool, "-q", "pack", product.string(), "-o",
-                                      media.string(), "--method", "lh5", "--segment-size",
-                                      "1440000"},
-                                     log);
-  if (pack.exitCode != 0)
-    throw std::runtime_error("nolvo pack failed (" + std::to_string(pack.exitCode) + "): " +
-                             ReadAll(log));
-  std::size_t segments = 0;
+  // Packing on every thread and on one, in turns; the media must come out the same.
+  auto pack = [&](const fs::path& to, const std::string& t) {
+    fs::remove_all(to);
+    return Must(launcher, {tool, "-q", "pack", product.string(), "-o", to.string(), "--method",
+                           "lh5", "--segment-size", "1440000", "--threads", t},
+                log, "nolvo pack");
+  };
+  double packCpu = 1e30, packN = 1e30, pack1 = 1e30;
+  for (int r = 0; r < runs; ++r) {
+    const ChildRun n = pack(media, threads);
+    packN = std::min(packN, n.wall);
+    packCpu = std::min(packCpu, n.user + n.sys);
+    pack1 = std::min(pack1, pack(media1, "1").wall);
+  }
+  row.packSame = SameFolders(media, media1);
+  if (!keep) fs::remove_all(media1);
+  row.packCpu = packCpu;
+  row.packNWall = packN;
+  row.pack1Wall = pack1;
+
   std::uintmax_t mediaBytes = 0;
   for (const auto& e : fs::directory_iterator(media))
     if (e.path().filename().string().rfind("disk.", 0) == 0) {
-      ++segments;
+      ++row.segments;
       mediaBytes += e.file_size();
     }
-  const auto entries = StoredEntries(temp.Path() / "reader", media);
+  row.storedShare = 100.0 * mediaBytes / total;
+  const auto entries = StoredEntries(temp.Path() / "reader", media, single);
   // The same medium without its digest lists: what extraction costs unverified.
   const fs::path plain = temp.Path() / "plain";
   fs::create_directories(plain);
@@ -224,90 +279,157 @@ void Measure(Launcher& launcher, std::size_t mb, int runs, bool keep) {
       fs::create_hard_link(e.path(), plain / name);
   }
 
-  // Extract and decoder runs take turns, so that both meet the same neighbours.
-  double bestUser = 0, bestSys = 0, bestCpu = 1e30, bestWall = 1e30, decode = 1e30;
-  double plainCpu = 1e30, plainWall = 1e30;
+  // All runs take turns, so that they meet the same neighbours.
+  double bestCpu = 1e30, bestWall = 1e30, decode = 1e30, plainCpu = 1e30, plainWall = 1e30;
+  double singleCpu = 1e30, singleWall = 1e30, extract1 = 1e30, test1 = 1e30, testN = 1e30;
   long peakKb = 0, floorKb = 0;
-  bool same = true, sound = true;
   for (int r = 0; r < runs; ++r) {
     fs::remove_all(out);
-    const ChildRun run =
-        launcher.Run({tool, "extract", media.string(), "-d", out.string()}, log);
-    if (run.exitCode != 0)
-      throw std::runtime_error("nolvo extract failed (" + std::to_string(run.exitCode) +
-                               "): " + ReadAll(log));
-    if (r == 0) same = SameFiles(product, names, out);
+    const ChildRun run = Must(launcher, {tool, "extract", media.string(), "-d", out.string(),
+                                         "--threads", threads},
+                              log, "nolvo extract");
+    if (r == 0) row.same = SameFiles(product, names, out);
     if (run.user + run.sys < bestCpu) {
       bestCpu = run.user + run.sys;
-      bestUser = run.user;
-      bestSys = run.sys;
+      row.user = run.user;
+      row.sys = run.sys;
     }
     bestWall = std::min(bestWall, run.wall);
     peakKb = std::max(peakKb, run.maxRssKb);
     floorKb = std::max(floorKb, run.launcherKb);
-    decode = std::min(decode, DecodeSeconds(entries, sound));
+    decode = std::min(decode, DecodeSeconds(entries, row.sound));
     fs::remove_all(out);
-    const ChildRun bare = launcher.Run({tool, "extract", plain.string(), "-d", out.string()}, log);
-    if (bare.exitCode != 0)
-      throw std::runtime_error("nolvo extract (plain) failed (" + std::to_string(bare.exitCode) +
-                               "): " + ReadAll(log));
+    extract1 = std::min(extract1, Must(launcher, {tool, "extract", media.string(), "-d",
+                                                  out.string(), "--threads", "1"},
+                                       log, "nolvo extract --threads 1")
+                                      .wall);
+    fs::remove_all(out);
+    const ChildRun bare =
+        Must(launcher, {tool, "extract", plain.string(), "-d", out.string(), "--threads", threads},
+             log, "nolvo extract (plain)");
     plainCpu = std::min(plainCpu, bare.user + bare.sys);
     plainWall = std::min(plainWall, bare.wall);
+    fs::remove_all(out);
+    const ChildRun one = Must(
+        launcher, {tool, "extract", single.string(), "-d", out.string(), "--threads", threads},
+        log, "nolvo extract (one file)");
+    if (r == 0) row.singleSame = SameFiles(product, names, out);
+    singleCpu = std::min(singleCpu, one.user + one.sys);
+    singleWall = std::min(singleWall, one.wall);
+    fs::remove_all(out);
+    testN = std::min(testN, Must(launcher, {tool, "-q", "test", media.string(), "--threads",
+                                            threads},
+                                 log, "nolvo test")
+                                .wall);
+    test1 = std::min(test1, Must(launcher, {tool, "-q", "test", media.string(), "--threads", "1"},
+                                 log, "nolvo test --threads 1")
+                                .wall);
   }
   if (!keep) fs::remove_all(out);
+  row.extractCpu = total / bestCpu / 1e6;
+  row.extractWall = total / bestWall / 1e6;
+  row.decode = total / decode / 1e6;
+  row.plainCpu = total / plainCpu / 1e6;
+  row.plainWall = total / plainWall / 1e6;
+  row.singleCpu = total / singleCpu / 1e6;
+  row.singleWall = total / singleWall / 1e6;
+  row.extract1Wall = extract1 / bestWall;  // as a ratio: --threads 1 time / --threads N time
+  row.test1Wall = test1;
+  row.testNWall = testN;
+  row.peakMb = peakKb / 1024.0;
+  row.launcherPeak = floorKb + 256 >= peakKb;
+  return row;
+}
 
-  const double extractCpuMbs = total / bestCpu / 1e6;
-  const double decodeMbs = total / decode / 1e6;
-  std::printf(
-      "%6zu %6zu %7.1f%% %9.2f %7.2f %7.2f %9.1f %9.1f %9.1f %7.2f %8.1f %9.1f %9.1f %6.2f %6.2f "
-      "%s%s%s\n",
-      mb, segments, 100.0 * mediaBytes / total, pack.user + pack.sys, bestUser, bestSys,
-      extractCpuMbs, total / bestWall / 1e6, decodeMbs, extractCpuMbs / decodeMbs, peakKb / 1024.0,
-      total / plainCpu / 1e6, total / plainWall / 1e6, plainCpu / bestCpu, plainWall / bestWall,
-      same ? "" : "OUTPUT DIFFERS ", sound ? "" : "DECODER CHECKSUM FAILED ",
-              floorKb + 256 >= peakKb ? "(peak may be the launcher's own size)" : "");
-  std::fflush(stdout);
+std::string LoadAverage() {
+  std::ifstream in("/proc/loadavg");
+  std::string a, b, c;
+  in >> a >> b >> c;
+  return a + " " + b + " " + c;
+}
+
+void Goal(const std::string& what, double value, const char* target, const char* unit = "x") {
+  std::printf("%-66s %8.2f%s %9s\n", what.c_str(), value, unit, target);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::size_t> sizes;
-  int runs = 5;
+  int runs = 3;
   bool keep = false;
+  std::string threads = std::to_string(std::max(1u, std::thread::hardware_concurrency()));
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--mb") == 0 && i + 1 < argc) {
       sizes.push_back(std::strtoul(argv[++i], nullptr, 10));
     } else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
       runs = std::max(1, std::atoi(argv[++i]));
+    } else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
+      threads = std::to_string(std::max(1, std::atoi(argv[++i])));
     } else if (std::strcmp(argv[i], "--keep") == 0) {
       keep = true;
     } else {
-      std::fprintf(stderr, "usage: extract_bench [--mb N]... [--runs R] [--keep]\n");
+      std::fprintf(stderr, "usage: extract_bench [--mb N]... [--runs R] [--threads N] [--keep]\n");
       return 2;
     }
   }
   if (sizes.empty()) sizes = {16, 64, 256};
 
-  std::printf(
-      "nolvo extract on lh5 media (%zu files, 3/4 text, 1,440,000-byte segments); MB = 10^6 "
-      "original bytes; best of %d runs\n"
-      "ext cpu: MB/s per processor second of the child (user+sys); ext wall: MB/s wall clock;\n"
-      "lh5 dec: the decoder alone on the same stored streams, memory to null sink; ratio = "
-      "ext cpu / lh5 dec (goal >= 0.80); peak RSS of the child (goal < 16 MB);\n"
-      "plain cpu/wall: the same media without digest lists (nothing hashed); v/p: verified\n"
-      "speed / plain speed, processor and wall (goal >= 0.90)\n\n",
-      kFileCount, runs);
-  std::printf("%6s %6s %8s %9s %7s %7s %9s %9s %9s %7s %8s %9s %9s %6s %6s\n", "MB", "segs",
-              "stored", "pack cpu", "user s", "sys s", "ext cpu", "ext wall", "lh5 dec", "ratio",
-              "RSS MB", "plain cpu", "plainwall", "v/p c", "v/p w");
-  std::fflush(stdout);
+  std::vector<Row> rows;
+  const std::string load0 = LoadAverage();
   try {
     Launcher launcher;
-    for (const std::size_t mb : sizes) Measure(launcher, mb, runs, keep);
+    for (const std::size_t mb : sizes) {
+      rows.push_back(Measure(launcher, mb, runs, threads, keep));
+      std::fprintf(stderr, "extract_bench: %zu MB measured\n", mb);
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "extract_bench: %s\n", e.what());
     return 1;
   }
+  std::printf(
+      "extract_bench: nolvo pack, extract and test of lh5 media (%zu files, 3/4 text, "
+      "1,440,000-byte segments), MB = 10^6 original bytes; best of %d runs; %s threads against "
+      "1; %u cores; load average %s at the start, %s at the end\n\n",
+      kFileCount, runs, threads.c_str(), std::thread::hardware_concurrency(), load0.c_str(),
+      LoadAverage().c_str());
+  std::printf("%-66s %9s %9s\n", "goal", "measured", "target");
+  const std::string t = " --threads " + threads;
+  for (const Row& r : rows) {
+    const std::string at = std::to_string(r.mb) + " MB: ";
+    Goal(at + "pack, wall: --threads 1 /" + t, r.pack1Wall / r.packNWall, ">= 1.7");
+    Goal(at + "extract, wall: --threads 1 /" + t, r.extract1Wall, ">= 1.6");
+    Goal(at + "test, wall: --threads 1 /" + t, r.test1Wall / r.testNWall, ">= 1.6");
+    Goal(at + "extract, speed: segments (no lists) / one archive file", r.plainWall / r.singleWall,
+         ">= 0.95");
+    Goal(at + "extract, processor: segments / lh5 decoder alone", r.extractCpu / r.decode,
+         ">= 0.80");
+    Goal(at + "extract, wall: with digest lists / without", r.extractWall / r.plainWall, ">= 0.90");
+    Goal(at + "extract, peak RSS", r.peakMb, "< 16 MB", "MB");
+  }
+  if (rows.size() > 1)
+    Goal("peak RSS: largest size / smallest size", rows.back().peakMb / rows.front().peakMb,
+         "<= 1.25");
+  for (const Row& r : rows) {
+    if (!r.packSame) std::printf("%zu MB: MEDIA OF --threads 1 AND%s DIFFER\n", r.mb, t.c_str());
+    if (!r.same || !r.singleSame) std::printf("%zu MB: EXTRACTED FILES DIFFER\n", r.mb);
+    if (!r.sound) std::printf("%zu MB: DECODER CHECKSUM FAILED\n", r.mb);
+    if (r.launcherPeak) std::printf("%zu MB: the peak may be the launcher's own size\n", r.mb);
+  }
+  std::printf(
+      "\nMB/s of original bytes. ext cpu: per processor second of the child (user+sys); ext "
+      "wall: wall clock;\nlh5 dec: the decoder alone on the same stored streams, memory to null "
+      "sink; plain: the media without digest lists;\none file: the same archive as one file; pack "
+      "and test columns: wall seconds\n\n");
+  std::printf("%6s %6s %8s %9s %7s %7s %9s %9s %9s %9s %9s %8s %8s %8s %8s %8s\n", "MB", "segs",
+              "stored", "pack cpu", "user s", "sys s", "ext cpu", "ext wall", "lh5 dec",
+              "plainwall", "one file", "RSS MB", "pack 1", ("pack " + threads).c_str(), "test 1",
+              ("test " + threads).c_str());
+  for (const Row& r : rows)
+    std::printf("%6zu %6zu %7.1f%% %9.2f %7.2f %7.2f %9.1f %9.1f %9.1f %9.1f %9.1f %8.1f %8.2f "
+                "%8.2f %8.2f %8.2f\n",
+                r.mb, r.segments, r.storedShare, r.packCpu, r.user, r.sys, r.extractCpu,
+                r.extractWall, r.decode, r.plainWall, r.singleWall, r.peakMb, r.pack1Wall,
+                r.packNWall, r.test1Wall, r.testNWall);
   return 0;
 }
