@@ -19,16 +19,14 @@ struct Encoded {
   bool OpenFailed = false;  // the error came from opening, before any check
 };
 
-bool ForWorkers(const TEntryJob& job) {
-  return job.SizeHint <= kWorkerEntryLimit && job.Method != TCompressionMethod::coCustom;
-}
 
 // Workers claim the entries in order, at most `window` ahead of the one being stored.
 class EncoderPool {
  public:
-  EncoderPool(const std::vector<TEntryJob>& jobs, const codec::CodecComponent& codec, int threads)
+  EncoderPool(const std::vector<TEntryJob>& jobs, const codec::CodecComponent& codec, int threads,
+              std::int64_t limit)
       : jobs_(jobs), codec_(codec), window_(static_cast<std::size_t>(threads) + 1),
-        results_(jobs.size()) {
+        limit_(limit), results_(jobs.size()) {
     codec_.Threads = 1;
     codec_.OnShowProgress = nullptr;
     codec_.OnYield = nullptr;
@@ -45,12 +43,18 @@ class EncoderPool {
   EncoderPool(const EncoderPool&) = delete;
   EncoderPool& operator=(const EncoderPool&) = delete;
 
+  // Whether the workers encode `job` (else the writer does).
+  bool ForWorkers(const TEntryJob& job) const {
+    return job.SizeHint <= limit_ && job.Method != TCompressionMethod::coCustom;
+  }
+
   // Waits for entry `index` (one the workers encode) and hands it over.
   Encoded Take(std::size_t index) {
     std::unique_lock lock(mutex_);
     done_.wait(lock, [&] { return results_[index].has_value(); });
     Encoded result = std::move(*results_[index]);
     results_[index].reset();
+    held_ -= jobs_[index].SizeHint;
     return result;
   }
 
@@ -70,12 +74,16 @@ class EncoderPool {
       {
         std::unique_lock lock(mutex_);
         claimable_.wait(lock, [&] {
-          return stop_ || next_ >= jobs_.size() || next_ < stored_ + window_;
+          return stop_ || next_ >= jobs_.size() ||
+                 (next_ < stored_ + window_ &&
+                  (held_ == 0 || !ForWorkers(jobs_[next_]) ||
+                   held_ + jobs_[next_].SizeHint <= kWorkerBytes));
         });
         if (stop_ || next_ >= jobs_.size()) return;
         index = next_++;
+        if (!ForWorkers(jobs_[index])) continue;
+        held_ += jobs_[index].SizeHint;
       }
-      if (!ForWorkers(jobs_[index])) continue;
       Encoded result = Encode(jobs_[index]);
       {
         std::lock_guard lock(mutex_);
@@ -108,11 +116,13 @@ class EncoderPool {
   const std::vector<TEntryJob>& jobs_;
   codec::CodecComponent codec_;
   const std::size_t window_;
+  const std::int64_t limit_;
   std::mutex mutex_;
   std::condition_variable claimable_;
   std::condition_variable done_;
   std::size_t next_ = 0;
   std::size_t stored_ = 0;
+  std::int64_t held_ = 0;  // original bytes of the entries claimed and not taken
   bool stop_ = false;
   std::vector<std::optional<Encoded>> results_;
   std::vector<std::thread> workers_;
@@ -129,14 +139,15 @@ TListedEntry AddDirect(TArchiveWriter& writer, const TEntryJob& job) {
 
 TCompressedFileList AddEntriesInOrder(TArchiveWriter& writer, const std::vector<TEntryJob>& jobs,
                                       int threads,
-                                      const std::function<void(std::size_t)>& on_entry) {
+                                      const std::function<void(std::size_t)>& on_entry,
+                                      std::int64_t worker_limit) {
   TCompressedFileList entries;
   std::optional<EncoderPool> pool;
-  if (threads > 1 && jobs.size() > 1) pool.emplace(jobs, writer.Settings().Codec, threads);
+  if (threads > 1 && jobs.size() > 1) pool.emplace(jobs, writer.Settings().Codec, threads, worker_limit);
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     const TEntryJob& job = jobs[i];
     if (on_entry) on_entry(i);
-    if (!pool || !ForWorkers(job)) {
+    if (!pool || !pool->ForWorkers(job)) {
       entries.push_back(AddDirect(writer, job));
     } else {
       Encoded encoded = pool->Take(i);

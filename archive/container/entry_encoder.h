@@ -1,8 +1,9 @@
 #pragma once
 // Storing many entries into one archive with every core: the data of entries up to
 // kWorkerEntryLimit bytes are encoded on worker threads into memory, a few entries ahead of
-// the writer, and larger entries are encoded by the writer itself with the codec's own
-// threads. The writer stores the entries in order, so the archive, the errors and the order
+// the writer and at most kWorkerBytes of original bytes at a time (one entry always), and
+// larger entries are encoded by the writer itself with the codec's own threads (whole
+// entries on separate threads scale better than one entry split). The writer stores the entries in order, so the archive, the errors and the order
 // in which they come are those of storing the entries one by one on one thread.
 
 #include <cstdint>
@@ -18,7 +19,9 @@
 namespace nolvo::container {
 
 // Entries above this size are encoded by the writer with the codec's threads.
-inline constexpr std::int64_t kWorkerEntryLimit = 4 * 1024 * 1024;
+inline constexpr std::int64_t kWorkerEntryLimit = 32 * 1024 * 1024;
+// Original bytes of the entries the workers hold at a time (their output is in memory).
+inline constexpr std::int64_t kWorkerBytes = 64 * 1024 * 1024;
 
 struct TEntryJob {
   std::string StoredName;
@@ -34,8 +37,10 @@ struct TEntryJob {
 // many threads encode; with 1 every entry goes through AddEntry on the calling thread.
 // `on_entry` (may be empty) is called on the calling thread before each entry is stored.
 // The writer's progress and yield handlers are not called for entries encoded by workers.
+// `worker_limit` replaces kWorkerEntryLimit (tests pass small ones).
 TCompressedFileList AddEntriesInOrder(TArchiveWriter& writer, const std::vector<TEntryJob>& jobs,
                                       int threads,
-                                      const std::function<void(std::size_t)>& on_entry);
+                                      const std::function<void(std::size_t)>& on_entry,
+                                      std::int64_t worker_limit = kWorkerEntryLimit);
 
 }  // namespace nolvo::container
