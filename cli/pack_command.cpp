@@ -6,7 +6,7 @@
 
 #include "archive/media/pack_media.h"
 #include "cli/command.h"
-#include "cli/console_progress.h"
+#include "cli/media_errors.h"
 
 namespace nolvo::cli {
 
@@ -56,12 +56,12 @@ int RunPack(const PackOptions& o, const GlobalOptions& global) {
     const auto warnings = media::CheckNames(product, cp);
     for (const auto& w : warnings) PrintWarning(w);
 
-    ConsoleProgress progress(global.quiet);
+    MediaProgressBar bar(global.quiet, "Packing");
     const auto written = media::WriteMedia(
         settings, product, [&](const std::string& name, std::int64_t done, std::int64_t total) {
-          progress.Update(cp.ToUtf8(name), done, total);
+          bar.Show(cp.ToUtf8(name), total > 0 ? static_cast<int>(done * 100 / total) : 0);
         });
-    progress.Clear();
+    bar.Clear();
     media::PlaceSetupProgram(settings, product, written);
 
     if (!global.quiet) {
@@ -78,9 +78,6 @@ int RunPack(const PackOptions& o, const GlobalOptions& global) {
   } catch (const media::EPackError& e) {
     fmt::print(stderr, "nolvo pack: {}\n", e.what());
     return e.Usage ? kExitUsage : kExitFailure;
-  } catch (const std::exception& e) {
-    fmt::print(stderr, "nolvo pack: {}\n", e.what());
-    return kExitFailure;
   }
   return kExitOk;
 }
@@ -110,7 +107,10 @@ CommandRegistration RegisterPack(CLI::App& app, const GlobalOptions& global) {
                           "nolvo-entries.digests (the SHA-256 of every entry's bytes) and\n"
                           "nolvo-media.sha256 (every file of the medium; sha256sum -c reads it).\n\n") +
               kExitCodeHelp);
-  auto run = [o, &global]() -> int { return RunPack(*o, global); };
+  // An interrupt stops the pack at the next file; the segments written so far are removed.
+  auto run = [o, &global]() -> int {
+    return RunMediaCommand("pack", [&]() { return RunPack(*o, global); });
+  };
   return {sub, run};
 }
 
