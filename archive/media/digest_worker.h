@@ -2,7 +2,9 @@
 // SHA-256 of expanded entries, computed on a second thread while the expansion goes on.
 // A DigestWorker owns the thread; each entry gets a DigestJob, and the stream the job
 // makes passes every byte on to the real output and hands a copy to the worker. Finish
-// waits for the worker to reach the job's last byte.
+// waits for the worker to reach the job's last byte. When entries are expanded on several
+// threads, an inline job hashes on the thread that writes the entry instead, so that the
+// hashing is spread over those threads rather than queued for one.
 
 #include <condition_variable>
 #include <cstdint>
@@ -27,13 +29,16 @@ class DigestJob : public std::enable_shared_from_this<DigestJob> {
   // count. Call once, after the last write.
   Sha256Digest Finish();
   std::int64_t Size() const { return size_; }
+  // A job whose bytes are hashed by the thread that writes them.
+  static std::shared_ptr<DigestJob> Inline();
 
  private:
   friend class DigestWorker;
   friend class DigestStream;
-  explicit DigestJob(DigestWorker& worker) : worker_(worker) {}
+  explicit DigestJob(DigestWorker* worker) : worker_(worker) {}
 
-  DigestWorker& worker_;
+  DigestWorker* worker_;  // null: inline
+  bool broken_ = false;   // an inline update failed: the digest is zeros
   Sha256 sha_;
   Sha256Digest digest_{};
   std::int64_t size_ = 0;

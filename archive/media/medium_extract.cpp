@@ -102,6 +102,7 @@ class Extractor {
     };
 
     compress.SetThreads(std::clamp(options_.Threads, 1, kMostThreads));
+    run_->HashOnWriters(options_.Threads > 1);
     compress.SetExceptionOnFileError(true);
     compress.OnShowProgress = [&](std::int32_t& percent) {
       if (events_.OnEntry && !pending_.empty()) events_.OnEntry(pending_.front().Shown, percent);

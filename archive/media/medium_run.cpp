@@ -91,7 +91,7 @@ std::unique_ptr<platform::ByteStream> MediumRun::DigestOutput(std::size_t index,
                                                               platform::ByteStream& output) {
   jobs_.erase(index);
   if (!entryCheck_ || !entryCheck_->Expected(index)) return nullptr;
-  auto job = Worker().NewJob();
+  auto job = hashOnWriters_ ? DigestJob::Inline() : Worker().NewJob();
   jobs_[index] = job;
   return std::make_unique<DigestStream>(output, std::move(job));
 }

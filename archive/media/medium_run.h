@@ -54,11 +54,14 @@ class MediumRun {
 
   // A digest stream over `output` for entry `index` of the current archive when the entry
   // list has a digest for it, else null. The stream may be written on any one thread.
+  // With HashOnWriters the writing thread hashes (for entries expanded on several threads);
+  // otherwise the digest worker's thread does.
   std::unique_ptr<platform::ByteStream> DigestOutput(std::size_t index,
                                                      platform::ByteStream& output);
   // After entry `index` was expanded through DigestOutput's stream: whether its bytes are
   // the listed ones (EntryDiffers when not); true when it had no listed digest.
   bool Verify(const Archive& archive, std::size_t index);
+  void HashOnWriters(bool on) { hashOnWriters_ = on; }
   // Forgets the digest of entry `index` (its expansion failed).
   void DropDigest(std::size_t index) { jobs_.erase(index); }
 
@@ -70,6 +73,7 @@ class MediumRun {
   std::optional<EntryDigestCheck> entryCheck_;
   std::unique_ptr<DigestWorker> worker_;
   std::map<std::size_t, std::shared_ptr<DigestJob>> jobs_;  // entries of the current archive
+  bool hashOnWriters_ = false;
 };
 
 // The message of the exception `error` holds.

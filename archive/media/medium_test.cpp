@@ -48,6 +48,7 @@ void TestMedium(const MediaLocation& location, std::int32_t key, int threads,
         const auto badCopies = BadStoredCopies(*archive.Open(), archive.Listing, key);
         auto& compress = archive.Compress;
         compress.SetThreads(threads);
+        run.HashOnWriters(threads > 1);
         compress.OnShowProgress = [&](std::int32_t& percent) {
           if (events.OnEntry) events.OnEntry(result.Tested, percent);
         };
