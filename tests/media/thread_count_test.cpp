@@ -118,12 +118,12 @@ TEST(ThreadCount, PackedMediaAreTheSameForAnyCount) {
     EXPECT_FALSE(result.Report.Failed());
     Files out = Read(temp.Path() / "out");
     EXPECT_EQ(out.size(), files.size());
-    for (const auto& [name, bytes] : files) {
-      const auto found = std::find_if(out.begin(), out.end(), [&](const auto& o) {
-        return o.first.size() >= name.size() && o.first.ends_with(name);
-      });
+    for (const auto& file : files) {
+      const std::string& name = file.first;
+      const auto found = std::find_if(out.begin(), out.end(),
+                                      [&](const auto& o) { return o.first.ends_with(name); });
       ASSERT_NE(found, out.end()) << name;
-      EXPECT_TRUE(found->second == bytes) << name;
+      EXPECT_TRUE(found->second == file.second) << name;
     }
   }
 }
