@@ -86,6 +86,12 @@ MediumDigests LoadMediumDigests(const fs::path& folder, const std::string& archi
       }
     }
   }
+  // A medium carries both lists; an entry list alone means the media list, which alone
+  // covers the archive headers and the setup files, was lost.
+  if (archiveFile.empty() && d.EntriesPresent && !d.FilesPresent)
+    sink.Add(FindingKind::DigestListDamaged,
+             About(std::string(kMediaDigestsName),
+                   fmt::format("missing beside {} (a medium carries both)", kEntryDigestsName)));
   if (!d.FilesPresent && !d.EntriesPresent)
     sink.Add(FindingKind::NoDigestLists,
              About("", "no digest lists: only the format's byte sums could be checked"));

@@ -25,7 +25,8 @@ struct MediumDigests {
 // Reads the lists beside a medium: in `folder` the media list and the entry list
 // (segmented media), or the entry list `<archiveFile>.digests` beside a single archive
 // file (`archiveFile` not empty). Findings: NoDigestLists when there is none,
-// DigestListDamaged for a list that is malformed, cut short, unreadable, or (outside the
+// DigestListDamaged for a list that is malformed, cut short, unreadable, missing beside the
+// other (segmented media carry both), or (outside the
 // test tool, which hashes every file anyway) an entry list whose bytes differ from the
 // media list's line for it; MediaFileMissing for each file the media list names that is
 // not there.
