@@ -1,8 +1,8 @@
 // Random damage to a sound medium with its digest lists: the input is a list of mutations
 // (bit flips, bytes set, swapped or cut, files cut, removed, swapped or copied over one
-// another) applied to the medium's files before it is extracted and tested. Extraction
-// must give the product's exact bytes or end as failed; a test that passes must have seen
-// the medium's files as they were made.
+// another) applied to the medium's files before it is extracted and tested. While a digest
+// list is left, extraction must give the product's exact bytes or end as failed, and a test
+// that passes must have seen the medium's files as they were made.
 
 #include <stdlib.h>
 
@@ -140,6 +140,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto files = sound.medium;
   Mutate(files, data, size);
   for (const auto& [name, bytes] : files) Write(media / name, bytes);
+  // Without either list the medium reads as one from another builder: only the format's
+  // byte sums can be checked (the tools say so), and they are not what is asserted here.
+  bool vouched = false;
+  for (const auto& [name, bytes] : files)
+    vouched = vouched || name == media::kMediaDigestsName || name == media::kEntryDigestsName;
 
   media::MediaLocation location;
   location.Segmented = true;
@@ -155,7 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ok = !extracted.Report.Failed();
   } catch (const std::exception&) {
   }
-  if (ok) {
+  if (ok && vouched) {
     // Success means the product, byte for byte, and nothing else.
     std::size_t found = 0;
     for (const auto& entry : fs::recursive_directory_iterator(out)) {
@@ -174,7 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const std::exception&) {
     ok = false;
   }
-  if (ok) {
+  if (ok && vouched) {
     // Every file the media list covers is as it was made.
     for (const auto& [name, bytes] : sound.medium)
       if (name != media::kMediaDigestsName && Read(media / name) != bytes) std::abort();

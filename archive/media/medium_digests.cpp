@@ -3,8 +3,11 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "archive/media/digest_files.h"
+#include "platform/win_path.h"
 
 namespace nolvo::media {
 
@@ -83,26 +86,57 @@ MediumDigests LoadMediumDigests(const fs::path& folder, const std::string& archi
       }
     }
   }
+  // A medium carries both lists; an entry list alone means the media list, which alone
+  // covers the archive headers and the setup files, was lost.
+  if (archiveFile.empty() && d.EntriesPresent && !d.FilesPresent)
+    sink.Add(FindingKind::DigestListDamaged,
+             About(std::string(kMediaDigestsName),
+                   fmt::format("missing beside {} (a medium carries both)", kEntryDigestsName)));
   if (!d.FilesPresent && !d.EntriesPresent)
     sink.Add(FindingKind::NoDigestLists,
              About("", "no digest lists: only the format's byte sums could be checked"));
   return d;
 }
 
+bool ReadByExtraction(const std::string& name, const std::string& baseName) {
+  if (platform::EqualsNoCase(name, "install.cfg")) return true;
+  return name.size() > baseName.size() + 1 && name[baseName.size()] == '.' &&
+         platform::EqualsNoCase(name.substr(0, baseName.size()), baseName) &&
+         !IsDigestListName(name);
+}
+
 void CheckMediaFiles(const fs::path& folder, const std::vector<FileDigest>& files,
-                     const platform::CodePage& cp, FindingSink& sink) {
-  for (const auto& f : files) {
-    const fs::path path = folder / f.Name;
-    if (!IsRegularFile(path)) continue;
-    std::string shown;
-    cp.FromUtf8(f.Name, shown);
-    try {
-      if (HashHostFile(path).Digest == f.Digest) continue;
-      sink.Add(FindingKind::MediaFileDiffers,
-               About(shown, fmt::format("its bytes differ from {}", kMediaDigestsName)));
-    } catch (const std::runtime_error& e) {
-      sink.Add(FindingKind::MediaFileDiffers, About(shown, e.what()));
+                     const platform::CodePage& cp, FindingSink& sink,
+                     const std::function<bool(const std::string&)>& wanted) {
+  std::vector<const FileDigest*> todo;
+  for (const auto& f : files)
+    if ((!wanted || wanted(f.Name)) && IsRegularFile(folder / f.Name)) todo.push_back(&f);
+  // Each file's outcome: empty when its bytes are the listed ones, else the text to report.
+  // The files are hashed on every core (nothing else runs yet), reported in list order.
+  std::vector<std::optional<std::string>> outcome(todo.size());
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t i; (i = next.fetch_add(1)) < todo.size();) {
+      try {
+        if (HashHostFile(folder / todo[i]->Name).Digest != todo[i]->Digest)
+          outcome[i] = fmt::format("its bytes differ from {}", kMediaDigestsName);
+      } catch (const std::runtime_error& e) {
+        outcome[i] = e.what();
+      }
     }
+  };
+  const std::size_t helpers =
+      std::min<std::size_t>(todo.size(), std::max(1u, std::thread::hardware_concurrency())) - 1;
+  {
+    std::vector<std::jthread> threads;
+    for (std::size_t t = 0; t < helpers && todo.size() > 1; ++t) threads.emplace_back(work);
+    work();
+  }
+  for (std::size_t i = 0; i < todo.size(); ++i) {
+    if (!outcome[i]) continue;
+    std::string shown;
+    cp.FromUtf8(todo[i]->Name, shown);
+    sink.Add(FindingKind::MediaFileDiffers, About(shown, std::move(*outcome[i])));
   }
 }
 

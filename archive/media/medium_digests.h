@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,7 +25,8 @@ struct MediumDigests {
 // Reads the lists beside a medium: in `folder` the media list and the entry list
 // (segmented media), or the entry list `<archiveFile>.digests` beside a single archive
 // file (`archiveFile` not empty). Findings: NoDigestLists when there is none,
-// DigestListDamaged for a list that is malformed, cut short, unreadable, or (outside the
+// DigestListDamaged for a list that is malformed, cut short, unreadable, missing beside the
+// other (segmented media carry both), or (outside the
 // test tool, which hashes every file anyway) an entry list whose bytes differ from the
 // media list's line for it; MediaFileMissing for each file the media list names that is
 // not there.
@@ -65,9 +67,15 @@ class EntryDigestCheck {
 
 namespace nolvo::media {
 
-// Hashes every file the media list names in `folder`: MediaFileDiffers for each whose bytes
-// differ (a missing one was reported when the list was read). `cp` spells the names.
+// Hashes the files the media list names in `folder` (those `wanted` accepts, when given):
+// MediaFileDiffers for each whose bytes differ (a missing one was reported when the list was
+// read). `cp` spells the names.
 void CheckMediaFiles(const std::filesystem::path& folder, const std::vector<FileDigest>& files,
-                     const platform::CodePage& cp, FindingSink& sink);
+                     const platform::CodePage& cp, FindingSink& sink,
+                     const std::function<bool(const std::string&)>& wanted = {});
+
+// Whether `name` is one of the files a read of the segments `baseName`.NNN uses: install.cfg
+// and the segment files (not the setup program, the picture or the lists).
+bool ReadByExtraction(const std::string& name, const std::string& baseName);
 
 }  // namespace nolvo::media

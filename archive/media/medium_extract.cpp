@@ -59,9 +59,12 @@ class Extractor {
     MediumRun run(location_, Tool::Extract, result_.Report, events_.OnFinding);
     run_ = &run;
     // The archive headers (where the files go) are covered by the media list alone: a
-    // medium whose files differ from it is not read at all.
+    // medium whose segments or install.cfg differ from it is not read at all.
     if (run.Digests().Files && location_.Segmented)
-      CheckMediaFiles(location_.Folder, *run.Digests().Files, run.Codepage(), run.Sink());
+      CheckMediaFiles(location_.Folder, *run.Digests().Files, run.Codepage(), run.Sink(),
+                      [this](const std::string& name) {
+                        return ReadByExtraction(name, location_.BaseName);
+                      });
     run.Walk(options_.Key, options_.Flat,
              [this](MediumRun::Archive& archive) { ExtractArchive(archive); });
   }

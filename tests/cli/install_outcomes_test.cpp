@@ -150,8 +150,10 @@ TEST_F(InstallOutcomes, AMissingSegmentIsNamedAndIsAFailure) {
   Pack(40);
   ASSERT_TRUE(fs::exists(media_ / "disk.003"));
   fs::remove(media_ / "disk.003");
-  // Without the media list, which would name the missing file before anything is read.
+  // Without the digest lists: the media list would name the missing file before anything
+  // is read.
   fs::remove(media_ / "nolvo-media.sha256");
+  fs::remove(media_ / "nolvo-entries.digests");
   const auto r = RunCommand(Install({}));
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_NE(r.err.find("segment "), std::string::npos) << r.err;

@@ -8,6 +8,7 @@
 
 #include "app/settings_loader.h"
 #include "archive/container/entry_header.h"
+#include "archive/media/digest_files.h"
 #include "archive/media/digest_lists.h"
 #include "archive/media/medium_extract.h"
 #include "archive/media/medium_list.h"
@@ -68,6 +69,7 @@ struct Situation {
   FindingKind Kind;
   Out List, Test, Extract, Setup;
   std::vector<std::string> Extracted;  // the files extract leaves (with --flat)
+  bool MediaListLost = false;          // the entry list without the media list beside it
 };
 
 void PrintTo(const Situation& s, std::ostream* os) { *os << s.What; }
@@ -123,6 +125,8 @@ const Situation kSituations[] = {
        list.replace(list.find("2 entries"), 9, "3 entries");
      },
      FindingKind::EntryMissing, kNo, kFail, kFail, kStop, {"a.txt", "b.txt"}},
+    {"the media list lost beside the entry list", kTwo, std::nullopt, nullptr, false, true,
+     nullptr, FindingKind::DigestListDamaged, kWarn, kFail, kStop, kStop, {}, true},
 };
 
 // A medium in C:\MEDIA of a fresh machine, built from a situation.
@@ -166,6 +170,12 @@ class CraftedMedium {
       std::string text = FormatEntryDigests(digests);
       if (s.DigestTweak) s.DigestTweak(text);
       test::WriteBytes(folder_ / std::string(kEntryDigestsName), text);
+      // The media list covers every file, as the packer writes it.
+      std::vector<std::string> all;
+      for (const auto& e : fs::directory_iterator(folder_)) all.push_back(e.path().filename());
+      if (!s.MediaListLost)
+        test::WriteBytes(folder_ / std::string(kMediaDigestsName),
+                         FormatMediaDigests(DigestFolderFiles(folder_, all)));
     }
     location_.Segmented = true;
     location_.Folder = folder_;

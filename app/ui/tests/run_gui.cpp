@@ -10,6 +10,7 @@
 #include "app/ui/report_dialog.h"
 #include "app/ui/setup_program.h"
 #include "app/ui/tests/gui_app.h"
+#include "archive/media/digest_files.h"
 #include "archive/media/digest_lists.h"
 #include "archive/segment/seg_writer.h"
 #include "platform/scripted_dialogs.h"
@@ -279,6 +280,10 @@ TEST(SetupRunGui, BytesThatDifferFromTheEntryListStopBeforeTheWizard) {
                     media::Sha256Of(std::string(name) == "demo.exe" ? bytes + "!" : bytes), name});
   }
   test::WriteBytes(media / std::string(media::kEntryDigestsName), media::FormatEntryDigests(list));
+  std::vector<std::string> all;
+  for (const auto& e : fs::directory_iterator(media)) all.push_back(e.path().filename());
+  test::WriteBytes(media / std::string(media::kMediaDigestsName),
+                   media::FormatMediaDigests(media::DigestFolderFiles(media, all)));
   platform::Machine& m = tm.Machine();
   ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
   platform::ScriptedDialogs dialogs;
