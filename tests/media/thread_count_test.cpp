@@ -185,34 +185,53 @@ void Damage(const fs::path& file, double at, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) f.put(static_cast<char>(0x5a + i));
 }
 
+// Puts the entry list of `other` into `media` and writes a media list that holds it.
+void TakeEntryList(const fs::path& media, const fs::path& other) {
+  fs::copy_file(other / kEntryDigestsName, media / kEntryDigestsName,
+                fs::copy_options::overwrite_existing);
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(media))
+    if (e.path().filename() != kMediaDigestsName) names.push_back(e.path().filename().string());
+  std::ofstream(media / kMediaDigestsName, std::ios::binary)
+      << FormatMediaDigests(DigestFolderFiles(media, names));
+}
+
 TEST(ThreadCount, DamagedMediaGiveTheSameFilesAndFindingsInTheSameOrder) {
-  // What is done to the medium, which has no media list (so that the damage reaches the
-  // entries rather than stopping the run first) and, unless said, its entry list.
+  // What is done to the medium. Damaged segments come without digest lists, so that the
+  // damage reaches the entries rather than stopping the run first.
   const struct {
     const char* what;
     const char* segment;
     double at;
     std::size_t bytes;
-    bool entryList;
+    bool lists;
+    bool otherList;
     bool truncate;
   } cases[] = {
-      {"sound", "", 0, 0, true, false},
-      {"bytes flipped early", "disk.002", 0.3, 40, true, false},
-      {"bytes flipped in two segments", "disk.003", 0.5, 200, false, false},
-      {"bytes flipped late, no entry list", "disk.005", 0.7, 8, false, false},
-      {"last segment cut short", "", 0, 0, false, true},
+      {"sound", "", 0, 0, true, false, false},
+      {"an entry list naming other bytes", "", 0, 0, true, true, false},
+      {"bytes flipped early", "disk.002", 0.3, 40, false, false, false},
+      {"bytes flipped in two segments", "disk.003", 0.5, 200, false, false, false},
+      {"bytes flipped late", "disk.005", 0.7, 8, false, false, false},
+      {"last segment cut short", "", 0, 0, false, false, true},
   };
   test::TempDir temp;
   Files files = Corpus("mixed");
   for (int i = 0; i < 12; ++i) files["d/t" + std::to_string(i)] = test::TextCorpus(20000 + i, 20 + i);
   const fs::path product = Product(temp.Path() / "product", files);
+  // The same product with one file's bytes changed, its size kept.
+  files["d/t5"][100] ^= 0x20;
+  Pack(Product(temp.Path() / "changed", files), temp.Path() / "other", 1, 0, 30000);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const fs::path media = temp.Path() / "media";
     fs::remove_all(media);
     Pack(product, media, 1, 0, 30000);
-    fs::remove(media / kMediaDigestsName);
-    if (!c.entryList) fs::remove(media / kEntryDigestsName);
+    if (!c.lists) {
+      fs::remove(media / kMediaDigestsName);
+      fs::remove(media / kEntryDigestsName);
+    }
+    if (c.otherList) TakeEntryList(media, temp.Path() / "other");
     if (*c.segment) Damage(media / c.segment, c.at, c.bytes);
     if (c.truncate) {
       fs::path last;
@@ -222,7 +241,7 @@ TEST(ThreadCount, DamagedMediaGiveTheSameFilesAndFindingsInTheSameOrder) {
     }
     const Outcome extract1 = Extract(media, temp.Path() / "x1", 1);
     const Outcome test1 = TestRun(media, 1);
-    if (*c.segment || c.truncate) {
+    if (*c.segment || c.truncate || c.otherList) {
       EXPECT_FALSE(extract1.findings.empty());
       EXPECT_FALSE(test1.findings.empty());
     }
