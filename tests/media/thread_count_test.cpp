@@ -99,7 +99,7 @@ TEST(ThreadCount, PackedMediaAreTheSameForAnyCount) {
     const fs::path product = Product(temp.Path() / "product", files);
     const auto one = Pack(product, temp.Path() / "m1", 1, c.key);
     for (const int threads : {2, 5}) {
-      const fs::path media = temp.Path() / ("m" + std::to_string(threads));
+      const fs::path media = temp.Path() / "m" += std::to_string(threads);
       const auto many = Pack(product, media, threads, c.key);
       ASSERT_EQ(many.size(), files.size());
       for (std::size_t i = 0; i < many.size(); ++i) {
@@ -247,7 +247,7 @@ TEST(ThreadCount, DamagedMediaGiveTheSameFilesAndFindingsInTheSameOrder) {
     }
     for (const int threads : {2, 4}) {
       SCOPED_TRACE(threads);
-      const fs::path dir = temp.Path() / ("x" + std::to_string(threads));
+      const fs::path dir = temp.Path() / "x" += std::to_string(threads);
       const Outcome extract = Extract(media, dir, threads);
       EXPECT_TRUE(Same(extract.findings, extract1.findings));
       EXPECT_EQ(extract.count, extract1.count);
