@@ -12,7 +12,7 @@
 #include "archive/segment/seg_names.h"
 #include "archive/segment/seg_writer.h"
 #include "platform/files.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 #include "tests/segment/seg_reader_fixture.h"
 
 namespace nolvo::segment {

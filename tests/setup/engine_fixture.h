@@ -13,7 +13,7 @@
 #include "app/setup_settings.h"
 #include "app/startup_state.h"
 #include "platform/registry.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 #include "setup/install_engine.h"
 #include "setup/shortcuts.h"
 #include "setup/wizard.h"
@@ -78,8 +78,8 @@ class EngineFixture : public ::testing::Test {
   test::TestMachine tm;
   app::SetupSettings settings;
   app::StartupState state;
-  platform::ScriptedDialogs dialogs;
-  platform::CountingMessagePump pump;
+  testing::ScriptedDialogs dialogs;
+  testing::CountingMessagePump pump;
   platform::Registry registry{tm.Machine().RegistryFile()};
   std::unique_ptr<TNolvo> wizard;
   std::string title = "My Tool";

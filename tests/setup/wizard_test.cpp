@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/settings_loader.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 #include "tests/support/test_machine.h"
 
 namespace nolvo::setup {
@@ -25,13 +25,13 @@ class WizardRun {
     wizard_.FormShow(tm_.Machine(), state_);
   }
   TNolvo& W() { return wizard_; }
-  platform::ScriptedDialogs& Dialogs() { return dialogs_; }
+  testing::ScriptedDialogs& Dialogs() { return dialogs_; }
 
  private:
   test::TestMachine tm_;
   app::LoadResult result_;
-  platform::ScriptedDialogs dialogs_;
-  platform::CountingMessagePump pump_;
+  testing::ScriptedDialogs dialogs_;
+  testing::CountingMessagePump pump_;
   app::StartupState state_;
   TNolvo wizard_;
 };

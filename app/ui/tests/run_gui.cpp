@@ -12,7 +12,7 @@
 #include "app/ui/tests/gui_app.h"
 #include "archive/media/digest_lists.h"
 #include "archive/segment/seg_writer.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 #include "tests/support/run_command.h"
 #include "tests/support/test_machine.h"
 
@@ -71,7 +71,7 @@ TEST(SetupRunGui, InstallsThroughTheWindows) {
   const fs::path media = BuildMedia(tm.Root());
   platform::Machine& m = tm.Machine();
   ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   platform::NullMessagePump pump;
   SetupProgram program(m, dialogs, pump, std::nullopt);
 
@@ -123,7 +123,7 @@ TEST(SetupRunGui, CancelOnTheWizardEndsWithoutInstalling) {
   const fs::path media = BuildMedia(tm.Root());
   platform::Machine& m = tm.Machine();
   ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   platform::NullMessagePump pump;
   SetupProgram program(m, dialogs, pump, std::nullopt);
   program.FrontEnd().OnModalShown = [&](QDialog& dialog) {
@@ -220,7 +220,7 @@ TEST(SetupRunGui, ProblemsEndInOneBoxWithAScrollableListAndStatusOne) {
   test::WriteBytes(media / "install.cfg", cfg);
   platform::Machine& m = tm.Machine();
   ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   platform::NullMessagePump pump;
   SetupProgram program(m, dialogs, pump, std::nullopt);
   InstallWith(program, [](WizardWindow& w) {
@@ -251,7 +251,7 @@ TEST(SetupRunGui, RestartIsRequestedOnlyWhenTheRebootChoiceStandsAtTheEnd) {
     const fs::path media = BuildMedia(tm.Root());
     platform::Machine& m = tm.Machine();
     ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
-    platform::ScriptedDialogs dialogs;
+    testing::ScriptedDialogs dialogs;
     platform::NullMessagePump pump;
     SetupProgram program(m, dialogs, pump, std::nullopt);
     InstallWith(program, [closeBox](WizardWindow& w) {
@@ -281,7 +281,7 @@ TEST(SetupRunGui, BytesThatDifferFromTheEntryListStopBeforeTheWizard) {
   test::WriteBytes(media / std::string(media::kEntryDigestsName), media::FormatEntryDigests(list));
   platform::Machine& m = tm.Machine();
   ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   dialogs.OnMessage(platform::DialogResult::idOk, "Error Expanding Files!!");
   platform::NullMessagePump pump;
   SetupProgram program(m, dialogs, pump, std::nullopt);
@@ -309,7 +309,7 @@ TEST(SetupRunGui, BytesThatDifferFromTheEntryListStopBeforeTheWizard) {
 TEST(SetupRunGui, AMissingStagingFolderStopsTheStart) {
   test::GuiApp();
   test::TestMachine tm;
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   dialogs.OnMessage(platform::DialogResult::idOk);
   platform::NullMessagePump pump;
   SetupProgram program(tm.Machine(), dialogs, pump, std::string("C:\\NOT\\THERE"));

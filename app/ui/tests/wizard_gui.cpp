@@ -9,7 +9,7 @@
 #include "app/settings_loader.h"
 #include "app/ui/tests/gui_app.h"
 #include "platform/profile_text.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 #include "setup/ui/directory_chooser_dialog.h"
 #include "setup/ui/wizard_window.h"
 #include "tests/support/temp_dir.h"
@@ -45,7 +45,7 @@ class WizardFixture {
 
   setup::TNolvo& W() { return wizard_; }
   WizardWindow& Win() { return *window_; }
-  platform::ScriptedDialogs& Dialogs() { return dialogs_; }
+  testing::ScriptedDialogs& Dialogs() { return dialogs_; }
   test::TestMachine& Tm() { return tm_; }
   int Page() const { return window_->Notebook1()->currentIndex(); }
   // Clicks near the left edge, where a check or radio button's indicator is.
@@ -60,7 +60,7 @@ class WizardFixture {
   } app_;
   test::TestMachine tm_;
   app::LoadResult loaded_;
-  platform::ScriptedDialogs dialogs_;
+  testing::ScriptedDialogs dialogs_;
   platform::NullMessagePump pump_;
   app::StartupState state_;
   setup::TNolvo wizard_;
