@@ -9,6 +9,7 @@
 #include "archive/codec/codec_errors.h"
 #include "archive/codec/codec_run.h"
 #include "platform/byte_stream.h"
+#include "platform/le_bytes.h"
 
 namespace nolvo::fuzz {
 
@@ -21,8 +22,7 @@ struct CodecFuzzInput {
 
   static bool Parse(const std::uint8_t* data, std::size_t size, CodecFuzzInput& out) {
     if (size < 8) return false;
-    out.component.Key = static_cast<std::int32_t>(data[0] | (data[1] << 8) | (data[2] << 16) |
-                                                  (std::uint32_t{data[3]} << 24));
+    out.component.Key = platform::GetInt32(data);
     const std::uint8_t flags = data[4];
     out.keyed = flags & 1;
     // Up to 128 KB of output, sometimes a huge claim that only the stored data can refute.
@@ -65,8 +65,7 @@ inline void FuzzExpand(codec::TCompressionMethod method, const std::uint8_t* dat
 inline void FuzzRoundTrip(codec::TCompressionMethod method, const std::uint8_t* data, std::size_t size) {
   if (size < 4) return;
   codec::CodecComponent component;
-  component.Key = static_cast<std::int32_t>(data[0] | (data[1] << 8) | (data[2] << 16) |
-                                            (std::uint32_t{data[3]} << 24));
+  component.Key = platform::GetInt32(data);
   component.SizeMargin = -100000000;
   const std::vector<std::uint8_t> original(data + 4, data + size);
   platform::MemoryStream source(original);

@@ -26,7 +26,7 @@ void InstallEngine::MakeShortcuts() {
   for (const Target& target : targets_) {
     for (const auto& entry : c_.settings.DesktopList) {
       const DesktopEntry e = SplitDesktopEntry(entry);
-      if (platform::UpperAscii(DesktopEntry::LeadingToken(e.TargetField)) != target.token) continue;
+      if (platform::AsciiUpper(DesktopEntry::LeadingToken(e.TargetField)) != target.token) continue;
       Checkpoint();
       MakeShortcut(entry, target.directory);
     }

@@ -9,7 +9,7 @@
 #include "archive/container/bounded_stream.h"
 #include "archive/container/compress_errors.h"
 #include "archive/container/entry_header.h"
-#include "archive/container/le_fields.h"
+#include "platform/le_bytes.h"
 
 namespace nolvo::container {
 
@@ -153,7 +153,7 @@ void TArchiveWriter::Finish() {
   // start, so an archive of empty files only records 1 and is read to its end.
   const std::int64_t recorded = total_ == 0 && entries_ > 0 ? 1 : total_;
   std::uint8_t total[4];
-  PutInt32(total, static_cast<std::int32_t>(recorded));
+  platform::PutInt32(total, static_cast<std::int32_t>(recorded));
   out_.Seek(start_ + 8, SeekOrigin::soBeginning);
   out_.WriteAll(total, sizeof total);
   out_.Seek(end_, SeekOrigin::soBeginning);

@@ -14,6 +14,7 @@
 #include "archive/container/entry_walk.h"
 #include "archive/container/expand_entry.h"
 #include "archive/container/listing.h"
+#include "platform/ascii.h"
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
 #include "platform/file_ops.h"
@@ -61,7 +62,7 @@ void TCompress::ExpandFrom(platform::ByteStream& archive, std::vector<std::strin
 
   std::unordered_set<std::string> selection;
   if (List) {
-    for (const std::string& name : *List) selection.insert(AsciiUpper(name));
+    for (const std::string& name : *List) selection.insert(platform::AsciiUpper(name));
   }
 
   TExpandSettings settings;
@@ -113,7 +114,7 @@ void TCompress::ExpandFrom(platform::ByteStream& archive, std::vector<std::strin
     // Once the entries passed add up to TotalSize the archive ends, whatever follows
     // (empty entries and damaged tails alike).
     while (count < total && walker.Next(entry)) {
-      if (List && selection.count(AsciiUpper(entry.Name)) == 0) {
+      if (List && selection.count(platform::AsciiUpper(entry.Name)) == 0) {
         count += entry.Header.OriginalSize;
         continue;
       }
