@@ -49,6 +49,19 @@ void TNolvo::SetPage(int page) {
   PageChanged();
 }
 
+void TNolvo::StepTo(int page) {
+  SetPage(page);
+  BackEnabled = NextEnabled = true;
+  InstallVisible = false;
+}
+
+void TNolvo::StayOnLicenceOrGoTo(int page) {
+  if (LicenceShown())
+    NextEnabled = false;  // Accept or Decline moves on
+  else
+    SetPage(page);
+}
+
 void TNolvo::PageChanged() {
   BackEnabled = page_ != kPageWelcome;
   if (page_ == kPageFolders) RebuildSummary();
@@ -111,15 +124,10 @@ void TNolvo::FormShow(const platform::Machine& machine, const app::StartupState&
 
 void TNolvo::nextClick() {
   if (page_ >= kPageProgress) return;
-  SetPage(page_ + 1);
-  BackEnabled = NextEnabled = true;
-  InstallVisible = false;
+  StepTo(page_ + 1);
   switch (page_) {
     case kPageLicence:
-      if (LicenceShown())
-        NextEnabled = false;
-      else
-        SetPage(kPageDestination);
+      StayOnLicenceOrGoTo(kPageDestination);
       break;
     case kPageFolders:
       if (settings_.MainFolder.empty()) {
@@ -148,15 +156,10 @@ void TNolvo::nextClick() {
 
 void TNolvo::backClick() {
   if (page_ == kPageWelcome) return;
-  SetPage(page_ - 1);
-  BackEnabled = NextEnabled = true;
-  InstallVisible = false;
+  StepTo(page_ - 1);
   switch (page_) {
     case kPageLicence:
-      if (LicenceShown())
-        NextEnabled = false;
-      else
-        SetPage(kPageWelcome);
+      StayOnLicenceOrGoTo(kPageWelcome);
       break;
     case kPageFolders:
       if (settings_.MainFolder.empty()) SetPage(kPageDestination);

@@ -111,6 +111,11 @@ class TNolvo {
   // Sets the page; a real change runs PageChanged. Out-of-range or equal indexes are
   // ignored.
   void SetPage(int page);
+  // One page on or back: Back and Next enabled, Install hidden.
+  void StepTo(int page);
+  // On the licence page with a licence to read: Next waits for Accept; without one, on to
+  // `page`.
+  void StayOnLicenceOrGoTo(int page);
   void PageChanged();
   void RebuildSummary();
   bool LicenceShown() const { return Memo3.size() >= 2; }

@@ -9,6 +9,7 @@
 #include "archive/container/bounded_stream.h"
 #include "archive/container/compress_errors.h"
 #include "archive/container/entry_header.h"
+#include "archive/container/listing.h"
 #include "platform/le_bytes.h"
 
 namespace nolvo::container {
@@ -136,16 +137,7 @@ TCompressedFileInfo TArchiveWriter::AddEntry(const std::string& stored_name,
   total_ += size;
   ++entries_;
 
-  TCompressedFileInfo info;
-  info.FileDate = header.FileDate;
-  info.Attributes = header.Attributes;
-  info.OriginalSize = header.OriginalSize;
-  info.CompressedSize = header.CompressedSize;
-  info.Method = header.Method;
-  info.Checksum = header.Checksum;
-  info.EntryPosition = entry_at - start_;
-  info.Locked = header.Locked();
-  return info;
+  return MakeFileInfo(header, entry_at - start_);
 }
 
 void TArchiveWriter::Finish() {

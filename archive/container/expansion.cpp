@@ -65,12 +65,7 @@ void TCompress::ExpandFrom(platform::ByteStream& archive, std::vector<std::strin
     for (const std::string& name : *List) selection.insert(platform::AsciiUpper(name));
   }
 
-  TExpandSettings settings;
-  settings.Codec.OnShowProgress = OnShowProgress;
-  settings.Codec.Key = key_;
-  settings.Codec.OnYield = OnYield;
-  settings.OnExpand = OnExpand;
-  settings.CompressID = start.Header.MethodId;
+  const TExpandSettings settings = ExpandSettings(start.Header.MethodId);
 
   // Entries handed to the workers, oldest first, and the workers. On every way out the
   // workers stop before the outputs they write go, and outputs never completed are
