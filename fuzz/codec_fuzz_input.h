@@ -47,7 +47,7 @@ inline void FuzzExpand(codec::TCompressionMethod method, const std::uint8_t* dat
   std::int32_t checksum = 0;
   try {
     codec::RunCodec(in.component, dest, source, in.source_size, in.original_size, method, checksum,
-                    true, in.keyed);
+                    in.keyed ? codec::TCodecDirection::cdExpandKeyed : codec::TCodecDirection::cdExpand);
   } catch (const codec::ETruncatedData&) {
     return;
   } catch (const codec::EExpandOverrun&) {
@@ -72,12 +72,12 @@ inline void FuzzRoundTrip(codec::TCompressionMethod method, const std::uint8_t* 
   platform::MemoryStream stored;
   std::int32_t sum_in = 0;
   codec::RunCodec(component, stored, source, static_cast<std::int32_t>(original.size()), 0, method,
-                  sum_in, false, false);
+                  sum_in, codec::TCodecDirection::cdCompress);
   platform::MemoryStream stored_source(stored.Bytes());
   platform::MemoryStream back;
   std::int32_t sum_out = 0;
   codec::RunCodec(component, back, stored_source, static_cast<std::int32_t>(stored.Bytes().size()),
-                  static_cast<std::int32_t>(original.size()), method, sum_out, true, true);
+                  static_cast<std::int32_t>(original.size()), method, sum_out, codec::TCodecDirection::cdExpandKeyed);
   if (back.Bytes() != original || sum_in != sum_out) std::abort();
   if (stored_source.Position() != static_cast<std::int64_t>(stored.Bytes().size())) std::abort();
 }

@@ -104,8 +104,8 @@ TCompressedFileInfo TArchiveWriter::AddEntry(const std::string& stored_name,
     try {
       std::int32_t checksum = 0;
       codec::RunCodec(settings_.Codec, out_, source, static_cast<std::int32_t>(size),
-                      static_cast<std::int32_t>(size), method, checksum, /*Expanding=*/false,
-                      /*Keyed=*/key != 0);
+                      static_cast<std::int32_t>(size), method, checksum,
+                      codec::TCodecDirection::cdCompress);
       sum = static_cast<std::uint32_t>(checksum);
       header.LockLevel = key != 0 ? kLockScrambled : 0;
     } catch (const codec::EUnableToCompress&) {
