@@ -55,7 +55,7 @@ void InstallEngine::CopySetupFiles() {
 
 void InstallEngine::CopyProductFiles() {
   const auto& list =
-      c_.wizard.MinSelected ? c_.settings.WorkStationList : c_.settings.FileList;
+      c_.wizard.Controls().MinSelected ? c_.settings.WorkStationList : c_.settings.FileList;
   for (const Target& target : targets_) {
     Status(kStatusReady);
     for (std::size_t i = 0; i < list.size(); ++i) {
@@ -66,11 +66,11 @@ void InstallEngine::CopyProductFiles() {
       Checkpoint();
       const std::string file = FileNamePart(fileField);
       Advance();
-      c_.wizard.DestText = target.directory;
+      c_.wizard.Edit().DestText = target.directory;
       Status(file);
       if (!Expanded(file)) {
-        const std::string entry = c_.wizard.MinSelected ? list[i] : app::WithoutOverwriteMarker(list[i]);
-        result_.unusable.push_back("[" + std::string(c_.wizard.MinSelected ? "WorkStation" : "Files") +
+        const std::string entry = c_.wizard.Controls().MinSelected ? list[i] : app::WithoutOverwriteMarker(list[i]);
+        result_.unusable.push_back("[" + std::string(c_.wizard.Controls().MinSelected ? "WorkStation" : "Files") +
                                    "] \"" + entry + "\": " + file +
                                    " is not in the media; not installed");
       } else {

@@ -131,12 +131,12 @@ void InstallEngine::RecordFile(const std::string& path, bool existed) {
 }
 
 void InstallEngine::Status(const std::string& text) {
-  c_.wizard.SourceText = text;
+  c_.wizard.Edit().SourceText = text;
   if (c_.wizard.OnChanged) c_.wizard.OnChanged();
   c_.pump.ProcessMessages();
 }
 
-void InstallEngine::Advance() { ++c_.wizard.ProgressPosition; }
+void InstallEngine::Advance() { ++c_.wizard.Edit().ProgressPosition; }
 
 bool InstallEngine::Refuse(const std::string& path, const std::string& what) {
   if (guard_.Allowed(path)) return false;
@@ -159,16 +159,16 @@ bool InstallEngine::WouldExist(const std::string& path) const {
 }
 
 void InstallEngine::Prepare() {
-  c_.wizard.ShrunkToStatus = true;
+  c_.wizard.Edit().ShrunkToStatus = true;
   const auto& s = c_.settings;
-  c_.wizard.ProgressMax = static_cast<int>(s.FileList.size() + s.DesktopList.size() +
+  c_.wizard.Edit().ProgressMax = static_cast<int>(s.FileList.size() + s.DesktopList.size() +
                                            s.IniSetupList.size() + s.WorkStationList.size());
-  c_.wizard.ProgressPosition = 0;
-  c_.shortcuts.FolderDesktop = c_.wizard.ShortcutFolderDesktop;
-  c_.shortcuts.FolderStartMenu = c_.wizard.ShortcutFolderStartMenu;
+  c_.wizard.Edit().ProgressPosition = 0;
+  c_.shortcuts.FolderDesktop = c_.wizard.Controls().ShortcutFolderDesktop;
+  c_.shortcuts.FolderStartMenu = c_.wizard.Controls().ShortcutFolderStartMenu;
   tokens_.windows = util::WindowsDirectory(c_.machine);
   tokens_.driveRoot = c_.state.WinDrive;
-  tokens_.destination = c_.wizard.Label1;
+  tokens_.destination = c_.wizard.Controls().Label1;
   // Links go to the machine's own shell folders, wherever they lie.
   for (const auto& folder : c_.shortcuts.Locations.All()) guard_.AllowTree(folder);
   Status(kStatusPreparing);
@@ -249,7 +249,7 @@ void InstallEngine::CheckEntries() {
     return head;
   };
   const auto& s = c_.settings;
-  if (c_.wizard.MinSelected) {
+  if (c_.wizard.Controls().MinSelected) {
     for (const auto& e : s.WorkStationList) check("WorkStation", e, field(e, 1));
   } else {
     for (const auto& e : s.FileList) check("Files", app::WithoutOverwriteMarker(e), field(e, 1));

@@ -42,7 +42,7 @@ void SetupRun::Timer1Timer() {
     if (OnTerminate) OnTerminate();
   };
   hooks.ClearRebootChoice = [this] {
-    if (wizard_->RebootSelected()) wizard_->Finish.Selected = app::FinishChoice::fcNone;
+    if (wizard_->RebootSelected()) wizard_->Edit().Finish.Selected = app::FinishChoice::fcNone;
   };
   hooks.Warning = [this](const std::string& text) { outcome_.Report.Warn(ProblemKind::pkMedia, text); };
   {

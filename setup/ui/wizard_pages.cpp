@@ -133,7 +133,7 @@ LicencePage::LicencePage(setup::TNolvo& wizard, const platform::CodePage& codePa
 }
 
 void LicencePage::Render() {
-  SetLines(memo3_, wizard_.Memo3, [this](const std::string& s) { return A(s); });
+  SetLines(memo3_, wizard_.Controls().Memo3, [this](const std::string& s) { return A(s); });
 }
 
 DestinationPage::DestinationPage(setup::TNolvo& wizard, const platform::CodePage& codePage,
@@ -155,7 +155,7 @@ DestinationPage::DestinationPage(setup::TNolvo& wizard, const platform::CodePage
   connect(browse, &QPushButton::clicked, this, [this, &chooser] { wizard_.browseClick(chooser); });
 }
 
-void DestinationPage::Render() { label1_->setText(A(wizard_.Label1)); }
+void DestinationPage::Render() { label1_->setText(A(wizard_.Controls().Label1)); }
 
 FoldersPage::FoldersPage(setup::TNolvo& wizard, const platform::CodePage& codePage)
     : WizardPageBase(wizard, codePage, "Page4") {
@@ -188,31 +188,32 @@ FoldersPage::FoldersPage(setup::TNolvo& wizard, const platform::CodePage& codePa
   col->addLayout(lists, 1);
 
   connect(checkBox1_, &QCheckBox::toggled, this, [this](bool on) {
-    if (!Refreshing()) wizard_.CheckBox1 = on;
+    if (!Refreshing()) wizard_.SetFolderStartMenu(on);
   });
   connect(checkBox2_, &QCheckBox::toggled, this, [this](bool on) {
-    if (!Refreshing()) wizard_.CheckBox2 = on;
+    if (!Refreshing()) wizard_.SetFolderDesktop(on);
   });
-  BindList(dk_, wizard_.DK);
-  BindList(sm_, wizard_.SM);
+  BindList(dk_, true);
+  BindList(sm_, false);
 }
 
-void FoldersPage::BindList(QListWidget* box, std::vector<setup::CheckItem>& items) {
-  connect(box, &QListWidget::itemChanged, this, [this, box, &items](QListWidgetItem* item) {
+void FoldersPage::BindList(QListWidget* box, bool desktop) {
+  connect(box, &QListWidget::itemChanged, this, [this, box, desktop](QListWidgetItem* item) {
     if (Refreshing()) return;
     const int row = box->row(item);
-    if (row >= 0 && row < static_cast<int>(items.size()))
-      items[static_cast<std::size_t>(row)].Checked = item->checkState() == Qt::Checked;
+    if (row >= 0)
+      wizard_.SetShortcutChecked(desktop, static_cast<std::size_t>(row),
+                                 item->checkState() == Qt::Checked);
   });
 }
 
 void FoldersPage::Render() {
   auto convert = [this](const std::string& s) { return A(s); };
-  createFolder_->setText(A(wizard_.CreateFolder));
-  checkBox1_->setChecked(wizard_.CheckBox1);
-  checkBox2_->setChecked(wizard_.CheckBox2);
-  SetItems(dk_, wizard_.DK, convert);
-  SetItems(sm_, wizard_.SM, convert);
+  createFolder_->setText(A(wizard_.Controls().CreateFolder));
+  checkBox1_->setChecked(wizard_.Controls().CheckBox1);
+  checkBox2_->setChecked(wizard_.Controls().CheckBox2);
+  SetItems(dk_, wizard_.Controls().DK, convert);
+  SetItems(sm_, wizard_.Controls().SM, convert);
 }
 
 InstallTypePage::InstallTypePage(setup::TNolvo& wizard, const platform::CodePage& codePage)
@@ -225,14 +226,14 @@ InstallTypePage::InstallTypePage(setup::TNolvo& wizard, const platform::CodePage
   col->addWidget(min_);
   col->addStretch();
   connect(full_, &QRadioButton::toggled, this, [this](bool on) {
-    if (!Refreshing() && on) wizard_.MinSelected = false;
+    if (!Refreshing() && on) wizard_.SetMinimum(false);
   });
   connect(min_, &QRadioButton::toggled, this, [this](bool on) {
-    if (!Refreshing() && on) wizard_.MinSelected = true;
+    if (!Refreshing() && on) wizard_.SetMinimum(true);
   });
 }
 
-void InstallTypePage::Render() { (wizard_.MinSelected ? min_ : full_)->setChecked(true); }
+void InstallTypePage::Render() { (wizard_.Controls().MinSelected ? min_ : full_)->setChecked(true); }
 
 ReadyPage::ReadyPage(setup::TNolvo& wizard, const platform::CodePage& codePage)
     : WizardPageBase(wizard, codePage, "Page5") {
@@ -268,8 +269,8 @@ ReadyPage::ReadyPage(setup::TNolvo& wizard, const platform::CodePage& codePage)
 }
 
 void ReadyPage::Render() {
-  const app::FinishChoiceState& finish = wizard_.Finish;
-  label2_->setText(A(wizard_.Label2));
+  const app::FinishChoiceState& finish = wizard_.Controls().Finish;
+  label2_->setText(A(wizard_.Controls().Label2));
   radio1_->setEnabled(finish.LaunchEnabled);
   reboot_->setVisible(finish.RebootVisible);
   finishGroup_->setExclusive(false);
@@ -277,7 +278,7 @@ void ReadyPage::Render() {
   radio2_->setChecked(finish.Selected == app::FinishChoice::fcReturn);
   reboot_->setChecked(finish.Selected == app::FinishChoice::fcReboot);
   finishGroup_->setExclusive(true);
-  SetLines(memo4_, wizard_.Memo4, [this](const std::string& s) { return A(s); });
+  SetLines(memo4_, wizard_.Controls().Memo4, [this](const std::string& s) { return A(s); });
 }
 
 ProgressPage::ProgressPage(setup::TNolvo& wizard, const platform::CodePage& codePage)
@@ -294,11 +295,11 @@ ProgressPage::ProgressPage(setup::TNolvo& wizard, const platform::CodePage& code
 }
 
 void ProgressPage::Render() {
-  source_->setText(A(wizard_.SourceText));
-  dest_->setText(A(wizard_.DestText));
-  const int max = std::max(wizard_.ProgressMax, 0);
+  source_->setText(A(wizard_.Controls().SourceText));
+  dest_->setText(A(wizard_.Controls().DestText));
+  const int max = std::max(wizard_.Controls().ProgressMax, 0);
   progress_->setRange(0, max);
-  progress_->setValue(std::clamp(wizard_.ProgressPosition, 0, max));
+  progress_->setValue(std::clamp(wizard_.Controls().ProgressPosition, 0, max));
 }
 
 }  // namespace nolvo::ui

@@ -80,7 +80,8 @@ class FoldersPage : public WizardPageBase {
   void Render() override;
 
  private:
-  void BindList(QListWidget* box, std::vector<setup::CheckItem>& items);
+  // Sends the check marks of `box`, the desktop list or the Start Menu list, to the wizard.
+  void BindList(QListWidget* box, bool desktop);
 
   QLabel* createFolder_;
   QCheckBox* checkBox1_;

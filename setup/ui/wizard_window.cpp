@@ -80,13 +80,13 @@ WizardWindow::~WizardWindow() { wizard_.OnChanged = nullptr; }
 void WizardWindow::Refresh() {
   const setup::TNolvo& w = wizard_;
   notebook_->setCurrentIndex(w.PageIndex());
-  back_->setEnabled(w.BackEnabled);
-  next_->setEnabled(w.NextEnabled);
-  install_button_->setVisible(w.InstallVisible);
-  install_button_->setDefault(w.InstallVisible);
-  next_->setDefault(!w.InstallVisible && w.NextEnabled);
+  back_->setEnabled(w.Controls().BackEnabled);
+  next_->setEnabled(w.Controls().NextEnabled);
+  install_button_->setVisible(w.Controls().InstallVisible);
+  install_button_->setDefault(w.Controls().InstallVisible);
+  next_->setDefault(!w.Controls().InstallVisible && w.Controls().NextEnabled);
   for (WizardPageBase* page : pages_) page->Refresh();
-  if (w.ShrunkToStatus && !shrunk_) ShrinkToStatus();
+  if (w.Controls().ShrunkToStatus && !shrunk_) ShrinkToStatus();
 }
 
 void WizardWindow::ShrinkToStatus() {

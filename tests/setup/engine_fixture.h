@@ -57,14 +57,14 @@ class EngineFixture : public ::testing::Test {
   // names what the extraction wrote (null: whatever TempDir holds).
   EngineResult Install(EngineOptions options = {}, const std::set<std::string>* expanded = nullptr) {
     wizard = std::make_unique<TNolvo>(settings, dialogs, pump);
-    wizard->Label1 = destination;
-    wizard->MinSelected = minimum;
-    wizard->Finish.Selected = finish;
-    wizard->CreateFolder = "Tools";
-    wizard->CheckBox1 = folderStartMenu;
-    wizard->CheckBox2 = folderDesktop;
-    for (const auto& n : desktopOffered) wizard->DK.push_back({n, true});
-    for (const auto& n : startMenuOffered) wizard->SM.push_back({n, true});
+    wizard->Edit().Label1 = destination;
+    wizard->Edit().MinSelected = minimum;
+    wizard->Edit().Finish.Selected = finish;
+    wizard->Edit().CreateFolder = "Tools";
+    wizard->Edit().CheckBox1 = folderStartMenu;
+    wizard->Edit().CheckBox2 = folderDesktop;
+    for (const auto& n : desktopOffered) wizard->Edit().DK.push_back({n, true});
+    for (const auto& n : startMenuOffered) wizard->Edit().SM.push_back({n, true});
     TShortcuts shortcuts(tm.Machine());
     EngineResult result;
     wizard->installClick([&](TNolvo& w) {

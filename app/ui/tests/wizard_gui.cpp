@@ -103,16 +103,16 @@ TEST(WizardWindow, PageFlowByClickingFollowsTheWizard) {
 
   // Unchecking an item and ticking a folder box reach the wizard.
   Find<QListWidget>(win, "SM")->item(1)->setCheckState(Qt::Unchecked);
-  EXPECT_FALSE(f.W().SM[1].Checked);
-  EXPECT_TRUE(f.W().SM[0].Checked);
+  EXPECT_FALSE(f.W().Controls().SM[1].Checked);
+  EXPECT_TRUE(f.W().Controls().SM[0].Checked);
   f.Click(Find<QCheckBox>(win, "CheckBox1"));
-  EXPECT_TRUE(f.W().CheckBox1);
+  EXPECT_TRUE(f.W().Controls().CheckBox1);
 
   f.Click(Find<QPushButton>(win, "Next"));
   EXPECT_EQ(f.Page(), setup::kPageInstallType);
   EXPECT_TRUE(Find<QRadioButton>(win, "Min")->isChecked());  // Work Station Prompt=1 preselects min
   f.Click(Find<QRadioButton>(win, "Full"));
-  EXPECT_FALSE(f.W().MinSelected);
+  EXPECT_FALSE(f.W().Controls().MinSelected);
   f.Click(Find<QPushButton>(win, "Next"));
   EXPECT_EQ(f.Page(), setup::kPageReady);
   EXPECT_TRUE(Find<QPushButton>(win, "Install")->isVisible());
@@ -121,7 +121,7 @@ TEST(WizardWindow, PageFlowByClickingFollowsTheWizard) {
   EXPECT_EQ(Find<QLabel>(win, "Label2")->text(), "a.exe");
   EXPECT_TRUE(Find<QPlainTextEdit>(win, "Memo4")->toPlainText().contains("Install to:\n  C:\\Program Files\\App"));
   f.Click(Find<QRadioButton>(win, "RadioButton2"));
-  EXPECT_EQ(f.W().Finish.Selected, app::FinishChoice::fcReturn);
+  EXPECT_EQ(f.W().Controls().Finish.Selected, app::FinishChoice::fcReturn);
 
   // Back to the folders page rebuilds the lists, every item checked again.
   f.Click(Find<QPushButton>(win, "Back"));
@@ -140,10 +140,10 @@ TEST(WizardWindow, InstallRunsTheEngineAndShrinksToTheStatusWindow) {
   win.SetInstall([&](setup::TNolvo& w) {
     ++ran;
     EXPECT_EQ(w.PageIndex(), setup::kPageProgress);
-    w.ShrunkToStatus = true;
-    w.SourceText = "Copying a.exe";
-    w.ProgressMax = 4;
-    w.ProgressPosition = 3;
+    w.Edit().ShrunkToStatus = true;
+    w.Edit().SourceText = "Copying a.exe";
+    w.Edit().ProgressMax = 4;
+    w.Edit().ProgressPosition = 3;
     w.OnChanged();
     sizeDuringInstall = win.size();
     EXPECT_FALSE(Find<QWidget>(win, "Panel1")->isVisible());
