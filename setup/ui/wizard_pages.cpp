@@ -233,7 +233,9 @@ InstallTypePage::InstallTypePage(setup::TNolvo& wizard, const platform::CodePage
   });
 }
 
-void InstallTypePage::Render() { (wizard_.Controls().MinSelected ? min_ : full_)->setChecked(true); }
+void InstallTypePage::Render() {
+  (wizard_.Controls().MinSelected ? min_ : full_)->setChecked(true);
+}
 
 ReadyPage::ReadyPage(setup::TNolvo& wizard, const platform::CodePage& codePage)
     : WizardPageBase(wizard, codePage, "Page5") {

@@ -27,7 +27,7 @@ TEST(Ascii, OnlyAsciiLettersChangeCase) {
 TEST(Ascii, ComparesNamesIgnoringAsciiCase) {
   struct Case {
     std::string a, b;
-    int order;  // of a against b
+    int order;      // of a against b
     bool endsWith;  // whether a ends with b
   };
   const std::vector<Case> cases = {
@@ -37,7 +37,7 @@ TEST(Ascii, ComparesNamesIgnoringAsciiCase) {
       {"apple", "Banana", -1, false},
       {"ab", "ABC", -1, false},
       {"Caf\xE9", "CAF\xC9", 1, false},  // not ASCII: no case
-      {"_", "a", 1, false},  // letters compare upper-cased: '_' sorts after them
+      {"_", "a", 1, false},              // letters compare upper-cased: '_' sorts after them
   };
   for (const auto& c : cases) {
     const int order = CompareIgnoreCase(c.a, c.b);
