@@ -7,18 +7,13 @@
 #include <map>
 #include <set>
 
+#include "platform/ascii.h"
 #include "platform/win_path.h"
 #include "util/split_at_char.h"
 
 namespace nolvo::app {
 
 namespace {
-
-std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return s;
-}
 
 // Field `index` (from 0) of a "~"-separated entry, taken as the engine takes it.
 std::string Field(std::string entry, int index) {
@@ -56,9 +51,9 @@ std::optional<std::string> DestinationProblem(const SetupSettings& s, const std:
   std::string what;
   if (full.size() <= 3)
     what = "the drive root " + full;
-  else if (platform::EqualsNoCase(full, windowsDir))
+  else if (platform::EqualsIgnoreCase(full, windowsDir))
     what = "the Windows directory " + full + " itself";
-  else if (platform::EqualsNoCase(full, winDrive + "Program Files"))
+  else if (platform::EqualsIgnoreCase(full, winDrive + "Program Files"))
     what = "the Program Files folder " + full + " itself";
   else
     return std::nullopt;
@@ -72,8 +67,8 @@ std::vector<std::string> DiagnoseSettings(const SetupSettings& s) {
   std::set<std::string> bound;
   std::map<std::string, int> bindings;
   for (const auto& entry : s.DirectoryList) {
-    bound.insert(Upper(Field(entry, 0)));
-    ++bindings[Upper(Field(entry, 0))];
+    bound.insert(platform::AsciiUpper(Field(entry, 0)));
+    ++bindings[platform::AsciiUpper(Field(entry, 0))];
   }
   for (const auto& [token, count] : bindings)
     if (count > 1)
@@ -88,7 +83,7 @@ std::vector<std::string> DiagnoseSettings(const SetupSettings& s) {
     if (entry.find('~') == std::string::npos)
       out.push_back(fmt::format("[{}] \"{}\": no \"~\" separates its fields, so it is never used",
                                 section, entry));
-    else if (!bound.count(Upper(token)))
+    else if (!bound.count(platform::AsciiUpper(token)))
       out.push_back(fmt::format("[{}] \"{}\": no [Directories] entry binds the token \"{}\"",
                                 section, entry, token));
   };

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <map>
 
+#include "platform/ascii.h"
 #include "platform/win_path.h"
 
 namespace nolvo::app {
@@ -23,7 +24,7 @@ void DiagnoseKeyNames(const platform::ProfileReader& profile, TypedReader& reade
   std::map<std::string, std::size_t> index;  // upper-case name -> position in `uses`
   std::vector<Uses> uses;
   for (const auto& k : keys) {
-    const auto [it, added] = index.emplace(platform::UpperAscii(k.name), uses.size());
+    const auto [it, added] = index.emplace(platform::AsciiUpper(k.name), uses.size());
     if (added) uses.push_back({k.name, {}});
     uses[it->second].lines.push_back(k.number);
   }
@@ -85,10 +86,7 @@ void ReadHeader(TypedReader& reader, const std::string& prefix, HeaderStyle& sty
 }
 
 bool ContainsSetupDot(const std::string& text) {
-  std::string upper = text;
-  std::transform(upper.begin(), upper.end(), upper.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return upper.find("SETUP.") != std::string::npos;
+  return platform::AsciiUpper(text).find("SETUP.") != std::string::npos;
 }
 
 }  // namespace

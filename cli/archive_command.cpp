@@ -13,6 +13,7 @@
 #include "archive/container/compress.h"
 #include "archive/media/digest_files.h"
 #include "archive/media/media_reader.h"
+#include "platform/ascii.h"
 #include "platform/atomic_file.h"
 #include "cli/archive_text.h"
 #include "cli/command.h"
@@ -103,9 +104,7 @@ int Create(const CreateOptions& options, bool quiet) {
     if (!cp.FromUtf8(sources[i].StoredName, file.StoredName))
       throw media::EMediaPath(fmt::format("\"{}\" cannot be written in code page {}",
                                    sources[i].StoredName, cp.Name()));
-    std::string folded = file.StoredName;
-    std::transform(folded.begin(), folded.end(), folded.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string folded = platform::AsciiLower(file.StoredName);
     if (!seen.insert(folded).second)
       throw media::EMediaPath(
           fmt::format("two files would be stored as \"{}\"", sources[i].StoredName));

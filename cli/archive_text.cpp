@@ -36,14 +36,4 @@ std::string AttributeLetters(std::int16_t attributes) {
   return s;
 }
 
-std::string ErrorText(const std::exception_ptr& error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "unknown error";
-  }
-}
-
 }  // namespace nolvo::cli

@@ -1,9 +1,7 @@
 #pragma once
-// Text forms shared by the archive commands: method names, DOS dates, attribute letters,
-// and the one line that reports a failure.
+// Text forms shared by the archive commands: method names, DOS dates, attribute letters.
 
 #include <cstdint>
-#include <exception>
 #include <string>
 
 #include "archive/container/compression_method.h"
@@ -16,7 +14,5 @@ std::string MethodName(container::TCompressionMethod method);
 std::string DosStampIso(std::int32_t fileDate);
 // "RHSDA" letters of the attribute bits, "-" for each bit not set.
 std::string AttributeLetters(std::int16_t attributes);
-// The message of the exception `error` holds.
-std::string ErrorText(const std::exception_ptr& error);
 
 }  // namespace nolvo::cli

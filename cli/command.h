@@ -49,5 +49,7 @@ std::int32_t DefaultThreads();
 // Adds `--threads N` (a positive number, default DefaultThreads()) to `sub`; `what` says
 // what the threads do.
 CLI::Option* AddThreadsOption(CLI::App* sub, std::int32_t& threads, const std::string& what);
+// The required PATH of the commands that read install media.
+CLI::Option* AddMediaPathOption(CLI::App* sub, std::string& path);
 
 }  // namespace nolvo::cli

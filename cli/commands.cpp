@@ -34,4 +34,11 @@ CLI::Option* AddThreadsOption(CLI::App* sub, std::int32_t& threads, const std::s
       ->capture_default_str();
 }
 
+CLI::Option* AddMediaPathOption(CLI::App* sub, std::string& path) {
+  return sub
+      ->add_option("PATH", path,
+                   "A media folder (disk.001, ...), a first segment file, or one archive file")
+      ->required();
+}
+
 }  // namespace nolvo::cli

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <iostream>
 
+#include "platform/ascii.h"
+
 namespace nolvo::cli {
 
 namespace {
@@ -93,7 +95,7 @@ platform::DialogResult TerminalDialogs::ShowMessageBox(const platform::MessageRe
     }
     if (choices.size() == 1 && line.empty()) line.push_back('o');  // (not = "o": GCC 12 warns falsely)
     for (const auto& c : choices) {
-      if (!line.empty() && std::tolower(static_cast<unsigned char>(line[0])) == c.key) {
+      if (!line.empty() && platform::AsciiLower(line[0]) == c.key) {
         if (Log) Log(Describe(r, c.result));
         return c.result;
       }

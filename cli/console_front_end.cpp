@@ -31,10 +31,10 @@ void ConsoleFrontEnd::ApplyShortcutChoices(TNolvo& w) {
     for (auto& item : list)
       if (std::find(names.begin(), names.end(), item.Name) != names.end()) item.Checked = false;
   };
-  uncheck(w.DK, choices_.NoDesktop);
-  uncheck(w.SM, choices_.NoStartMenu);
-  w.CheckBox1 = choices_.FolderStartMenu;
-  w.CheckBox2 = choices_.FolderDesktop;
+  uncheck(w.Edit().DK, choices_.NoDesktop);
+  uncheck(w.Edit().SM, choices_.NoStartMenu);
+  w.Edit().CheckBox1 = choices_.FolderStartMenu;
+  w.Edit().CheckBox2 = choices_.FolderDesktop;
 }
 
 namespace {
@@ -55,12 +55,12 @@ void ConsoleFrontEnd::DriveUnattended(TNolvo& w, const std::function<void(TNolvo
         w.nextClick();
         break;
       case setup::kPageLicence:
-        if (w.Memo3.size() >= 2 && !choices_.AcceptLicense) {
+        if (w.Controls().Memo3.size() >= 2 && !choices_.AcceptLicense) {
           if (Log) Log("licence: declined (no --accept-license)");
           w.declineClick();
           return;
         }
-        if (Log) Log(w.Memo3.size() >= 2 ? "licence: accepted" : "licence page: nothing to accept");
+        if (Log) Log(w.Controls().Memo3.size() >= 2 ? "licence: accepted" : "licence page: nothing to accept");
         w.acceptClick();
         break;
       case setup::kPageDestination:
@@ -74,7 +74,7 @@ void ConsoleFrontEnd::DriveUnattended(TNolvo& w, const std::function<void(TNolvo
         w.nextClick();
         break;
       case setup::kPageInstallType:
-        if (choices_.Type) w.MinSelected = *choices_.Type == "minimum";
+        if (choices_.Type) w.Edit().MinSelected = *choices_.Type == "minimum";
         w.nextClick();
         break;
       case setup::kPageReady:
@@ -127,11 +127,11 @@ void ConsoleFrontEnd::DriveInteractive(TNolvo& w, const std::function<void(TNolv
         a = Ask("[n]ext [c]ancel");
         break;
       case setup::kPageLicence:
-        for (const auto& line : w.Memo3) fmt::print(stderr, "  {}\n", line);
+        for (const auto& line : w.Controls().Memo3) fmt::print(stderr, "  {}\n", line);
         a = Ask("[a]ccept [d]ecline [b]ack");
         break;
       case setup::kPageDestination:
-        fmt::print(stderr, "Destination Directory: {}\n", w.Label1);
+        fmt::print(stderr, "Destination Directory: {}\n", w.Controls().Label1);
         a = Ask("[n]ext [b]ack [c]ancel, or type a new directory");
         if (a.size() > 1) {
           FixedChooser chooser(a);
@@ -141,35 +141,35 @@ void ConsoleFrontEnd::DriveInteractive(TNolvo& w, const std::function<void(TNolv
         break;
       case setup::kPageFolders:
         fmt::print(stderr, "Main Folder: {}\n  Add Folder to Start Menu [{}]  Add Folder to Desktop [{}]\n",
-                   w.CreateFolder, w.CheckBox1 ? 'x' : ' ', w.CheckBox2 ? 'x' : ' ');
-        ShowList("Add Shortcut to Desktop?", w.DK);
-        ShowList("Add Shortcut to Startmenu?", w.SM);
+                   w.Controls().CreateFolder, w.Controls().CheckBox1 ? 'x' : ' ', w.Controls().CheckBox2 ? 'x' : ' ');
+        ShowList("Add Shortcut to Desktop?", w.Controls().DK);
+        ShowList("Add Shortcut to Startmenu?", w.Controls().SM);
         a = Ask("[n]ext [b]ack [c]ancel, s=folder in Start Menu, f=folder on Desktop, dN/mN toggle");
-        if (a == "s") w.CheckBox1 = !w.CheckBox1;
-        if (a == "f") w.CheckBox2 = !w.CheckBox2;
-        if (a.size() > 1 && a[0] == 'd') Toggle(w.DK, a.substr(1));
-        if (a.size() > 1 && a[0] == 'm') Toggle(w.SM, a.substr(1));
+        if (a == "s") w.Edit().CheckBox1 = !w.Controls().CheckBox1;
+        if (a == "f") w.Edit().CheckBox2 = !w.Controls().CheckBox2;
+        if (a.size() > 1 && a[0] == 'd') Toggle(w.Edit().DK, a.substr(1));
+        if (a.size() > 1 && a[0] == 'm') Toggle(w.Edit().SM, a.substr(1));
         if (a == "s" || a == "f" || a.size() > 1) continue;
         break;
       case setup::kPageInstallType:
         fmt::print(stderr, "What type of install to Execute\n  [{}] Full Install\n  [{}] Network minimum\n",
-                   w.MinSelected ? ' ' : 'x', w.MinSelected ? 'x' : ' ');
+                   w.Controls().MinSelected ? ' ' : 'x', w.Controls().MinSelected ? 'x' : ' ');
         a = Ask("[n]ext [b]ack [c]ancel, u=full, w=network minimum");
         if (a == "u" || a == "w") {
-          w.MinSelected = a == "w";
+          w.Edit().MinSelected = a == "w";
           continue;
         }
         break;
       case setup::kPageReady: {
         fmt::print(stderr, "Ready to Start Installing Software\n");
-        for (const auto& line : w.Memo4) fmt::print(stderr, "  {}\n", line);
-        auto mark = [&](app::FinishChoice c) { return w.Finish.Selected == c ? 'x' : ' '; };
-        if (w.Finish.LaunchEnabled)
+        for (const auto& line : w.Controls().Memo4) fmt::print(stderr, "  {}\n", line);
+        auto mark = [&](app::FinishChoice c) { return w.Controls().Finish.Selected == c ? 'x' : ' '; };
+        if (w.Controls().Finish.LaunchEnabled)
           fmt::print(stderr, "  1 [{}] Launch Program after installed ({})\n",
-                     mark(app::FinishChoice::fcLaunch), w.Label2);
+                     mark(app::FinishChoice::fcLaunch), w.Controls().Label2);
         fmt::print(stderr, "  2 [{}] Return to Windows after installed\n",
                    mark(app::FinishChoice::fcReturn));
-        if (w.Finish.RebootVisible)
+        if (w.Controls().Finish.RebootVisible)
           fmt::print(stderr, "  3 [{}] Re Boot Windows After installed\n",
                      mark(app::FinishChoice::fcReboot));
         a = Ask("[i]nstall [b]ack [c]ancel, 1/2/3 to choose");
@@ -188,8 +188,8 @@ void ConsoleFrontEnd::DriveInteractive(TNolvo& w, const std::function<void(TNolv
       default:
         return;
     }
-    if (a == "n" && w.NextEnabled) w.nextClick();
-    else if (a == "b" && w.BackEnabled) w.backClick();
+    if (a == "n" && w.Controls().NextEnabled) w.nextClick();
+    else if (a == "b" && w.Controls().BackEnabled) w.backClick();
     else if (a == "a" && w.PageIndex() == setup::kPageLicence) w.acceptClick();
     else if (a == "d" && w.PageIndex() == setup::kPageLicence) w.declineClick();
     else if (a == "c" || a == "q") w.cancelClick();

@@ -26,9 +26,7 @@ struct ExtractOptions {
 CommandRegistration RegisterExtract(CLI::App& app, const GlobalOptions& global) {
   auto options = std::make_shared<ExtractOptions>();
   CLI::App* sub = app.add_subcommand("extract", "Write the files of install media into a folder");
-  sub->add_option("PATH", options->path,
-                  "A media folder (disk.001, ...), a first segment file, or one archive file")
-      ->required();
+  AddMediaPathOption(sub, options->path);
   sub->add_option("-d,--dir", options->dir, "The output folder (made when missing)")
       ->type_name("DIR")
       ->capture_default_str();

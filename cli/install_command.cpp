@@ -114,16 +114,16 @@ InstallChoices MergeChoices(const InstallOptions& o, const platform::Machine& m)
 
 // What the wizard was answered, for --save-answers.
 void RecordChoices(const setup::TNolvo& w, InstallChoices& c) {
-  c.Dir = w.Label1;
-  c.Type = w.MinSelected ? "minimum" : "full";
+  c.Dir = w.Controls().Label1;
+  c.Type = w.Controls().MinSelected ? "minimum" : "full";
   c.NoDesktop.clear();
   c.NoStartMenu.clear();
-  for (const auto& i : w.DK)
+  for (const auto& i : w.Controls().DK)
     if (!i.Checked) c.NoDesktop.push_back(i.Name);
-  for (const auto& i : w.SM)
+  for (const auto& i : w.Controls().SM)
     if (!i.Checked) c.NoStartMenu.push_back(i.Name);
-  c.FolderStartMenu = w.CheckBox1;
-  c.FolderDesktop = w.CheckBox2;
+  c.FolderStartMenu = w.Controls().CheckBox1;
+  c.FolderDesktop = w.Controls().CheckBox2;
   c.Finish = w.LaunchSelected() ? "launch" : w.RebootSelected() ? "reboot" : "return";
 }
 

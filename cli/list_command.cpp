@@ -74,9 +74,7 @@ void PrintArchive(const media::MediaArchive& a, const container::TCompressedFile
 CommandRegistration RegisterList(CLI::App& app, const GlobalOptions& global) {
   auto options = std::make_shared<ListOptions>();
   CLI::App* sub = app.add_subcommand("list", "List the archives and entries of install media");
-  sub->add_option("PATH", options->path,
-                  "A media folder (disk.001, ...), a first segment file, or one archive file")
-      ->required();
+  AddMediaPathOption(sub, options->path);
   sub->add_flag("--json", options->json, "Print one JSON object");
   sub->footer(std::string("Warns about what the outcome table in the README names for a listing\n"
                           "(list names that match no entry, entries past the archive's total,\n"

@@ -23,9 +23,7 @@ CommandRegistration RegisterTest(CLI::App& app, const GlobalOptions& global) {
   auto options = std::make_shared<TestOptions>();
   CLI::App* sub =
       app.add_subcommand("test", "Check every entry of install media against its checksum");
-  sub->add_option("PATH", options->path,
-                  "A media folder (disk.001, ...), a first segment file, or one archive file")
-      ->required();
+  AddMediaPathOption(sub, options->path);
   sub->add_option("--key", options->key, "The key of locked entries");
   AddThreadsOption(sub, options->threads,
                    "Threads that expand entries; what is reported is the same for any count");

@@ -28,7 +28,7 @@ class ToolApp {
   std::vector<CommandRegistration> commands_;
 };
 
-// "nolvo 0.1.0": what `nolvo --version` prints.
+// "nolvo " and the project version: what `nolvo --version` prints.
 std::string VersionText();
 
 }  // namespace nolvo::cli

@@ -25,7 +25,7 @@ endif()
 function(nolvo_layer target)
   cmake_parse_arguments(L "" "" "SOURCES;DEPS" ${ARGN})
   if(NOT L_SOURCES)
-    return()  # a layer not written yet
+    message(FATAL_ERROR "${target}: the layer has no sources")
   endif()
   add_library(${target} STATIC ${L_SOURCES})
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})

@@ -9,6 +9,7 @@
 #include "archive/codec/codec_errors.h"
 #include "archive/codec/codec_run.h"
 #include "platform/byte_stream.h"
+#include "platform/le_bytes.h"
 
 namespace nolvo::fuzz {
 
@@ -21,8 +22,7 @@ struct CodecFuzzInput {
 
   static bool Parse(const std::uint8_t* data, std::size_t size, CodecFuzzInput& out) {
     if (size < 8) return false;
-    out.component.Key = static_cast<std::int32_t>(data[0] | (data[1] << 8) | (data[2] << 16) |
-                                                  (std::uint32_t{data[3]} << 24));
+    out.component.Key = platform::GetInt32(data);
     const std::uint8_t flags = data[4];
     out.keyed = flags & 1;
     // Up to 128 KB of output, sometimes a huge claim that only the stored data can refute.
@@ -47,7 +47,7 @@ inline void FuzzExpand(codec::TCompressionMethod method, const std::uint8_t* dat
   std::int32_t checksum = 0;
   try {
     codec::RunCodec(in.component, dest, source, in.source_size, in.original_size, method, checksum,
-                    true, in.keyed);
+                    in.keyed ? codec::TCodecDirection::cdExpandKeyed : codec::TCodecDirection::cdExpand);
   } catch (const codec::ETruncatedData&) {
     return;
   } catch (const codec::EExpandOverrun&) {
@@ -65,20 +65,19 @@ inline void FuzzExpand(codec::TCompressionMethod method, const std::uint8_t* dat
 inline void FuzzRoundTrip(codec::TCompressionMethod method, const std::uint8_t* data, std::size_t size) {
   if (size < 4) return;
   codec::CodecComponent component;
-  component.Key = static_cast<std::int32_t>(data[0] | (data[1] << 8) | (data[2] << 16) |
-                                            (std::uint32_t{data[3]} << 24));
+  component.Key = platform::GetInt32(data);
   component.SizeMargin = -100000000;
   const std::vector<std::uint8_t> original(data + 4, data + size);
   platform::MemoryStream source(original);
   platform::MemoryStream stored;
   std::int32_t sum_in = 0;
   codec::RunCodec(component, stored, source, static_cast<std::int32_t>(original.size()), 0, method,
-                  sum_in, false, false);
+                  sum_in, codec::TCodecDirection::cdCompress);
   platform::MemoryStream stored_source(stored.Bytes());
   platform::MemoryStream back;
   std::int32_t sum_out = 0;
   codec::RunCodec(component, back, stored_source, static_cast<std::int32_t>(stored.Bytes().size()),
-                  static_cast<std::int32_t>(original.size()), method, sum_out, true, true);
+                  static_cast<std::int32_t>(original.size()), method, sum_out, codec::TCodecDirection::cdExpandKeyed);
   if (back.Bytes() != original || sum_in != sum_out) std::abort();
   if (stored_source.Position() != static_cast<std::int64_t>(stored.Bytes().size())) std::abort();
 }

@@ -22,12 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::int32_t checksum_in = 0;
   const std::int32_t stored_size =
       codec::RunCodec(component, packed, input, original_size, 0, codec::TCompressionMethod::coLZH5,
-                      checksum_in, false, false);
+                      checksum_in, codec::TCodecDirection::cdCompress);
   packed.Seek(0, platform::SeekOrigin::soBeginning);
   platform::MemoryStream output;
   std::int32_t checksum_out = 0;
   codec::RunCodec(component, output, packed, stored_size, original_size,
-                  codec::TCompressionMethod::coLZH5, checksum_out, true, true);
+                  codec::TCompressionMethod::coLZH5, checksum_out, codec::TCodecDirection::cdExpandKeyed);
   if (output.Bytes() != original || checksum_in != checksum_out) __builtin_trap();
   return 0;
 }

@@ -17,7 +17,7 @@
 #include "archive/segment/seg_compress.h"
 #include "archive/segment/seg_id_header.h"
 #include "platform/machine.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 
 using namespace nolvo;
 namespace fs = std::filesystem;
@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     at = end;
   }
 
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   dialogs.OnMessage(platform::DialogResult::idCancel);
   segment::TSegCompress reader(*world.machine, &dialogs);
   reader.SetSegBaseName("disk");

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/le_bytes.h"
 #include "platform/win_error.h"
 
 namespace nolvo::platform {
@@ -133,8 +134,7 @@ void CodePage::Build(const std::string& converter) {
     if (r == static_cast<std::size_t>(-1) || sizeof(out) - outleft != 4) {
       table_[b] = static_cast<char32_t>(b);  // undefined in this code page
     } else {
-      table_[b] = static_cast<char32_t>(out[0] | (out[1] << 8) | (out[2] << 16) |
-                                        (static_cast<std::uint32_t>(out[3]) << 24));
+      table_[b] = static_cast<char32_t>(GetUInt32(out));
     }
   }
   ::iconv_close(cd);
@@ -189,8 +189,7 @@ bool Utf16LeToUtf8(std::string_view utf16, std::string& utf8) {
   bool exact = true;
   const std::size_t units = utf16.size() / 2;
   auto unit = [&](std::size_t i) -> char32_t {
-    return static_cast<std::uint8_t>(utf16[2 * i]) |
-           (static_cast<char32_t>(static_cast<std::uint8_t>(utf16[2 * i + 1])) << 8);
+    return GetUInt16(&utf16[2 * i]);
   };
   for (std::size_t i = 0; i < units; ++i) {
     const char32_t u = unit(i);
@@ -215,10 +214,7 @@ bool Utf16LeToUtf8(std::string_view utf16, std::string& utf8) {
 std::string Utf8ToUtf16Le(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size() * 2);
-  auto put = [&](char32_t u) {
-    out += static_cast<char>(u & 0xFF);
-    out += static_cast<char>((u >> 8) & 0xFF);
-  };
+  auto put = [&](char32_t u) { AppendUInt16(out, static_cast<std::uint16_t>(u)); };
   std::size_t pos = 0;
   while (pos < utf8.size()) {
     char32_t cp = 0;

@@ -1,7 +1,7 @@
 #pragma once
 // The questions the system asks a person: modal message boxes and an input box. The core
 // asks only through this interface; the GUI shows real boxes, the command-line tool and
-// the tests answer through their own implementations (see scripted_dialogs.h).
+// the tests answer through their own implementations (see testing/scripted_dialogs.h).
 
 #include <string>
 #include <string_view>

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "platform/ascii.h"
 #include "platform/file_attributes.h"
 #include "platform/win_error.h"
 
@@ -13,15 +14,13 @@ namespace nolvo::platform {
 
 namespace {
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool Glob(std::string_view p, std::string_view n) {
   std::size_t pi = 0;
   std::size_t ni = 0;
   std::size_t starP = std::string_view::npos;
   std::size_t starN = 0;
   while (ni < n.size()) {
-    if (pi < p.size() && (p[pi] == '?' || Upper(p[pi]) == Upper(n[ni]))) {
+    if (pi < p.size() && (p[pi] == '?' || AsciiUpper(p[pi]) == AsciiUpper(n[ni]))) {
       ++pi;
       ++ni;
     } else if (pi < p.size() && p[pi] == '*') {
@@ -117,7 +116,7 @@ FileFinder::FileFinder(const Machine& machine, std::string_view pattern) {
   }
   std::sort(entries_.begin() + static_cast<std::ptrdiff_t>(named), entries_.end(),
             [](const FindData& a, const FindData& b) {
-              const int c = CompareNoCase(a.name, b.name);
+              const int c = CompareIgnoreCase(a.name, b.name);
               return c != 0 ? c < 0 : a.name < b.name;
             });
   error_ = entries_.empty() ? kErrorFileNotFound : kErrorSuccess;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/ascii.h"
 #include "platform/host_process.h"
 
 namespace nolvo::platform {
@@ -38,7 +39,7 @@ int AppendToLog(const char* log, const LaunchRequest& request) {
 
 bool IsWindowsProgram(const std::filesystem::path& file) {
   std::string ext = file.extension().string();
-  for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  ext = AsciiLower(ext);
   return ext == ".exe" || ext == ".com" || ext == ".bat";
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/win_error.h"
 
 namespace nolvo::platform {
@@ -20,7 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string LinkName(char letter) {
-  const char lower = (letter >= 'A' && letter <= 'Z') ? static_cast<char>(letter - 'A' + 'a') : letter;
+  const char lower = AsciiLower(letter);
   return std::string(1, lower) + ":";
 }
 
@@ -139,7 +140,7 @@ std::optional<fs::path> Machine::DriveRoot(char letter) const {
   fs::path link = DosDevices() / LinkName(letter);
   if (!EntryExists(link)) {
     std::string upper = LinkName(letter);
-    upper[0] = static_cast<char>(upper[0] - 'a' + 'A');
+    upper[0] = AsciiUpper(upper[0]);
     link = DosDevices() / upper;
     if (!EntryExists(link)) return std::nullopt;
   }
@@ -168,11 +169,11 @@ std::optional<std::string> Machine::FindEntry(const fs::path& dir, const std::st
     while (const dirent* e = ::readdir(d.get())) {
       const std::string entry(e->d_name);
       if (entry == "." || entry == "..") continue;
-      auto [it, added] = known.byUpper.emplace(UpperAscii(entry), entry);
+      auto [it, added] = known.byUpper.emplace(AsciiUpper(entry), entry);
       if (!added && entry < it->second) it->second = entry;
     }
   }
-  const auto it = known.byUpper.find(UpperAscii(name));
+  const auto it = known.byUpper.find(AsciiUpper(name));
   if (it == known.byUpper.end()) return std::nullopt;
   // A name this index still holds may have gone since; then the folder is read again.
   if (!EntryExists(dir / it->second)) {
@@ -190,7 +191,7 @@ void Machine::NoteAdded(const fs::path& dir, const std::string& name) const {
     folders_.erase(it);
     return;
   }
-  auto [entry, added] = known.byUpper.emplace(UpperAscii(name), name);
+  auto [entry, added] = known.byUpper.emplace(AsciiUpper(name), name);
   if (!added && name < entry->second) entry->second = name;
 }
 

@@ -2,6 +2,8 @@
 
 #include <unordered_map>
 
+#include "platform/le_bytes.h"
+
 namespace nolvo::platform {
 
 namespace {
@@ -23,22 +25,8 @@ std::string_view TrimSpaces(std::string_view s) {
   return s;
 }
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-
-std::string UpperName(std::string_view name) {
-  std::string out(name);
-  for (char& c : out) c = Upper(c);
-  return out;
-}
 
 }  // namespace
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  return true;
-}
 
 ProfileText::Line ProfileText::Classify(std::string text, std::string terminator) {
   Line line;
@@ -115,8 +103,7 @@ void ProfileText::ParseUnicode(std::string_view bytes, bool utf16) {
   const std::size_t count = bytes.size() / unit;
   auto at = [&](std::size_t i) -> unsigned {
     if (!utf16) return static_cast<unsigned char>(bytes[i]);
-    return static_cast<unsigned char>(bytes[2 * i]) |
-           (static_cast<unsigned>(static_cast<unsigned char>(bytes[2 * i + 1])) << 8);
+    return GetUInt16(&bytes[2 * i]);
   };
   std::size_t start = 0;
   while (start < count) {
@@ -266,7 +253,7 @@ void ProfileText::SetAll(std::string_view section,
   std::size_t after = header;
   for (std::size_t i = header + 1; i < end; ++i) {
     if (lines_[i].kind != Kind::kKey) continue;
-    keyLine.emplace(UpperName(lines_[i].name), i);
+    keyLine.emplace(AsciiUpper(lines_[i].name), i);
     after = i;
   }
   // Existing keys are replaced in place; new ones, in order, follow the last key line.
@@ -274,7 +261,7 @@ void ProfileText::SetAll(std::string_view section,
   std::unordered_map<std::string, std::size_t> addedAt;  // upper-case name -> index in `added`
   for (const auto& [rawKey, value] : entries) {
     const std::string key(TrimSpaces(rawKey));
-    const std::string upper = UpperName(key);
+    const std::string upper = AsciiUpper(key);
     if (const auto it = keyLine.find(upper); it != keyLine.end()) {
       lines_[it->second] = Classify(lines_[it->second].name + "=" + value, "\r\n");
     } else if (const auto a = addedAt.find(upper); a != addedAt.end()) {

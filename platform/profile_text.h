@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/code_page.h"
 
 namespace nolvo::platform {
@@ -123,8 +124,5 @@ class ProfileText {
   std::vector<std::size_t> unmapped_;
   std::string tail_;  // a last odd byte of a UTF-16 file, kept as it was
 };
-
-// ASCII case-insensitive equality, as the profile functions compare names.
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
 }  // namespace nolvo::platform

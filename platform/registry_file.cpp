@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/le_bytes.h"
+
 namespace nolvo::platform {
 
 namespace {
@@ -236,7 +238,7 @@ void DumpValue(const RegValue& value, std::string& out) {
     return;
   }
   if (value.type == RegType::kDword && data.size() == 4) {
-    const std::uint32_t v = data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24;
+    const std::uint32_t v = GetUInt32(data.data());
     std::snprintf(buf, sizeof buf, "dword:%08x", v);
     out += line + buf + "\r\n";
     return;

@@ -25,7 +25,7 @@ std::string WithoutTrailingSlash(std::string path) {
 std::map<std::string, std::string> Environment(const Registry& registry) {
   std::map<std::string, std::string> env;
   const auto set = [&](const std::string& name, const std::optional<std::string>& value) {
-    if (value && !value->empty()) env[UpperAscii(name)] = *value;
+    if (value && !value->empty()) env[AsciiUpper(name)] = *value;
   };
   if (const auto root = registry.ReadString(
           kHKeyLocalMachine, "Software\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot")) {
@@ -38,7 +38,7 @@ std::map<std::string, std::string> Environment(const Registry& registry) {
   set("PUBLIC", registry.ReadString(kHKeyLocalMachine, kProfiles, "Public"));
   // The user's profile: the one user profile of the list (S-1-5-21-...).
   for (const auto& sid : registry.SubKeyNames(kHKeyLocalMachine, kProfiles)) {
-    if (UpperAscii(sid).rfind("S-1-5-21-", 0) != 0) continue;
+    if (AsciiUpper(sid).rfind("S-1-5-21-", 0) != 0) continue;
     set("USERPROFILE", registry.ReadString(kHKeyLocalMachine, std::string(kProfiles) + "\\" + sid,
                                            "ProfileImagePath"));
     break;
@@ -64,7 +64,7 @@ std::optional<std::string> Expand(const std::map<std::string, std::string>& env,
     const auto close = text.find('%', open + 1);
     if (close == std::string::npos) break;
     out += text.substr(pos, open - pos);
-    const auto it = env.find(UpperAscii(text.substr(open + 1, close - open - 1)));
+    const auto it = env.find(AsciiUpper(text.substr(open + 1, close - open - 1)));
     if (it == env.end()) return std::nullopt;
     const auto inner = Expand(env, it->second, depth + 1);
     if (!inner) return std::nullopt;
@@ -80,7 +80,7 @@ std::vector<std::string> ShellFolders::All() const {
   std::vector<std::string> all;
   for (const auto* f : {&desktop, &startMenu, &programs}) {
     bool seen = false;
-    for (const auto& a : all) seen = seen || EqualsNoCase(a, *f);
+    for (const auto& a : all) seen = seen || EqualsIgnoreCase(a, *f);
     if (!seen) all.push_back(*f);
   }
   return all;

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "platform/le_bytes.h"
 #include "platform/shell_link_format.h"
 
 namespace nolvo::platform {
@@ -31,31 +32,24 @@ class Reader {
     Need(1, what);
     return data_[pos_++];
   }
-  std::uint16_t U16(const char* what) {
-    Need(2, what);
-    const auto v = static_cast<std::uint16_t>(data_[pos_] | (data_[pos_ + 1] << 8));
-    pos_ += 2;
-    return v;
-  }
-  std::uint32_t U32(const char* what) {
-    const std::uint32_t lo = U16(what);
-    const std::uint32_t hi = U16(what);
-    return lo | (hi << 16);
-  }
-  std::uint64_t U64(const char* what) {
-    const std::uint64_t lo = U32(what);
-    const std::uint64_t hi = U32(what);
-    return lo | (hi << 32);
-  }
+  std::uint16_t U16(const char* what) { return GetUInt16(Take(2, what)); }
+  std::uint32_t U32(const char* what) { return GetUInt32(Take(4, what)); }
+  std::uint64_t U64(const char* what) { return GetUInt64(Take(8, what)); }
 
  private:
+  // The next `n` bytes, after checking that they are there.
+  const std::uint8_t* Take(std::size_t n, const char* what) {
+    Need(n, what);
+    pos_ += n;
+    return data_.data() + pos_ - n;
+  }
+
   std::span<const std::uint8_t> data_;
   std::size_t pos_ = 0;
 };
 
 std::uint32_t U32At(std::span<const std::uint8_t> d, std::size_t at) {
-  return static_cast<std::uint32_t>(d[at]) | (static_cast<std::uint32_t>(d[at + 1]) << 8) |
-         (static_cast<std::uint32_t>(d[at + 2]) << 16) | (static_cast<std::uint32_t>(d[at + 3]) << 24);
+  return GetUInt32(d.data() + at);
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -81,9 +75,9 @@ std::string Utf16ToUtf8(std::span<const std::uint8_t> bytes) {
   std::string out;
   const std::size_t n = bytes.size() / 2;
   for (std::size_t i = 0; i < n; ++i) {
-    const char32_t u = bytes[2 * i] | (bytes[2 * i + 1] << 8);
+    const char32_t u = GetUInt16(&bytes[2 * i]);
     if (u >= 0xD800 && u < 0xDC00 && i + 1 < n) {
-      const char32_t v = bytes[2 * i + 2] | (bytes[2 * i + 3] << 8);
+      const char32_t v = GetUInt16(&bytes[2 * i + 2]);
       if (v >= 0xDC00 && v < 0xE000) {
         AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
         ++i;
@@ -199,7 +193,7 @@ ParsedLink ParseLink(std::span<const std::uint8_t> data, const CodePage& codePag
     std::size_t at = 0;
     for (;;) {
       if (at + 2 > listSize) Bad("ID list not terminated");
-      const std::size_t item = data[r.Position() + at] | (data[r.Position() + at + 1] << 8);
+      const std::size_t item = GetUInt16(&data[r.Position() + at]);
       if (item == 0) break;
       if (item < 2 || item > listSize - at) Bad("ID list item size");
       at += item;

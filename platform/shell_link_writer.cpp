@@ -3,6 +3,7 @@
 #include <array>
 #include <limits>
 
+#include "platform/le_bytes.h"
 #include "platform/shell_link_format.h"
 
 namespace nolvo::platform {
@@ -19,18 +20,9 @@ constexpr std::uint32_t kVolumeIdHeaderSize = 0x10;
 class Writer {
  public:
   void U8(std::uint8_t v) { out_.push_back(static_cast<char>(v)); }
-  void U16(std::uint16_t v) {
-    U8(static_cast<std::uint8_t>(v));
-    U8(static_cast<std::uint8_t>(v >> 8));
-  }
-  void U32(std::uint32_t v) {
-    U16(static_cast<std::uint16_t>(v));
-    U16(static_cast<std::uint16_t>(v >> 16));
-  }
-  void U64(std::uint64_t v) {
-    U32(static_cast<std::uint32_t>(v));
-    U32(static_cast<std::uint32_t>(v >> 32));
-  }
+  void U16(std::uint16_t v) { AppendUInt16(out_, v); }
+  void U32(std::uint32_t v) { AppendUInt32(out_, v); }
+  void U64(std::uint64_t v) { AppendUInt64(out_, v); }
   void Bytes(std::string_view s) { out_.append(s); }
   void Zeros(std::size_t n) { out_.append(n, '\0'); }
   std::string Take() { return std::move(out_); }

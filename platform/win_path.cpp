@@ -8,7 +8,6 @@ namespace nolvo::platform {
 
 namespace {
 
-char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 // Splits the part after "X:" into components, dropping empty ones.
@@ -25,9 +24,9 @@ void SplitInto(std::string_view s, std::vector<std::string>& parts) {
 }  // namespace
 
 std::string DriveDirectories::Of(char letter) const {
-  const auto it = dirs.find(UpperChar(letter));
+  const auto it = dirs.find(AsciiUpper(letter));
   if (it != dirs.end()) return it->second;
-  return std::string(1, UpperChar(letter)) + ":\\";
+  return std::string(1, AsciiUpper(letter)) + ":\\";
 }
 
 void DriveDirectories::Set(const std::string& fullDir) {
@@ -36,7 +35,7 @@ void DriveDirectories::Set(const std::string& fullDir) {
 }
 
 char DriveLetterOf(std::string_view fullPath) {
-  if (fullPath.size() >= 2 && IsLetter(fullPath[0]) && fullPath[1] == ':') return UpperChar(fullPath[0]);
+  if (fullPath.size() >= 2 && IsLetter(fullPath[0]) && fullPath[1] == ':') return AsciiUpper(fullPath[0]);
   return 0;
 }
 
@@ -94,30 +93,6 @@ std::uint32_t FullPathName(std::string_view path, const DriveDirectories& dirs, 
     return kErrorFilenameExcedRange;
   }
   return kErrorSuccess;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (UpperChar(a[i]) != UpperChar(b[i])) return false;
-  return true;
-}
-
-int CompareNoCase(std::string_view a, std::string_view b) {
-  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(UpperChar(a[i]));
-    const auto y = static_cast<unsigned char>(UpperChar(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
-
-std::string UpperAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = UpperChar(c);
-  return out;
 }
 
 }  // namespace nolvo::platform

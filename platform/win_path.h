@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ascii.h"
+
 namespace nolvo::platform {
 
 // The longest full path the ANSI entry points accept (MAX_PATH less the terminator).
@@ -37,9 +39,5 @@ char DriveLetterOf(std::string_view fullPath);
 // Whether `c` separates path components ("\" or "/").
 inline bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-// ASCII case-insensitive equality and ordering of names.
-bool EqualsNoCase(std::string_view a, std::string_view b);
-int CompareNoCase(std::string_view a, std::string_view b);
-std::string UpperAscii(std::string_view s);
 
 }  // namespace nolvo::platform

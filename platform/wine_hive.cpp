@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/le_bytes.h"
 #include "platform/registry_file.h"
 
 namespace nolvo::platform {
@@ -116,10 +117,7 @@ bool ParseString(std::string_view& s, char end, std::u16string& out) {
 }
 
 void AppendUtf16Le(const std::u16string& text, std::vector<std::uint8_t>& out) {
-  for (const char16_t u : text) {
-    out.push_back(static_cast<std::uint8_t>(u & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(u >> 8));
-  }
+  for (const char16_t u : text) AppendUInt16(out, u);
 }
 
 // Writes `units` with Wine's escapes; `escape` holds the characters that get a backslash
@@ -157,7 +155,7 @@ std::size_t DumpString(std::u16string_view units, std::string_view escape, std::
 std::u16string FromUnits(const std::vector<std::uint8_t>& data, std::size_t bytes) {
   std::u16string units;
   for (std::size_t i = 0; i + 1 < bytes; i += 2)
-    units.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
+    units.push_back(static_cast<char16_t>(GetUInt16(&data[i])));
   return units;
 }
 
@@ -391,8 +389,7 @@ std::string FormatWineHiveValue(const WineHiveValue& value) {
     return out;
   }
   if (value.type == 4 && data.size() == 4) {
-    const std::uint32_t dw =
-        data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24;
+    const std::uint32_t dw = GetUInt32(data.data());
     std::snprintf(buf, sizeof buf, "dword:%08x\n", dw);
     return out + buf;
   }

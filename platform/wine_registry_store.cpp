@@ -5,6 +5,7 @@
 #include <set>
 
 #include "platform/atomic_file.h"
+#include "platform/le_bytes.h"
 #include "platform/registry_file.h"
 #include "platform/wine_server.h"
 
@@ -42,7 +43,7 @@ RegValue TreeValue(const CodePage& cp, const WineHiveValue& v, bool& exactName) 
   if (IsStringType(v.type) && v.data.size() % 2 == 0) {
     std::u16string units;
     for (std::size_t i = 0; i + 1 < v.data.size(); i += 2)
-      units.push_back(static_cast<char16_t>(v.data[i] | v.data[i + 1] << 8));
+      units.push_back(static_cast<char16_t>(GetUInt16(&v.data[i])));
     std::string bytes;
     Narrow(cp, units, bytes);
     r.data.assign(bytes.begin(), bytes.end());
@@ -58,9 +59,7 @@ WineHiveValue HiveValue(const CodePage& cp, const RegValue& r) {
   v.type = r.type;
   if (IsStringType(r.type)) {
     for (const std::uint8_t b : r.data) {
-      const char32_t c = cp.ToUnicode(b);
-      v.data.push_back(static_cast<std::uint8_t>(c & 0xFF));
-      v.data.push_back(static_cast<std::uint8_t>((c >> 8) & 0xFF));
+      AppendUInt16(v.data, static_cast<std::uint16_t>(cp.ToUnicode(b)));
     }
   } else {
     v.data = r.data;

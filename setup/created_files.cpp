@@ -68,7 +68,7 @@ bool ToNumber(const std::string& text, Int& out) {
 std::optional<CreatedEntry> ParseLine(const platform::ProfileLine& line) {
   const KindName* kind = nullptr;
   for (const auto& k : kKinds)
-    if (platform::EqualsNoCase(line.name, k.name)) kind = &k;
+    if (platform::EqualsIgnoreCase(line.name, k.name)) kind = &k;
   if (kind == nullptr) return std::nullopt;
   CreatedEntry e;
   e.kind = kind->kind;
@@ -121,7 +121,7 @@ std::vector<CreatedEntry> ReadCreatedEntries(const platform::ProfileText& record
     auto e = ParseLine(line);
     if (!e) continue;
     const std::string key =
-        (IsHost(e->kind) ? "h:" + e->path : "w:" + platform::UpperAscii(e->path));
+        (IsHost(e->kind) ? "h:" + e->path : "w:" + platform::AsciiUpper(e->path));
     const auto [it, added] = at.emplace(key, entries.size());
     if (added)
       entries.push_back(std::move(*e));

@@ -11,7 +11,7 @@ bool Has(const std::string& text, const char* part) { return text.find(part) != 
 
 std::string ExpandDirectoryToken(const std::string& token, const std::string& path,
                                  const TokenContext& c) {
-  const std::string t = platform::UpperAscii(token);
+  const std::string t = platform::AsciiUpper(token);
   if (t == "<WINDOWS>") return c.windows;
   if (t == "<WINDOWS_SYSTEM>") return c.windows + "\\System";
   if (t == "<PROGRAMFILES>") return c.driveRoot + "Program Files";
@@ -36,7 +36,7 @@ DirectoryEntry SplitDirectoryEntry(std::string entry) {
 
 bool RewriteLaunchProgram(std::string& program, const std::string& upperToken,
                           const std::string& targetDir) {
-  if (upperToken.empty() || !Has(platform::UpperAscii(program), upperToken.c_str())) return false;
+  if (upperToken.empty() || !Has(platform::AsciiUpper(program), upperToken.c_str())) return false;
   const std::string rest = upperToken.size() < program.size() ? program.substr(upperToken.size()) : "";
   program = targetDir + "\\" + rest;
   return true;

@@ -26,7 +26,7 @@ std::size_t Occurrences(const std::string& text, const std::string& part, std::s
 }  // namespace
 
 bool InstallEngine::Expanded(const std::string& file) const {
-  return c_.expanded == nullptr || c_.expanded->count(platform::UpperAscii(file)) > 0;
+  return c_.expanded == nullptr || c_.expanded->count(platform::AsciiUpper(file)) > 0;
 }
 
 void InstallEngine::CopySetupFiles() {
@@ -38,7 +38,7 @@ void InstallEngine::CopySetupFiles() {
     a.target = tokens_.installDir + "\\" + name;
     if (options_.dryRun) {
       if (!platform::FileExists(c_.machine, a.source)) a.detail = "missing: the run would stop here";
-      planned_.insert(platform::UpperAscii(a.target));
+      planned_.insert(platform::AsciiUpper(a.target));
       Log(std::move(a));
       continue;
     }
@@ -55,22 +55,22 @@ void InstallEngine::CopySetupFiles() {
 
 void InstallEngine::CopyProductFiles() {
   const auto& list =
-      c_.wizard.MinSelected ? c_.settings.WorkStationList : c_.settings.FileList;
+      c_.wizard.Controls().MinSelected ? c_.settings.WorkStationList : c_.settings.FileList;
   for (const Target& target : targets_) {
     Status(kStatusReady);
     for (std::size_t i = 0; i < list.size(); ++i) {
       std::string rest = list[i], fileField, tokenField;
       util::SplitAtChar(rest, '~', fileField);
       util::SplitAtChar(rest, '~', tokenField);
-      if (platform::UpperAscii(tokenField) != target.token) continue;
+      if (platform::AsciiUpper(tokenField) != target.token) continue;
       Checkpoint();
       const std::string file = FileNamePart(fileField);
       Advance();
-      c_.wizard.DestText = target.directory;
+      c_.wizard.Edit().DestText = target.directory;
       Status(file);
       if (!Expanded(file)) {
-        const std::string entry = c_.wizard.MinSelected ? list[i] : app::WithoutOverwriteMarker(list[i]);
-        result_.unusable.push_back("[" + std::string(c_.wizard.MinSelected ? "WorkStation" : "Files") +
+        const std::string entry = c_.wizard.Controls().MinSelected ? list[i] : app::WithoutOverwriteMarker(list[i]);
+        result_.unusable.push_back("[" + std::string(c_.wizard.Controls().MinSelected ? "WorkStation" : "Files") +
                                    "] \"" + entry + "\": " + file +
                                    " is not in the media; not installed");
       } else {
@@ -109,7 +109,7 @@ void InstallEngine::CopyOne(const std::vector<std::string>& list, std::size_t in
   }
   a.asks = rest == "X" && existed;
   if (options_.dryRun) {
-    planned_.insert(platform::UpperAscii(a.target));
+    planned_.insert(platform::AsciiUpper(a.target));
     if (!platform::FileExists(c_.machine, a.source)) a.detail = "source missing";
     Log(std::move(a));
     ReleaseTempCopy(list, index, file);
@@ -123,7 +123,7 @@ void InstallEngine::CopyOne(const std::vector<std::string>& list, std::size_t in
   }
   // The temporary copy is needed no longer when no other entry names the file: then it is
   // moved into place (with a new copy's metadata) instead of copied and deleted.
-  const bool lastUse = !NamedElsewhere(list, index, platform::UpperAscii(file));
+  const bool lastUse = !NamedElsewhere(list, index, platform::AsciiUpper(file));
   bool moved = false;
   try {
     // A target "directory" that is a file cannot receive the copy, and a destination
@@ -169,7 +169,7 @@ bool InstallEngine::NamedElsewhere(const std::vector<std::string>& list, std::si
     entryStart_.clear();
     for (const auto& entry : list) {
       entryStart_.push_back(haystack_.size());
-      haystack_ += platform::UpperAscii(entry);
+      haystack_ += platform::AsciiUpper(entry);
       haystack_ += '\n';
     }
     entryStart_.push_back(haystack_.size());
@@ -183,7 +183,7 @@ bool InstallEngine::NamedElsewhere(const std::vector<std::string>& list, std::si
 void InstallEngine::ReleaseTempCopy(const std::vector<std::string>& list, std::size_t index,
                                     const std::string& file) {
   // Kept while any other entry of the list contains the name (both in upper case).
-  if (NamedElsewhere(list, index, platform::UpperAscii(file))) return;
+  if (NamedElsewhere(list, index, platform::AsciiUpper(file))) return;
   EngineAction a;
   a.kind = ActionKind::akDeleteTemp;
   a.target = c_.state.TempDir + "\\" + file;

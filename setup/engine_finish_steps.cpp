@@ -36,7 +36,7 @@ void InstallEngine::WriteIniFile() {
       std::string valueField = entry, section, key;
       util::SplitAtChar(valueField, '~', section);
       util::SplitAtChar(valueField, '~', key);
-      if (platform::UpperAscii(DesktopEntry::LeadingToken(valueField)) != target.token) continue;
+      if (platform::AsciiUpper(DesktopEntry::LeadingToken(valueField)) != target.token) continue;
       Advance();
       if (refused) continue;
       EngineAction a;
@@ -83,7 +83,7 @@ void InstallEngine::WriteRegistry() {
 
 void InstallEngine::Launch() {
   const std::string& program = c_.settings.LaunchProgram;
-  const std::string upper = platform::UpperAscii(program);
+  const std::string upper = platform::AsciiUpper(program);
   const bool followOn = upper.find("SETUP.") != std::string::npos ||
                         upper.find("INSTALL.") != std::string::npos;
   if (program.empty()) return;

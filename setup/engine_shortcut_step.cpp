@@ -26,7 +26,7 @@ void InstallEngine::MakeShortcuts() {
   for (const Target& target : targets_) {
     for (const auto& entry : c_.settings.DesktopList) {
       const DesktopEntry e = SplitDesktopEntry(entry);
-      if (platform::UpperAscii(DesktopEntry::LeadingToken(e.TargetField)) != target.token) continue;
+      if (platform::AsciiUpper(DesktopEntry::LeadingToken(e.TargetField)) != target.token) continue;
       Checkpoint();
       MakeShortcut(entry, target.directory);
     }
@@ -36,15 +36,15 @@ void InstallEngine::MakeShortcuts() {
 
 void InstallEngine::MakeShortcut(const std::string& entry, const std::string& dir) {
   const DesktopEntry e = SplitDesktopEntry(entry);
-  c_.wizard.DestText = e.Folder;
+  c_.wizard.Edit().DestText = e.Folder;
   Advance();
   TShortcuts& s = c_.shortcuts;
   s.Folder = e.Folder;
   s.ProgramName = e.Name;
   s.RunProgram = dir + "\\" + DesktopEntry::AfterToken(e.TargetField);
   s.IconFile = dir + "\\" + DesktopEntry::AfterToken(e.IconField);
-  s.Desktop = e.D == "X" && CheckedItem(c_.wizard.DK, e.Name);
-  s.StartMenu = e.S == "X" && CheckedItem(c_.wizard.SM, e.Name);
+  s.Desktop = e.D == "X" && CheckedItem(c_.wizard.Controls().DK, e.Name);
+  s.StartMenu = e.S == "X" && CheckedItem(c_.wizard.Controls().SM, e.Name);
 
   if (record_) {
     for (const auto& k : ShortcutRecordKeys(s, c_.machine.IsWinePrefix()))

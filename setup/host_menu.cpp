@@ -1,5 +1,6 @@
 // Making the host menu entries of an installation and recording them.
 
+#include "platform/ascii.h"
 #include "setup/host_menu.h"
 
 #include <pwd.h>
@@ -67,7 +68,7 @@ std::optional<MenuLink> Classify(const platform::Machine& machine,
   const platform::ResolvedPath r = machine.Resolve(link);
   std::string file = FileNamePart(r.full);
   if (r.error != 0 || !r.exists || file.size() <= 4 ||
-      platform::UpperAscii(file.substr(file.size() - 4)) != ".LNK")
+      platform::AsciiUpper(file.substr(file.size() - 4)) != ".LNK")
     return std::nullopt;
   const platform::CodePage& cp = machine.Codepage();
   MenuLink m;
@@ -148,9 +149,7 @@ std::optional<fs::path> WriteOwnEntry(const platform::Machine& machine, const Me
     if (parsed.iconLocation) {
       const platform::ResolvedPath icon =
           machine.Resolve(machine.Codepage().FromUtf8(*parsed.iconLocation));
-      std::string ext = icon.host.extension().string();
-      std::transform(ext.begin(), ext.end(), ext.begin(),
-                     [](unsigned char c) { return std::tolower(c); });
+      const std::string ext = platform::AsciiLower(icon.host.extension().string());
       if (icon.exists && !icon.isDirectory &&
           (ext == ".ico" || ext == ".png" || ext == ".svg" || ext == ".xpm"))
         entry.icon = icon.host.string();

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/ascii.h"
 #include "setup/host_menu.h"
 
 namespace nolvo::setup {
@@ -22,9 +23,7 @@ bool Within(const fs::path& path, const fs::path& root) {
 }
 
 bool MenuFileKind(const fs::path& path) {
-  std::string ext = path.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return std::tolower(c); });
+  const std::string ext = platform::AsciiLower(path.extension().string());
   for (const char* kind : {".desktop", ".menu", ".directory", ".png", ".xpm", ".svg", ".ico"})
     if (ext == kind) return true;
   return false;

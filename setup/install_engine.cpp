@@ -131,12 +131,12 @@ void InstallEngine::RecordFile(const std::string& path, bool existed) {
 }
 
 void InstallEngine::Status(const std::string& text) {
-  c_.wizard.SourceText = text;
+  c_.wizard.Edit().SourceText = text;
   if (c_.wizard.OnChanged) c_.wizard.OnChanged();
   c_.pump.ProcessMessages();
 }
 
-void InstallEngine::Advance() { ++c_.wizard.ProgressPosition; }
+void InstallEngine::Advance() { ++c_.wizard.Edit().ProgressPosition; }
 
 bool InstallEngine::Refuse(const std::string& path, const std::string& what) {
   if (guard_.Allowed(path)) return false;
@@ -155,20 +155,20 @@ bool InstallEngine::Refuse(const std::string& path, const std::string& what) {
 
 bool InstallEngine::WouldExist(const std::string& path) const {
   if (platform::FileExists(c_.machine, path)) return true;
-  return options_.dryRun && planned_.count(platform::UpperAscii(path)) > 0;
+  return options_.dryRun && planned_.count(platform::AsciiUpper(path)) > 0;
 }
 
 void InstallEngine::Prepare() {
-  c_.wizard.ShrunkToStatus = true;
+  c_.wizard.Edit().ShrunkToStatus = true;
   const auto& s = c_.settings;
-  c_.wizard.ProgressMax = static_cast<int>(s.FileList.size() + s.DesktopList.size() +
+  c_.wizard.Edit().ProgressMax = static_cast<int>(s.FileList.size() + s.DesktopList.size() +
                                            s.IniSetupList.size() + s.WorkStationList.size());
-  c_.wizard.ProgressPosition = 0;
-  c_.shortcuts.FolderDesktop = c_.wizard.ShortcutFolderDesktop;
-  c_.shortcuts.FolderStartMenu = c_.wizard.ShortcutFolderStartMenu;
+  c_.wizard.Edit().ProgressPosition = 0;
+  c_.shortcuts.FolderDesktop = c_.wizard.Controls().ShortcutFolderDesktop;
+  c_.shortcuts.FolderStartMenu = c_.wizard.Controls().ShortcutFolderStartMenu;
   tokens_.windows = util::WindowsDirectory(c_.machine);
   tokens_.driveRoot = c_.state.WinDrive;
-  tokens_.destination = c_.wizard.Label1;
+  tokens_.destination = c_.wizard.Controls().Label1;
   // Links go to the machine's own shell folders, wherever they lie.
   for (const auto& folder : c_.shortcuts.Locations.All()) guard_.AllowTree(folder);
   Status(kStatusPreparing);
@@ -177,7 +177,7 @@ void InstallEngine::Prepare() {
 bool InstallEngine::FindInstallDirectory() {
   bool found = false;
   for (const auto& entry : c_.settings.DirectoryList) {
-    if (platform::UpperAscii(SplitDirectoryEntry(entry).token) == "<INSTALLDIR>") {
+    if (platform::AsciiUpper(SplitDirectoryEntry(entry).token) == "<INSTALLDIR>") {
       tokens_.installDir = tokens_.destination;
       found = true;
     }
@@ -189,13 +189,13 @@ bool InstallEngine::FindInstallDirectory() {
 
 void InstallEngine::MakeDirectory(const std::string& directory) {
   if (directory.empty() || platform::DirectoryExists(c_.machine, directory)) return;
-  if (options_.dryRun && planned_.count(platform::UpperAscii(directory))) return;
+  if (options_.dryRun && planned_.count(platform::AsciiUpper(directory))) return;
   if (Refuse(directory, "directory")) return;
   EngineAction a;
   a.kind = ActionKind::akMakeDirectory;
   a.target = directory;
   if (options_.dryRun) {
-    planned_.insert(platform::UpperAscii(directory));
+    planned_.insert(platform::AsciiUpper(directory));
   } else {
     // A failure does not stop the run; the copies into the directory fail later.
     for (const std::string& made : MakeDirectoryPath(c_.machine, directory)) RecordFolder(made);
@@ -211,7 +211,7 @@ void InstallEngine::MakeDirectory(const std::string& directory) {
 void InstallEngine::BindDirectories() {
   for (const auto& entry : c_.settings.DirectoryList) {
     const DirectoryEntry e = SplitDirectoryEntry(entry);
-    const std::string token = platform::UpperAscii(e.token);
+    const std::string token = platform::AsciiUpper(e.token);
     const std::string target = ExpandDirectoryToken(e.token, e.path, tokens_);
     if (token == "<INSTALLDIR>") {
       tokens_.installDir = target;
@@ -239,7 +239,7 @@ void InstallEngine::CheckEntries() {
     if (entry.find('~') == std::string::npos)
       result_.unusable.push_back("[" + std::string(section) + "] \"" + entry +
                                  "\": no \"~\" separates its fields; not used");
-    else if (!bound.count(platform::UpperAscii(token)))
+    else if (!bound.count(platform::AsciiUpper(token)))
       result_.unusable.push_back("[" + std::string(section) + "] \"" + entry + "\": the token " +
                                  token + " is bound by no [Directories] entry; not used");
   };
@@ -249,7 +249,7 @@ void InstallEngine::CheckEntries() {
     return head;
   };
   const auto& s = c_.settings;
-  if (c_.wizard.MinSelected) {
+  if (c_.wizard.Controls().MinSelected) {
     for (const auto& e : s.WorkStationList) check("WorkStation", e, field(e, 1));
   } else {
     for (const auto& e : s.FileList) check("Files", app::WithoutOverwriteMarker(e), field(e, 1));

@@ -42,7 +42,7 @@ void SetupRun::Timer1Timer() {
     if (OnTerminate) OnTerminate();
   };
   hooks.ClearRebootChoice = [this] {
-    if (wizard_->RebootSelected()) wizard_->Finish.Selected = app::FinishChoice::fcNone;
+    if (wizard_->RebootSelected()) wizard_->Edit().Finish.Selected = app::FinishChoice::fcNone;
   };
   hooks.Warning = [this](const std::string& text) { outcome_.Report.Warn(ProblemKind::pkMedia, text); };
   {
@@ -57,7 +57,7 @@ void SetupRun::Timer1Timer() {
     auto checkFile = unzip.SegCompEZ1.OnCheckFile;
     unzip.SegCompEZ1.OnCheckFile = [this, checkFile](std::string& path, container::TCProcessMode mode) {
       checkFile(path, mode);
-      expanded_.insert(platform::UpperAscii(FileNamePart(path)));
+      expanded_.insert(platform::AsciiUpper(FileNamePart(path)));
     };
     frontEnd_.ShowExtraction(unzip);
     outcome_.Abandoned = unzip.Abandoned;

@@ -37,7 +37,7 @@ void TShortcuts::RefreshFolderList() {
   while (finder.Next(entry)) {
     if (entry.attributes & kSkipped) continue;
     if (entry.name.empty() || entry.name.front() == '.') continue;
-    if (platform::UpperAscii(entry.name).find(".LNK") != std::string::npos) continue;
+    if (platform::AsciiUpper(entry.name).find(".LNK") != std::string::npos) continue;
     FolderList.push_back(entry.name);
   }
 }

@@ -65,7 +65,7 @@ void UninstallRecord::Open(const std::string& title) {
       // What an earlier installation into this directory created stays on record.
       for (const CreatedEntry& e : ReadCreatedEntries(profile)) {
         createdLines_.push_back(FormatCreatedLine(e));
-        if (e.kind == CreatedKind::ckFile) createdFiles_.insert(platform::UpperAscii(e.path));
+        if (e.kind == CreatedKind::ckFile) createdFiles_.insert(platform::AsciiUpper(e.path));
       }
       profile.EraseSection(kUninsSection);
       profile.EraseSection(kFoldersSection);
@@ -166,7 +166,7 @@ void UninstallRecord::Created(const CreatedEntry& entry) {
   if (e.kind != CreatedKind::ckHostFile && e.kind != CreatedKind::ckHostFolder &&
       machine_.FullPath(e.path, full) == 0)
     e.path = full;
-  if (e.kind == CreatedKind::ckFile) createdFiles_.insert(platform::UpperAscii(e.path));
+  if (e.kind == CreatedKind::ckFile) createdFiles_.insert(platform::AsciiUpper(e.path));
   if (dryRun_ || !open_) return;
   Append(FormatCreatedLine(e));
 }
@@ -179,7 +179,7 @@ void UninstallRecord::CreatedHostFile(const std::filesystem::path& host) {
 bool UninstallRecord::CreatedEarlier(const std::string& path) const {
   std::string full;
   if (machine_.FullPath(path, full) != 0) full = path;
-  return createdFiles_.count(platform::UpperAscii(full)) > 0;
+  return createdFiles_.count(platform::AsciiUpper(full)) > 0;
 }
 
 }  // namespace nolvo::setup

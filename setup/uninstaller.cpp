@@ -32,15 +32,15 @@ std::string Full(const platform::Machine& machine, const std::string& path) {
 
 bool SamePath(const platform::Machine& machine, const std::string& a, const std::string& b) {
   const std::string fa = Full(machine, a), fb = Full(machine, b);
-  return !fa.empty() && platform::EqualsNoCase(fa, fb);
+  return !fa.empty() && platform::EqualsIgnoreCase(fa, fb);
 }
 
 // The installation directory an UninstallString names: the text before
 // "\uninstaller.exe " (the title follows it).
 std::optional<std::string> DirectoryOfUninstallString(const std::string& command) {
   const std::string marker = std::string("\\") + kUninstallerName;
-  const std::string upper = platform::UpperAscii(command);
-  const auto at = upper.rfind(platform::UpperAscii(marker));
+  const std::string upper = platform::AsciiUpper(command);
+  const auto at = upper.rfind(platform::AsciiUpper(marker));
   if (at == std::string::npos || at == 0) return std::nullopt;
   return command.substr(0, at);
 }

@@ -37,9 +37,9 @@ void TNolvo::Notify() {
 }
 
 void TNolvo::SelectFinish(app::FinishChoice choice) {
-  if (choice == app::FinishChoice::fcLaunch && !Finish.LaunchEnabled) return;
-  if (choice == app::FinishChoice::fcReboot && !Finish.RebootVisible) return;
-  Finish.Selected = choice;
+  if (choice == app::FinishChoice::fcLaunch && !controls_.Finish.LaunchEnabled) return;
+  if (choice == app::FinishChoice::fcReboot && !controls_.Finish.RebootVisible) return;
+  controls_.Finish.Selected = choice;
   Notify();
 }
 
@@ -49,61 +49,74 @@ void TNolvo::SetPage(int page) {
   PageChanged();
 }
 
+void TNolvo::StepTo(int page) {
+  SetPage(page);
+  controls_.BackEnabled = controls_.NextEnabled = true;
+  controls_.InstallVisible = false;
+}
+
+void TNolvo::StayOnLicenceOrGoTo(int page) {
+  if (LicenceShown())
+    controls_.NextEnabled = false;  // Accept or Decline moves on
+  else
+    SetPage(page);
+}
+
 void TNolvo::PageChanged() {
-  BackEnabled = page_ != kPageWelcome;
+  controls_.BackEnabled = page_ != kPageWelcome;
   if (page_ == kPageFolders) RebuildSummary();
-  if (page_ == kPageReady) Label2 = DesktopEntry::AfterToken(settings_.LaunchProgram);
+  if (page_ == kPageReady) controls_.Label2 = DesktopEntry::AfterToken(settings_.LaunchProgram);
   Notify();
 }
 
 void TNolvo::RebuildSummary() {
-  Memo4 = {"Install to:", "  " + Label1, "", "File / Folder : ", "  " + CreateFolder};
-  DK.clear();
-  SM.clear();
+  controls_.Memo4 = {"Install to:", "  " + controls_.Label1, "", "File / Folder : ", "  " + controls_.CreateFolder};
+  controls_.DK.clear();
+  controls_.SM.clear();
   for (const std::string& raw : settings_.DesktopList) {
     const DesktopEntry e = SplitDesktopEntry(raw);
     std::string line = DesktopEntry::AfterToken(e.TargetField) + " / " + e.Folder;
     if (e.D == "X") {
-      DK.push_back({e.Name, true});
+      controls_.DK.push_back({e.Name, true});
       line += " / Desktop";
     }
     if (e.S == "X") {
-      SM.push_back({e.Name, true});
+      controls_.SM.push_back({e.Name, true});
       line += " / Start Meuu";
     }
-    Memo4.push_back("  " + line);
+    controls_.Memo4.push_back("  " + line);
   }
 }
 
 void TNolvo::ArriveAtReady() {
-  InstallVisible = true;
-  NextEnabled = false;
+  controls_.InstallVisible = true;
+  controls_.NextEnabled = false;
 }
 
 void TNolvo::ApplyPreset(const app::WizardPreset& preset) {
-  Finish = preset.Finish;
+  controls_.Finish = preset.Finish;
   if (preset.PageIndex == kPageLicence) {
     // Next on the welcome page, except that the licence page is always kept: its text
     // is loaded only when the wizard is shown.
     SetPage(kPageLicence);
-    BackEnabled = true;
-    NextEnabled = false;
-    InstallVisible = false;
+    controls_.BackEnabled = true;
+    controls_.NextEnabled = false;
+    controls_.InstallVisible = false;
   }
   Notify();
 }
 
 void TNolvo::FormShow(const platform::Machine& machine, const app::StartupState& state) {
-  CreateFolder = settings_.MainFolder;
-  Label2 = Finish.LaunchEnabled ? settings_.LaunchProgram : std::string();
-  Memo3.clear();
+  controls_.CreateFolder = settings_.MainFolder;
+  controls_.Label2 = controls_.Finish.LaunchEnabled ? settings_.LaunchProgram : std::string();
+  controls_.Memo3.clear();
   const auto licence = machine.Resolve(state.TempDir + "\\license.txt");
   if (licence.error == 0 && licence.exists && !licence.isDirectory) {
     std::ifstream in(licence.host, std::ios::binary);
-    Memo3 = SplitLines({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
+    controls_.Memo3 = SplitLines({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
   }
-  MinSelected = settings_.WorkStationPrompt;
-  Label1 = state.WinDrive + (settings_.AddToProgramFiles ? "Program Files\\" : "") +
+  controls_.MinSelected = settings_.WorkStationPrompt;
+  controls_.Label1 = state.WinDrive + (settings_.AddToProgramFiles ? "Program Files\\" : "") +
            settings_.InstallDir;
   Notify();
   pump_.ProcessMessages();
@@ -111,15 +124,10 @@ void TNolvo::FormShow(const platform::Machine& machine, const app::StartupState&
 
 void TNolvo::nextClick() {
   if (page_ >= kPageProgress) return;
-  SetPage(page_ + 1);
-  BackEnabled = NextEnabled = true;
-  InstallVisible = false;
+  StepTo(page_ + 1);
   switch (page_) {
     case kPageLicence:
-      if (LicenceShown())
-        NextEnabled = false;
-      else
-        SetPage(kPageDestination);
+      StayOnLicenceOrGoTo(kPageDestination);
       break;
     case kPageFolders:
       if (settings_.MainFolder.empty()) {
@@ -148,15 +156,10 @@ void TNolvo::nextClick() {
 
 void TNolvo::backClick() {
   if (page_ == kPageWelcome) return;
-  SetPage(page_ - 1);
-  BackEnabled = NextEnabled = true;
-  InstallVisible = false;
+  StepTo(page_ - 1);
   switch (page_) {
     case kPageLicence:
-      if (LicenceShown())
-        NextEnabled = false;
-      else
-        SetPage(kPageWelcome);
+      StayOnLicenceOrGoTo(kPageWelcome);
       break;
     case kPageFolders:
       if (settings_.MainFolder.empty()) SetPage(kPageDestination);
@@ -172,46 +175,55 @@ void TNolvo::backClick() {
 }
 
 void TNolvo::acceptClick() {
-  BackEnabled = NextEnabled = true;
+  controls_.BackEnabled = controls_.NextEnabled = true;
   SetPage(page_ + 1);
   Notify();
 }
 
 void TNolvo::declineClick() {
-  if (RebootSelected()) Finish.Selected = app::FinishChoice::fcNone;
+  if (RebootSelected()) controls_.Finish.Selected = app::FinishChoice::fcNone;
   end_ = WizardEnd::weDeclined;
   Notify();
 }
 
 void TNolvo::cancelClick() {
-  if (RebootSelected()) Finish.Selected = app::FinishChoice::fcNone;
+  if (RebootSelected()) controls_.Finish.Selected = app::FinishChoice::fcNone;
   end_ = WizardEnd::weCancelled;
   Notify();
 }
 
 void TNolvo::closeClick() {
-  if (page_ != kPageProgress && RebootSelected()) Finish.Selected = app::FinishChoice::fcNone;
+  if (page_ != kPageProgress && RebootSelected()) controls_.Finish.Selected = app::FinishChoice::fcNone;
   end_ = WizardEnd::weClosed;
   Notify();
 }
 
 void TNolvo::browseClick(DirectoryChooser& chooser) {
-  const std::string old = Label1;
-  std::string path = Label1;
+  const std::string old = controls_.Label1;
+  std::string path = controls_.Label1;
   if (!chooser.Choose(path) || path == old) return;
   if (dialogs_.Confirm("Create New Directory for Installation [" + path + "] ?")) {
-    Label1 = path;
+    controls_.Label1 = path;
     Notify();
   }
 }
 
 void TNolvo::installClick(const std::function<void(TNolvo&)>& engine) {
-  ShortcutFolder = CreateFolder;
-  ShortcutFolderStartMenu = CheckBox1;
-  ShortcutFolderDesktop = CheckBox2;
+  controls_.ShortcutFolder = controls_.CreateFolder;
+  controls_.ShortcutFolderStartMenu = controls_.CheckBox1;
+  controls_.ShortcutFolderDesktop = controls_.CheckBox2;
   SetPage(kPageProgress);
   engine(*this);
   Notify();
+}
+
+}  // namespace nolvo::setup
+
+namespace nolvo::setup {
+
+void TNolvo::SetShortcutChecked(bool desktop, std::size_t row, bool checked) {
+  std::vector<CheckItem>& items = desktop ? controls_.DK : controls_.SM;
+  if (row < items.size()) items[row].Checked = checked;
 }
 
 }  // namespace nolvo::setup

@@ -40,16 +40,8 @@ class DirectoryChooser {
   virtual bool Choose(std::string& path) = 0;
 };
 
-// How the wizard ended.
-enum class WizardEnd { weOpen, weInstalled, weDeclined, weCancelled, weClosed };
-
-class TNolvo {
- public:
-  TNolvo(const app::SetupSettings& settings, platform::Dialogs& dialogs,
-         platform::MessagePump& pump);
-
-  // --- Controls, as the pages hold them ---
-  int PageIndex() const { return page_; }
+// The state of the wizard's controls, page by page, and of its button bar.
+struct WizardControls {
   std::string Label1;        // destination path (page 2)
   std::string CreateFolder;  // main folder name (page 3)
   std::string Label2;        // program to launch (page 5)
@@ -71,11 +63,40 @@ class TNolvo {
   int ProgressPosition = 0;
   bool ShrunkToStatus = false;  // the engine's status window: button bar hidden
 
+  // Folder settings the Install button copies into the shortcut component.
+  std::string ShortcutFolder;
+  bool ShortcutFolderStartMenu = false;
+  bool ShortcutFolderDesktop = false;
+};
+
+// How the wizard ended.
+enum class WizardEnd { weOpen, weInstalled, weDeclined, weCancelled, weClosed };
+
+class TNolvo {
+ public:
+  TNolvo(const app::SetupSettings& settings, platform::Dialogs& dialogs,
+         platform::MessagePump& pump);
+
+  // --- Controls, as the pages hold them ---
+  int PageIndex() const { return page_; }
+  // What the pages show; views render this.
+  const WizardControls& Controls() const { return controls_; }
+  // The same for the installation engine, which reports its progress here, and for front
+  // ends and tests that set the choices directly.
+  WizardControls& Edit() { return controls_; }
+
+  // A view's changes of the choices on the folders and install-type pages.
+  void SetFolderStartMenu(bool on) { controls_.CheckBox1 = on; }
+  void SetFolderDesktop(bool on) { controls_.CheckBox2 = on; }
+  // Row `row` of the desktop (DK) or the Start Menu (SM) list; other rows are ignored.
+  void SetShortcutChecked(bool desktop, std::size_t row, bool checked);
+  void SetMinimum(bool minimum) { controls_.MinSelected = minimum; }
+
   // Selecting a finish choice as a click on its radio button (disabled or hidden
   // buttons cannot be clicked).
   void SelectFinish(app::FinishChoice choice);
-  bool RebootSelected() const { return Finish.Selected == app::FinishChoice::fcReboot; }
-  bool LaunchSelected() const { return Finish.Selected == app::FinishChoice::fcLaunch; }
+  bool RebootSelected() const { return controls_.Finish.Selected == app::FinishChoice::fcReboot; }
+  bool LaunchSelected() const { return controls_.Finish.Selected == app::FinishChoice::fcLaunch; }
 
   // --- Handlers ---
   // The loader's preparation: the finish choice, and when the warning screen is off the
@@ -99,11 +120,6 @@ class TNolvo {
 
   WizardEnd End() const { return end_; }
   bool Closed() const { return end_ != WizardEnd::weOpen; }
-  // Folder settings the Install button copies into the shortcut component.
-  std::string ShortcutFolder;
-  bool ShortcutFolderStartMenu = false;
-  bool ShortcutFolderDesktop = false;
-
   // Called after every change of state, so that a view can refresh.
   std::function<void()> OnChanged;
 
@@ -111,15 +127,21 @@ class TNolvo {
   // Sets the page; a real change runs PageChanged. Out-of-range or equal indexes are
   // ignored.
   void SetPage(int page);
+  // One page on or back: Back and Next enabled, Install hidden.
+  void StepTo(int page);
+  // On the licence page with a licence to read: Next waits for Accept; without one, on to
+  // `page`.
+  void StayOnLicenceOrGoTo(int page);
   void PageChanged();
   void RebuildSummary();
-  bool LicenceShown() const { return Memo3.size() >= 2; }
+  bool LicenceShown() const { return controls_.Memo3.size() >= 2; }
   void ArriveAtReady();
   void Notify();
 
   const app::SetupSettings& settings_;
   platform::Dialogs& dialogs_;
   platform::MessagePump& pump_;
+  WizardControls controls_;
   int page_ = kPageWelcome;
   WizardEnd end_ = WizardEnd::weOpen;
 };

@@ -9,7 +9,7 @@ namespace {
 std::string TreeKey(const platform::Machine& machine, const std::string& path) {
   std::string full;
   if (path.empty() || machine.FullPath(path, full) != 0) return {};
-  full = platform::UpperAscii(full);
+  full = platform::AsciiUpper(full);
   if (full.back() != '\\') full += '\\';
   return full;
 }

@@ -1,5 +1,6 @@
 #include "util/win_reboot.h"
 
+#include "platform/ascii.h"
 #include "platform/restart.h"
 
 namespace nolvo::util {
@@ -22,22 +23,13 @@ constexpr std::string_view kPrivileges[] = {
     "SeTrustedCredManAccessPrivilege", "SeUndockPrivilege", "SeUnsolicitedInputPrivilege",
 };
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool TWinReboot::AdjustPrivilege(std::string_view privilegeName, bool /*enable*/) {
   // Privileges have no effect on this host; the change "succeeds" for every name the
   // lookup knows, as AdjustTokenPrivileges does for a known privilege.
   for (const std::string_view known : kPrivileges)
-    if (SameIgnoringCase(known, privilegeName)) return true;
+    if (platform::EqualsIgnoreCase(known, privilegeName)) return true;
   return false;
 }
 

@@ -2,6 +2,14 @@
 // the prefix with every window on Qt's current platform (offscreen in scripts), clicks
 // through the wizard with the default answers and writes a PNG of each window.
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
 #include <QApplication>
 #include <QDir>
 #include <QPainter>
@@ -9,6 +17,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/ui/find_widget.h"
 #include "app/ui/qt_dialogs.h"
 #include "app/ui/setup_program.h"
 
@@ -98,7 +107,7 @@ int main(int argc, char** argv) {
     }
     ui::WizardWindow* w = program.FrontEnd().Wizard();
     if (w && !progressShot && w->isVisible() &&
-        w->Notebook1()->currentIndex() == setup::kPageProgress && w->ProgressBar1()->value() > 2) {
+        Find<QStackedWidget>(*w, "Notebook1")->currentIndex() == setup::kPageProgress && Find<QProgressBar>(*w, "ProgressBar1")->value() > 2) {
       progressShot = true;
       shots.Save("10-wizard-progress", *w);
     }
@@ -108,10 +117,10 @@ int main(int argc, char** argv) {
     auto* w = dynamic_cast<ui::WizardWindow*>(&dialog);
     if (!w) return;
     shots.Save("03-wizard-welcome", *w);
-    Click(w->NextButton());
-    if (w->Notebook1()->currentIndex() == setup::kPageLicence) {
+    Click(Find<QPushButton>(*w, "Next"));
+    if (Find<QStackedWidget>(*w, "Notebook1")->currentIndex() == setup::kPageLicence) {
       shots.Save("04-wizard-licence", *w);
-      Click(w->AcceptButton());
+      Click(Find<QPushButton>(*w, "Accept"));
     }
     shots.Save("05-wizard-destination", *w);
     QTimer::singleShot(0, [&] {
@@ -119,19 +128,19 @@ int main(int argc, char** argv) {
       shots.Save("06-directory-chooser", chooser);
       Click(chooser.BitBtn2());
     });
-    Click(w->BrowseButton());
-    Click(w->NextButton());
-    if (w->Notebook1()->currentIndex() == setup::kPageFolders) {
+    Click(Find<QPushButton>(*w, "Browse"));
+    Click(Find<QPushButton>(*w, "Next"));
+    if (Find<QStackedWidget>(*w, "Notebook1")->currentIndex() == setup::kPageFolders) {
       shots.Save("07-wizard-folders", *w);
-      Click(w->NextButton());
+      Click(Find<QPushButton>(*w, "Next"));
     }
-    if (w->Notebook1()->currentIndex() == setup::kPageInstallType) {
+    if (Find<QStackedWidget>(*w, "Notebook1")->currentIndex() == setup::kPageInstallType) {
       shots.Save("08-wizard-install-type", *w);
-      Click(w->NextButton());
+      Click(Find<QPushButton>(*w, "Next"));
     }
     shots.Save("09-wizard-ready", *w);
-    Click(w->RadioButton2());  // return to Windows: nothing is launched
-    Click(w->InstallButton());
+    Click(Find<QRadioButton>(*w, "RadioButton2"));  // return to Windows: nothing is launched
+    Click(Find<QPushButton>(*w, "Install"));
   };
   program.OnFinished = [&] { QTimer::singleShot(0, &app, &QApplication::quit); };
   program.Start(false);

@@ -16,11 +16,11 @@ int ProgressPercent(std::int32_t done, std::int32_t total) {
 std::int32_t RunCodec(const CodecComponent& Component, platform::ByteStream& Dest,
                       platform::ByteStream& Source, std::int32_t SourceSize,
                       std::int32_t OriginalSize, TCompressionMethod Method, std::int32_t& Checksum,
-                      bool Expanding, bool Keyed) {
+                      TCodecDirection Direction) {
   // The context owns both buffers and releases them on every exit path; buffered
   // output is dropped when an exception passes.
-  CodecContext context(Component, Dest, Source, SourceSize, Expanding, Keyed);
-  if (Expanding) {
+  CodecContext context(Component, Dest, Source, SourceSize, Direction);
+  if (context.Expanding()) {
     switch (Method) {
       case TCompressionMethod::coRLE:
         RleExpand(context, OriginalSize);

@@ -31,6 +31,10 @@ struct CodecComponent {
   TYieldEvent OnYield;  // empty: not called
 };
 
+// Which way an entry goes through a codec. Compressing scrambles the stored bytes whenever
+// the component's key is not 0; expanding descrambles them only when they were keyed.
+enum class TCodecDirection { cdCompress, cdExpand, cdExpandKeyed };
+
 // Runs one entry through a codec.
 //   Dest receives the output; Source stands at the entry's first byte.
 //   SourceSize: bytes that may be read from Source (stored bytes when expanding,
@@ -38,16 +42,26 @@ struct CodecComponent {
 //   OriginalSize: original bytes of the entry (expanding only).
 //   Method: coRLE, coLZH or coLZH5; any other value produces no output, checksum 0.
 //   Checksum: receives the 32-bit byte sum of the original bytes.
-//   Expanding: true decodes, false encodes.
-//   Keyed: the stored bytes are scrambled with the component's key (expanding only;
-//     compressing scrambles whenever the key is not 0).
+//   Direction: encodes, or decodes stored bytes that are plain or keyed.
 // Returns the number of bytes written to Dest.
 // Throws ELZHBadDecodeTable, ETruncatedData, EExpandOverrun, EUnableToCompress, and
 // whatever the streams raise. Output still buffered when an exception passes is dropped.
 std::int32_t RunCodec(const CodecComponent& Component, platform::ByteStream& Dest,
                       platform::ByteStream& Source, std::int32_t SourceSize,
                       std::int32_t OriginalSize, TCompressionMethod Method, std::int32_t& Checksum,
-                      bool Expanding, bool Keyed);
+                      TCodecDirection Direction);
+
+// The same with the direction as two flags (Keyed counts only when Expanding), the form the
+// benchmarks and fuzz targets still call.
+inline std::int32_t RunCodec(const CodecComponent& Component, platform::ByteStream& Dest,
+                             platform::ByteStream& Source, std::int32_t SourceSize,
+                             std::int32_t OriginalSize, TCompressionMethod Method,
+                             std::int32_t& Checksum, bool Expanding, bool Keyed) {
+  const TCodecDirection direction = !Expanding ? TCodecDirection::cdCompress
+                                    : Keyed    ? TCodecDirection::cdExpandKeyed
+                                               : TCodecDirection::cdExpand;
+  return RunCodec(Component, Dest, Source, SourceSize, OriginalSize, Method, Checksum, direction);
+}
 
 // Percentage of `done` in `total`, computed so that no intermediate overflows 32 bits.
 int ProgressPercent(std::int32_t done, std::int32_t total);

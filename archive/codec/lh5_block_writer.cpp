@@ -7,33 +7,52 @@
 
 namespace nolvo::codec {
 
-void Lh5BlockWriter::CountCodeLengthFrequencies() {
-  std::fill(code_length_freq_, code_length_freq_ + kCodeLengthCount, 0u);
+namespace {
+
+// The number of symbol lengths up to the last non-zero one.
+int UsedLengths(const std::uint8_t* lengths) {
   int n = kLh5SymbolCount;
-  while (n > 0 && symbol_lengths_[n - 1] == 0) --n;
+  while (n > 0 && lengths[n - 1] == 0) --n;
+  return n;
+}
+
+// Walks the first `n` symbol lengths as the block header codes them: a length k as code
+// k + 2; a run of zeros as code 0 once or twice (one or two zeros), code 1 with 4 bits
+// (3 to 18), code 0 then code 1 with 4 bits (19), or code 2 with 9 bits (20 and more).
+// `emit(code, bits, value)` receives each code and its extra bits (none when bits is 0).
+template <class Emit>
+void WalkSymbolLengths(const std::uint8_t* lengths, int n, Emit emit) {
   int i = 0;
   while (i < n) {
-    const int k = symbol_lengths_[i++];
+    const int k = lengths[i++];
     if (k != 0) {
-      ++code_length_freq_[k + 2];
+      emit(k + 2, 0, 0);
       continue;
     }
     int run = 1;
-    while (i < n && symbol_lengths_[i] == 0) {
+    while (i < n && lengths[i] == 0) {
       ++i;
       ++run;
     }
     if (run <= 2) {
-      code_length_freq_[0] += static_cast<std::uint32_t>(run);
+      for (int r = 0; r < run; ++r) emit(0, 0, 0);
     } else if (run <= 18) {
-      ++code_length_freq_[1];
+      emit(1, 4, run - 3);
     } else if (run == 19) {
-      ++code_length_freq_[0];
-      ++code_length_freq_[1];
+      emit(0, 0, 0);
+      emit(1, 4, 15);
     } else {
-      ++code_length_freq_[2];
+      emit(2, 9, run - 20);
     }
   }
+}
+
+}  // namespace
+
+void Lh5BlockWriter::CountCodeLengthFrequencies() {
+  std::fill(code_length_freq_, code_length_freq_ + kCodeLengthCount, 0u);
+  WalkSymbolLengths(symbol_lengths_, UsedLengths(symbol_lengths_),
+                    [&](int code, int, int) { ++code_length_freq_[code]; });
 }
 
 void Lh5BlockWriter::WriteAuxLengths(int count, int width, int special) {
@@ -56,35 +75,12 @@ void Lh5BlockWriter::WriteAuxLengths(int count, int width, int special) {
 }
 
 void Lh5BlockWriter::WriteSymbolLengths() {
-  int n = kLh5SymbolCount;
-  while (n > 0 && symbol_lengths_[n - 1] == 0) --n;
+  const int n = UsedLengths(symbol_lengths_);
   out_.Put(9, static_cast<std::uint32_t>(n));
-  int i = 0;
-  while (i < n) {
-    const int k = symbol_lengths_[i++];
-    if (k != 0) {
-      PutCodeLengthSymbol(k + 2);
-      continue;
-    }
-    int run = 1;
-    while (i < n && symbol_lengths_[i] == 0) {
-      ++i;
-      ++run;
-    }
-    if (run <= 2) {
-      for (int r = 0; r < run; ++r) PutCodeLengthSymbol(0);
-    } else if (run <= 18) {
-      PutCodeLengthSymbol(1);
-      out_.Put(4, static_cast<std::uint32_t>(run - 3));
-    } else if (run == 19) {
-      PutCodeLengthSymbol(0);
-      PutCodeLengthSymbol(1);
-      out_.Put(4, 15);
-    } else {
-      PutCodeLengthSymbol(2);
-      out_.Put(9, static_cast<std::uint32_t>(run - 20));
-    }
-  }
+  WalkSymbolLengths(symbol_lengths_, n, [&](int code, int bits, int value) {
+    PutCodeLengthSymbol(code);
+    if (bits != 0) out_.Put(bits, static_cast<std::uint32_t>(value));
+  });
 }
 
 void Lh5BlockWriter::SendBlock() {

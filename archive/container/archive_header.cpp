@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "archive/container/compress_errors.h"
-#include "archive/container/le_fields.h"
+#include "platform/le_bytes.h"
 
 namespace nolvo::container {
 
@@ -23,10 +23,10 @@ TCompressHeader ParseArchiveHeader(const std::array<std::uint8_t, kArchiveHeader
   if (std::memcmp(bytes.data(), kSignature, sizeof kSignature) != 0) throw EInvalidHeader();
   TCompressHeader header;
   header.MethodId.assign(reinterpret_cast<const char*>(bytes.data() + 5), 3);
-  header.TotalSize = GetInt32(bytes.data() + 8);
+  header.TotalSize = platform::GetInt32(bytes.data() + 8);
   header.ArchiveType = bytes[12];
-  header.Reserved13 = GetInt32(bytes.data() + 13);
-  header.Reserved17 = GetInt32(bytes.data() + 17);
+  header.Reserved13 = platform::GetInt32(bytes.data() + 13);
+  header.Reserved17 = platform::GetInt32(bytes.data() + 17);
   if (header.ArchiveType != caMulti) throw EInvalidHeaderArchiveType();
   return header;
 }
@@ -37,10 +37,10 @@ std::array<std::uint8_t, kArchiveHeaderSize> FormatArchiveHeader(const TCompress
   for (std::size_t i = 0; i < 3 && i < header.MethodId.size(); ++i) {
     bytes[5 + i] = static_cast<std::uint8_t>(header.MethodId[i]);
   }
-  PutInt32(bytes.data() + 8, header.TotalSize);
+  platform::PutInt32(bytes.data() + 8, header.TotalSize);
   bytes[12] = header.ArchiveType;
-  PutInt32(bytes.data() + 13, header.Reserved13);
-  PutInt32(bytes.data() + 17, header.Reserved17);
+  platform::PutInt32(bytes.data() + 13, header.Reserved13);
+  platform::PutInt32(bytes.data() + 17, header.Reserved17);
   return bytes;
 }
 

@@ -9,7 +9,8 @@
 #include "archive/container/bounded_stream.h"
 #include "archive/container/compress_errors.h"
 #include "archive/container/entry_header.h"
-#include "archive/container/le_fields.h"
+#include "archive/container/listing.h"
+#include "platform/le_bytes.h"
 
 namespace nolvo::container {
 
@@ -55,8 +56,7 @@ TEncodedData WriteData(const codec::CodecComponent& codec, platform::ByteStream&
     try {
       std::int32_t checksum = 0;
       codec::RunCodec(codec, out, source, static_cast<std::int32_t>(size),
-                      static_cast<std::int32_t>(size), method, checksum, /*Expanding=*/false,
-                      /*Keyed=*/codec.Key != 0);
+                      static_cast<std::int32_t>(size), method, checksum, codec::TCodecDirection::cdCompress);
       data.Sum = static_cast<std::uint32_t>(checksum);
       data.LockLevel = codec.Key != 0 ? kLockScrambled : 0;
       return data;
@@ -135,16 +135,7 @@ TCompressedFileInfo TArchiveWriter::EndEntry(const std::string& stored_name, std
   total_ += size;
   ++entries_;
 
-  TCompressedFileInfo info;
-  info.FileDate = header_.FileDate;
-  info.Attributes = header_.Attributes;
-  info.OriginalSize = header_.OriginalSize;
-  info.CompressedSize = header_.CompressedSize;
-  info.Method = header_.Method;
-  info.Checksum = header_.Checksum;
-  info.EntryPosition = entry_at - start_;
-  info.Locked = header_.Locked();
-  return info;
+  return MakeFileInfo(header_, entry_at - start_);
 }
 
 TCompressedFileInfo TArchiveWriter::AddEntry(const std::string& stored_name,
@@ -192,7 +183,7 @@ void TArchiveWriter::Finish() {
   // start, so an archive of empty files only records 1 and is read to its end.
   const std::int64_t recorded = total_ == 0 && entries_ > 0 ? 1 : total_;
   std::uint8_t total[4];
-  PutInt32(total, static_cast<std::int32_t>(recorded));
+  platform::PutInt32(total, static_cast<std::int32_t>(recorded));
   out_.Seek(start_ + 8, SeekOrigin::soBeginning);
   out_.WriteAll(total, sizeof total);
   out_.Seek(end_, SeekOrigin::soBeginning);

@@ -55,16 +55,21 @@ void TCompress::TestArchiveEntries(const TArchiveOpener& Open, const TEntryTestR
   TestFrom(*archive, Result, &Open);
 }
 
-void TCompress::TestFrom(platform::ByteStream& archive, const TEntryTestResult& Result,
-                         const TArchiveOpener* open) {
-  if (archive.Size() < kSmallestArchiveWithEntry) return;
-  const TArchiveStart start = ReadArchiveHeader(archive, OnRecognize);
+TExpandSettings TCompress::ExpandSettings(const std::string& compressId) const {
   TExpandSettings settings;
   settings.Codec.OnShowProgress = OnShowProgress;
   settings.Codec.Key = key_;
   settings.Codec.OnYield = OnYield;
   settings.OnExpand = OnExpand;
-  settings.CompressID = start.Header.MethodId;
+  settings.CompressID = compressId;
+  return settings;
+}
+
+void TCompress::TestFrom(platform::ByteStream& archive, const TEntryTestResult& Result,
+                         const TArchiveOpener* open) {
+  if (archive.Size() < kSmallestArchiveWithEntry) return;
+  const TArchiveStart start = ReadArchiveHeader(archive, OnRecognize);
+  const TExpandSettings settings = ExpandSettings(start.Header.MethodId);
 
   // An entry between its start and its report: where its bytes go, and an error met
   // before it could be handed to a worker.

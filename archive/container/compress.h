@@ -20,6 +20,8 @@
 
 namespace nolvo::container {
 
+struct TExpandSettings;
+
 struct TArchiveEntry;
 struct TEntryOutput;
 
@@ -171,6 +173,9 @@ class TCompress {
   void MakeDirectoryPath(const std::string& path) const;
 
  private:
+  // What every entry of an archive with the method id `compressId` is expanded with: this
+  // object's key and events.
+  TExpandSettings ExpandSettings(const std::string& compressId) const;
   // `open` (may be null) lets entries be expanded on worker threads.
   void ExpandFrom(platform::ByteStream& archive, std::vector<std::string>* List,
                   const TArchiveOpener* open);

@@ -18,7 +18,4 @@ std::unique_ptr<platform::HostFileStream> OpenArchiveFile(const platform::Machin
 // when it has neither.
 std::string DirectoryPart(const std::string& path);
 
-// ASCII letters upper-cased, other bytes unchanged.
-std::string AsciiUpper(std::string text);
-
 }  // namespace nolvo::container

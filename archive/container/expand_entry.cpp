@@ -17,7 +17,9 @@ std::uint32_t RunEntryCodec(const TArchiveEntry& entry, platform::ByteStream& ar
   std::int32_t checksum = 0;
   try {
     codec::RunCodec(settings.Codec, dest, data, h.CompressedSize, h.OriginalSize, h.Method,
-                    checksum, /*Expanding=*/true, /*Keyed=*/h.LockLevel == kLockScrambled);
+                    checksum,
+                    h.LockLevel == kLockScrambled ? codec::TCodecDirection::cdExpandKeyed
+                                                  : codec::TCodecDirection::cdExpand);
   } catch (const codec::ELZHBadDecodeTable&) {
     if (h.Locked()) throw EInvalidKey();
     throw;

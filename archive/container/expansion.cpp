@@ -14,6 +14,7 @@
 #include "archive/container/entry_walk.h"
 #include "archive/container/expand_entry.h"
 #include "archive/container/listing.h"
+#include "platform/ascii.h"
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
 #include "platform/file_ops.h"
@@ -61,15 +62,10 @@ void TCompress::ExpandFrom(platform::ByteStream& archive, std::vector<std::strin
 
   std::unordered_set<std::string> selection;
   if (List) {
-    for (const std::string& name : *List) selection.insert(AsciiUpper(name));
+    for (const std::string& name : *List) selection.insert(platform::AsciiUpper(name));
   }
 
-  TExpandSettings settings;
-  settings.Codec.OnShowProgress = OnShowProgress;
-  settings.Codec.Key = key_;
-  settings.Codec.OnYield = OnYield;
-  settings.OnExpand = OnExpand;
-  settings.CompressID = start.Header.MethodId;
+  const TExpandSettings settings = ExpandSettings(start.Header.MethodId);
 
   // Entries handed to the workers, oldest first, and the workers. On every way out the
   // workers stop before the outputs they write go, and outputs never completed are
@@ -113,7 +109,7 @@ void TCompress::ExpandFrom(platform::ByteStream& archive, std::vector<std::strin
     // Once the entries passed add up to TotalSize the archive ends, whatever follows
     // (empty entries and damaged tails alike).
     while (count < total && walker.Next(entry)) {
-      if (List && selection.count(AsciiUpper(entry.Name)) == 0) {
+      if (List && selection.count(platform::AsciiUpper(entry.Name)) == 0) {
         count += entry.Header.OriginalSize;
         continue;
       }

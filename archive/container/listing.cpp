@@ -4,17 +4,21 @@
 
 namespace nolvo::container {
 
-TCompressedFileInfo MakeFileInfo(const TArchiveEntry& entry) {
+TCompressedFileInfo MakeFileInfo(const TCompressEntryHeader& header, std::int64_t entryPosition) {
   TCompressedFileInfo info;
-  info.FileDate = entry.Header.FileDate;
-  info.Attributes = entry.Header.Attributes;
-  info.OriginalSize = entry.Header.OriginalSize;
-  info.CompressedSize = entry.Header.CompressedSize;
-  info.Method = entry.Header.Method;
-  info.Checksum = entry.Header.Checksum;
-  info.EntryPosition = entry.EntryPosition;
-  info.Locked = entry.Header.Locked();
+  info.FileDate = header.FileDate;
+  info.Attributes = header.Attributes;
+  info.OriginalSize = header.OriginalSize;
+  info.CompressedSize = header.CompressedSize;
+  info.Method = header.Method;
+  info.Checksum = header.Checksum;
+  info.EntryPosition = entryPosition;
+  info.Locked = header.Locked();
   return info;
+}
+
+TCompressedFileInfo MakeFileInfo(const TArchiveEntry& entry) {
+  return MakeFileInfo(entry.Header, entry.EntryPosition);
 }
 
 void ListEntries(platform::ByteStream& archive, const TRecognizeEvent& on_recognize,

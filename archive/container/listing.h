@@ -3,6 +3,7 @@
 
 #include "archive/container/compress_events.h"
 #include "archive/container/compressed_file_info.h"
+#include "archive/container/entry_header.h"
 #include "platform/byte_stream.h"
 
 namespace nolvo::container {
@@ -21,7 +22,8 @@ inline constexpr std::int64_t kSmallestArchiveWithEntry = 46;
 void ListEntries(platform::ByteStream& archive, const TRecognizeEvent& on_recognize,
                  TCompressedFileList& list);
 
-// The listing view of one entry header.
+// The listing view of one entry header, which starts `entryPosition` bytes into the archive.
+TCompressedFileInfo MakeFileInfo(const TCompressEntryHeader& header, std::int64_t entryPosition);
 TCompressedFileInfo MakeFileInfo(const TArchiveEntry& entry);
 
 }  // namespace nolvo::container

@@ -5,6 +5,7 @@
 
 #include "archive/container/compress.h"
 #include "archive/container/compress_files.h"
+#include "platform/ascii.h"
 #include "platform/disk_space.h"
 #include "platform/file_attributes.h"
 #include "platform/file_ops.h"
@@ -19,13 +20,13 @@ constexpr std::int64_t kUnlimited = std::numeric_limits<std::int32_t>::max();
 
 std::int64_t TCompress::CheckFreeSpace(const std::string& path) const {
   if (!check_space_) return kUnlimited;
-  const std::string upper = AsciiUpper(path);
+  const std::string upper = platform::AsciiUpper(path);
   char drive = 0;
   if (upper.size() >= 2 && upper[1] == ':') {
     drive = upper[0];
   } else {
     const std::string& current = machine_.GetCurrentDirectory();
-    if (current.size() >= 2 && current[1] == ':') drive = AsciiUpper(current.substr(0, 1))[0];
+    if (current.size() >= 2 && current[1] == ':') drive = platform::AsciiUpper(current.substr(0, 1))[0];
   }
   if (drive < 'A' || drive > 'Z') return kUnlimited;
 

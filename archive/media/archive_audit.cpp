@@ -8,6 +8,7 @@
 #include "archive/container/compress_files.h"
 #include "archive/container/entry_header.h"
 #include "archive/container/entry_walk.h"
+#include "platform/ascii.h"
 
 namespace nolvo::media {
 
@@ -64,10 +65,10 @@ ArchiveAudit AuditArchive(const container::TCompressedFileList& listing,
   if (listNames) {
     std::set<std::string> wanted;
     for (const auto& name : *listNames)
-      if (!name.empty()) wanted.insert(container::AsciiUpper(name));
+      if (!name.empty()) wanted.insert(platform::AsciiUpper(name));
     std::set<std::string> present;
     for (std::size_t i = 0; i < n; ++i) {
-      const std::string key = container::AsciiUpper(listing[i].Name);
+      const std::string key = platform::AsciiUpper(listing[i].Name);
       present.insert(key);
       audit.Selected[i] = wanted.count(key) > 0;
     }
@@ -78,7 +79,7 @@ ArchiveAudit AuditArchive(const container::TCompressedFileList& listing,
       // Empty names are padding; a name that matches nothing means a lost or renamed file.
       std::set<std::string> reported;
       for (const auto& name : *listNames) {
-        const std::string key = container::AsciiUpper(name);
+        const std::string key = platform::AsciiUpper(name);
         if (name.empty() || present.count(key) || !reported.insert(key).second) continue;
         stage::MediaFinding f =
             place.Archive("named in the archive's list, but no entry has this name");
@@ -130,7 +131,7 @@ void FlatNames::Add(const ArchivePlace& place, const container::TListedEntry& en
   const auto cut = entry.Name.find_last_of("\\/:");
   const std::string name = cut == std::string::npos ? entry.Name : entry.Name.substr(cut + 1);
   if (name.empty()) return;
-  const auto [it, fresh] = seen_.emplace(keepCase_ ? name : container::AsciiUpper(name),
+  const auto [it, fresh] = seen_.emplace(keepCase_ ? name : platform::AsciiUpper(name),
                                          std::make_pair(place.Index, entry.Name));
   if (fresh) return;
   stage::MediaFinding f = place.Entry(

@@ -3,6 +3,8 @@
 #include <array>
 #include <cctype>
 
+#include "platform/ascii.h"
+
 namespace nolvo::media {
 
 namespace {
@@ -10,7 +12,7 @@ namespace {
 bool IsDeviceName(std::string_view part) {
   std::string base(part.substr(0, part.find('.')));
   while (!base.empty() && base.back() == ' ') base.pop_back();
-  for (auto& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  base = platform::AsciiUpper(base);
   static const std::array<const char*, 4> plain = {"CON", "PRN", "AUX", "NUL"};
   for (const char* d : plain)
     if (base == d) return true;

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <set>
 
+#include "platform/ascii.h"
+
 namespace nolvo::media {
 
 namespace {
@@ -14,15 +16,6 @@ constexpr std::string_view kMediaHeaderEnd = " files";
 constexpr std::string_view kEntryHeader = "# nolvo entry digests, format 1, ";
 constexpr std::string_view kEntryHeaderEnd = " entries";
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EndsWithIgnoreCase(std::string_view text, std::string_view end) {
-  if (text.size() < end.size()) return false;
-  text.remove_prefix(text.size() - end.size());
-  for (std::size_t i = 0; i < end.size(); ++i)
-    if (Lower(text[i]) != Lower(end[i])) return false;
-  return true;
-}
 
 // Plain decimal without sign or leading zeros, at most `max`.
 bool ParseDecimal(std::string_view text, std::uint64_t max, std::uint64_t& value) {
@@ -70,9 +63,9 @@ bool IsPlainFileName(std::string_view name) {
 }  // namespace
 
 bool IsDigestListName(std::string_view fileName) {
-  return EndsWithIgnoreCase(fileName, kEntryDigestsSuffix) ||
+  return platform::EndsWithIgnoreCase(fileName, kEntryDigestsSuffix) ||
          (fileName.size() == kMediaDigestsName.size() &&
-          EndsWithIgnoreCase(fileName, kMediaDigestsName));
+          platform::EndsWithIgnoreCase(fileName, kMediaDigestsName));
 }
 
 std::string SidecarName(std::string_view archiveFileName) {

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <system_error>
 
+#include "platform/ascii.h"
 #include "platform/host_file_stream.h"
 #include "util/file_errors.h"
 
@@ -28,11 +29,6 @@ fs::path MakeTempRoot() {
 
 bool IsFirstSegmentName(const std::string& name) {
   return name.size() > 4 && name.compare(name.size() - 4, 4, ".001") == 0;
-}
-
-std::string Lower(std::string s) {
-  for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
 }
 
 }  // namespace
@@ -70,7 +66,7 @@ MediaLocation LocateMedia(const fs::path& path) {
       throw EMediaPath(fmt::format("no first segment file (such as disk.001) in {}", path.string()));
     std::sort(firsts.begin(), firsts.end());
     auto chosen = std::find_if(firsts.begin(), firsts.end(),
-                               [](const std::string& n) { return Lower(n) == "disk.001"; });
+                               [](const std::string& n) { return platform::AsciiLower(n) == "disk.001"; });
     const std::string name = chosen != firsts.end() ? *chosen : firsts.front();
     media.Segmented = true;
     media.Folder = fs::absolute(path);

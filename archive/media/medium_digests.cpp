@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "archive/media/digest_files.h"
-#include "platform/win_path.h"
+#include "platform/ascii.h"
 
 namespace nolvo::media {
 
@@ -99,9 +99,9 @@ MediumDigests LoadMediumDigests(const fs::path& folder, const std::string& archi
 }
 
 bool ReadByExtraction(const std::string& name, const std::string& baseName) {
-  if (platform::EqualsNoCase(name, "install.cfg")) return true;
+  if (platform::EqualsIgnoreCase(name, "install.cfg")) return true;
   return name.size() > baseName.size() + 1 && name[baseName.size()] == '.' &&
-         platform::EqualsNoCase(name.substr(0, baseName.size()), baseName) &&
+         platform::EqualsIgnoreCase(name.substr(0, baseName.size()), baseName) &&
          !IsDigestListName(name);
 }
 

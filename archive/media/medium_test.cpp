@@ -5,6 +5,7 @@
 #include "archive/media/medium_run.h"
 #include "archive/media/stored_copy_check.h"
 #include "archive/segment/seg_names.h"
+#include "platform/ascii.h"
 
 namespace nolvo::media {
 
@@ -18,7 +19,7 @@ namespace {
 void CheckCoverage(const MediaLocation& location, const MediaWalk& walk,
                    const std::vector<FileDigest>& files, MediumRun& run) {
   std::set<std::string> listed;
-  for (const auto& f : files) listed.insert(segment::LowerAscii(f.Name));
+  for (const auto& f : files) listed.insert(platform::AsciiLower(f.Name));
   std::vector<std::string> needed;
   for (std::uint16_t n = 1; n <= walk.LastSegment && n != 0; ++n)
     needed.push_back(segment::BuildSegmentNames(walk.SegBaseName, "", n, "").SegName);
@@ -26,7 +27,7 @@ void CheckCoverage(const MediaLocation& location, const MediaWalk& walk,
   for (const char* name : {"install.cfg", "install.exe"})
     if (fs::exists(location.Folder / name, ec)) needed.push_back(name);
   for (const auto& name : needed) {
-    if (listed.count(segment::LowerAscii(name))) continue;
+    if (listed.count(platform::AsciiLower(name))) continue;
     stage::MediaFinding f;
     f.Name = name;
     f.Text = "not named in the media digest list";

@@ -9,6 +9,7 @@
 
 #include "app/desktop_entry.h"
 #include "app/settings_loader.h"
+#include "platform/ascii.h"
 #include "platform/atomic_file.h"
 #include "platform/dos_time.h"
 #include "util/split_at_char.h"
@@ -19,11 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return s;
-}
+std::string Upper(const std::string& s) { return platform::AsciiUpper(s); }
 
 std::string NamePart(const std::string& path) {
   const auto cut = path.find_last_of("\\/:");

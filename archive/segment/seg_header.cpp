@@ -2,20 +2,21 @@
 
 #include "archive/segment/seg_error.h"
 #include "archive/segment/seg_fields.h"
+#include "platform/le_bytes.h"
 
 namespace nolvo::segment {
 
 TSegHeader ParseSegHeader(const TSegHeaderBytes& bytes) {
   if (!HasId(bytes.data(), "SHdr")) throw ESegError(ESegError::Kind::skInvalidSegmentHeader);
   TSegHeader header;
-  header.ArchiveCount = GetWord(bytes.data() + 6);
+  header.ArchiveCount = platform::GetUInt16(bytes.data() + 6);
   return header;
 }
 
 TSegHeaderBytes FormatSegHeader(const TSegHeader& header) {
   TSegHeaderBytes bytes{};
   PutId(bytes.data(), "SHdr");
-  PutWord(bytes.data() + 6, header.ArchiveCount);
+  platform::PutUInt16(bytes.data() + 6, header.ArchiveCount);
   return bytes;
 }
 

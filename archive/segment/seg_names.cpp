@@ -1,13 +1,8 @@
 #include "archive/segment/seg_names.h"
 
-namespace nolvo::segment {
+#include "platform/ascii.h"
 
-std::string LowerAscii(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
+namespace nolvo::segment {
 
 std::string WithoutTrailingBackslash(std::string_view path) {
   if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
@@ -37,12 +32,12 @@ std::string NormaliseSegBaseName(std::string_view value) {
   if (value.empty()) return "SegData";
   const auto cut = value.find_last_of("\\:");
   if (cut != std::string_view::npos) value.remove_prefix(cut + 1);
-  return LowerAscii(value);
+  return platform::AsciiLower(value);
 }
 
 std::string NormaliseSegDir(std::string_view value) {
   if (value.empty()) return "a:\\";
-  return LowerAscii(value);
+  return platform::AsciiLower(value);
 }
 
 std::string NormaliseSegExt(std::string_view value) {
@@ -55,7 +50,7 @@ std::int32_t NormaliseSegSize(std::int32_t value) {
 
 std::string NormaliseSegTmpDir(std::string_view value, std::string_view currentDir) {
   if (value.empty()) value = currentDir;
-  return LowerAscii(WithoutTrailingBackslash(value));
+  return platform::AsciiLower(WithoutTrailingBackslash(value));
 }
 
 }  // namespace nolvo::segment

@@ -37,7 +37,5 @@ std::string WithoutTrailingBackslash(std::string_view path);
 // The directory part of a template: everything up to and including the last "\" or ":"
 // (empty when it has neither).
 std::string DirectoryPart(std::string_view path);
-// ASCII lower case.
-std::string LowerAscii(std::string_view text);
 
 }  // namespace nolvo::segment

@@ -2,16 +2,17 @@
 
 #include "archive/segment/seg_error.h"
 #include "archive/segment/seg_fields.h"
+#include "platform/le_bytes.h"
 
 namespace nolvo::segment {
 
 TSegScanHeader ParseSegScanHeader(const TSegScanBytes& bytes) {
   if (!HasId(bytes.data(), "Scan")) throw ESegError(ESegError::Kind::skInvalidScanId);
   TSegScanHeader header;
-  header.TemplateLength = GetWord(bytes.data() + 6);
+  header.TemplateLength = platform::GetUInt16(bytes.data() + 6);
   header.Flags = bytes[8];
-  header.RecordLength = GetInt32(bytes.data() + 9);
-  header.ArchiveLength = GetInt32(bytes.data() + 13);
+  header.RecordLength = platform::GetInt32(bytes.data() + 9);
+  header.ArchiveLength = platform::GetInt32(bytes.data() + 13);
   if (header.TemplateLength > kSegMaxRecordLength)
     throw InvalidLength("TemplateLength", header.TemplateLength);
   if (header.RecordLength < 0 || header.RecordLength > kSegMaxRecordLength)
@@ -23,10 +24,10 @@ TSegScanHeader ParseSegScanHeader(const TSegScanBytes& bytes) {
 TSegScanBytes FormatSegScanHeader(const TSegScanHeader& header) {
   TSegScanBytes bytes{};
   PutId(bytes.data(), "Scan");
-  PutWord(bytes.data() + 6, header.TemplateLength);
+  platform::PutUInt16(bytes.data() + 6, header.TemplateLength);
   bytes[8] = header.Flags;
-  PutInt32(bytes.data() + 9, header.RecordLength);
-  PutInt32(bytes.data() + 13, header.ArchiveLength);
+  platform::PutInt32(bytes.data() + 9, header.RecordLength);
+  platform::PutInt32(bytes.data() + 13, header.ArchiveLength);
   return bytes;
 }
 

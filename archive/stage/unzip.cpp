@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/ascii.h"
 #include "util/copy_file_to.h"
 #include "util/ensure_directory_path.h"
 #include "util/windows_directory.h"
@@ -182,9 +183,7 @@ void TUnzip::SegCompEZ1CheckFile(std::string& filepath, container::TCProcessMode
 }
 
 void TUnzip::PlacePicture() {
-  std::string upper = settings_.BitmapFile;
-  std::transform(upper.begin(), upper.end(), upper.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  const std::string upper = platform::AsciiUpper(settings_.BitmapFile);
   SetupPicture picture;
   picture.windowsPath = state_.TempDir + "\\" + settings_.BitmapFile;
   picture.animated = upper.find("GIF") != std::string::npos;

@@ -5,6 +5,7 @@
 
 #include "cli/command.h"
 #include "cli/manual_text.h"
+#include "platform/ascii.h"
 
 namespace nolvo::cli::docs {
 
@@ -182,8 +183,7 @@ void AddCommand(std::string& out, const CommandDoc& c, const std::string& progra
 }
 
 std::string Header(const std::string& name, const std::string& version) {
-  std::string upper;
-  for (char c : name) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string upper = platform::AsciiUpper(name);
   return ".\\\" Made by nolvo-docgen from the program's command line; do not edit.\n"
          ".TH " +
          Literal(upper) + " 1 \"\" " + Quoted(version) + " \"User Commands\"\n";

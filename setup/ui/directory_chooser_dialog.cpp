@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "app/ui/ui_text.h"
+#include "platform/ascii.h"
 
 namespace nolvo::ui {
 
@@ -35,11 +36,6 @@ std::vector<std::string> Ancestors(const std::string& dir) {
 std::string LastName(const std::string& dir) {
   if (dir.size() <= 3) return dir;
   return dir.substr(dir.rfind('\\') + 1);
-}
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
 }
 
 }  // namespace
@@ -122,7 +118,7 @@ std::vector<char> DirectoryChooserDialog::Drives() const {
     const std::string name = entry.path().filename().string();
     if (name.size() == 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0])) &&
         machine_.DriveRoot(name[0]))
-      letters.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(name[0]))));
+      letters.push_back(platform::AsciiLower(name[0]));
   }
   std::sort(letters.begin(), letters.end());
   return letters;
@@ -160,7 +156,7 @@ void DirectoryChooserDialog::Fill() {
     if (entry.is_directory(ec2)) children.push_back(machine_.WindowsName(entry.path().filename().string()));
   }
   std::sort(children.begin(), children.end(),
-            [](const std::string& a, const std::string& b) { return Upper(a) < Upper(b); });
+            [](const std::string& a, const std::string& b) { return platform::AsciiUpper(a) < platform::AsciiUpper(b); });
   const std::string base = directory_.size() == 3 ? directory_ : directory_ + "\\";
   for (const std::string& name : children) {
     auto* item = new QListWidgetItem(QString(depth * 2, ' ') + FromAnsi(cp, name), list_);
@@ -168,7 +164,7 @@ void DirectoryChooserDialog::Fill() {
     paths_.push_back(base + name);
   }
   list_->setCurrentRow(current);
-  const int index = drives_->findData(QChar(std::tolower(static_cast<unsigned char>(directory_[0]))));
+  const int index = drives_->findData(QChar(platform::AsciiLower(directory_[0])));
   if (index >= 0) drives_->setCurrentIndex(index);
   filling_ = false;
 }
@@ -183,10 +179,10 @@ void DirectoryChooserDialog::OpenItem(int row) {
 }
 
 void DirectoryChooserDialog::ChooseDrive(char letter) {
-  const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  const char upper = platform::AsciiUpper(letter);
   // The drive's current directory: the machine's own when it is on that drive, else the root.
   const std::string& cur = machine_.GetCurrentDirectory();
-  if (!cur.empty() && std::toupper(static_cast<unsigned char>(cur[0])) == upper && SetDirectory(cur))
+  if (!cur.empty() && platform::AsciiUpper(cur[0]) == upper && SetDirectory(cur))
     return;
   SetDirectory(std::string(1, upper) + ":\\");
 }

@@ -44,7 +44,7 @@ Compressed Compress(const Bytes& data, const CodecComponent& component = {}) {
   MemoryStream dest;
   Compressed c;
   c.result = RunCodec(component, dest, source, static_cast<std::int32_t>(data.size()), 0,
-                      TCompressionMethod::coLZH5, c.checksum, false, false);
+                      TCompressionMethod::coLZH5, c.checksum, TCodecDirection::cdCompress);
   c.stored = dest.Bytes();
   return c;
 }
@@ -55,7 +55,7 @@ std::vector<Token> Tokens(const Bytes& stored, std::size_t original_size,
   MemoryStream source(stored);
   MemoryStream dest;
   CodecContext context(CodecComponent{}, dest, source, static_cast<std::int32_t>(stored.size()),
-                       true, false);
+                       TCodecDirection::cdExpand);
   std::vector<Token> tokens;
   Lh5ExpandObserved(context, static_cast<std::int32_t>(original_size),
                     [&](int symbol, std::uint32_t d) {
@@ -147,7 +147,7 @@ TEST(Lh5Compress, OutputLongerThanTheBudgetCannotCompress) {
   MemoryStream dest;
   std::int32_t checksum = 0;
   EXPECT_THROW(RunCodec(CodecComponent{}, dest, source, 50000, 0, TCompressionMethod::coLZH5,
-                        checksum, false, false),
+                        checksum, TCodecDirection::cdCompress),
                EUnableToCompress);
   // Only whole chunks reached Dest before the failure.
   EXPECT_EQ(dest.Bytes().size() % 8192, 0u);
@@ -187,7 +187,7 @@ TEST(Lh5Compress, RoundTripsOverCorporaAndSizes) {
     MemoryStream dest;
     std::int32_t checksum = 0;
     RunCodec(CodecComponent{}, dest, source, c.result, static_cast<std::int32_t>(data.size()),
-             TCompressionMethod::coLZH5, checksum, true, false);
+             TCompressionMethod::coLZH5, checksum, TCodecDirection::cdExpand);
     ASSERT_EQ(dest.Bytes(), data) << "size " << data.size();
     EXPECT_EQ(checksum, c.checksum);
     EXPECT_EQ(source.Position(), c.result);

@@ -36,7 +36,7 @@ Expanded Expand(const Bytes& stored, std::int32_t original_size, std::int32_t so
   Expanded result;
   RunCodec(component, dest, source,
            source_size < 0 ? static_cast<std::int32_t>(stored.size()) : source_size, original_size,
-           TCompressionMethod::coLZH5, result.checksum, true, keyed);
+           TCompressionMethod::coLZH5, result.checksum, keyed ? TCodecDirection::cdExpandKeyed : TCodecDirection::cdExpand);
   result.output = dest.Bytes();
   result.source_position = source.Position();
   return result;
@@ -47,7 +47,7 @@ Bytes Compress(const Bytes& data, const CodecComponent& component = {}) {
   MemoryStream dest;
   std::int32_t checksum = 0;
   RunCodec(component, dest, source, static_cast<std::int32_t>(data.size()), 0,
-           TCompressionMethod::coLZH5, checksum, false, false);
+           TCompressionMethod::coLZH5, checksum, TCodecDirection::cdCompress);
   return dest.Bytes();
 }
 
@@ -78,7 +78,7 @@ TEST(Lh5Expand, BlockSizeZeroMeans65536Symbols) {
   MemoryStream source(s.Bytes());
   MemoryStream dest;
   CodecContext context(CodecComponent{}, dest, source, static_cast<std::int32_t>(s.Bytes().size()),
-                       true, false);
+                       TCodecDirection::cdExpand);
   Lh5ExpandObserved(context, 65636, [&](int symbol, std::uint32_t size) {
     if (symbol < 0) blocks.push_back(size);
   });
@@ -369,8 +369,7 @@ Outcome ExpandWith(const Bytes& stored, std::int32_t original_size, bool observe
   MemoryStream source(stored);
   MemoryStream dest;
   Outcome out;
-  CodecContext context(component, dest, source, static_cast<std::int32_t>(stored.size()), true,
-                       true);
+  CodecContext context(component, dest, source, static_cast<std::int32_t>(stored.size()), TCodecDirection::cdExpandKeyed);
   try {
     if (observed) {
       Lh5ExpandObserved(context, original_size, [](int, std::uint32_t) {});

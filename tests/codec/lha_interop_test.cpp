@@ -26,8 +26,7 @@ Bytes ExpandLh5(const Bytes& stored, std::uint32_t original_size) {
   MemoryStream dest;
   std::int32_t checksum = 0;
   RunCodec(CodecComponent{}, dest, source, static_cast<std::int32_t>(stored.size()),
-           static_cast<std::int32_t>(original_size), TCompressionMethod::coLZH5, checksum, true,
-           false);
+           static_cast<std::int32_t>(original_size), TCompressionMethod::coLZH5, checksum, TCodecDirection::cdExpand);
   return dest.Bytes();
 }
 
@@ -38,7 +37,7 @@ Bytes CompressLh5(const Bytes& data) {
   CodecComponent roomy;
   roomy.SizeMargin = -4096;
   RunCodec(roomy, dest, source, static_cast<std::int32_t>(data.size()), 0,
-           TCompressionMethod::coLZH5, checksum, false, false);
+           TCompressionMethod::coLZH5, checksum, TCodecDirection::cdCompress);
   return dest.Bytes();
 }
 

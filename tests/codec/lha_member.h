@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/le_bytes.h"
+
 namespace nolvo::codec::test {
 
 // CRC-16 as LHA uses it (polynomial 0xA001, reflected, initial value 0).
@@ -31,19 +33,16 @@ struct LhaMember {
 namespace detail {
 inline std::uint32_t U16(const std::vector<std::uint8_t>& d, std::size_t at) {
   if (at + 2 > d.size()) throw std::runtime_error("LHA header cut short");
-  return d[at] | d[at + 1] << 8;
+  return platform::GetUInt16(&d[at]);
 }
 inline std::uint32_t U32(const std::vector<std::uint8_t>& d, std::size_t at) {
-  return U16(d, at) | U16(d, at + 2) << 16;
+  if (at + 4 > d.size()) throw std::runtime_error("LHA header cut short");
+  return platform::GetUInt32(&d[at]);
 }
 inline void Put16(std::vector<std::uint8_t>& d, std::uint32_t v) {
-  d.push_back(static_cast<std::uint8_t>(v));
-  d.push_back(static_cast<std::uint8_t>(v >> 8));
+  platform::AppendUInt16(d, static_cast<std::uint16_t>(v));
 }
-inline void Put32(std::vector<std::uint8_t>& d, std::uint32_t v) {
-  Put16(d, v & 0xFFFF);
-  Put16(d, v >> 16);
-}
+inline void Put32(std::vector<std::uint8_t>& d, std::uint32_t v) { platform::AppendUInt32(d, v); }
 }  // namespace detail
 
 // Reads the first member of an archive.

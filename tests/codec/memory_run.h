@@ -50,7 +50,10 @@ inline RunOutput Run(TCompressionMethod method, bool expanding, const Bytes& sou
   RunOutput out;
   out.checksum = 12345;
   out.result = RunCodec(component, dest, source, source_size, original_size, method,
-                        out.checksum, expanding, keyed);
+                        out.checksum,
+                        !expanding ? TCodecDirection::cdCompress
+                        : keyed    ? TCodecDirection::cdExpandKeyed
+                                   : TCodecDirection::cdExpand);
   out.bytes = dest.Bytes();
   out.source_position = source.Position();
   return out;

@@ -358,7 +358,7 @@ TEST_F(CompressExpand, AFileThatFailsItsChecksumKeepsEveryByteExpanded) {
   platform::MemoryStream source(original), stored;
   std::int32_t checksum = 0;
   codec::RunCodec({}, stored, source, static_cast<std::int32_t>(original.size()), 0,
-                  codec::TCompressionMethod::coLZH5, checksum, false, false);
+                  codec::TCompressionMethod::coLZH5, checksum, codec::TCodecDirection::cdCompress);
   raw::RawEntry entry;
   entry.name = "text.txt";
   entry.data = stored.Bytes();

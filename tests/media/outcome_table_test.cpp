@@ -16,7 +16,7 @@
 #include "archive/media/outcome_table.h"
 #include "archive/media/setup_checks.h"
 #include "archive/stage/unzip.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 #include "tests/support/archive_media.h"
 #include "tests/support/recording_unzip_view.h"
 #include "tests/support/scoped_env.h"
@@ -239,7 +239,7 @@ TEST_P(OutcomeTable, EachToolAndTheSetupDoWhatTheTableSays) {
   EXPECT_EQ(test::FilesBelow(options.Dir), s.Extracted);
 
   // The setup's extraction stage, with the checks the setup run gives it.
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   if (s.Setup == kStop) dialogs.OnMessage(platform::DialogResult::idOk, "Error Expanding Files!!");
   platform::NullMessagePump pump;
   test::RecordingUnzipView view;

@@ -64,12 +64,7 @@ TEST(FullPathNameTest, RefusesUncEmptyAndOverlongPaths) {
   EXPECT_EQ(Full("C:\\" + std::string(256, 'a') + "\\..\\b"), "C:\\b");
 }
 
-TEST(WinPathTest, NoCaseHelpersFoldOnlyAscii) {
-  EXPECT_TRUE(EqualsNoCase("ReadMe.TXT", "readme.txt"));
-  EXPECT_FALSE(EqualsNoCase("Caf\xE9", "CAF\xC9"));
-  EXPECT_LT(CompareNoCase("apple", "Banana"), 0);
-  EXPECT_EQ(CompareNoCase("ABC", "abc"), 0);
-  EXPECT_LT(CompareNoCase("ab", "abc"), 0);
+TEST(WinPathTest, DriveLetterOfIsUpperCase) {
   EXPECT_EQ(DriveLetterOf("c:\\x"), 'C');
   EXPECT_EQ(DriveLetterOf("\\x"), 0);
 }

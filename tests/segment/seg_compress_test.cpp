@@ -11,8 +11,9 @@
 #include "archive/segment/seg_error.h"
 #include "archive/segment/seg_names.h"
 #include "archive/segment/seg_writer.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 #include "tests/segment/seg_reader_fixture.h"
 
 namespace nolvo::segment {
@@ -30,7 +31,7 @@ TEST_F(SegReader, DefaultsOfANewComponent) {
   EXPECT_EQ(reader.SegExt(), "");
   EXPECT_TRUE(reader.SegPopUp());
   EXPECT_EQ(reader.SegSize(), 1440000);
-  EXPECT_EQ(reader.SegTmpDir(), LowerAscii(WithoutTrailingBackslash(machine.GetCurrentDirectory())));
+  EXPECT_EQ(reader.SegTmpDir(), platform::AsciiLower(WithoutTrailingBackslash(machine.GetCurrentDirectory())));
   EXPECT_EQ(reader.SegNumber(), 0);
   EXPECT_EQ(reader.SegMode(), TSegMode::smIdle);
   EXPECT_FALSE(reader.Aborted());

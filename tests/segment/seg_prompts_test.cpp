@@ -5,7 +5,7 @@
 
 #include "archive/segment/seg_compress.h"
 #include "archive/segment/seg_id_header.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 #include "tests/segment/seg_reader_fixture.h"
 
 namespace nolvo::segment {
@@ -34,7 +34,7 @@ class SegPrompts : public SegReader {
 
 TEST_F(SegPrompts, MissingSegmentBoxOkRetriesFromOnSegBefore) {
   TwoSegmentsSecondMissing();
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   dialogs.OnMessage(DialogResult::idOk, kMissing2);
   TSegCompress reader(machine, &dialogs);
   Configure(reader);
@@ -56,7 +56,7 @@ TEST_F(SegPrompts, MissingSegmentBoxOkRetriesFromOnSegBefore) {
 
 TEST_F(SegPrompts, CancelInTheMissingBoxAbortsAndLeavesNoTemporaryFile) {
   TwoSegmentsSecondMissing();
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   dialogs.OnMessage(DialogResult::idCancel, kMissing2);
   TSegCompress reader(machine, &dialogs);
   Configure(reader);
@@ -80,7 +80,7 @@ TEST_F(SegPrompts, WrongSegmentBoxThenTheRightDisk) {
   wrong[6] = 3;  // a disk carrying segment 3
   nolvo::test::WriteBytes(media() / "disk.002", wrong);
 
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   dialogs.OnMessage(DialogResult::idOk, kWrong);
   TSegCompress reader(machine, &dialogs);
   Configure(reader);
@@ -130,11 +130,11 @@ TEST_F(SegPrompts, WithoutDialogsAMissingOrWrongSegmentIsNamed) {
 TEST_F(SegPrompts, MountPromptComesFirstAndAnEmptyAnswerAsksAgain) {
   fs::create_directories(media() / "Sub");
   WriteSegments(media() / "Sub", SmallStream(), {40});
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   dialogs.OnInput({true, ""}, "Mount Segment #1")
       .OnInput({true, "D:\\SUB"}, "Mount Segment #1")
       .OnInput({true, "D:\\SUB\\"}, "Mount Segment #2");
-  platform::CountingMessagePump pump;
+  testing::CountingMessagePump pump;
   TSegCompress reader(machine, &dialogs, &pump);
   Configure(reader);
   reader.SetSegPopUp(true);
@@ -165,7 +165,7 @@ TEST_F(SegPrompts, MountPromptComesFirstAndAnEmptyAnswerAsksAgain) {
 
 TEST_F(SegPrompts, CancelInTheMountPromptAborts) {
   WriteSegments(media(), SmallStream(), {});
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   dialogs.OnInput({false, ""});
   TSegCompress reader(machine, &dialogs);
   Configure(reader);

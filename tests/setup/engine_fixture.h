@@ -13,7 +13,7 @@
 #include "app/setup_settings.h"
 #include "app/startup_state.h"
 #include "platform/registry.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 #include "setup/install_engine.h"
 #include "setup/shortcuts.h"
 #include "setup/wizard.h"
@@ -57,14 +57,14 @@ class EngineFixture : public ::testing::Test {
   // names what the extraction wrote (null: whatever TempDir holds).
   EngineResult Install(EngineOptions options = {}, const std::set<std::string>* expanded = nullptr) {
     wizard = std::make_unique<TNolvo>(settings, dialogs, pump);
-    wizard->Label1 = destination;
-    wizard->MinSelected = minimum;
-    wizard->Finish.Selected = finish;
-    wizard->CreateFolder = "Tools";
-    wizard->CheckBox1 = folderStartMenu;
-    wizard->CheckBox2 = folderDesktop;
-    for (const auto& n : desktopOffered) wizard->DK.push_back({n, true});
-    for (const auto& n : startMenuOffered) wizard->SM.push_back({n, true});
+    wizard->Edit().Label1 = destination;
+    wizard->Edit().MinSelected = minimum;
+    wizard->Edit().Finish.Selected = finish;
+    wizard->Edit().CreateFolder = "Tools";
+    wizard->Edit().CheckBox1 = folderStartMenu;
+    wizard->Edit().CheckBox2 = folderDesktop;
+    for (const auto& n : desktopOffered) wizard->Edit().DK.push_back({n, true});
+    for (const auto& n : startMenuOffered) wizard->Edit().SM.push_back({n, true});
     TShortcuts shortcuts(tm.Machine());
     EngineResult result;
     wizard->installClick([&](TNolvo& w) {
@@ -78,8 +78,8 @@ class EngineFixture : public ::testing::Test {
   test::TestMachine tm;
   app::SetupSettings settings;
   app::StartupState state;
-  platform::ScriptedDialogs dialogs;
-  platform::CountingMessagePump pump;
+  testing::ScriptedDialogs dialogs;
+  testing::CountingMessagePump pump;
   platform::Registry registry{tm.Machine().RegistryFile()};
   std::unique_ptr<TNolvo> wizard;
   std::string title = "My Tool";

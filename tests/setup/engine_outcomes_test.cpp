@@ -31,7 +31,7 @@ class EngineOutcomes : public EngineFixture {
     std::set<std::string> out;
     const auto record = platform::LoadProfile(Host("C:\\Apps\\Tool\\uninstall.cfg"));
     for (const auto& e : ReadCreatedEntries(record))
-      if (e.kind == CreatedKind::ckFile) out.insert(platform::UpperAscii(e.path));
+      if (e.kind == CreatedKind::ckFile) out.insert(platform::AsciiUpper(e.path));
     return out;
   }
 };

@@ -77,10 +77,10 @@ TEST_F(InstallEngineTest, FullInstallationGroupsByDirectoryAndRecordsEverything)
   EXPECT_FALSE(r.FullSuccess());
   EXPECT_EQ(r.installDirectory, "C:\\Apps\\Tool");
   EXPECT_EQ(wizard->End(), WizardEnd::weInstalled);
-  EXPECT_TRUE(wizard->ShrunkToStatus);
-  EXPECT_EQ(wizard->ProgressMax, 5 + 1 + 2 + 1);
-  EXPECT_EQ(wizard->ProgressPosition, 4 + 1 + 2);
-  EXPECT_EQ(wizard->SourceText, "Adding Items to Registry");
+  EXPECT_TRUE(wizard->Controls().ShrunkToStatus);
+  EXPECT_EQ(wizard->Controls().ProgressMax, 5 + 1 + 2 + 1);
+  EXPECT_EQ(wizard->Controls().ProgressPosition, 4 + 1 + 2);
+  EXPECT_EQ(wizard->Controls().SourceText, "Adding Items to Registry");
 
   EXPECT_EQ(Read("C:\\Apps\\Tool\\install.exe"), "setup program");
   EXPECT_EQ(Read("C:\\Apps\\Tool\\install.cfg"), "[Setup - Main]\r\n");
@@ -125,7 +125,7 @@ TEST_F(InstallEngineTest, StatusTextsFollowTheSteps) {
   FullConfiguration();
   std::vector<std::string> seen;
   pump.SetHook([&](std::size_t) {
-    if (wizard && (seen.empty() || seen.back() != wizard->SourceText)) seen.push_back(wizard->SourceText);
+    if (wizard && (seen.empty() || seen.back() != wizard->Controls().SourceText)) seen.push_back(wizard->Controls().SourceText);
   });
   ASSERT_EQ(Install().end, EngineEnd::eeCompleted);
   const std::vector<std::string> expected = {
@@ -208,8 +208,8 @@ TEST_F(InstallEngineTest, MinimumInstallationUsesTheWorkStationList) {
   EXPECT_EQ(Read("C:\\Apps\\Tool\\net.exe"), "new");  // no third field: replaced unasked
   EXPECT_EQ(Read("C:\\Apps\\Tool\\net.ini"), "old");
   EXPECT_FALSE(Exists("C:\\Apps\\Tool\\full.exe"));
-  EXPECT_EQ(wizard->ProgressMax, 3);
-  EXPECT_EQ(wizard->ProgressPosition, 2);
+  EXPECT_EQ(wizard->Controls().ProgressMax, 3);
+  EXPECT_EQ(wizard->Controls().ProgressPosition, 2);
 }
 
 TEST_F(InstallEngineTest, RegistryEntryOnlyWithAnUninstaller) {

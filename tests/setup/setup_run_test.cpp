@@ -10,7 +10,7 @@
 #include "archive/segment/seg_writer.h"
 #include "platform/file_attributes.h"
 #include "platform/registry.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 #include "setup/install_engine.h"
 #include "setup/staging_folder.h"
 #include "tests/support/recording_unzip_view.h"
@@ -83,7 +83,7 @@ class SetupRunTest : public ::testing::Test {
 
   test::TestMachine tm_;
   fs::path media_;
-  platform::ScriptedDialogs dialogs_;
+  testing::ScriptedDialogs dialogs_;
   platform::NullMessagePump pump_;
 };
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/settings_loader.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 #include "tests/support/test_machine.h"
 
 namespace nolvo::setup {
@@ -25,13 +25,13 @@ class WizardRun {
     wizard_.FormShow(tm_.Machine(), state_);
   }
   TNolvo& W() { return wizard_; }
-  platform::ScriptedDialogs& Dialogs() { return dialogs_; }
+  testing::ScriptedDialogs& Dialogs() { return dialogs_; }
 
  private:
   test::TestMachine tm_;
   app::LoadResult result_;
-  platform::ScriptedDialogs dialogs_;
-  platform::CountingMessagePump pump_;
+  testing::ScriptedDialogs dialogs_;
+  testing::CountingMessagePump pump_;
   app::StartupState state_;
   TNolvo wizard_;
 };
@@ -47,14 +47,14 @@ TEST(Wizard, FullPageFlowWithLicenceFolderAndInstallType) {
                     kDesktop,
                 "line one\r\nline two\r\n");
   auto& w = run.W();
-  EXPECT_EQ(w.Label1, "C:\\Program Files\\App");
-  EXPECT_TRUE(w.MinSelected);
+  EXPECT_EQ(w.Controls().Label1, "C:\\Program Files\\App");
+  EXPECT_TRUE(w.Controls().MinSelected);
   EXPECT_EQ(w.PageIndex(), kPageWelcome);
-  EXPECT_FALSE(w.BackEnabled);
+  EXPECT_FALSE(w.Controls().BackEnabled);
   w.nextClick();
   EXPECT_EQ(w.PageIndex(), kPageLicence);
-  EXPECT_FALSE(w.NextEnabled);
-  EXPECT_TRUE(w.BackEnabled);
+  EXPECT_FALSE(w.Controls().NextEnabled);
+  EXPECT_TRUE(w.Controls().BackEnabled);
   w.acceptClick();
   EXPECT_EQ(w.PageIndex(), kPageDestination);
   w.nextClick();
@@ -63,21 +63,21 @@ TEST(Wizard, FullPageFlowWithLicenceFolderAndInstallType) {
   EXPECT_EQ(w.PageIndex(), kPageInstallType);
   w.nextClick();
   EXPECT_EQ(w.PageIndex(), kPageReady);
-  EXPECT_TRUE(w.InstallVisible);
-  EXPECT_FALSE(w.NextEnabled);
-  EXPECT_EQ(w.Label2, "a.exe");
+  EXPECT_TRUE(w.Controls().InstallVisible);
+  EXPECT_FALSE(w.Controls().NextEnabled);
+  EXPECT_EQ(w.Controls().Label2, "a.exe");
   // Back walks the same way home.
   for (int expected : {kPageInstallType, kPageFolders, kPageDestination, kPageLicence}) {
     w.backClick();
     EXPECT_EQ(w.PageIndex(), expected);
-    EXPECT_FALSE(w.InstallVisible);
+    EXPECT_FALSE(w.Controls().InstallVisible);
   }
-  EXPECT_FALSE(w.NextEnabled);  // the licence must be accepted again
+  EXPECT_FALSE(w.Controls().NextEnabled);  // the licence must be accepted again
   w.backClick();
   EXPECT_EQ(w.PageIndex(), kPageWelcome);
   // Back enables itself after the page change, so it stays enabled here; on the welcome
   // page it does nothing.
-  EXPECT_TRUE(w.BackEnabled);
+  EXPECT_TRUE(w.Controls().BackEnabled);
   w.backClick();
   EXPECT_EQ(w.PageIndex(), kPageWelcome);
 }
@@ -89,15 +89,15 @@ TEST(Wizard, SkipsWithoutLicenceFolderOrInstallType) {
   EXPECT_EQ(w.PageIndex(), kPageDestination);  // no licence: page 1 skipped
   w.nextClick();
   EXPECT_EQ(w.PageIndex(), kPageReady);
-  EXPECT_TRUE(w.InstallVisible);
+  EXPECT_TRUE(w.Controls().InstallVisible);
   // The lists were rebuilt on the way through page 3.
-  ASSERT_EQ(w.DK.size(), 1u);
-  EXPECT_EQ(w.DK[0].Name, "Editor");
-  ASSERT_EQ(w.SM.size(), 1u);
-  EXPECT_EQ(w.SM[0].Name, "Help");
-  EXPECT_EQ(w.Memo4.back(), "  q.exe / Tools");
-  EXPECT_EQ(w.Memo4[5], "  bin\\ed.exe / Tools / Desktop");
-  EXPECT_EQ(w.Memo4[6], "  help.exe / Tools / Start Meuu");
+  ASSERT_EQ(w.Controls().DK.size(), 1u);
+  EXPECT_EQ(w.Controls().DK[0].Name, "Editor");
+  ASSERT_EQ(w.Controls().SM.size(), 1u);
+  EXPECT_EQ(w.Controls().SM[0].Name, "Help");
+  EXPECT_EQ(w.Controls().Memo4.back(), "  q.exe / Tools");
+  EXPECT_EQ(w.Controls().Memo4[5], "  bin\\ed.exe / Tools / Desktop");
+  EXPECT_EQ(w.Controls().Memo4[6], "  help.exe / Tools / Start Meuu");
   w.backClick();
   EXPECT_EQ(w.PageIndex(), kPageDestination);
   w.backClick();
@@ -110,21 +110,21 @@ TEST(Wizard, ArrivingAtTheFoldersPageChecksEveryItemAgain) {
   w.nextClick();
   w.nextClick();
   ASSERT_EQ(w.PageIndex(), kPageFolders);
-  w.DK[0].Checked = false;
+  w.Edit().DK[0].Checked = false;
   w.nextClick();
   EXPECT_EQ(w.PageIndex(), kPageReady);
-  EXPECT_FALSE(w.DK[0].Checked);
+  EXPECT_FALSE(w.Controls().DK[0].Checked);
   w.backClick();
   EXPECT_EQ(w.PageIndex(), kPageFolders);
-  EXPECT_TRUE(w.DK[0].Checked);
+  EXPECT_TRUE(w.Controls().DK[0].Checked);
 }
 
 TEST(Wizard, WarningScreenOffOpensOnAnEmptyLicencePage) {
   WizardRun run("[Setup - Main]\nShow Warning Screen=0\n");
   auto& w = run.W();
   EXPECT_EQ(w.PageIndex(), kPageLicence);
-  EXPECT_FALSE(w.NextEnabled);
-  EXPECT_TRUE(w.Memo3.empty());
+  EXPECT_FALSE(w.Controls().NextEnabled);
+  EXPECT_TRUE(w.Controls().Memo3.empty());
   w.acceptClick();
   EXPECT_EQ(w.PageIndex(), kPageDestination);
 }
@@ -159,7 +159,7 @@ TEST(Wizard, CancelDeclineAndTheCloseBoxBeforeInstallClearTheRebootChoice) {
   WizardRun hidden("[Setup - Main]\nShow Re-Boot=0\n");
   hidden.W().SelectFinish(app::FinishChoice::fcReboot);
   hidden.W().SelectFinish(app::FinishChoice::fcLaunch);
-  EXPECT_EQ(hidden.W().Finish.Selected, app::FinishChoice::fcReturn);
+  EXPECT_EQ(hidden.W().Controls().Finish.Selected, app::FinishChoice::fcReturn);
 }
 
 class FixedChooser : public DirectoryChooser {
@@ -185,22 +185,22 @@ TEST(Wizard, BrowseConfirmsANewDirectoryOnly) {
   EXPECT_EQ(same.shown, "C:\\App");
   FixedChooser cancelled(false, "D:\\X");
   w.browseClick(cancelled);
-  EXPECT_EQ(w.Label1, "C:\\App");
+  EXPECT_EQ(w.Controls().Label1, "C:\\App");
   run.Dialogs().OnMessage(platform::DialogResult::idNo,
                           "Create New Directory for Installation [D:\\Other] ?");
   FixedChooser other(true, "D:\\Other");
   w.browseClick(other);
-  EXPECT_EQ(w.Label1, "C:\\App");
+  EXPECT_EQ(w.Controls().Label1, "C:\\App");
   run.Dialogs().OnMessage(platform::DialogResult::idYes);
   w.browseClick(other);
-  EXPECT_EQ(w.Label1, "D:\\Other");
+  EXPECT_EQ(w.Controls().Label1, "D:\\Other");
   run.Dialogs().Verify();
 }
 
 TEST(Wizard, InstallCopiesTheFolderChoicesAndRunsTheEngine) {
   WizardRun run("[Setup - Main]\nFolder=Tools\n");
   auto& w = run.W();
-  w.CheckBox1 = true;
+  w.Edit().CheckBox1 = true;
   int ran = 0;
   w.installClick([&](TNolvo& wizard) {
     ++ran;
@@ -208,9 +208,9 @@ TEST(Wizard, InstallCopiesTheFolderChoicesAndRunsTheEngine) {
     wizard.CloseAfterInstall();
   });
   EXPECT_EQ(ran, 1);
-  EXPECT_EQ(w.ShortcutFolder, "Tools");
-  EXPECT_TRUE(w.ShortcutFolderStartMenu);
-  EXPECT_FALSE(w.ShortcutFolderDesktop);
+  EXPECT_EQ(w.Controls().ShortcutFolder, "Tools");
+  EXPECT_TRUE(w.Controls().ShortcutFolderStartMenu);
+  EXPECT_FALSE(w.Controls().ShortcutFolderDesktop);
   EXPECT_EQ(w.End(), WizardEnd::weInstalled);
 }
 

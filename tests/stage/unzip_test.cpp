@@ -4,7 +4,7 @@
 
 #include "app/settings_loader.h"
 #include "archive/segment/seg_writer.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 #include "tests/support/recording_unzip_view.h"
 #include "tests/support/seg_media.h"
 #include "tests/support/test_machine.h"
@@ -60,8 +60,8 @@ class Medium {
 
 TEST(Unzip, ExpandsFlatIntoTempDirWithSetupFilesAndPicture) {
   Medium m;
-  platform::ScriptedDialogs dialogs;
-  platform::CountingMessagePump pump;
+  testing::ScriptedDialogs dialogs;
+  testing::CountingMessagePump pump;
   test::RecordingUnzipView view;
   TUnzip unzip(m.tm_.Machine(), dialogs, pump, view, m.state_, m.settings_, {});
   unzip.FormShow();
@@ -90,12 +90,12 @@ TEST(Unzip, MissingSegmentPromptsTwiceThenTheReaderAsks) {
   ASSERT_GE(m.segs_.size(), 3u);
   const auto moved = m.tm_.Root() / "disk.002";
   fs::rename(m.segs_[1], moved);
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   dialogs.OnMessage(platform::DialogResult::idOk, "Please Insert Disk #2 into Floppy Drive.")
       .OnMessage(platform::DialogResult::idOk, "Please Insert Disk #2 into Floppy Drive.")
       .OnMessage(platform::DialogResult::idCancel)  // the reader's missing-segment box
       .OnMessage(platform::DialogResult::idOk, "Error Expanding Files!!");
-  platform::CountingMessagePump pump;
+  testing::CountingMessagePump pump;
   test::RecordingUnzipView view;
   bool rebootCleared = false;
   TUnzip unzip(m.tm_.Machine(), dialogs, pump, view, m.state_, m.settings_,
@@ -109,10 +109,10 @@ TEST(Unzip, MissingSegmentPromptsTwiceThenTheReaderAsks) {
 
 TEST(Unzip, AbortDuringDecodingStopsTheExpansion) {
   Medium m;
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   dialogs.OnMessage(platform::DialogResult::idAbort, "Abort Setup Process ?")
       .OnMessage(platform::DialogResult::idOk, "Error Expanding Files!!");
-  platform::CountingMessagePump pump;
+  testing::CountingMessagePump pump;
   test::RecordingUnzipView view;
   int cleared = 0, terminated = 0;
   TUnzip unzip(m.tm_.Machine(), dialogs, pump, view, m.state_, m.settings_,
@@ -195,9 +195,9 @@ TEST(Unzip, MediaTheFormatAllowsAreExpandedAndUnsafeNamesStillRefused) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     CraftedMedium m(c.files, c.slices);
-    platform::ScriptedDialogs dialogs;
+    testing::ScriptedDialogs dialogs;
     if (c.abandoned) dialogs.OnMessage(platform::DialogResult::idOk, kExpandErrorText);
-    platform::CountingMessagePump pump;
+    testing::CountingMessagePump pump;
     test::RecordingUnzipView view;
     TUnzip unzip(m.tm.Machine(), dialogs, pump, view, m.state, m.settings, {});
     unzip.Timer1Timer();
@@ -218,8 +218,8 @@ TEST(Unzip, MediaTheFormatAllowsAreExpandedAndUnsafeNamesStillRefused) {
 
 TEST(Unzip, DesignedValuesOfTheReaderOnTheWindow) {
   test::TestMachine tm;
-  platform::ScriptedDialogs dialogs;
-  platform::CountingMessagePump pump;
+  testing::ScriptedDialogs dialogs;
+  testing::CountingMessagePump pump;
   test::RecordingUnzipView view;
   const app::StartupState state;
   const app::SetupSettings settings;

@@ -21,7 +21,7 @@
 #include "app/ui/report_dialog.h"
 #include "app/ui/setup_program.h"
 #include "archive/ui/extraction_window.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 #include "setup/ui/directory_chooser_dialog.h"
 #include "setup/ui/wizard_window.h"
 #include "tests/support/test_machine.h"
@@ -67,7 +67,7 @@ std::string Shown(QWidget& window) {
 
 TEST(Captions, EveryWindowCarriesExactlyTheSystemsText) {
   test::TestMachine tm;
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   platform::NullMessagePump pump;
   MainScreenWindow mainSetup(tm.Machine().Codepage());
   EXPECT_EQ(Shown(mainSetup), "Nolvo 32Bit Installer");

@@ -10,7 +10,7 @@
 #include "app/ui/tests/gui_app.h"
 #include "archive/stage/unzip.h"
 #include "archive/ui/extraction_window.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 #include "tests/support/test_machine.h"
 
 namespace nolvo::ui {
@@ -60,7 +60,7 @@ TEST(ExtractionWindow, DesignedWindowAndBars) {
 TEST(ExtractionWindow, ClickAsksWhetherToAbort) {
   test::GuiApp();
   test::TestMachine tm;
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   platform::NullMessagePump pump;
   ExtractionWindow window(tm.Machine(), nullptr);
   app::StartupState state{"C:\\MEDIA\\", "C:\\WINDOWS\\Temp\\q", "C:\\", ""};

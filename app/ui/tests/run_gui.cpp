@@ -1,19 +1,28 @@
 // Whole setup runs through the windows: media built on the spot, the main screen, the
 // extraction window, the wizard clicked through, the installation and the clean-up.
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
 #include <gtest/gtest.h>
 
 #include <QEventLoop>
 #include <QImage>
 #include <QTest>
 
+#include "app/ui/find_widget.h"
 #include "app/ui/report_dialog.h"
 #include "app/ui/setup_program.h"
 #include "app/ui/tests/gui_app.h"
 #include "archive/media/digest_files.h"
 #include "archive/media/digest_lists.h"
 #include "archive/segment/seg_writer.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 #include "tests/support/run_command.h"
 #include "tests/support/test_machine.h"
 
@@ -72,7 +81,7 @@ TEST(SetupRunGui, InstallsThroughTheWindows) {
   const fs::path media = BuildMedia(tm.Root());
   platform::Machine& m = tm.Machine();
   ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   platform::NullMessagePump pump;
   SetupProgram program(m, dialogs, pump, std::nullopt);
 
@@ -87,14 +96,14 @@ TEST(SetupRunGui, InstallsThroughTheWindows) {
     auto& w = dynamic_cast<WizardWindow&>(dialog);
     auto click = [&](QAbstractButton* b) {
       QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
-      pages.push_back(w.Notebook1()->currentIndex());
+      pages.push_back(Find<QStackedWidget>(w, "Notebook1")->currentIndex());
     };
-    click(w.NextButton());    // the licence
-    click(w.AcceptButton());  // the destination
-    click(w.NextButton());    // the folders
-    click(w.NextButton());    // ready
-    click(w.RadioButton2());  // return to Windows
-    click(w.InstallButton());
+    click(Find<QPushButton>(w, "Next"));    // the licence
+    click(Find<QPushButton>(w, "Accept"));  // the destination
+    click(Find<QPushButton>(w, "Next"));    // the folders
+    click(Find<QPushButton>(w, "Next"));    // ready
+    click(Find<QRadioButton>(w, "RadioButton2"));  // return to Windows
+    click(Find<QPushButton>(w, "Install"));
   };
   RunToEnd(program);
 
@@ -124,7 +133,7 @@ TEST(SetupRunGui, CancelOnTheWizardEndsWithoutInstalling) {
   const fs::path media = BuildMedia(tm.Root());
   platform::Machine& m = tm.Machine();
   ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   platform::NullMessagePump pump;
   SetupProgram program(m, dialogs, pump, std::nullopt);
   program.FrontEnd().OnModalShown = [&](QDialog& dialog) {
@@ -199,14 +208,14 @@ void InstallWith(SetupProgram& program, std::function<void(WizardWindow&)> ready
   program.FrontEnd().OnModalShown = [ready](QDialog& dialog) {
     auto* w = dynamic_cast<WizardWindow*>(&dialog);
     if (!w) return;
-    for (QAbstractButton* b : {static_cast<QAbstractButton*>(w->NextButton()),
-                               static_cast<QAbstractButton*>(w->AcceptButton()),
-                               static_cast<QAbstractButton*>(w->NextButton()),
-                               static_cast<QAbstractButton*>(w->NextButton())})
+    for (QAbstractButton* b : {static_cast<QAbstractButton*>(Find<QPushButton>(*w, "Next")),
+                               static_cast<QAbstractButton*>(Find<QPushButton>(*w, "Accept")),
+                               static_cast<QAbstractButton*>(Find<QPushButton>(*w, "Next")),
+                               static_cast<QAbstractButton*>(Find<QPushButton>(*w, "Next"))})
       QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
     ready(*w);
-    if (w->isVisible() && w->InstallButton()->isVisible())
-      QTest::mouseClick(w->InstallButton(), Qt::LeftButton);
+    if (w->isVisible() && Find<QPushButton>(*w, "Install")->isVisible())
+      QTest::mouseClick(Find<QPushButton>(*w, "Install"), Qt::LeftButton);
   };
 }
 
@@ -221,11 +230,11 @@ TEST(SetupRunGui, ProblemsEndInOneBoxWithAScrollableListAndStatusOne) {
   test::WriteBytes(media / "install.cfg", cfg);
   platform::Machine& m = tm.Machine();
   ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   platform::NullMessagePump pump;
   SetupProgram program(m, dialogs, pump, std::nullopt);
   InstallWith(program, [](WizardWindow& w) {
-    QTest::mouseClick(w.RadioButton2(), Qt::LeftButton, {}, QPoint(6, 6));
+    QTest::mouseClick(Find<QRadioButton>(w, "RadioButton2"), Qt::LeftButton, {}, QPoint(6, 6));
   });
   QStringList lines;
   bool scrollable = false;
@@ -252,11 +261,11 @@ TEST(SetupRunGui, RestartIsRequestedOnlyWhenTheRebootChoiceStandsAtTheEnd) {
     const fs::path media = BuildMedia(tm.Root());
     platform::Machine& m = tm.Machine();
     ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
-    platform::ScriptedDialogs dialogs;
+    testing::ScriptedDialogs dialogs;
     platform::NullMessagePump pump;
     SetupProgram program(m, dialogs, pump, std::nullopt);
     InstallWith(program, [closeBox](WizardWindow& w) {
-      QTest::mouseClick(w.Reboot(), Qt::LeftButton, {}, QPoint(6, 6));
+      QTest::mouseClick(Find<QRadioButton>(w, "reboot"), Qt::LeftButton, {}, QPoint(6, 6));
       ASSERT_TRUE(w.Wizard().RebootSelected());
       if (closeBox) w.close();  // the title bar's close box, before Install
     });
@@ -286,7 +295,7 @@ TEST(SetupRunGui, BytesThatDifferFromTheEntryListStopBeforeTheWizard) {
                    media::FormatMediaDigests(media::DigestFolderFiles(media, all)));
   platform::Machine& m = tm.Machine();
   ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   dialogs.OnMessage(platform::DialogResult::idOk, "Error Expanding Files!!");
   platform::NullMessagePump pump;
   SetupProgram program(m, dialogs, pump, std::nullopt);
@@ -314,7 +323,7 @@ TEST(SetupRunGui, BytesThatDifferFromTheEntryListStopBeforeTheWizard) {
 TEST(SetupRunGui, AMissingStagingFolderStopsTheStart) {
   test::GuiApp();
   test::TestMachine tm;
-  platform::ScriptedDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   dialogs.OnMessage(platform::DialogResult::idOk);
   platform::NullMessagePump pump;
   SetupProgram program(tm.Machine(), dialogs, pump, std::string("C:\\NOT\\THERE"));

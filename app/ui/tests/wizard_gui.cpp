@@ -1,15 +1,24 @@
 // The wizard window and the directory chooser with real widgets: page flow by clicking,
 // check lists written back, Escape as Cancel, Browse through the chooser.
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
 #include <gtest/gtest.h>
 
 #include <QTest>
 #include <QTimer>
 
 #include "app/settings_loader.h"
+#include "app/ui/find_widget.h"
 #include "app/ui/tests/gui_app.h"
 #include "platform/profile_text.h"
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 #include "setup/ui/directory_chooser_dialog.h"
 #include "setup/ui/wizard_window.h"
 #include "tests/support/temp_dir.h"
@@ -45,9 +54,9 @@ class WizardFixture {
 
   setup::TNolvo& W() { return wizard_; }
   WizardWindow& Win() { return *window_; }
-  platform::ScriptedDialogs& Dialogs() { return dialogs_; }
+  testing::ScriptedDialogs& Dialogs() { return dialogs_; }
   test::TestMachine& Tm() { return tm_; }
-  int Page() const { return window_->Notebook1()->currentIndex(); }
+  int Page() const { return Find<QStackedWidget>(*window_, "Notebook1")->currentIndex(); }
   // Clicks near the left edge, where a check or radio button's indicator is.
   void Click(QAbstractButton* b) {
     QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
@@ -60,7 +69,7 @@ class WizardFixture {
   } app_;
   test::TestMachine tm_;
   app::LoadResult loaded_;
-  platform::ScriptedDialogs dialogs_;
+  testing::ScriptedDialogs dialogs_;
   platform::NullMessagePump pump_;
   app::StartupState state_;
   setup::TNolvo wizard_;
@@ -74,53 +83,53 @@ TEST(WizardWindow, PageFlowByClickingFollowsTheWizard) {
   EXPECT_EQ(win.windowTitle(), "Nolvo32 - Setup");
   EXPECT_EQ(win.size(), QSize(433, 263));
   EXPECT_EQ(f.Page(), setup::kPageWelcome);
-  EXPECT_FALSE(win.BackButton()->isEnabled());
-  EXPECT_FALSE(win.InstallButton()->isVisible());
+  EXPECT_FALSE(Find<QPushButton>(win, "Back")->isEnabled());
+  EXPECT_FALSE(Find<QPushButton>(win, "Install")->isVisible());
 
-  f.Click(win.NextButton());
+  f.Click(Find<QPushButton>(win, "Next"));
   EXPECT_EQ(f.Page(), setup::kPageLicence);
-  EXPECT_EQ(win.Memo3()->toPlainText(), "line one\nline two");
-  EXPECT_FALSE(win.NextButton()->isEnabled());
-  f.Click(win.AcceptButton());
+  EXPECT_EQ(Find<QPlainTextEdit>(win, "Memo3")->toPlainText(), "line one\nline two");
+  EXPECT_FALSE(Find<QPushButton>(win, "Next")->isEnabled());
+  f.Click(Find<QPushButton>(win, "Accept"));
   EXPECT_EQ(f.Page(), setup::kPageDestination);
-  EXPECT_EQ(win.Label1()->text(), "C:\\Program Files\\App");
-  f.Click(win.NextButton());
+  EXPECT_EQ(Find<QLabel>(win, "Label1")->text(), "C:\\Program Files\\App");
+  f.Click(Find<QPushButton>(win, "Next"));
   ASSERT_EQ(f.Page(), setup::kPageFolders);
-  EXPECT_EQ(win.CreateFolder()->text(), "Tools");
-  ASSERT_EQ(win.DK()->count(), 1);
-  ASSERT_EQ(win.SM()->count(), 2);
-  EXPECT_EQ(win.SM()->item(1)->text(), "Help");
-  EXPECT_EQ(win.SM()->item(1)->checkState(), Qt::Checked);
+  EXPECT_EQ(Find<QLabel>(win, "CreateFolder")->text(), "Tools");
+  ASSERT_EQ(Find<QListWidget>(win, "DK")->count(), 1);
+  ASSERT_EQ(Find<QListWidget>(win, "SM")->count(), 2);
+  EXPECT_EQ(Find<QListWidget>(win, "SM")->item(1)->text(), "Help");
+  EXPECT_EQ(Find<QListWidget>(win, "SM")->item(1)->checkState(), Qt::Checked);
 
   // Unchecking an item and ticking a folder box reach the wizard.
-  win.SM()->item(1)->setCheckState(Qt::Unchecked);
-  EXPECT_FALSE(f.W().SM[1].Checked);
-  EXPECT_TRUE(f.W().SM[0].Checked);
-  f.Click(win.CheckBox1());
-  EXPECT_TRUE(f.W().CheckBox1);
+  Find<QListWidget>(win, "SM")->item(1)->setCheckState(Qt::Unchecked);
+  EXPECT_FALSE(f.W().Controls().SM[1].Checked);
+  EXPECT_TRUE(f.W().Controls().SM[0].Checked);
+  f.Click(Find<QCheckBox>(win, "CheckBox1"));
+  EXPECT_TRUE(f.W().Controls().CheckBox1);
 
-  f.Click(win.NextButton());
+  f.Click(Find<QPushButton>(win, "Next"));
   EXPECT_EQ(f.Page(), setup::kPageInstallType);
-  EXPECT_TRUE(win.Min()->isChecked());  // Work Station Prompt=1 preselects min
-  f.Click(win.Full());
-  EXPECT_FALSE(f.W().MinSelected);
-  f.Click(win.NextButton());
+  EXPECT_TRUE(Find<QRadioButton>(win, "Min")->isChecked());  // Work Station Prompt=1 preselects min
+  f.Click(Find<QRadioButton>(win, "Full"));
+  EXPECT_FALSE(f.W().Controls().MinSelected);
+  f.Click(Find<QPushButton>(win, "Next"));
   EXPECT_EQ(f.Page(), setup::kPageReady);
-  EXPECT_TRUE(win.InstallButton()->isVisible());
-  EXPECT_FALSE(win.NextButton()->isEnabled());
-  EXPECT_TRUE(win.InstallButton()->isDefault());
-  EXPECT_EQ(win.Label2()->text(), "a.exe");
-  EXPECT_TRUE(win.Memo4()->toPlainText().contains("Install to:\n  C:\\Program Files\\App"));
-  f.Click(win.RadioButton2());
-  EXPECT_EQ(f.W().Finish.Selected, app::FinishChoice::fcReturn);
+  EXPECT_TRUE(Find<QPushButton>(win, "Install")->isVisible());
+  EXPECT_FALSE(Find<QPushButton>(win, "Next")->isEnabled());
+  EXPECT_TRUE(Find<QPushButton>(win, "Install")->isDefault());
+  EXPECT_EQ(Find<QLabel>(win, "Label2")->text(), "a.exe");
+  EXPECT_TRUE(Find<QPlainTextEdit>(win, "Memo4")->toPlainText().contains("Install to:\n  C:\\Program Files\\App"));
+  f.Click(Find<QRadioButton>(win, "RadioButton2"));
+  EXPECT_EQ(f.W().Controls().Finish.Selected, app::FinishChoice::fcReturn);
 
   // Back to the folders page rebuilds the lists, every item checked again.
-  f.Click(win.BackButton());
+  f.Click(Find<QPushButton>(win, "Back"));
   EXPECT_EQ(f.Page(), setup::kPageInstallType);
-  f.Click(win.BackButton());
+  f.Click(Find<QPushButton>(win, "Back"));
   EXPECT_EQ(f.Page(), setup::kPageFolders);
-  EXPECT_EQ(win.SM()->item(1)->checkState(), Qt::Checked);
-  EXPECT_FALSE(win.InstallButton()->isVisible());
+  EXPECT_EQ(Find<QListWidget>(win, "SM")->item(1)->checkState(), Qt::Checked);
+  EXPECT_FALSE(Find<QPushButton>(win, "Install")->isVisible());
 }
 
 TEST(WizardWindow, InstallRunsTheEngineAndShrinksToTheStatusWindow) {
@@ -131,25 +140,25 @@ TEST(WizardWindow, InstallRunsTheEngineAndShrinksToTheStatusWindow) {
   win.SetInstall([&](setup::TNolvo& w) {
     ++ran;
     EXPECT_EQ(w.PageIndex(), setup::kPageProgress);
-    w.ShrunkToStatus = true;
-    w.SourceText = "Copying a.exe";
-    w.ProgressMax = 4;
-    w.ProgressPosition = 3;
+    w.Edit().ShrunkToStatus = true;
+    w.Edit().SourceText = "Copying a.exe";
+    w.Edit().ProgressMax = 4;
+    w.Edit().ProgressPosition = 3;
     w.OnChanged();
     sizeDuringInstall = win.size();
-    EXPECT_FALSE(win.Panel1()->isVisible());
-    EXPECT_EQ(win.Source()->text(), "Copying a.exe");
-    EXPECT_EQ(win.ProgressBar1()->value(), 3);
+    EXPECT_FALSE(Find<QWidget>(win, "Panel1")->isVisible());
+    EXPECT_EQ(Find<QLabel>(win, "source")->text(), "Copying a.exe");
+    EXPECT_EQ(Find<QProgressBar>(win, "ProgressBar1")->value(), 3);
     // Escape does not cancel a running installation.
     QTest::keyClick(&win, Qt::Key_Escape);
     EXPECT_FALSE(w.Closed());
     w.CloseAfterInstall();
   });
-  f.Click(win.NextButton());  // no licence: straight to the destination page
+  f.Click(Find<QPushButton>(win, "Next"));  // no licence: straight to the destination page
   EXPECT_EQ(f.Page(), setup::kPageDestination);
-  f.Click(win.NextButton());  // no folder, no install type: the ready page
+  f.Click(Find<QPushButton>(win, "Next"));  // no folder, no install type: the ready page
   EXPECT_EQ(f.Page(), setup::kPageReady);
-  f.Click(win.InstallButton());
+  f.Click(Find<QPushButton>(win, "Install"));
   EXPECT_EQ(ran, 1);
   EXPECT_EQ(sizeDuringInstall, QSize(433, 120));
   EXPECT_EQ(f.W().End(), setup::WizardEnd::weInstalled);
@@ -160,7 +169,7 @@ TEST(WizardWindow, InstallRunsTheEngineAndShrinksToTheStatusWindow) {
 TEST(WizardWindow, EscapeCancelsAndClearsTheRebootChoice) {
   WizardFixture f("[Setup - Main]\nShow Reboot=1\nLaunch=\n");
   ASSERT_TRUE(f.W().RebootSelected());
-  EXPECT_TRUE(f.Win().Reboot()->isChecked());
+  EXPECT_TRUE(Find<QRadioButton>(f.Win(), "reboot")->isChecked());
   QTest::keyClick(&f.Win(), Qt::Key_Escape);
   EXPECT_EQ(f.W().End(), setup::WizardEnd::weCancelled);
   EXPECT_FALSE(f.W().RebootSelected());
@@ -178,15 +187,15 @@ TEST(WizardWindow, TheCloseBoxBeforeInstallIsCancel) {
 
 TEST(WizardWindow, DeclineEndsTheSetup) {
   WizardFixture f(kCfg, "a\nb\n");
-  f.Click(f.Win().NextButton());
-  f.Click(f.Win().DeclineButton());
+  f.Click(Find<QPushButton>(f.Win(), "Next"));
+  f.Click(Find<QPushButton>(f.Win(), "Decline"));
   EXPECT_EQ(f.W().End(), setup::WizardEnd::weDeclined);
   EXPECT_FALSE(f.Win().isVisible());
 }
 
 TEST(WizardWindow, BrowseAsksBeforeTakingANewDirectory) {
   WizardFixture f(kCfg);
-  f.Click(f.Win().NextButton());
+  f.Click(Find<QPushButton>(f.Win(), "Next"));
   ASSERT_EQ(f.Page(), setup::kPageDestination);
   f.Dialogs().OnMessage(platform::DialogResult::idYes,
                         "Create New Directory for Installation [D:\\Games\\New] ?");
@@ -200,9 +209,9 @@ TEST(WizardWindow, BrowseAsksBeforeTakingANewDirectory) {
     chooser->Edit1()->setText("D:\\Games\\New");
     QTest::mouseClick(chooser->BitBtn1(), Qt::LeftButton);
   });
-  f.Click(f.Win().BrowseButton());
+  f.Click(Find<QPushButton>(f.Win(), "Browse"));
   EXPECT_NE(seen, nullptr);
-  EXPECT_EQ(f.Win().Label1()->text(), "D:\\Games\\New");
+  EXPECT_EQ(Find<QLabel>(f.Win(), "Label1")->text(), "D:\\Games\\New");
   f.Dialogs().Verify();
 }
 

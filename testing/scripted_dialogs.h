@@ -1,5 +1,5 @@
 #pragma once
-// Dialogs answered from a script, for tests and unattended runs: the answers are queued in
+// Dialogs answered from a script, for tests and fuzz targets: the answers are queued in
 // the order the questions are expected. A question that finds the queue empty, an answer
 // of the other kind (message box vs. input box), an expected caption or text that
 // differs, or a scripted button the box does not have, throws EUnexpectedDialog naming
@@ -17,7 +17,16 @@
 
 #include "platform/dialogs.h"
 
-namespace nolvo::platform {
+namespace nolvo::testing {
+
+using platform::DialogKind;
+using platform::DialogResult;
+using platform::DialogButtons;
+using platform::Dialogs;
+using platform::InputRequest;
+using platform::InputResult;
+using platform::MessagePump;
+using platform::MessageRequest;
 
 class EUnexpectedDialog : public std::logic_error {
  public:
@@ -77,4 +86,4 @@ class CountingMessagePump : public MessagePump {
   std::function<void(std::size_t)> hook_;
 };
 
-}  // namespace nolvo::platform
+}  // namespace nolvo::testing

@@ -1,8 +1,8 @@
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 
-namespace nolvo::platform {
+namespace nolvo::testing {
 namespace {
 
 TEST(ScriptedDialogs, AnswersTheSystemsQuestionsInOrder) {
@@ -97,9 +97,9 @@ TEST(MessagePump, CountingPumpCountsAndRunsItsHookInsideEachCall) {
   for (int i = 0; i < 3; ++i) as_interface.ProcessMessages();
   EXPECT_EQ(pump.Count(), 3u);
   EXPECT_EQ(seen, (std::vector<std::size_t>{1, 2, 3}));
-  NullMessagePump null;
+  platform::NullMessagePump null;
   null.ProcessMessages();
 }
 
 }  // namespace
-}  // namespace nolvo::platform
+}  // namespace nolvo::testing

@@ -1,6 +1,6 @@
-#include "platform/scripted_dialogs.h"
+#include "testing/scripted_dialogs.h"
 
-namespace nolvo::platform {
+namespace nolvo::testing {
 
 namespace {
 
@@ -21,7 +21,7 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 std::string DescribeQuestion(const AskedQuestion& question) {
   if (const auto* m = std::get_if<MessageRequest>(&question)) {
     std::string out = std::string("message box (") + KindName(m->kind) + ", " +
-                      DialogButtonsName(m->buttons) + ") ";
+                      platform::DialogButtonsName(m->buttons) + ") ";
     if (!m->caption.empty()) out += "caption " + Quoted(m->caption) + " ";
     return out + Quoted(m->text);
   }
@@ -99,4 +99,4 @@ void CountingMessagePump::ProcessMessages() {
   if (hook_) hook_(count_);
 }
 
-}  // namespace nolvo::platform
+}  // namespace nolvo::testing
