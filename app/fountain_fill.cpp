@@ -30,7 +30,8 @@ std::int32_t MulDiv(std::int32_t a, std::int32_t b, std::int32_t d) {
   std::int64_t q = p / d;
   const std::int64_t r = p % d;
   // Round to nearest: a remainder of at least half the divisor moves away from zero.
-  if (2 * std::llabs(r) >= std::llabs(static_cast<std::int64_t>(d))) q += ((p < 0) != (d < 0)) ? -1 : 1;
+  if (2 * std::llabs(r) >= std::llabs(static_cast<std::int64_t>(d)))
+    q += ((p < 0) != (d < 0)) ? -1 : 1;
   return static_cast<std::int32_t>(q);
 }
 
@@ -115,10 +116,12 @@ std::vector<FillShape> TFountainFill::Fill(int width, int height) {
     s.paletteRelative = palette;
     switch (style_) {
       case TFountainStyle::fsHorizontal:
-        s.left = 0, s.right = width, s.top = MulDiv(i, height, n), s.bottom = MulDiv(i + 1, height, n);
+        s.left = 0, s.right = width, s.top = MulDiv(i, height, n),
+        s.bottom = MulDiv(i + 1, height, n);
         break;
       case TFountainStyle::fsVertical:
-        s.top = 0, s.bottom = height, s.left = MulDiv(i, width, n), s.right = MulDiv(i + 1, width, n);
+        s.top = 0, s.bottom = height, s.left = MulDiv(i, width, n),
+        s.right = MulDiv(i + 1, width, n);
         break;
       case TFountainStyle::fsCircular: {
         const int d = MulDiv(n - i, diagonal, n);

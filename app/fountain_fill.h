@@ -30,7 +30,7 @@ std::int32_t MulDiv(std::int32_t a, std::int32_t b, std::int32_t d);
 struct FillShape {
   bool ellipse = false;
   int left = 0, top = 0, right = 0, bottom = 0;
-  Colour colour = 0;        // the colour value to fill with (a system colour stays one)
+  Colour colour = 0;             // the colour value to fill with (a system colour stays one)
   bool paletteRelative = false;  // drawn through the palette (bit 0x02000000)
 };
 

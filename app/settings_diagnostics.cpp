@@ -57,8 +57,7 @@ std::optional<std::string> DestinationProblem(const SetupSettings& s, const std:
     what = "the Program Files folder " + full + " itself";
   else
     return std::nullopt;
-  if (blank)
-    return "\"Install Dir\" is empty, so the installation directory comes out as " + what;
+  if (blank) return "\"Install Dir\" is empty, so the installation directory comes out as " + what;
   return "the installation directory \"" + proposed + "\" comes out as " + what;
 }
 
@@ -92,9 +91,9 @@ std::vector<std::string> DiagnoseSettings(const SetupSettings& s) {
   for (const auto& e : s.DesktopList) check("Desktop", e, LeadingToken(Field(e, 1)));
   for (const auto& e : s.IniSetupList) check("INI - Setup", e, LeadingToken(Field(e, 2)));
   if (!s.IniSetupList.empty() && s.IniFileName.empty())
-    out.push_back(fmt::format(
-        "[INI - Setup] has {} entr{} but \"INI File\" is empty: they are never written",
-        s.IniSetupList.size(), s.IniSetupList.size() == 1 ? "y" : "ies"));
+    out.push_back(
+        fmt::format("[INI - Setup] has {} entr{} but \"INI File\" is empty: they are never written",
+                    s.IniSetupList.size(), s.IniSetupList.size() == 1 ? "y" : "ies"));
   if (const auto problem = DestinationProblem(s, "C:\\", "C:\\WINDOWS"))
     out.push_back(*problem + ": an unattended installation refuses it unless --dir names it");
   return out;

@@ -32,7 +32,10 @@ void DiagnoseKeyNames(const platform::ProfileReader& profile, TypedReader& reade
     if (u.lines.size() < 2) continue;
     std::string where;
     for (std::size_t i = 0; i < u.lines.size(); ++i)
-      where += (i == 0 ? "" : i + 1 == u.lines.size() ? " and " : ", ") + std::to_string(u.lines[i]);
+      where += (i == 0                    ? ""
+                : i + 1 == u.lines.size() ? " and "
+                                          : ", ") +
+               std::to_string(u.lines[i]);
     reader.AddDiagnostic(fmt::format(
         "[{}] the key \"{}\" is used on lines {}: every entry is installed, but a setup that "
         "reads keys through the profile API would take the first value each time",
@@ -57,8 +60,9 @@ std::vector<std::string> ReadList(const platform::ProfileReader& profile, TypedR
   for (const auto& k : lines.keys) {
     std::string value = k.value;
     if (value.size() > platform::kProfileValueBuffer - 1) {
-      reader.AddDiagnostic(fmt::format("[{}] line {} (\"{}\"): value longer than 1023 characters was cut",
-                                       section, k.number, k.name));
+      reader.AddDiagnostic(
+          fmt::format("[{}] line {} (\"{}\"): value longer than 1023 characters was cut", section,
+                      k.number, k.name));
       value.resize(platform::kProfileValueBuffer - 1);
     }
     values.push_back(std::move(value));
@@ -66,8 +70,8 @@ std::vector<std::string> ReadList(const platform::ProfileReader& profile, TypedR
   DiagnoseKeyNames(profile, reader, section, lines.keys);
   for (const auto& other : lines.others)
     reader.AddDiagnostic(
-        fmt::format("[{}] line {}: \"{}\" has no \"=\", so it is no entry and is not used",
-                    section, other.number, other.value),
+        fmt::format("[{}] line {}: \"{}\" has no \"=\", so it is no entry and is not used", section,
+                    other.number, other.value),
         true);
   for (const auto& again : lines.repeated)
     reader.AddDiagnostic(

@@ -57,8 +57,8 @@ std::optional<std::int32_t> ParseInteger(std::string_view text) {
 std::optional<std::string> TypedReader::Raw(std::string_view section, std::string_view key) {
   if (!profile_.Text().Find(section, key)) return std::nullopt;
   if (profile_.ValueWasCut(section, key))
-    AddDiagnostic(fmt::format("[{}] \"{}\": value longer than 1023 characters was cut", section,
-                              key));
+    AddDiagnostic(
+        fmt::format("[{}] \"{}\": value longer than 1023 characters was cut", section, key));
   return profile_.ReadString(section, key, "");
 }
 

@@ -23,7 +23,7 @@ std::optional<std::int32_t> ParseInteger(std::string_view text);
 struct ReadRecord {
   std::string Section;
   std::string Key;
-  std::string Value;     // the value the setting received, as text
+  std::string Value;      // the value the setting received, as text
   bool FromFile = false;  // false: the default
 };
 

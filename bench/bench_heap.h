@@ -33,4 +33,3 @@ void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
 void* operator new[](std::size_t n) { return operator new(n); }
 void operator delete[](void* p) noexcept { operator delete(p); }
 void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
-

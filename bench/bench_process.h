@@ -24,7 +24,9 @@ namespace nolvo::bench {
 
 namespace fs = std::filesystem;
 
-inline double Seconds(const timeval& tv) { return static_cast<double>(tv.tv_sec) + tv.tv_usec / 1e6; }
+inline double Seconds(const timeval& tv) {
+  return static_cast<double>(tv.tv_sec) + tv.tv_usec / 1e6;
+}
 
 // Resident memory of this process now, in KB (a forked child starts from it).
 inline long SelfRssKb() {
@@ -144,7 +146,8 @@ class Launcher {
       if (!ReadExact(in, message.data(), size)) return;
       std::vector<std::string> parts;
       std::size_t from = 0;
-      for (std::size_t zero; (zero = message.find('\0', from)) != std::string::npos; from = zero + 1)
+      for (std::size_t zero; (zero = message.find('\0', from)) != std::string::npos;
+           from = zero + 1)
         parts.push_back(message.substr(from, zero - from));
       parts.push_back(message.substr(from));
       const std::string log = parts.front();

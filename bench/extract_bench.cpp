@@ -38,10 +38,10 @@
 #include "archive/segment/seg_compress.h"
 #include "bench/bench_process.h"
 #include "bench/bench_timing.h"
+#include "bench/temp_folder.h"
 #include "platform/byte_stream.h"
 #include "platform/file_ops.h"
 #include "platform/machine.h"
-#include "bench/temp_folder.h"
 #include "tests/support/corpus.h"
 
 #ifndef NOLVO_TOOL_PATH
@@ -98,7 +98,8 @@ std::string ReadAll(const fs::path& path) {
 void WriteFile(const fs::path& path, const Bytes& bytes) {
   fs::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
@@ -107,14 +108,16 @@ void WriteFile(const fs::path& path, const Bytes& bytes) {
 std::vector<fs::path> BuildProduct(const fs::path& dir, std::size_t total) {
   std::vector<fs::path> names;
   fs::create_directories(dir);
-  std::ofstream(dir / "install.cfg", std::ios::binary) << "[Setup - Main]\r\nInstall Dir=Product\r\n";
+  std::ofstream(dir / "install.cfg", std::ios::binary)
+      << "[Setup - Main]\r\nInstall Dir=Product\r\n";
   for (std::size_t i = 0; i < kFileCount; ++i) {
     const std::size_t size = total / kFileCount + (i == 0 ? total % kFileCount : 0);
     const bool binary = i % 4 == 3;
-    const fs::path name = fs::path(i < kFileCount / 2 ? "docs" : "data") /
-                          ((binary ? "table-" : "chapter-") + std::to_string(i) +
-                           (binary ? ".dat" : ".txt"));
-    WriteFile(dir / name, binary ? test::BinaryCorpus(size, 100 + i) : test::TextCorpus(size, 100 + i));
+    const fs::path name =
+        fs::path(i < kFileCount / 2 ? "docs" : "data") /
+        ((binary ? "table-" : "chapter-") + std::to_string(i) + (binary ? ".dat" : ".txt"));
+    WriteFile(dir / name,
+              binary ? test::BinaryCorpus(size, 100 + i) : test::TextCorpus(size, 100 + i));
     names.push_back(name);
   }
   return names;
@@ -245,8 +248,9 @@ Row Measure(Launcher& launcher, std::size_t mb, int runs, const std::string& thr
   // Packing on every thread and on one, in turns; the media must come out the same.
   auto pack = [&](const fs::path& to, const std::string& t) {
     fs::remove_all(to);
-    return Must(launcher, {tool, "-q", "pack", product.string(), "-o", to.string(), "--method",
-                           "lh5", "--segment-size", "1440000", "--threads", t},
+    return Must(launcher,
+                {tool, "-q", "pack", product.string(), "-o", to.string(), "--method", "lh5",
+                 "--segment-size", "1440000", "--threads", t},
                 log, "nolvo pack");
   };
   double packCpu = 1e30, packN = 1e30, pack1 = 1e30;
@@ -285,9 +289,9 @@ Row Measure(Launcher& launcher, std::size_t mb, int runs, const std::string& thr
   long peakKb = 0, floorKb = 0;
   for (int r = 0; r < runs; ++r) {
     fs::remove_all(out);
-    const ChildRun run = Must(launcher, {tool, "extract", media.string(), "-d", out.string(),
-                                         "--threads", threads},
-                              log, "nolvo extract");
+    const ChildRun run =
+        Must(launcher, {tool, "extract", media.string(), "-d", out.string(), "--threads", threads},
+             log, "nolvo extract");
     if (r == 0) row.same = SameFiles(product, names, out);
     if (run.user + run.sys < bestCpu) {
       bestCpu = run.user + run.sys;
@@ -299,10 +303,11 @@ Row Measure(Launcher& launcher, std::size_t mb, int runs, const std::string& thr
     floorKb = std::max(floorKb, run.launcherKb);
     decode = std::min(decode, DecodeSeconds(entries, row.sound));
     fs::remove_all(out);
-    extract1 = std::min(extract1, Must(launcher, {tool, "extract", media.string(), "-d",
-                                                  out.string(), "--threads", "1"},
-                                       log, "nolvo extract --threads 1")
-                                      .wall);
+    extract1 = std::min(
+        extract1,
+        Must(launcher, {tool, "extract", media.string(), "-d", out.string(), "--threads", "1"}, log,
+             "nolvo extract --threads 1")
+            .wall);
     fs::remove_all(out);
     const ChildRun bare =
         Must(launcher, {tool, "extract", plain.string(), "-d", out.string(), "--threads", threads},
@@ -310,17 +315,17 @@ Row Measure(Launcher& launcher, std::size_t mb, int runs, const std::string& thr
     plainCpu = std::min(plainCpu, bare.user + bare.sys);
     plainWall = std::min(plainWall, bare.wall);
     fs::remove_all(out);
-    const ChildRun one = Must(
-        launcher, {tool, "extract", single.string(), "-d", out.string(), "--threads", threads},
-        log, "nolvo extract (one file)");
+    const ChildRun one =
+        Must(launcher, {tool, "extract", single.string(), "-d", out.string(), "--threads", threads},
+             log, "nolvo extract (one file)");
     if (r == 0) row.singleSame = SameFiles(product, names, out);
     singleCpu = std::min(singleCpu, one.user + one.sys);
     singleWall = std::min(singleWall, one.wall);
     fs::remove_all(out);
-    testN = std::min(testN, Must(launcher, {tool, "-q", "test", media.string(), "--threads",
-                                            threads},
-                                 log, "nolvo test")
-                                .wall);
+    testN =
+        std::min(testN, Must(launcher, {tool, "-q", "test", media.string(), "--threads", threads},
+                             log, "nolvo test")
+                            .wall);
     test1 = std::min(test1, Must(launcher, {tool, "-q", "test", media.string(), "--threads", "1"},
                                  log, "nolvo test --threads 1")
                                 .wall);
@@ -426,10 +431,11 @@ int main(int argc, char** argv) {
               "plainwall", "one file", "RSS MB", "pack 1", ("pack " + threads).c_str(), "test 1",
               ("test " + threads).c_str());
   for (const Row& r : rows)
-    std::printf("%6zu %6zu %7.1f%% %9.2f %7.2f %7.2f %9.1f %9.1f %9.1f %9.1f %9.1f %8.1f %8.2f "
-                "%8.2f %8.2f %8.2f\n",
-                r.mb, r.segments, r.storedShare, r.packCpu, r.user, r.sys, r.extractCpu,
-                r.extractWall, r.decode, r.plainWall, r.singleWall, r.peakMb, r.pack1Wall,
-                r.packNWall, r.test1Wall, r.testNWall);
+    std::printf(
+        "%6zu %6zu %7.1f%% %9.2f %7.2f %7.2f %9.1f %9.1f %9.1f %9.1f %9.1f %8.1f %8.2f "
+        "%8.2f %8.2f %8.2f\n",
+        r.mb, r.segments, r.storedShare, r.packCpu, r.user, r.sys, r.extractCpu, r.extractWall,
+        r.decode, r.plainWall, r.singleWall, r.peakMb, r.pack1Wall, r.packNWall, r.test1Wall,
+        r.testNWall);
   return 0;
 }

@@ -49,14 +49,21 @@ void BM_CreateManyFlat(benchmark::State& state) {
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i) {
       std::uint32_t error = 0;
-      auto f = nolvo::platform::CreateFileAlways(m, "C:\\WINDOWS\\Temp\\q\\FILE" + std::to_string(i) + ".DAT", error);
+      auto f = nolvo::platform::CreateFileAlways(
+          m, "C:\\WINDOWS\\Temp\\q\\FILE" + std::to_string(i) + ".DAT", error);
       benchmark::DoNotOptimize(f);
     }
-    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    state.SetIterationTime(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
   state.SetItemsProcessed(state.iterations() * count);
 }
-BENCHMARK(BM_CreateManyFlat)->Arg(100)->Arg(1000)->Arg(4000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CreateManyFlat)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(4000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

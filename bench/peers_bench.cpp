@@ -54,7 +54,8 @@ Bytes ReadBytes(const fs::path& path) {
 
 void WriteBytes(const fs::path& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
@@ -130,8 +131,8 @@ std::string LoadAverage() {
 struct Command {
   std::string label;
   std::vector<std::string> args;
-  std::string output;                   // where its standard output goes
-  std::function<void()> before;         // run before each start (not timed)
+  std::string output;            // where its standard output goes
+  std::function<void()> before;  // run before each start (not timed)
   ChildRun best;
   double bestWall = 1e30, bestCpu = 1e30;
   long peakKb = 0;
@@ -165,7 +166,7 @@ void RunOnce(Launcher& launcher, Command& c) {
 
 struct InProcess {
   double encode = 0, decode = 0, zlibEncode = 0, zlibDecode = 0;  // MB/s per processor second
-  double heapSingle = 0, heapParallel = 0;                          // bytes
+  double heapSingle = 0, heapParallel = 0;                        // bytes
   bool ok = true;
 };
 
@@ -294,7 +295,12 @@ int main(int argc, char** argv) {
     if (!tools["gzip"].empty()) launcher.Run({tools["gzip"], "-k", "-6", text.string()}, log);
     original = {};
 
-    auto remove = [](fs::path p) { return [p] { std::error_code ec; fs::remove(p, ec); }; };
+    auto remove = [](fs::path p) {
+      return [p] {
+        std::error_code ec;
+        fs::remove(p, ec);
+      };
+    };
     const std::string n = std::to_string(threads);
     // An older build without --threads encodes on one thread either way.
     launcher.Run({tool, "archive", "create", "--help"}, log);
@@ -302,23 +308,26 @@ int main(int argc, char** argv) {
     const bool threaded = std::string(std::istreambuf_iterator<char>(help), {}).find("--threads") !=
                           std::string::npos;
     auto create = [&](const fs::path& out, const std::string& t) {
-      std::vector<std::string> args = {tool, "-q", "archive", "create", out.string(), text.string(),
-                                       "--method", "lh5"};
+      std::vector<std::string> args = {tool,         "-q",          "archive",  "create",
+                                       out.string(), text.string(), "--method", "lh5"};
       if (threaded) args.insert(args.end(), {"--threads", t});
       return args;
     };
     std::vector<Command> encoders;
-    encoders.push_back(Cmd("nolvo archive create --threads " + n, create(oursN, n), log, remove(oursN)));
-    encoders.push_back(Cmd("nolvo archive create --threads 1", create(ours1, "1"), log, remove(ours1)));
+    encoders.push_back(
+        Cmd("nolvo archive create --threads " + n, create(oursN, n), log, remove(oursN)));
+    encoders.push_back(
+        Cmd("nolvo archive create --threads 1", create(ours1, "1"), log, remove(ours1)));
     if (!threaded) std::printf("(%s has no --threads option: one thread)\n", tool.c_str());
     if (!tools["jlha"].empty())
-      encoders.push_back(Cmd("jlha a", {tools["jlha"], "a", (dir / "again.lzh").string(), text.string()},
-                             log, remove(dir / "again.lzh")));
+      encoders.push_back(Cmd("jlha a",
+                             {tools["jlha"], "a", (dir / "again.lzh").string(), text.string()}, log,
+                             remove(dir / "again.lzh")));
     if (!tools["gzip"].empty())
       encoders.push_back(Cmd("gzip -6 -c", {tools["gzip"], "-6", "-c", text.string()}, nul));
     if (!tools["cp"].empty())
-      encoders.push_back(
-          Cmd("cp", {tools["cp"], text.string(), (dir / "copy").string()}, log, remove(dir / "copy")));
+      encoders.push_back(Cmd("cp", {tools["cp"], text.string(), (dir / "copy").string()}, log,
+                             remove(dir / "copy")));
     std::vector<Command> decoders;
     decoders.push_back(Cmd("nolvo test", {tool, "-q", "test", wrapped.string()}, log));
     if (!tools["bsdtar"].empty() && fs::exists(lzh))
@@ -328,8 +337,8 @@ int main(int argc, char** argv) {
     if (!tools["gzip"].empty())
       decoders.push_back(Cmd("gzip -dc", {tools["gzip"], "-dc", gz.string()}, nul));
     if (!tools["cp"].empty())
-      decoders.push_back(
-          Cmd("cp", {tools["cp"], text.string(), (dir / "copy").string()}, log, remove(dir / "copy")));
+      decoders.push_back(Cmd("cp", {tools["cp"], text.string(), (dir / "copy").string()}, log,
+                             remove(dir / "copy")));
 
     for (int r = 0; r < runs; ++r) {
       for (auto& c : encoders) RunOnce(launcher, c);
@@ -345,10 +354,11 @@ int main(int argc, char** argv) {
       return 0.0;
     };
     const double oursEnc = encoders[0].bestWall, oursDec = decoders[0].bestWall;
-    std::printf("peers_bench: %.1f MB (10^6 bytes) input, stream for decoding made by %s; best of %d; "
-                "load average %s at the start, %s at the end; %u cores\n\n",
-                fs::file_size(text) / 1e6, streamFrom.c_str(), runs, load0.c_str(), load1.c_str(),
-                std::thread::hardware_concurrency());
+    std::printf(
+        "peers_bench: %.1f MB (10^6 bytes) input, stream for decoding made by %s; best of %d; "
+        "load average %s at the start, %s at the end; %u cores\n\n",
+        fs::file_size(text) / 1e6, streamFrom.c_str(), runs, load0.c_str(), load1.c_str(),
+        std::thread::hardware_concurrency());
     std::printf("%-58s %9s %8s\n", "goal", "measured", "target");
     auto goal = [](const std::string& what, double v, const char* target) {
       if (v > 0) {
@@ -358,19 +368,23 @@ int main(int argc, char** argv) {
       }
     };
     const double jlhaEnc = wall(encoders, "jlha a");
-    goal("lh5 encoding, wall: jlha a / nolvo archive create -t " + n, jlhaEnc > 0 ? jlhaEnc / oursEnc : 0, ">= 5");
-    goal("lh5 encoding, wall: jlha a / nolvo archive create -t 1", jlhaEnc > 0 ? jlhaEnc / encoders[1].bestWall : 0, "");
+    goal("lh5 encoding, wall: jlha a / nolvo archive create -t " + n,
+         jlhaEnc > 0 ? jlhaEnc / oursEnc : 0, ">= 5");
+    goal("lh5 encoding, wall: jlha a / nolvo archive create -t 1",
+         jlhaEnc > 0 ? jlhaEnc / encoders[1].bestWall : 0, "");
     goal("lh5 encoding, wall: gzip -6 / nolvo archive create -t " + n,
          wall(encoders, "gzip -6 -c") > 0 ? wall(encoders, "gzip -6 -c") / oursEnc : 0, "");
     const double bsd = wall(decoders, "bsdtar -xOf");
     goal("lh5 decoding, wall: bsdtar -xOf / nolvo test", bsd > 0 ? bsd / oursDec : 0, ">= 5");
     const double lhasa = wall(decoders, "lhasa pq");
     goal("lh5 decoding, wall: lhasa pq / nolvo test", lhasa > 0 ? lhasa / oursDec : 0, "");
-    goal("in process, text corpus: lh5 decoding / zlib inflate", in.decode / in.zlibDecode, ">= 1.8");
+    goal("in process, text corpus: lh5 decoding / zlib inflate", in.decode / in.zlibDecode,
+         ">= 1.8");
     goal("in process, text corpus: lh5 encoding / zlib deflate -6", in.encode / in.zlibEncode, "");
     std::printf("%-58s %7.2fMB %8s\n", ("lh5 encoder heap per thread at " + n + " threads").c_str(),
                 in.heapParallel / threads / 1e6, "< 4 MB");
-    std::printf("%-58s %7.2fMB %8s\n", "lh5 encoder heap, single-threaded", in.heapSingle / 1e6, "");
+    std::printf("%-58s %7.2fMB %8s\n", "lh5 encoder heap, single-threaded", in.heapSingle / 1e6,
+                "");
     std::printf("%-58s %9s\n", ("archives of --threads 1 and " + n + " byte-identical").c_str(),
                 same ? "yes" : "NO");
     if (!in.ok) std::printf("IN-PROCESS ROUND TRIP OR PARALLEL STREAM DIFFERS\n");
@@ -391,9 +405,10 @@ int main(int argc, char** argv) {
     }
     for (const char* name : {"jlha", "bsdtar", "lhasa", "gzip", "cp"})
       if (tools[name].empty()) std::printf("not measured: %s is not installed\n", name);
-    std::printf("in process (text corpus, 16 MB, MB/s per processor second): lh5 encode %.1f, "
-                "decode %.1f; zlib-6 deflate %.1f, inflate %.1f\n",
-                in.encode, in.decode, in.zlibEncode, in.zlibDecode);
+    std::printf(
+        "in process (text corpus, 16 MB, MB/s per processor second): lh5 encode %.1f, "
+        "decode %.1f; zlib-6 deflate %.1f, inflate %.1f\n",
+        in.encode, in.decode, in.zlibEncode, in.zlibDecode);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "peers_bench: %s\n", e.what());
     return 1;

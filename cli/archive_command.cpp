@@ -13,11 +13,11 @@
 #include "archive/container/compress.h"
 #include "archive/media/digest_files.h"
 #include "archive/media/media_reader.h"
-#include "platform/ascii.h"
-#include "platform/atomic_file.h"
 #include "cli/archive_text.h"
 #include "cli/command.h"
 #include "cli/media_errors.h"
+#include "platform/ascii.h"
+#include "platform/atomic_file.h"
 
 namespace nolvo::cli {
 
@@ -61,10 +61,10 @@ std::vector<HostSource> CollectSources(const std::vector<std::string>& args) {
         below.push_back({it->path(), stored});
       }
       if (ec)
-        throw media::EMediaPath(
-            fmt::format("cannot read the folder {}: {}", arg, ec.message()));
-      std::sort(below.begin(), below.end(),
-                [](const HostSource& a, const HostSource& b) { return a.StoredName < b.StoredName; });
+        throw media::EMediaPath(fmt::format("cannot read the folder {}: {}", arg, ec.message()));
+      std::sort(below.begin(), below.end(), [](const HostSource& a, const HostSource& b) {
+        return a.StoredName < b.StoredName;
+      });
       sources.insert(sources.end(), below.begin(), below.end());
     } else {
       throw media::EMediaPath(fmt::format("no such file or folder: {}", arg));
@@ -103,7 +103,7 @@ int Create(const CreateOptions& options, bool quiet) {
     container::TArchiveSource file;
     if (!cp.FromUtf8(sources[i].StoredName, file.StoredName))
       throw media::EMediaPath(fmt::format("\"{}\" cannot be written in code page {}",
-                                   sources[i].StoredName, cp.Name()));
+                                          sources[i].StoredName, cp.Name()));
     const std::string folded = platform::AsciiLower(file.StoredName);
     if (!seen.insert(folded).second)
       throw media::EMediaPath(
@@ -142,8 +142,8 @@ int Create(const CreateOptions& options, bool quiet) {
     for (std::size_t e = 0; e < entries.size(); ++e) {
       const std::size_t i = sourceOf.at(entries[e].Name);
       if (digests[i].Size != entries[e].Info.OriginalSize)
-        throw std::runtime_error(fmt::format("{} changed while it was stored",
-                                             sources[i].File.string()));
+        throw std::runtime_error(
+            fmt::format("{} changed while it was stored", sources[i].File.string()));
       list.push_back({0, static_cast<std::uint32_t>(e), entries[e].Info.OriginalSize,
                       digests[i].Digest, entries[e].Name});
     }
@@ -179,8 +179,9 @@ CommandRegistration RegisterArchive(CLI::App& app, const GlobalOptions& global) 
   CLI::App* create = sub->add_subcommand("create", "Build one archive file from files and folders");
   create->add_option("OUT", options->out, "The archive file to create (replaced if it exists)")
       ->required();
-  create->add_option("FILE", options->files,
-                     "Files (stored by name) and folders (stored by folder name and path below it)")
+  create
+      ->add_option("FILE", options->files,
+                   "Files (stored by name) and folders (stored by folder name and path below it)")
       ->required();
   create->add_option("--method", options->method, "Compression method of every entry")
       ->check(CLI::IsMember({"lh5", "lzh", "rle", "none"}))
@@ -188,9 +189,10 @@ CommandRegistration RegisterArchive(CLI::App& app, const GlobalOptions& global) 
   create->add_option("--key", options->key, "Lock every entry with this key (0: none)");
   AddThreadsOption(create, options->threads,
                    "Threads that encode; the archive is the same for any count");
-  create->footer(std::string("An entry the method cannot make smaller is stored uncompressed.\n"
-                             "OUT.digests beside it receives the SHA-256 of every entry's bytes.\n\n") +
-                 kExitCodeHelp);
+  create->footer(
+      std::string("An entry the method cannot make smaller is stored uncompressed.\n"
+                  "OUT.digests beside it receives the SHA-256 of every entry's bytes.\n\n") +
+      kExitCodeHelp);
   sub->footer(kExitCodeHelp);
   auto run = [options, &global]() -> int {
     return RunMediaCommand("archive create", [&]() { return Create(*options, global.quiet); });

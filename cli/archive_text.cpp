@@ -9,11 +9,16 @@ namespace nolvo::cli {
 std::string MethodName(container::TCompressionMethod method) {
   using container::TCompressionMethod;
   switch (method) {
-    case TCompressionMethod::coNone: return "coNone";
-    case TCompressionMethod::coRLE: return "coRLE";
-    case TCompressionMethod::coLZH: return "coLZH";
-    case TCompressionMethod::coCustom: return "coCustom";
-    case TCompressionMethod::coLZH5: return "coLZH5";
+    case TCompressionMethod::coNone:
+      return "coNone";
+    case TCompressionMethod::coRLE:
+      return "coRLE";
+    case TCompressionMethod::coLZH:
+      return "coLZH";
+    case TCompressionMethod::coCustom:
+      return "coCustom";
+    case TCompressionMethod::coLZH5:
+      return "coLZH5";
   }
   return std::to_string(static_cast<unsigned>(method));
 }

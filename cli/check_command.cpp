@@ -24,10 +24,14 @@ struct CheckOptions {
 
 const char* ChoiceName(app::FinishChoice c) {
   switch (c) {
-    case app::FinishChoice::fcLaunch: return "launch";
-    case app::FinishChoice::fcReturn: return "return";
-    case app::FinishChoice::fcReboot: return "reboot";
-    case app::FinishChoice::fcNone: return "none";
+    case app::FinishChoice::fcLaunch:
+      return "launch";
+    case app::FinishChoice::fcReturn:
+      return "return";
+    case app::FinishChoice::fcReboot:
+      return "reboot";
+    case app::FinishChoice::fcNone:
+      return "none";
   }
   return "return";
 }
@@ -119,8 +123,9 @@ void PrintText(const std::filesystem::path& file, const app::LoadResult& r,
   list("WorkStation", r.Settings.WorkStationList);
   fmt::print("\nMain screen\n");
   for (const auto* h : {&r.Screen.Header, &r.Screen.Header2})
-    fmt::print("  \"{}\": {} {} pt, colour 0x{:06X}, shadow 0x{:06X}\n", util::ShownName(h->Text, cp),
-               util::ShownName(h->FontName, cp), h->FontSize, h->FontColor, h->ShadowColor);
+    fmt::print("  \"{}\": {} {} pt, colour 0x{:06X}, shadow 0x{:06X}\n",
+               util::ShownName(h->Text, cp), util::ShownName(h->FontName, cp), h->FontSize,
+               h->FontColor, h->ShadowColor);
   fmt::print("  gradient 0x{:06X} -> 0x{:06X}\n", r.Screen.FromColor, r.Screen.ToColor);
   const auto& f = r.Wizard.Finish;
   fmt::print("\nWizard\n  finish choice: {} (launch {}, reboot {})\n  opens on: {}\n",
@@ -140,16 +145,17 @@ CommandRegistration RegisterCheck(CLI::App& app, const GlobalOptions& global) {
   sub->add_option("PATH", options->path, "An install.cfg, or a media folder holding one")
       ->required();
   sub->add_flag("--json", options->json, "Print one JSON object");
-  sub->footer(std::string(
-                  "Reads install.cfg as the setup does: ANSI in the code page NOLVO_CODEPAGE names,\n"
-                  "or UTF-8 / UTF-16LE text when the file starts with a byte-order mark (converted\n"
-                  "to that code page; a character it lacks is a diagnostic naming the line). Every\n"
-                  "line of a list section is one entry; duplicate keys and key lists longer than\n"
-                  "the profile API's 8192 bytes are named, because a setup reading through that\n"
-                  "API would lose entries. An installation directory that comes out empty, a\n"
-                  "drive root or the Windows folder is a diagnostic too.\n"
-                  "Exits 1 when there are diagnostics.\n\n") +
-              kExitCodeHelp);
+  sub->footer(
+      std::string(
+          "Reads install.cfg as the setup does: ANSI in the code page NOLVO_CODEPAGE names,\n"
+          "or UTF-8 / UTF-16LE text when the file starts with a byte-order mark (converted\n"
+          "to that code page; a character it lacks is a diagnostic naming the line). Every\n"
+          "line of a list section is one entry; duplicate keys and key lists longer than\n"
+          "the profile API's 8192 bytes are named, because a setup reading through that\n"
+          "API would lose entries. An installation directory that comes out empty, a\n"
+          "drive root or the Windows folder is a diagnostic too.\n"
+          "Exits 1 when there are diagnostics.\n\n") +
+      kExitCodeHelp);
   auto run = [options, &global]() -> int {
     const auto file = FindConfigFile(options->path);
     if (!file) {

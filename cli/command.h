@@ -3,7 +3,6 @@
 // codes every command shares.
 
 #include <CLI/CLI.hpp>
-
 #include <cstdint>
 #include <functional>
 #include <string>

@@ -1,7 +1,7 @@
-#include "cli/command.h"
-
 #include <algorithm>
 #include <thread>
+
+#include "cli/command.h"
 
 namespace nolvo::cli {
 
@@ -16,8 +16,8 @@ CommandRegistration RegisterArchive(CLI::App& app, const GlobalOptions& global);
 
 const std::vector<CommandFactory>& AllCommands() {
   static const std::vector<CommandFactory> commands = {
-      &RegisterCheck,   &RegisterPack, &RegisterInstall, &RegisterUninstall, &RegisterList,
-      &RegisterTest,    &RegisterExtract, &RegisterArchive,
+      &RegisterCheck, &RegisterPack, &RegisterInstall, &RegisterUninstall,
+      &RegisterList,  &RegisterTest, &RegisterExtract, &RegisterArchive,
   };
   return commands;
 }

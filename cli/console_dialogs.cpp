@@ -26,20 +26,26 @@ platform::DialogResult UnattendedDialogs::ShowMessageBox(const platform::Message
   using platform::DialogResult;
   DialogResult answer = DialogResult::idOk;
   switch (r.buttons) {
-    case DialogButtons::dbOk: answer = DialogResult::idOk; break;
+    case DialogButtons::dbOk:
+      answer = DialogResult::idOk;
+      break;
     case DialogButtons::dbOkCancel: {
       // Cancel would read as a person's abort; say instead what is missing.
       const std::string first = r.text.substr(0, r.text.find_first_of("\r\n"));
       const std::string segment = ExpectedSegment ? ExpectedSegment() : std::string();
       const std::string message =
-          segment.empty() ? first + " (nobody is there to correct it)"
-                          : fmt::format("segment {} is missing or is not the segment needed here: {}",
-                                        segment, first);
-      if (Log) Log(fmt::format("question ({}): \"{}\" -> no answer: {}",
-                               platform::DialogButtonsName(r.buttons), r.text, message));
+          segment.empty()
+              ? first + " (nobody is there to correct it)"
+              : fmt::format("segment {} is missing or is not the segment needed here: {}", segment,
+                            first);
+      if (Log)
+        Log(fmt::format("question ({}): \"{}\" -> no answer: {}",
+                        platform::DialogButtonsName(r.buttons), r.text, message));
       throw ESegmentUnavailable(message);
     }
-    case DialogButtons::dbNoAbort: answer = DialogResult::idNo; break;
+    case DialogButtons::dbNoAbort:
+      answer = DialogResult::idNo;
+      break;
     case DialogButtons::dbYesNo:
       if (StartsWith(r.text, "File Already Exists ("))
         answer = overwrite_ ? DialogResult::idYes : DialogResult::idNo;
@@ -71,7 +77,9 @@ platform::DialogResult TerminalDialogs::ShowMessageBox(const platform::MessageRe
   };
   std::vector<Choice> choices;
   switch (r.buttons) {
-    case DialogButtons::dbOk: choices = {{'o', "OK", DialogResult::idOk}}; break;
+    case DialogButtons::dbOk:
+      choices = {{'o', "OK", DialogResult::idOk}};
+      break;
     case DialogButtons::dbYesNo:
       choices = {{'y', "Yes", DialogResult::idYes}, {'n', "No", DialogResult::idNo}};
       break;
@@ -93,7 +101,8 @@ platform::DialogResult TerminalDialogs::ShowMessageBox(const platform::MessageRe
       if (Log) Log(Describe(r, last));
       return last;
     }
-    if (choices.size() == 1 && line.empty()) line.push_back('o');  // (not = "o": GCC 12 warns falsely)
+    if (choices.size() == 1 && line.empty())
+      line.push_back('o');  // (not = "o": GCC 12 warns falsely)
     for (const auto& c : choices) {
       if (!line.empty() && platform::AsciiLower(line[0]) == c.key) {
         if (Log) Log(Describe(r, c.result));

@@ -60,7 +60,9 @@ void ConsoleFrontEnd::DriveUnattended(TNolvo& w, const std::function<void(TNolvo
           w.declineClick();
           return;
         }
-        if (Log) Log(w.Controls().Memo3.size() >= 2 ? "licence: accepted" : "licence page: nothing to accept");
+        if (Log)
+          Log(w.Controls().Memo3.size() >= 2 ? "licence: accepted"
+                                             : "licence page: nothing to accept");
         w.acceptClick();
         break;
       case setup::kPageDestination:
@@ -140,11 +142,14 @@ void ConsoleFrontEnd::DriveInteractive(TNolvo& w, const std::function<void(TNolv
         }
         break;
       case setup::kPageFolders:
-        fmt::print(stderr, "Main Folder: {}\n  Add Folder to Start Menu [{}]  Add Folder to Desktop [{}]\n",
-                   w.Controls().CreateFolder, w.Controls().CheckBox1 ? 'x' : ' ', w.Controls().CheckBox2 ? 'x' : ' ');
+        fmt::print(stderr,
+                   "Main Folder: {}\n  Add Folder to Start Menu [{}]  Add Folder to Desktop [{}]\n",
+                   w.Controls().CreateFolder, w.Controls().CheckBox1 ? 'x' : ' ',
+                   w.Controls().CheckBox2 ? 'x' : ' ');
         ShowList("Add Shortcut to Desktop?", w.Controls().DK);
         ShowList("Add Shortcut to Startmenu?", w.Controls().SM);
-        a = Ask("[n]ext [b]ack [c]ancel, s=folder in Start Menu, f=folder on Desktop, dN/mN toggle");
+        a = Ask(
+            "[n]ext [b]ack [c]ancel, s=folder in Start Menu, f=folder on Desktop, dN/mN toggle");
         if (a == "s") w.Edit().CheckBox1 = !w.Controls().CheckBox1;
         if (a == "f") w.Edit().CheckBox2 = !w.Controls().CheckBox2;
         if (a.size() > 1 && a[0] == 'd') Toggle(w.Edit().DK, a.substr(1));
@@ -152,7 +157,8 @@ void ConsoleFrontEnd::DriveInteractive(TNolvo& w, const std::function<void(TNolv
         if (a == "s" || a == "f" || a.size() > 1) continue;
         break;
       case setup::kPageInstallType:
-        fmt::print(stderr, "What type of install to Execute\n  [{}] Full Install\n  [{}] Network minimum\n",
+        fmt::print(stderr,
+                   "What type of install to Execute\n  [{}] Full Install\n  [{}] Network minimum\n",
                    w.Controls().MinSelected ? ' ' : 'x', w.Controls().MinSelected ? 'x' : ' ');
         a = Ask("[n]ext [b]ack [c]ancel, u=full, w=network minimum");
         if (a == "u" || a == "w") {
@@ -163,7 +169,9 @@ void ConsoleFrontEnd::DriveInteractive(TNolvo& w, const std::function<void(TNolv
       case setup::kPageReady: {
         fmt::print(stderr, "Ready to Start Installing Software\n");
         for (const auto& line : w.Controls().Memo4) fmt::print(stderr, "  {}\n", line);
-        auto mark = [&](app::FinishChoice c) { return w.Controls().Finish.Selected == c ? 'x' : ' '; };
+        auto mark = [&](app::FinishChoice c) {
+          return w.Controls().Finish.Selected == c ? 'x' : ' ';
+        };
         if (w.Controls().Finish.LaunchEnabled)
           fmt::print(stderr, "  1 [{}] Launch Program after installed ({})\n",
                      mark(app::FinishChoice::fcLaunch), w.Controls().Label2);
@@ -174,7 +182,7 @@ void ConsoleFrontEnd::DriveInteractive(TNolvo& w, const std::function<void(TNolv
                      mark(app::FinishChoice::fcReboot));
         a = Ask("[i]nstall [b]ack [c]ancel, 1/2/3 to choose");
         if (a == "1" || a == "2" || a == "3") {
-          w.SelectFinish(a == "1" ? app::FinishChoice::fcLaunch
+          w.SelectFinish(a == "1"   ? app::FinishChoice::fcLaunch
                          : a == "2" ? app::FinishChoice::fcReturn
                                     : app::FinishChoice::fcReboot);
           continue;
@@ -188,11 +196,16 @@ void ConsoleFrontEnd::DriveInteractive(TNolvo& w, const std::function<void(TNolv
       default:
         return;
     }
-    if (a == "n" && w.Controls().NextEnabled) w.nextClick();
-    else if (a == "b" && w.Controls().BackEnabled) w.backClick();
-    else if (a == "a" && w.PageIndex() == setup::kPageLicence) w.acceptClick();
-    else if (a == "d" && w.PageIndex() == setup::kPageLicence) w.declineClick();
-    else if (a == "c" || a == "q") w.cancelClick();
+    if (a == "n" && w.Controls().NextEnabled)
+      w.nextClick();
+    else if (a == "b" && w.Controls().BackEnabled)
+      w.backClick();
+    else if (a == "a" && w.PageIndex() == setup::kPageLicence)
+      w.acceptClick();
+    else if (a == "d" && w.PageIndex() == setup::kPageLicence)
+      w.declineClick();
+    else if (a == "c" || a == "q")
+      w.cancelClick();
   }
 }
 

@@ -35,13 +35,13 @@ CommandRegistration RegisterExtract(CLI::App& app, const GlobalOptions& global) 
   AddThreadsOption(sub, options->threads,
                    "Threads that expand entries, at most 16; the files written are the same for "
                    "any count");
-  sub->footer(std::string(
-                  "Each archive's files go below its template's folder, made relative (the\n"
+  sub->footer(
+      std::string("Each archive's files go below its template's folder, made relative (the\n"
                   "drive and leading backslashes dropped). Names with \"..\", device names or\n"
                   "characters a file name cannot hold are kept inside the folder and reported.\n"
                   "A file whose checksum fails, or whose bytes differ from the entry digest\n"
                   "list, is not left behind. See the outcome table in the README.\n\n") +
-              kExitCodeHelp);
+      kExitCodeHelp);
   auto run = [options, &global]() -> int {
     return RunMediaCommand("extract", [&]() -> int {
       const media::MediaLocation location = media::LocateMedia(options->path);

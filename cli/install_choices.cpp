@@ -90,7 +90,8 @@ std::string CheckChoices(const InstallChoices& c, const app::SetupSettings& sett
     return false;
   };
   for (const auto& n : c.NoDesktop)
-    if (!offered(n, true)) return fmt::format("--no-desktop: no desktop shortcut \"{}\" is offered", n);
+    if (!offered(n, true))
+      return fmt::format("--no-desktop: no desktop shortcut \"{}\" is offered", n);
   for (const auto& n : c.NoStartMenu)
     if (!offered(n, false))
       return fmt::format("--no-startmenu: no Start Menu shortcut \"{}\" is offered", n);

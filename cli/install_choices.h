@@ -13,8 +13,8 @@
 namespace nolvo::cli {
 
 struct InstallChoices {
-  std::optional<std::string> Dir;     // Windows path of the installation directory
-  std::optional<std::string> Type;    // "full" or "minimum"
+  std::optional<std::string> Dir;        // Windows path of the installation directory
+  std::optional<std::string> Type;       // "full" or "minimum"
   std::vector<std::string> NoDesktop;    // shortcut names left off the desktop
   std::vector<std::string> NoStartMenu;  // shortcut names left out of the Start Menu
   bool FolderDesktop = false;

@@ -14,8 +14,8 @@
 #include "cli/install_choices.h"
 #include "cli/interrupt.h"
 #include "cli/wine_steps.h"
-#include "platform/prefix_lock.h"
 #include "platform/machine_registry.h"
+#include "platform/prefix_lock.h"
 #include "platform/registry.h"
 #include "setup/install_engine.h"
 #include "setup/setup_run.h"
@@ -136,7 +136,8 @@ std::string ShellQuote(const std::string& text) {
 
 // The host folder a --staging value names (a Windows or a host path).
 std::filesystem::path StagingHostFolder(const platform::Machine& m, const std::string& staging) {
-  if (staging.size() >= 2 && std::isalpha(static_cast<unsigned char>(staging[0])) && staging[1] == ':')
+  if (staging.size() >= 2 && std::isalpha(static_cast<unsigned char>(staging[0])) &&
+      staging[1] == ':')
     return m.Resolve(m.Codepage().FromUtf8(staging)).host;
   return std::filesystem::absolute(staging);
 }
@@ -215,9 +216,11 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
     RecordChoices(wizard, choices);
     app::SetupSettings settings = run.Loaded().Settings;
     setup::TShortcuts shortcuts(machine, shellFolders);
-    setup::EngineContext context{machine, settings, run.State(), run.Loaded().Screen.Header.Text,
-                                 wizard,  dialogs,  pump,        shortcuts,
-                                 registry, &run.ExpandedFiles()};
+    setup::EngineContext context{machine,     settings,
+                                 run.State(), run.Loaded().Screen.Header.Text,
+                                 wizard,      dialogs,
+                                 pump,        shortcuts,
+                                 registry,    &run.ExpandedFiles()};
     setup::EngineOptions options;
     options.allowHostPaths = o.allowHostPaths;
     options.installDirChosen = choices.Dir.has_value() || interactive;
@@ -228,8 +231,7 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
     options.onAction = [&](const setup::EngineAction& a) {
       const std::string line = setup::DescribeAction(a);
       log.Line(line);
-      if (o.dryRun && !global.quiet)
-        fmt::print("{}\n", util::ShownName(line, machine.Codepage()));
+      if (o.dryRun && !global.quiet) fmt::print("{}\n", util::ShownName(line, machine.Codepage()));
     };
     engineResult = setup::InstallEngine(context, options).Run();
     engineRan = true;
@@ -338,10 +340,11 @@ CommandRegistration RegisterInstall(CLI::App& app, const GlobalOptions& global) 
                 "Put the program folder at the top of the Start Menu");
   sub->add_option("--finish", o->finish, "launch, return or reboot")
       ->check(CLI::IsMember({"launch", "return", "reboot"}));
-  CLI::Option* overwrite = sub->add_option("--overwrite", o->overwrite,
-                  "Answer to \"File Already Exists\", asked only for the files the product "
-                  "marks: yes or no (unmarked files are replaced, see below)")
-      ->check(CLI::IsMember({"yes", "no"}));
+  CLI::Option* overwrite =
+      sub->add_option("--overwrite", o->overwrite,
+                      "Answer to \"File Already Exists\", asked only for the files the product "
+                      "marks: yes or no (unmarked files are replaced, see below)")
+          ->check(CLI::IsMember({"yes", "no"}));
   sub->add_flag("--keep-existing", o->keepExisting,
                 "Keep every file that exists already, marked or not (logged, not recorded "
                 "as installed)")

@@ -4,7 +4,6 @@
 // file and folder is removed on the way out.
 
 #include "archive/media/outcome_table.h"
-
 #include "platform/dialogs.h"
 
 namespace nolvo::cli {

@@ -53,8 +53,8 @@ void PrintArchive(const media::MediaArchive& a, const container::TCompressedFile
                util::ShownName(a.Template, cp), util::ShownName(a.TargetDir, cp), a.ArcFlags);
   else
     fmt::print("Archive\n");
-  fmt::print("  {:>10} {:>10} {:<8} {:<19} {:<5} {:>8} {:<6} {}\n", "Original", "Stored",
-             "Method", "Date", "Attr", "Checksum", "Locked", "Name");
+  fmt::print("  {:>10} {:>10} {:<8} {:<19} {:<5} {:>8} {:<6} {}\n", "Original", "Stored", "Method",
+             "Date", "Attr", "Checksum", "Locked", "Name");
   std::int64_t original = 0, stored = 0;
   for (const auto& e : entries) {
     const auto& i = e.Info;
@@ -113,8 +113,7 @@ CommandRegistration RegisterList(CLI::App& app, const GlobalOptions& global) {
       media::ListMedium(location, events, report);
       bar.Clear();
       if (options->json)
-        fmt::print("{}\n",
-                   nlohmann::json{{"Archives", archives}, {"Findings", findings}}.dump(2));
+        fmt::print("{}\n", nlohmann::json{{"Archives", archives}, {"Findings", findings}}.dump(2));
       return kExitOk;
     });
   };

@@ -1,14 +1,14 @@
 #include "cli/media_errors.h"
 
-#include "archive/media/outcome_table.h"
-#include "cli/command.h"
-#include "cli/interrupt.h"
-
 #include <fmt/format.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <exception>
+
+#include "archive/media/outcome_table.h"
+#include "cli/command.h"
+#include "cli/interrupt.h"
 
 namespace nolvo::cli {
 

@@ -36,8 +36,8 @@ void PrintWarning(const media::PackWarning& w) {
                "into one folder, so one of them would be lost\n",
                w.First, w.Second);
   else
-    fmt::print(stderr, "nolvo pack: warning: [{}] names {}, which the media do not hold\n",
-               w.First, w.Second);
+    fmt::print(stderr, "nolvo pack: warning: [{}] names {}, which the media do not hold\n", w.First,
+               w.Second);
 }
 
 int RunPack(const PackOptions& o, const GlobalOptions& global) {
@@ -103,10 +103,11 @@ CommandRegistration RegisterPack(CLI::App& app, const GlobalOptions& global) {
       ->check(CLI::ExistingFile);
   AddThreadsOption(sub, o->threads,
                    "Threads that encode, at most 16; the media are the same for any count");
-  sub->footer(std::string("Beside the segments go install.cfg, install.exe and two digest lists:\n"
-                          "nolvo-entries.digests (the SHA-256 of every entry's bytes) and\n"
-                          "nolvo-media.sha256 (every file of the medium; sha256sum -c reads it).\n\n") +
-              kExitCodeHelp);
+  sub->footer(
+      std::string("Beside the segments go install.cfg, install.exe and two digest lists:\n"
+                  "nolvo-entries.digests (the SHA-256 of every entry's bytes) and\n"
+                  "nolvo-media.sha256 (every file of the medium; sha256sum -c reads it).\n\n") +
+      kExitCodeHelp);
   // An interrupt stops the pack at the next file; the segments written so far are removed.
   auto run = [o, &global]() -> int {
     return RunMediaCommand("pack", [&]() { return RunPack(*o, global); });

@@ -27,12 +27,12 @@ CommandRegistration RegisterTest(CLI::App& app, const GlobalOptions& global) {
   sub->add_option("--key", options->key, "The key of locked entries");
   AddThreadsOption(sub, options->threads,
                    "Threads that expand entries; what is reported is the same for any count");
-  sub->footer(std::string(
-                  "Every file the media digest list names is hashed, every entry is expanded\n"
+  sub->footer(
+      std::string("Every file the media digest list names is hashed, every entry is expanded\n"
                   "and checked against its checksum and the entry digest list; media without\n"
                   "digest lists get the checksums only (and a note). Exits 1 when anything is\n"
                   "bad (see the outcome table in the README). Nothing is written.\n\n") +
-              kExitCodeHelp);
+      kExitCodeHelp);
   auto run = [options, &global]() -> int {
     return RunMediaCommand("test", [&]() -> int {
       const media::MediaLocation location = media::LocateMedia(options->path);

@@ -28,11 +28,16 @@ struct UninstallCliOptions {
 
 const char* KindName(setup::UninstallItemKind kind) {
   switch (kind) {
-    case setup::UninstallItemKind::ukFile: return "file";
-    case setup::UninstallItemKind::ukDirectory: return "folder";
-    case setup::UninstallItemKind::ukRecord: return "record";
-    case setup::UninstallItemKind::ukRegistryKey: return "registry key";
-    case setup::UninstallItemKind::ukPattern: return "pattern";
+    case setup::UninstallItemKind::ukFile:
+      return "file";
+    case setup::UninstallItemKind::ukDirectory:
+      return "folder";
+    case setup::UninstallItemKind::ukRecord:
+      return "record";
+    case setup::UninstallItemKind::ukRegistryKey:
+      return "registry key";
+    case setup::UninstallItemKind::ukPattern:
+      return "pattern";
   }
   return "file";
 }
@@ -52,7 +57,8 @@ int RunUninstall(const UninstallCliOptions& o, const GlobalOptions& global) {
   const std::string what = cp.FromUtf8(o.what);
   const auto target = setup::FindUninstallTarget(machine, registry, what);
   if (!target) {
-    fmt::print(stderr, "nolvo uninstall: no installation recorded as \"{}\" in {} (nothing to do)\n",
+    fmt::print(stderr,
+               "nolvo uninstall: no installation recorded as \"{}\" in {} (nothing to do)\n",
                o.what, prefix.string());
     return kExitFailure;
   }
@@ -91,8 +97,8 @@ CommandRegistration RegisterUninstall(CLI::App& app, const GlobalOptions& global
   sub->add_option("--prefix", options->prefix, "The prefix (default: NOLVO_PREFIX)")
       ->type_name("DIR");
   sub->add_flag("--dry-run", options->dryRun, "Show what would be removed; change nothing");
-  sub->footer(std::string(
-                  "Removes exactly the files and folders the installation created, as its\n"
+  sub->footer(
+      std::string("Removes exactly the files and folders the installation created, as its\n"
                   "uninstall.cfg records them: a file only while it is unchanged since (a file\n"
                   "changed since is kept and named), a folder only when it is empty; then\n"
                   "uninstall.cfg, the registry entry and the host menu entries recorded in\n"
@@ -107,7 +113,7 @@ CommandRegistration RegisterUninstall(CLI::App& app, const GlobalOptions& global
                   "what was created (written by another setup program) is refused and nothing\n"
                   "is removed (exit 1). Nothing recorded under that title or path exits 1;\n"
                   "running it again changes nothing.\n\n") +
-              kExitCodeHelp);
+      kExitCodeHelp);
   auto run = [options, &global]() -> int {
     try {
       return RunUninstall(*options, global);

@@ -26,7 +26,8 @@ struct CodecFuzzInput {
     const std::uint8_t flags = data[4];
     out.keyed = flags & 1;
     // Up to 128 KB of output, sometimes a huge claim that only the stored data can refute.
-    out.original_size = static_cast<std::int32_t>(data[5] | (data[6] << 8) | ((data[7] & 0x01) << 16));
+    out.original_size =
+        static_cast<std::int32_t>(data[5] | (data[6] << 8) | ((data[7] & 0x01) << 16));
     if (flags & 2) out.original_size = 2000000000;
     out.stored.assign(data + 8, data + size);
     out.source_size = static_cast<std::int32_t>(out.stored.size());
@@ -46,8 +47,9 @@ inline void FuzzExpand(codec::TCompressionMethod method, const std::uint8_t* dat
   platform::MemoryStream dest;
   std::int32_t checksum = 0;
   try {
-    codec::RunCodec(in.component, dest, source, in.source_size, in.original_size, method, checksum,
-                    in.keyed ? codec::TCodecDirection::cdExpandKeyed : codec::TCodecDirection::cdExpand);
+    codec::RunCodec(
+        in.component, dest, source, in.source_size, in.original_size, method, checksum,
+        in.keyed ? codec::TCodecDirection::cdExpandKeyed : codec::TCodecDirection::cdExpand);
   } catch (const codec::ETruncatedData&) {
     return;
   } catch (const codec::EExpandOverrun&) {
@@ -55,14 +57,17 @@ inline void FuzzExpand(codec::TCompressionMethod method, const std::uint8_t* dat
   }
   if (source.Position() > in.source_size) std::abort();
   const auto& out = dest.Bytes();
-  if (static_cast<std::int64_t>(out.size()) > std::max<std::int64_t>(in.original_size, 0) + max_surplus) std::abort();
+  if (static_cast<std::int64_t>(out.size()) >
+      std::max<std::int64_t>(in.original_size, 0) + max_surplus)
+    std::abort();
   std::uint32_t sum = 0;
   for (std::uint8_t b : out) sum += b;
   if (sum != static_cast<std::uint32_t>(checksum)) std::abort();
 }
 
 // Compresses `data` (after a 4-byte key) and expands the result: the bytes must come back.
-inline void FuzzRoundTrip(codec::TCompressionMethod method, const std::uint8_t* data, std::size_t size) {
+inline void FuzzRoundTrip(codec::TCompressionMethod method, const std::uint8_t* data,
+                          std::size_t size) {
   if (size < 4) return;
   codec::CodecComponent component;
   component.Key = platform::GetInt32(data);
@@ -77,7 +82,8 @@ inline void FuzzRoundTrip(codec::TCompressionMethod method, const std::uint8_t* 
   platform::MemoryStream back;
   std::int32_t sum_out = 0;
   codec::RunCodec(component, back, stored_source, static_cast<std::int32_t>(stored.Bytes().size()),
-                  static_cast<std::int32_t>(original.size()), method, sum_out, codec::TCodecDirection::cdExpandKeyed);
+                  static_cast<std::int32_t>(original.size()), method, sum_out,
+                  codec::TCodecDirection::cdExpandKeyed);
   if (back.Bytes() != original || sum_in != sum_out) std::abort();
   if (stored_source.Position() != static_cast<std::int64_t>(stored.Bytes().size())) std::abort();
 }

@@ -25,14 +25,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   platform::MemoryStream packed;
   std::int32_t checksum = 0;
   const std::int32_t stored_size =
-      codec::RunCodec(component, packed, input, original_size, 0, method, checksum, codec::TCodecDirection::cdCompress);
+      codec::RunCodec(component, packed, input, original_size, 0, method, checksum,
+                      codec::TCodecDirection::cdCompress);
   const std::vector<std::uint8_t> want = lh5 ? codec::test::Lh5ReferenceStream(original)
                                              : codec::test::LzhufReferenceEncode(original).stream;
   if (packed.Bytes() != want) __builtin_trap();
 
   packed.Seek(0, platform::SeekOrigin::soBeginning);
   platform::MemoryStream output;
-  codec::RunCodec(component, output, packed, stored_size, original_size, method, checksum, codec::TCodecDirection::cdExpand);
+  codec::RunCodec(component, output, packed, stored_size, original_size, method, checksum,
+                  codec::TCodecDirection::cdExpand);
   if (output.Bytes() != original) __builtin_trap();
   return 0;
 }

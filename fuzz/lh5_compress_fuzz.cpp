@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   platform::MemoryStream output;
   std::int32_t checksum_out = 0;
   codec::RunCodec(component, output, packed, stored_size, original_size,
-                  codec::TCompressionMethod::coLZH5, checksum_out, codec::TCodecDirection::cdExpandKeyed);
+                  codec::TCompressionMethod::coLZH5, checksum_out,
+                  codec::TCodecDirection::cdExpandKeyed);
   if (output.Bytes() != original || checksum_in != checksum_out) __builtin_trap();
   return 0;
 }

@@ -25,8 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   platform::NullStream dest;
   std::int32_t checksum = 0;
   try {
-    codec::RunCodec(component, dest, source, stored_size, original_size,
-                    codec::TCompressionMethod::coLZH5, checksum, keyed ? codec::TCodecDirection::cdExpandKeyed : codec::TCodecDirection::cdExpand);
+    codec::RunCodec(
+        component, dest, source, stored_size, original_size, codec::TCompressionMethod::coLZH5,
+        checksum, keyed ? codec::TCodecDirection::cdExpandKeyed : codec::TCodecDirection::cdExpand);
   } catch (const codec::ECompressError&) {
     return 0;
   }

@@ -54,7 +54,8 @@ World& TheWorld() {
 
 void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace
@@ -64,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::error_code ec;
   fs::remove_all(world.root / "media", ec);
   fs::create_directories(world.root / "media");
-  for (const auto& entry : fs::directory_iterator(world.DriveC(), ec)) fs::remove_all(entry.path(), ec);
+  for (const auto& entry : fs::directory_iterator(world.DriveC(), ec))
+    fs::remove_all(entry.path(), ec);
 
   if (size < 3) return 0;
   const std::size_t segments = 1 + data[0] % 3;

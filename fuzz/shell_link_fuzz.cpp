@@ -12,7 +12,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const nolvo::platform::CodePage codePage;
   try {
-    const auto link = nolvo::platform::ParseLink(std::span<const std::uint8_t>(data, size), codePage);
+    const auto link =
+        nolvo::platform::ParseLink(std::span<const std::uint8_t>(data, size), codePage);
     if (link.size > size) std::abort();
   } catch (const nolvo::platform::ELinkFormatError&) {
   }

@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (FullPathName(input, dirs, full) == kErrorSuccess) {
     // A full path is "X:\..." without "." or ".." components or doubled separators,
     // and normalising it again changes nothing.
-    if (full.size() < 3 || full[1] != ':' || full[2] != '\\' || full.size() > kMaxPath) std::abort();
+    if (full.size() < 3 || full[1] != ':' || full[2] != '\\' || full.size() > kMaxPath)
+      std::abort();
     if (full.find("\\\\") != std::string::npos || full.find('/') != std::string::npos) std::abort();
     if (full.find("\\..\\") != std::string::npos) std::abort();
     std::string again;

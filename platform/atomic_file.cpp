@@ -87,7 +87,8 @@ std::error_code WriteFileAtomic(const std::filesystem::path& path,
   }
 }
 
-std::error_code WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) noexcept {
+std::error_code WriteFileAtomic(const std::filesystem::path& path,
+                                std::string_view bytes) noexcept {
   return WriteFileAtomic(
       path, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }

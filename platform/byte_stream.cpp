@@ -44,8 +44,8 @@ std::int64_t NewPosition(std::int64_t offset, SeekOrigin origin, std::int64_t po
 }  // namespace
 
 std::int64_t MemoryStream::Seek(std::int64_t offset, SeekOrigin origin) {
-  pos_ = static_cast<std::size_t>(NewPosition(offset, origin, static_cast<std::int64_t>(pos_),
-                                              Size()));
+  pos_ = static_cast<std::size_t>(
+      NewPosition(offset, origin, static_cast<std::int64_t>(pos_), Size()));
   return static_cast<std::int64_t>(pos_);
 }
 

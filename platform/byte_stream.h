@@ -59,7 +59,10 @@ class MemoryStream : public ByteStream {
 class NullStream : public ByteStream {
  public:
   std::size_t Read(void*, std::size_t) override { return 0; }
-  void WriteAll(const void*, std::size_t count) override { size_ += count; pos_ = size_; }
+  void WriteAll(const void*, std::size_t count) override {
+    size_ += count;
+    pos_ = size_;
+  }
   std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override;
   std::int64_t Size() override { return static_cast<std::int64_t>(size_); }
 

@@ -120,8 +120,7 @@ std::shared_ptr<const CodePage> CodePage::Current() {
 
 void CodePage::Build(const std::string& converter) {
   iconv_t cd = ::iconv_open("UTF-32LE", converter.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1))
-    throw ECodePageError("Unsupported code page " + name_);
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw ECodePageError("Unsupported code page " + name_);
   for (int b = 0; b < 256; ++b) {
     char in = static_cast<char>(b);
     unsigned char out[8] = {};
@@ -188,9 +187,7 @@ bool Utf16LeToUtf8(std::string_view utf16, std::string& utf8) {
   utf8.reserve(utf16.size());
   bool exact = true;
   const std::size_t units = utf16.size() / 2;
-  auto unit = [&](std::size_t i) -> char32_t {
-    return GetUInt16(&utf16[2 * i]);
-  };
+  auto unit = [&](std::size_t i) -> char32_t { return GetUInt16(&utf16[2 * i]); };
   for (std::size_t i = 0; i < units; ++i) {
     const char32_t u = unit(i);
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 &&

@@ -4,8 +4,10 @@ namespace nolvo::platform {
 
 bool IsButtonOf(DialogResult result, DialogButtons buttons) {
   switch (buttons) {
-    case DialogButtons::dbOk: return result == DialogResult::idOk;
-    case DialogButtons::dbYesNo: return result == DialogResult::idYes || result == DialogResult::idNo;
+    case DialogButtons::dbOk:
+      return result == DialogResult::idOk;
+    case DialogButtons::dbYesNo:
+      return result == DialogResult::idYes || result == DialogResult::idNo;
     case DialogButtons::dbNoAbort:
       return result == DialogResult::idNo || result == DialogResult::idAbort;
     case DialogButtons::dbOkCancel:
@@ -16,21 +18,30 @@ bool IsButtonOf(DialogResult result, DialogButtons buttons) {
 
 const char* DialogResultName(DialogResult result) {
   switch (result) {
-    case DialogResult::idOk: return "OK";
-    case DialogResult::idCancel: return "Cancel";
-    case DialogResult::idAbort: return "Abort";
-    case DialogResult::idYes: return "Yes";
-    case DialogResult::idNo: return "No";
+    case DialogResult::idOk:
+      return "OK";
+    case DialogResult::idCancel:
+      return "Cancel";
+    case DialogResult::idAbort:
+      return "Abort";
+    case DialogResult::idYes:
+      return "Yes";
+    case DialogResult::idNo:
+      return "No";
   }
   return "?";
 }
 
 const char* DialogButtonsName(DialogButtons buttons) {
   switch (buttons) {
-    case DialogButtons::dbOk: return "OK";
-    case DialogButtons::dbYesNo: return "Yes/No";
-    case DialogButtons::dbNoAbort: return "No/Abort";
-    case DialogButtons::dbOkCancel: return "OK/Cancel";
+    case DialogButtons::dbOk:
+      return "OK";
+    case DialogButtons::dbYesNo:
+      return "Yes/No";
+    case DialogButtons::dbNoAbort:
+      return "No/Abort";
+    case DialogButtons::dbOkCancel:
+      return "OK/Cancel";
   }
   return "?";
 }
@@ -45,13 +56,13 @@ bool Dialogs::Confirm(std::string_view text) {
 }
 
 bool Dialogs::AskAbort(std::string_view text) {
-  return ShowMessageBox({"", std::string(text), DialogKind::dkWarning,
-                         DialogButtons::dbNoAbort}) == DialogResult::idAbort;
+  return ShowMessageBox({"", std::string(text), DialogKind::dkWarning, DialogButtons::dbNoAbort}) ==
+         DialogResult::idAbort;
 }
 
 bool Dialogs::ErrorOkCancel(std::string_view text) {
-  return ShowMessageBox({"", std::string(text), DialogKind::dkError,
-                         DialogButtons::dbOkCancel}) == DialogResult::idOk;
+  return ShowMessageBox({"", std::string(text), DialogKind::dkError, DialogButtons::dbOkCancel}) ==
+         DialogResult::idOk;
 }
 
 }  // namespace nolvo::platform

@@ -57,10 +57,10 @@ class Dialogs {
   virtual InputResult ShowInputBox(const InputRequest& request) = 0;
 
   // The system's four kinds of question, with the application's title as caption.
-  void Inform(std::string_view text);                 // information, OK
-  bool Confirm(std::string_view text);                // confirmation, Yes and No: true = Yes
-  bool AskAbort(std::string_view text);               // warning, No and Abort: true = Abort
-  bool ErrorOkCancel(std::string_view text);          // error, OK and Cancel: true = OK
+  void Inform(std::string_view text);         // information, OK
+  bool Confirm(std::string_view text);        // confirmation, Yes and No: true = Yes
+  bool AskAbort(std::string_view text);       // warning, No and Abort: true = Abort
+  bool ErrorOkCancel(std::string_view text);  // error, OK and Cancel: true = OK
 };
 
 // Lets the window system process pending messages at the system's fixed points (after

@@ -9,7 +9,8 @@
 
 namespace nolvo::platform {
 
-std::uint32_t GetDiskFreeSpace(const Machine& machine, std::string_view path, std::uint64_t& available) {
+std::uint32_t GetDiskFreeSpace(const Machine& machine, std::string_view path,
+                               std::uint64_t& available) {
   available = 0;
   std::string full;
   if (const std::uint32_t e = machine.FullPath(path, full); e != kErrorSuccess) return e;

@@ -27,10 +27,11 @@ long CurrentUtcOffset() {
   return local.tm_gmtoff;
 }
 
-std::uint32_t SetTimes(int dirfd, const char* path, int fd, std::uint16_t date, std::uint16_t time) {
+std::uint32_t SetTimes(int dirfd, const char* path, int fd, std::uint16_t date,
+                       std::uint16_t time) {
   std::int64_t seconds = 0;
   if (!DosDateTimeToUnix(date, time, seconds)) return kErrorInvalidParameter;
-  struct timespec times[2] {};
+  struct timespec times[2]{};
   times[0].tv_nsec = UTIME_OMIT;
   times[1].tv_sec = static_cast<time_t>(seconds);
   const int r = path == nullptr ? ::futimens(fd, times) : ::utimensat(dirfd, path, times, 0);
@@ -66,8 +67,10 @@ bool UnixToDosDateTime(std::int64_t unixSeconds, std::uint16_t& date, std::uint1
   if (::gmtime_r(&shifted, &fields) == nullptr) return false;
   const int year = fields.tm_year + 1900;
   if (year < 1980 || year > 2107) return false;
-  date = static_cast<std::uint16_t>(((year - 1980) << 9) | ((fields.tm_mon + 1) << 5) | fields.tm_mday);
-  time = static_cast<std::uint16_t>((fields.tm_hour << 11) | (fields.tm_min << 5) | (fields.tm_sec / 2));
+  date = static_cast<std::uint16_t>(((year - 1980) << 9) | ((fields.tm_mon + 1) << 5) |
+                                    fields.tm_mday);
+  time = static_cast<std::uint16_t>((fields.tm_hour << 11) | (fields.tm_min << 5) |
+                                    (fields.tm_sec / 2));
   return true;
 }
 

@@ -41,7 +41,8 @@ std::uint32_t HostAttributes(const std::filesystem::path& host) {
   return attributes;
 }
 
-std::uint32_t GetFileAttributes(const Machine& machine, std::string_view path, std::uint32_t* error) {
+std::uint32_t GetFileAttributes(const Machine& machine, std::string_view path,
+                                std::uint32_t* error) {
   const ResolvedPath r = machine.Resolve(path);
   std::uint32_t code = r.error;
   if (code == kErrorSuccess && !r.exists) code = kErrorFileNotFound;
@@ -50,7 +51,8 @@ std::uint32_t GetFileAttributes(const Machine& machine, std::string_view path, s
   return HostAttributes(r.host);
 }
 
-std::uint32_t SetFileAttributes(const Machine& machine, std::string_view path, std::uint32_t attributes) {
+std::uint32_t SetFileAttributes(const Machine& machine, std::string_view path,
+                                std::uint32_t attributes) {
   const ResolvedPath r = machine.Resolve(path);
   if (r.error != kErrorSuccess) return r.error;
   if (!r.exists) return kErrorFileNotFound;
@@ -62,7 +64,8 @@ std::uint32_t SetFileAttributes(const Machine& machine, std::string_view path, s
       mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
     else
       mode |= S_IWUSR;
-    if (mode != (st.st_mode & 07777) && ::chmod(r.host.c_str(), mode) != 0) return ErrorFromErrno(errno);
+    if (mode != (st.st_mode & 07777) && ::chmod(r.host.c_str(), mode) != 0)
+      return ErrorFromErrno(errno);
   }
   const std::uint32_t bits = attributes & kXattrBits;
   if (bits != 0) {

@@ -18,8 +18,9 @@ constexpr std::uint32_t kBlockingAttributes =
 
 // Wraps the open descriptor `fd` of `host` in a stream that holds `handle` in the
 // open-file table; when `handle` is 0 the file is registered here with `write`/`share`.
-std::unique_ptr<HostFileStream> Wrap(const std::filesystem::path& host, int fd, std::uint64_t handle,
-                                     bool write, ShareMode share, std::uint32_t& error) {
+std::unique_ptr<HostFileStream> Wrap(const std::filesystem::path& host, int fd,
+                                     std::uint64_t handle, bool write, ShareMode share,
+                                     std::uint32_t& error) {
   if (handle == 0) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
@@ -122,7 +123,8 @@ std::unique_ptr<HostFileStream> CreateFileFresh(const Machine& machine, std::str
       if (S_ISDIR(st.st_mode)) return Fail(kErrorAccessDenied, error);
       if (!S_ISLNK(st.st_mode) && IsOpen(FileIdentity{st.st_dev, st.st_ino}))
         return Fail(kErrorSharingViolation, error);
-      if (::unlink(r.host.c_str()) != 0 && errno != ENOENT) return Fail(ErrorFromErrno(errno), error);
+      if (::unlink(r.host.c_str()) != 0 && errno != ENOENT)
+        return Fail(ErrorFromErrno(errno), error);
     }
   }
   const int fd = ::open(r.host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);

@@ -18,10 +18,18 @@ std::string HostError(const char* what, const std::filesystem::path& path) {
 HostFileStream::HostFileStream(const std::filesystem::path& path, Mode mode) : path_(path) {
   int flags = O_CLOEXEC;
   switch (mode) {
-    case Mode::mdRead: flags |= O_RDONLY; break;
-    case Mode::mdReadWrite: flags |= O_RDWR; break;
-    case Mode::mdCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-    case Mode::mdCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW; break;
+    case Mode::mdRead:
+      flags |= O_RDONLY;
+      break;
+    case Mode::mdReadWrite:
+      flags |= O_RDWR;
+      break;
+    case Mode::mdCreate:
+      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      break;
+    case Mode::mdCreateNew:
+      flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+      break;
   }
   fd_ = ::open(path.c_str(), flags, 0666);
   if (fd_ < 0) throw StreamError(HostError("Cannot open", path));

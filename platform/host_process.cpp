@@ -173,8 +173,10 @@ std::vector<std::string> SplitCommandLine(std::string_view text) {
         while (i < text.size() && text[i] == '\\') ++n, ++i;
         if (i < text.size() && text[i] == '"') {
           arg.append(n / 2, '\\');
-          if (n % 2 == 1) arg.push_back('"');
-          else --i;  // the quote is handled by the next round
+          if (n % 2 == 1)
+            arg.push_back('"');
+          else
+            --i;  // the quote is handled by the next round
         } else {
           arg.append(n, '\\');
           --i;

@@ -14,10 +14,10 @@ namespace nolvo::platform {
 // Shell-style results: above 32 means started.
 struct LaunchCode {
   static constexpr int kStarted = 42;
-  static constexpr int kAccessDenied = 5;      // the launch log cannot be written
+  static constexpr int kAccessDenied = 5;  // the launch log cannot be written
   static constexpr int kFileNotFound = 2;
-  static constexpr int kPathNotFound = 3;      // the working directory does not exist
-  static constexpr int kNoAssociation = 31;    // no Wine, no opener, or the start failed
+  static constexpr int kPathNotFound = 3;    // the working directory does not exist
+  static constexpr int kNoAssociation = 31;  // no Wine, no opener, or the start failed
 };
 
 struct LaunchRequest {

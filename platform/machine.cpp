@@ -67,7 +67,8 @@ Machine::Machine(const fs::path& prefix, CodePage codePage) : codePage_(std::mov
   if (prefix.empty()) throw EPrefixError("No prefix folder given");
   std::error_code aec;
   prefix_ = fs::absolute(prefix, aec).lexically_normal();
-  if (aec) throw EPrefixError("Cannot use the prefix folder " + prefix.string() + ": " + aec.message());
+  if (aec)
+    throw EPrefixError("Cannot use the prefix folder " + prefix.string() + ": " + aec.message());
   if (prefix_.has_filename() == false && prefix_ != prefix_.root_path())
     prefix_ = prefix_.parent_path();
   Complete();
@@ -159,7 +160,8 @@ std::optional<std::string> Machine::FindEntry(const fs::path& dir, const std::st
   FolderNames stamp;
   if (!FolderStamp(dir, stamp.device, stamp.inode, stamp.modified)) return std::nullopt;
   FolderNames& known = folders_[dir.string()];
-  if (known.device != stamp.device || known.inode != stamp.inode || known.modified != stamp.modified) {
+  if (known.device != stamp.device || known.inode != stamp.inode ||
+      known.modified != stamp.modified) {
     std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
     if (!d) {
       folders_.erase(dir.string());

@@ -106,14 +106,15 @@ class Machine {
   // new name scans its folder, and filling a folder with n files costs n scans.
   struct FolderNames {
     std::uint64_t device = 0, inode = 0;
-    std::int64_t modified = 0;  // ns
+    std::int64_t modified = 0;                             // ns
     std::unordered_map<std::string, std::string> byUpper;  // upper-case name -> entry
   };
 
   void Complete();
   // The entry of `dir` named `name`: that exact name when it exists, else the
   // case-insensitive match with the lowest byte order.
-  std::optional<std::string> FindEntry(const std::filesystem::path& dir, const std::string& name) const;
+  std::optional<std::string> FindEntry(const std::filesystem::path& dir,
+                                       const std::string& name) const;
 
   std::filesystem::path prefix_;
   CodePage codePage_;

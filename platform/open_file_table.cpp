@@ -28,9 +28,12 @@ Table& TheTable() {
 
 bool Allows(ShareMode share, bool write) {
   switch (share) {
-    case ShareMode::shDenyNone: return true;
-    case ShareMode::shDenyWrite: return !write;
-    case ShareMode::shExclusive: return false;
+    case ShareMode::shDenyNone:
+      return true;
+    case ShareMode::shDenyWrite:
+      return !write;
+    case ShareMode::shExclusive:
+      return false;
   }
   return false;
 }

@@ -25,7 +25,6 @@ std::string_view TrimSpaces(std::string_view s) {
   return s;
 }
 
-
 }  // namespace
 
 ProfileText::Line ProfileText::Classify(std::string text, std::string terminator) {
@@ -59,9 +58,12 @@ ProfileText::Line ProfileText::Classify(std::string text, std::string terminator
 
 const char* ProfileEncodingName(ProfileEncoding encoding) {
   switch (encoding) {
-    case ProfileEncoding::peAnsi: return "ANSI";
-    case ProfileEncoding::peUtf8Bom: return "UTF-8 with BOM";
-    case ProfileEncoding::peUtf16LeBom: return "UTF-16LE with BOM";
+    case ProfileEncoding::peAnsi:
+      return "ANSI";
+    case ProfileEncoding::peUtf8Bom:
+      return "UTF-8 with BOM";
+    case ProfileEncoding::peUtf16LeBom:
+      return "UTF-16LE with BOM";
   }
   return "ANSI";
 }
@@ -154,7 +156,8 @@ ProfileSectionLines ProfileText::SectionLines(std::string_view section) const {
     if (lines_[h].kind != Kind::kSection || !EqualsIgnoreCase(lines_[h].name, wanted)) continue;
     const std::size_t stop = SectionEnd(h);
     for (std::size_t i = h + 1; i < stop; ++i)
-      if (lines_[i].kind == Kind::kKey) out.repeated.push_back({i + 1, lines_[i].name, lines_[i].value});
+      if (lines_[i].kind == Kind::kKey)
+        out.repeated.push_back({i + 1, lines_[i].name, lines_[i].value});
   }
   return out;
 }
@@ -180,8 +183,7 @@ std::size_t ProfileText::FindKey(std::size_t header, std::string_view key) const
   return npos;
 }
 
-std::optional<std::string> ProfileText::Find(std::string_view section,
-                                             std::string_view key) const {
+std::optional<std::string> ProfileText::Find(std::string_view section, std::string_view key) const {
   const std::size_t header = FindSection(section);
   if (header == npos) return std::nullopt;
   const std::size_t line = FindKey(header, key);

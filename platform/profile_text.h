@@ -34,10 +34,10 @@ struct ProfileLine {
 
 // Every line of one section, as a reader that takes each line as an entry sees it.
 struct ProfileSectionLines {
-  std::vector<ProfileLine> keys;          // key lines of the first section of that name
-  std::vector<ProfileLine> others;        // its lines that are no key, comment or blank
-                                          // (the whole line in `value`)
-  std::vector<ProfileLine> repeated;      // key lines of later sections of the same name
+  std::vector<ProfileLine> keys;      // key lines of the first section of that name
+  std::vector<ProfileLine> others;    // its lines that are no key, comment or blank
+                                      // (the whole line in `value`)
+  std::vector<ProfileLine> repeated;  // key lines of later sections of the same name
 };
 
 class ProfileText {

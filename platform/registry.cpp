@@ -34,8 +34,9 @@ std::shared_ptr<RegNode> Registry::Resolve(RegKey key, long& status) const {
   } else if (const auto it = handles_.find(key.value); it != handles_.end()) {
     node = it->second;
   }
-  status = !node ? RegCode::kInvalidHandle
-                 : node->deleted ? RegCode::kKeyDeleted : RegCode::kSuccess;
+  status = !node           ? RegCode::kInvalidHandle
+           : node->deleted ? RegCode::kKeyDeleted
+                           : RegCode::kSuccess;
   return status == RegCode::kSuccess ? node : nullptr;
 }
 
@@ -93,8 +94,8 @@ long Registry::CreateKeyEx(RegKey parent, std::string_view sub_key, RegKey* resu
   }
   *result = NewHandle(node);
   if (disposition)
-    *disposition = first_created ? RegDisposition::rdCreatedNewKey
-                                 : RegDisposition::rdOpenedExistingKey;
+    *disposition =
+        first_created ? RegDisposition::rdCreatedNewKey : RegDisposition::rdOpenedExistingKey;
   return RegCode::kSuccess;
 }
 
@@ -130,8 +131,10 @@ long Registry::SetValueEx(RegKey key, std::string_view value_name, std::uint32_t
   node->values.insert_or_assign(folded, std::move(value));
   status = Save();
   if (status != RegCode::kSuccess) {
-    if (old) node->values.insert_or_assign(folded, std::move(*old));
-    else node->values.erase(folded);
+    if (old)
+      node->values.insert_or_assign(folded, std::move(*old));
+    else
+      node->values.erase(folded);
   }
   return status;
 }

@@ -25,7 +25,8 @@ std::string_view TrimRight(std::string_view s) {
 }
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() && FoldRegName(s.substr(0, prefix.size())) == FoldRegName(prefix);
+  return s.size() >= prefix.size() &&
+         FoldRegName(s.substr(0, prefix.size())) == FoldRegName(prefix);
 }
 
 int HexDigit(char c) {
@@ -86,8 +87,8 @@ class Parser {
 
  private:
   [[noreturn]] void Fail(const std::string& why) const {
-    throw ERegistryFileError(std::string(source_) + ": line " + std::to_string(index_ + 1) +
-                             ": " + why);
+    throw ERegistryFileError(std::string(source_) + ": line " + std::to_string(index_ + 1) + ": " +
+                             why);
   }
 
   void KeyLine(std::string_view line) {
@@ -233,7 +234,8 @@ void DumpValue(const RegValue& value, std::string& out) {
   const auto& data = value.data;
   char buf[16];
   if (value.type == RegType::kSz && IsPlainString(data)) {
-    out += line + Escaped(std::string_view(reinterpret_cast<const char*>(data.data()), data.size() - 1)) +
+    out += line +
+           Escaped(std::string_view(reinterpret_cast<const char*>(data.data()), data.size() - 1)) +
            "\r\n";
     return;
   }

@@ -12,8 +12,8 @@ struct RootName {
 };
 
 constexpr RootName kRoots[] = {
-    {kHKeyClassesRoot, "HKEY_CLASSES_ROOT"}, {kHKeyCurrentUser, "HKEY_CURRENT_USER"},
-    {kHKeyLocalMachine, "HKEY_LOCAL_MACHINE"}, {kHKeyUsers, "HKEY_USERS"},
+    {kHKeyClassesRoot, "HKEY_CLASSES_ROOT"},     {kHKeyCurrentUser, "HKEY_CURRENT_USER"},
+    {kHKeyLocalMachine, "HKEY_LOCAL_MACHINE"},   {kHKeyUsers, "HKEY_USERS"},
     {kHKeyCurrentConfig, "HKEY_CURRENT_CONFIG"},
 };
 
@@ -22,11 +22,16 @@ unsigned char FoldByte(unsigned char c) {
   // Windows-1252: a-grave .. thorn (except the division sign) map 0x20 down.
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
   switch (c) {
-    case 0x9A: return 0x8A;  // s caron
-    case 0x9C: return 0x8C;  // oe
-    case 0x9E: return 0x8E;  // z caron
-    case 0xFF: return 0x9F;  // y diaeresis
-    default: return c;
+    case 0x9A:
+      return 0x8A;  // s caron
+    case 0x9C:
+      return 0x8C;  // oe
+    case 0x9E:
+      return 0x8E;  // z caron
+    case 0xFF:
+      return 0x9F;  // y diaeresis
+    default:
+      return c;
   }
 }
 

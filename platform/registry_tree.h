@@ -20,9 +20,9 @@ namespace nolvo::platform {
 std::string FoldRegName(std::string_view name);
 
 struct RegNode {
-  std::string name;              // spelling as created
+  std::string name;               // spelling as created
   std::weak_ptr<RegNode> parent;  // empty for the top node and detached subtrees
-  bool deleted = false;          // set on every node of a deleted subtree
+  bool deleted = false;           // set on every node of a deleted subtree
   // Kept exactly as its store file holds it (a name this code page cannot spell, or a key
   // the file holds twice): its values cannot change, nor can keys be made below it.
   bool fixed = false;

@@ -23,7 +23,8 @@ std::uint32_t ShellLink::SetPath(std::string_view path) {
   path = AsCString(path);
   if (path.empty() || path.size() > kShellLinkMaxPath) return kErrorInvalidParameter;
   std::string full(path);
-  if (machine_ != nullptr && machine_->FullPath(path, full) != kErrorSuccess) full = std::string(path);
+  if (machine_ != nullptr && machine_->FullPath(path, full) != kErrorSuccess)
+    full = std::string(path);
   contents_.localBasePath = std::move(full);
   contents_.fileAttributes = 0;
   contents_.creationTime = contents_.accessTime = contents_.writeTime = 0;
@@ -73,7 +74,8 @@ std::uint32_t ShellLink::Save(std::string_view windowsPath) const {
   if (r.exists) {
     // CREATE_ALWAYS refuses what a plain file write must not replace.
     if (r.isDirectory || r.isRoot) return kErrorAccessDenied;
-    constexpr std::uint32_t kBlocking = kFileAttributeReadonly | kFileAttributeHidden | kFileAttributeSystem;
+    constexpr std::uint32_t kBlocking =
+        kFileAttributeReadonly | kFileAttributeHidden | kFileAttributeSystem;
     if (HostAttributes(r.host) & kBlocking) return kErrorAccessDenied;
     FileIdentity id;
     if (IdentityOf(r.host, id) && IsOpen(id)) return kErrorSharingViolation;

@@ -8,11 +8,12 @@
 namespace nolvo::platform {
 namespace {
 
-constexpr std::array<std::uint8_t, 16> kShellLinkClsid = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00,
-                                                          0x00, 0x00, 0xC0, 0x00, 0x00, 0x00,
-                                                          0x00, 0x00, 0x00, 0x46};
+constexpr std::array<std::uint8_t, 16> kShellLinkClsid = {
+    0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
-[[noreturn]] void Bad(const char* what) { throw ELinkFormatError(std::string("Invalid link file: ") + what); }
+[[noreturn]] void Bad(const char* what) {
+  throw ELinkFormatError(std::string("Invalid link file: ") + what);
+}
 
 // A bounded view of the data with a read position.
 class Reader {
@@ -141,7 +142,8 @@ void ReadLinkInfo(std::span<const std::uint8_t> data, Reader& r, ParsedLink& lin
       if (labelOffset < 0x10 || labelOffset >= volumeSize) Bad("volume label offset");
       link.volumeLabel = AnsiZ(info, volume + labelOffset, volumeEnd, codePage, "volume label");
     }
-    if (localBasePathOffset < headerSize || localBasePathOffset >= size) Bad("local base path offset");
+    if (localBasePathOffset < headerSize || localBasePathOffset >= size)
+      Bad("local base path offset");
     link.localBasePath = AnsiZ(info, start + localBasePathOffset, end, codePage, "local base path");
   }
   if (link.linkInfoFlags & kLinkInfoCommonNetworkRelativeLink) {

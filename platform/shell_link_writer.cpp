@@ -10,9 +10,8 @@ namespace nolvo::platform {
 namespace {
 
 // CLSID_ShellLink {00021401-0000-0000-C000-000000000046} in its stored byte order.
-constexpr std::array<std::uint8_t, 16> kShellLinkClsid = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00,
-                                                          0x00, 0x00, 0xC0, 0x00, 0x00, 0x00,
-                                                          0x00, 0x00, 0x00, 0x46};
+constexpr std::array<std::uint8_t, 16> kShellLinkClsid = {
+    0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
 constexpr std::uint32_t kLinkInfoHeaderSize = 0x1C;
 constexpr std::uint32_t kVolumeIdHeaderSize = 0x10;
@@ -116,7 +115,7 @@ std::string SerializeLink(const LinkContents& link, const CodePage& codePage) {
   w.U32(link.fileSize);
   w.U32(static_cast<std::uint32_t>(link.iconIndex));
   w.U32(link.showCommand);
-  w.U16(0);  // no hot key
+  w.U16(0);            // no hot key
   w.Zeros(2 + 4 + 4);  // reserved
 
   if (flags & kLinkHasLinkInfo) WriteLinkInfo(w, link);

@@ -35,7 +35,8 @@ void DriveDirectories::Set(const std::string& fullDir) {
 }
 
 char DriveLetterOf(std::string_view fullPath) {
-  if (fullPath.size() >= 2 && IsLetter(fullPath[0]) && fullPath[1] == ':') return AsciiUpper(fullPath[0]);
+  if (fullPath.size() >= 2 && IsLetter(fullPath[0]) && fullPath[1] == ':')
+    return AsciiUpper(fullPath[0]);
   return 0;
 }
 

@@ -16,7 +16,7 @@ inline constexpr std::size_t kMaxPath = 259;
 
 // The current drive and one remembered directory per drive (default: the drive's root).
 struct DriveDirectories {
-  char current = 'C';                 // upper-case letter of the current drive
+  char current = 'C';                // upper-case letter of the current drive
   std::map<char, std::string> dirs;  // upper-case letter -> full directory path as set
 
   // The remembered directory of `letter` (any case), or its root "X:\".
@@ -38,6 +38,5 @@ char DriveLetterOf(std::string_view fullPath);
 
 // Whether `c` separates path components ("\" or "/").
 inline bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 
 }  // namespace nolvo::platform

@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <map>
 #include <optional>
 #include <set>

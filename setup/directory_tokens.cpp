@@ -37,7 +37,8 @@ DirectoryEntry SplitDirectoryEntry(std::string entry) {
 bool RewriteLaunchProgram(std::string& program, const std::string& upperToken,
                           const std::string& targetDir) {
   if (upperToken.empty() || !Has(platform::AsciiUpper(program), upperToken.c_str())) return false;
-  const std::string rest = upperToken.size() < program.size() ? program.substr(upperToken.size()) : "";
+  const std::string rest =
+      upperToken.size() < program.size() ? program.substr(upperToken.size()) : "";
   program = targetDir + "\\" + rest;
   return true;
 }

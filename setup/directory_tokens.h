@@ -8,10 +8,10 @@ namespace nolvo::setup {
 
 // The directories a token expands against.
 struct TokenContext {
-  std::string windows;     // W: the Windows directory, no trailing "\"
-  std::string driveRoot;   // R: the system drive root, such as "C:\"
-  std::string installDir;  // I: the installation directory
-  std::string destination; // the destination the wizard shows (for "<INSTALLDIR>")
+  std::string windows;      // W: the Windows directory, no trailing "\"
+  std::string driveRoot;    // R: the system drive root, such as "C:\"
+  std::string installDir;   // I: the installation directory
+  std::string destination;  // the destination the wizard shows (for "<INSTALLDIR>")
 };
 
 // The target directory of a [Directories] entry TOKEN~PATH; `token` in any case.

@@ -4,11 +4,16 @@ namespace nolvo::setup {
 
 const char* OutcomeName(ActionOutcome outcome) {
   switch (outcome) {
-    case ActionOutcome::aoPlanned: return "planned";
-    case ActionOutcome::aoDone: return "done";
-    case ActionOutcome::aoSkipped: return "skipped";
-    case ActionOutcome::aoFailed: return "failed";
-    case ActionOutcome::aoRefused: return "refused";
+    case ActionOutcome::aoPlanned:
+      return "planned";
+    case ActionOutcome::aoDone:
+      return "done";
+    case ActionOutcome::aoSkipped:
+      return "skipped";
+    case ActionOutcome::aoFailed:
+      return "failed";
+    case ActionOutcome::aoRefused:
+      return "refused";
   }
   return "planned";
 }
@@ -16,13 +21,19 @@ const char* OutcomeName(ActionOutcome outcome) {
 std::string DescribeAction(const EngineAction& a) {
   std::string text;
   switch (a.kind) {
-    case ActionKind::akMakeDirectory: text = "make directory " + a.target; break;
+    case ActionKind::akMakeDirectory:
+      text = "make directory " + a.target;
+      break;
     case ActionKind::akCopyFile:
       text = "copy " + a.source + " -> " + a.target;
       if (a.asks) text += " (asks before overwriting)";
       break;
-    case ActionKind::akDeleteTemp: text = "delete temporary copy " + a.target; break;
-    case ActionKind::akShortcut: text = "shortcut " + a.target + " -> " + a.source; break;
+    case ActionKind::akDeleteTemp:
+      text = "delete temporary copy " + a.target;
+      break;
+    case ActionKind::akShortcut:
+      text = "shortcut " + a.target + " -> " + a.source;
+      break;
     case ActionKind::akIniLine:
       text = "INI " + a.target + " [" + a.section + "] " + a.key + "=" + a.value;
       break;
@@ -35,8 +46,12 @@ std::string DescribeAction(const EngineAction& a) {
     case ActionKind::akRegistryValue:
       text = "registry HKEY_LOCAL_MACHINE\\" + a.target + " " + a.key + "=" + a.value;
       break;
-    case ActionKind::akLaunch: text = "launch " + a.target + " in " + a.source; break;
-    case ActionKind::akRefused: text = "refuse " + a.target; break;
+    case ActionKind::akLaunch:
+      text = "launch " + a.target + " in " + a.source;
+      break;
+    case ActionKind::akRefused:
+      text = "refuse " + a.target;
+      break;
   }
   text += ": ";
   text += OutcomeName(a.outcome);

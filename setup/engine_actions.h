@@ -9,16 +9,16 @@
 namespace nolvo::setup {
 
 enum class ActionKind {
-  akMakeDirectory,  // target: the directory
-  akCopyFile,       // source: TempDir file, target: destination file, asks: overwrite question
-  akDeleteTemp,     // target: the temporary copy deleted after its last use
-  akShortcut,       // source: the program, target: the link file
-  akIniLine,        // target: the INI file, section/key/value
-  akUninstallKey,   // target: uninstall.cfg, section/key (value always empty)
-  akUninstallTitle, // target: uninstall.cfg, value: the title
-  akRegistryValue,  // target: the key, key: the value name, value: the data
-  akLaunch,         // target: the program, source: the working directory
-  akRefused,        // target: a path outside the places the run may write to
+  akMakeDirectory,   // target: the directory
+  akCopyFile,        // source: TempDir file, target: destination file, asks: overwrite question
+  akDeleteTemp,      // target: the temporary copy deleted after its last use
+  akShortcut,        // source: the program, target: the link file
+  akIniLine,         // target: the INI file, section/key/value
+  akUninstallKey,    // target: uninstall.cfg, section/key (value always empty)
+  akUninstallTitle,  // target: uninstall.cfg, value: the title
+  akRegistryValue,   // target: the key, key: the value name, value: the data
+  akLaunch,          // target: the program, source: the working directory
+  akRefused,         // target: a path outside the places the run may write to
 };
 
 // How an action ended.

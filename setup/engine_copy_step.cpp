@@ -37,7 +37,8 @@ void InstallEngine::CopySetupFiles() {
     a.source = c_.state.TempDir + "\\" + name;
     a.target = tokens_.installDir + "\\" + name;
     if (options_.dryRun) {
-      if (!platform::FileExists(c_.machine, a.source)) a.detail = "missing: the run would stop here";
+      if (!platform::FileExists(c_.machine, a.source))
+        a.detail = "missing: the run would stop here";
       planned_.insert(platform::AsciiUpper(a.target));
       Log(std::move(a));
       continue;
@@ -45,8 +46,8 @@ void InstallEngine::CopySetupFiles() {
     const bool existed = platform::FileExists(c_.machine, a.target);
     Perform<std::exception>(a, [&] {
       InstallFile(
-          c_.machine, a.source, a.target, [&](const std::string& temp) { record_->PartialFile(temp); },
-          [&] { Checkpoint(); });
+          c_.machine, a.source, a.target,
+          [&](const std::string& temp) { record_->PartialFile(temp); }, [&] { Checkpoint(); });
     });
     RecordFile(a.target, existed);
     Log(std::move(a));
@@ -69,10 +70,11 @@ void InstallEngine::CopyProductFiles() {
       c_.wizard.Edit().DestText = target.directory;
       Status(file);
       if (!Expanded(file)) {
-        const std::string entry = c_.wizard.Controls().MinSelected ? list[i] : app::WithoutOverwriteMarker(list[i]);
-        result_.unusable.push_back("[" + std::string(c_.wizard.Controls().MinSelected ? "WorkStation" : "Files") +
-                                   "] \"" + entry + "\": " + file +
-                                   " is not in the media; not installed");
+        const std::string entry =
+            c_.wizard.Controls().MinSelected ? list[i] : app::WithoutOverwriteMarker(list[i]);
+        result_.unusable.push_back(
+            "[" + std::string(c_.wizard.Controls().MinSelected ? "WorkStation" : "Files") + "] \"" +
+            entry + "\": " + file + " is not in the media; not installed");
       } else {
         CopyOne(list, i, file, rest, target.directory);
       }
@@ -176,7 +178,8 @@ bool InstallEngine::NamedElsewhere(const std::vector<std::string>& list, std::si
   }
   if (upperName.empty()) return list.size() > 1;
   const std::size_t all = Occurrences(haystack_, upperName, 0, haystack_.size());
-  const std::size_t own = Occurrences(haystack_, upperName, entryStart_[index], entryStart_[index + 1]);
+  const std::size_t own =
+      Occurrences(haystack_, upperName, entryStart_[index], entryStart_[index + 1]);
   return all > own;
 }
 

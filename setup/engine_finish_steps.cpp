@@ -84,8 +84,8 @@ void InstallEngine::WriteRegistry() {
 void InstallEngine::Launch() {
   const std::string& program = c_.settings.LaunchProgram;
   const std::string upper = platform::AsciiUpper(program);
-  const bool followOn = upper.find("SETUP.") != std::string::npos ||
-                        upper.find("INSTALL.") != std::string::npos;
+  const bool followOn =
+      upper.find("SETUP.") != std::string::npos || upper.find("INSTALL.") != std::string::npos;
   if (program.empty()) return;
   EngineAction a;
   a.kind = ActionKind::akLaunch;

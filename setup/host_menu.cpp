@@ -1,6 +1,5 @@
 // Making the host menu entries of an installation and recording them.
 
-#include "platform/ascii.h"
 #include "setup/host_menu.h"
 
 #include <pwd.h>
@@ -12,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "platform/ascii.h"
 #include "platform/atomic_file.h"
 #include "platform/host_process.h"
 #include "platform/profile_file.h"

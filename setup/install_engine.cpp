@@ -29,7 +29,8 @@ class EEngineInterrupted : public std::runtime_error {
 RunReport EngineResult::ProblemList() const {
   RunReport report;
   for (const auto& u : unusable) report.Add(ProblemKind::pkConfiguration, u);
-  for (const auto& d : directories) report.Add(ProblemKind::pkDirectory, "Directory not made: " + d);
+  for (const auto& d : directories)
+    report.Add(ProblemKind::pkDirectory, "Directory not made: " + d);
   for (const auto& f : failedCopies)
     report.Add(ProblemKind::pkFile, "File not copied: " + f.destination + " (" + f.message + ")");
   for (const auto& f : failedShortcuts)
@@ -58,7 +59,8 @@ EngineResult InstallEngine::Run() {
       result_.error =
           "The setup configuration binds no <INSTALLDIR> directory in [Directories]; "
           "nothing was installed.";
-    } else if (c_.machine.FullPath(result_.installDirectory, full) == platform::kErrorFilenameExcedRange) {
+    } else if (c_.machine.FullPath(result_.installDirectory, full) ==
+               platform::kErrorFilenameExcedRange) {
       result_.end = EngineEnd::eeRefused;
       result_.error = "The installation directory " + result_.installDirectory +
                       " is a path too long for Windows; nothing was installed.";
@@ -127,7 +129,8 @@ void InstallEngine::RecordFile(const std::string& path, bool existed) {
   const platform::ResolvedPath r = c_.machine.Resolve(path);
   std::uint64_t size = 0;
   std::int64_t modified = 0;
-  if (r.error == 0 && StatCreatedFile(r.host, size, modified)) record_->CreatedFile(r.full, size, modified);
+  if (r.error == 0 && StatCreatedFile(r.host, size, modified))
+    record_->CreatedFile(r.full, size, modified);
 }
 
 void InstallEngine::Status(const std::string& text) {
@@ -162,7 +165,7 @@ void InstallEngine::Prepare() {
   c_.wizard.Edit().ShrunkToStatus = true;
   const auto& s = c_.settings;
   c_.wizard.Edit().ProgressMax = static_cast<int>(s.FileList.size() + s.DesktopList.size() +
-                                           s.IniSetupList.size() + s.WorkStationList.size());
+                                                  s.IniSetupList.size() + s.WorkStationList.size());
   c_.wizard.Edit().ProgressPosition = 0;
   c_.shortcuts.FolderDesktop = c_.wizard.Controls().ShortcutFolderDesktop;
   c_.shortcuts.FolderStartMenu = c_.wizard.Controls().ShortcutFolderStartMenu;
@@ -201,8 +204,8 @@ void InstallEngine::MakeDirectory(const std::string& directory) {
     for (const std::string& made : MakeDirectoryPath(c_.machine, directory)) RecordFolder(made);
     const bool made = platform::DirectoryExists(c_.machine, directory);
     a.outcome = made ? ActionOutcome::aoDone : ActionOutcome::aoFailed;
-    if (!made &&
-        std::find(result_.directories.begin(), result_.directories.end(), directory) == result_.directories.end())
+    if (!made && std::find(result_.directories.begin(), result_.directories.end(), directory) ==
+                     result_.directories.end())
       result_.directories.push_back(directory);
   }
   Log(std::move(a));
@@ -255,7 +258,8 @@ void InstallEngine::CheckEntries() {
     for (const auto& e : s.FileList) check("Files", app::WithoutOverwriteMarker(e), field(e, 1));
   }
   for (const auto& e : s.DesktopList) check("Desktop", e, DesktopEntry::LeadingToken(field(e, 1)));
-  for (const auto& e : s.IniSetupList) check("INI - Setup", e, DesktopEntry::LeadingToken(field(e, 2)));
+  for (const auto& e : s.IniSetupList)
+    check("INI - Setup", e, DesktopEntry::LeadingToken(field(e, 2)));
 }
 
 }  // namespace nolvo::setup

@@ -47,7 +47,8 @@
 
 namespace nolvo::setup {
 
-inline constexpr const char* kUninstallKeyBase = "Software\\Microsoft\\Windows\\currentversion\\uninstall\\";
+inline constexpr const char* kUninstallKeyBase =
+    "Software\\Microsoft\\Windows\\currentversion\\uninstall\\";
 inline constexpr const char* kUninstallerName = "uninstaller.exe";
 
 struct EngineOptions {
@@ -76,8 +77,8 @@ struct EngineContext {
   platform::Machine& machine;
   app::SetupSettings& settings;  // LaunchProgram is rewritten into a full path
   const app::StartupState& state;
-  std::string title;             // the product title (the main screen's header)
-  TNolvo& wizard;                // destination, choices, check lists, progress page
+  std::string title;  // the product title (the main screen's header)
+  TNolvo& wizard;     // destination, choices, check lists, progress page
   platform::Dialogs& dialogs;
   platform::MessagePump& pump;
   TShortcuts& shortcuts;
@@ -102,7 +103,7 @@ struct FailedCopy {
 };
 
 struct FailedShortcutEntry {
-  std::string link;     // the link file, or the program-group entry when nothing was tried
+  std::string link;  // the link file, or the program-group entry when nothing was tried
   std::string message;
 };
 
@@ -117,8 +118,8 @@ struct EngineResult {
   std::vector<std::string> unusable;     // configuration lines that could not be used
   std::vector<std::string> directories;  // directories that could not be made
   std::vector<std::string> notStarted;   // what "Launch" names but was not started
-  bool launched = false;             // a launch was requested (or planned)
-  std::vector<EngineAction> actions; // every action, in order: the plan or the log
+  bool launched = false;                 // a launch was requested (or planned)
+  std::vector<EngineAction> actions;     // every action, in order: the plan or the log
 
   // Completed with nothing failed, unusable or refused.
   bool FullSuccess() const { return end == EngineEnd::eeCompleted && !ProblemList().Failed(); }
@@ -156,7 +157,9 @@ class InstallEngine {
   void CloseRecord();
   // Throws when the run is to stop.
   void Checkpoint();
-  bool Interrupted() { return stopping_ = stopping_ || (options_.interrupted && options_.interrupted()); }
+  bool Interrupted() {
+    return stopping_ = stopping_ || (options_.interrupted && options_.interrupted());
+  }
   void CopySetupFiles();
   void CopyProductFiles();
   void CopyOne(const std::vector<std::string>& list, std::size_t index, const std::string& file,
@@ -202,9 +205,9 @@ class InstallEngine {
   std::vector<Target> targets_;
   std::unique_ptr<UninstallRecord> record_;
   std::vector<std::string> unrecordedFolders_;  // made before the record was open
-  std::set<std::string> planned_;  // upper-case files a dry run would create
-  bool stopping_ = false;          // an interruption was seen
-  std::string haystack_;           // the active list's entries in upper case, one per line
+  std::set<std::string> planned_;               // upper-case files a dry run would create
+  bool stopping_ = false;                       // an interruption was seen
+  std::string haystack_;                 // the active list's entries in upper case, one per line
   std::vector<std::size_t> entryStart_;  // where each entry starts in haystack_
 };
 

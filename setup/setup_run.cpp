@@ -44,7 +44,9 @@ void SetupRun::Timer1Timer() {
   hooks.ClearRebootChoice = [this] {
     if (wizard_->RebootSelected()) wizard_->Edit().Finish.Selected = app::FinishChoice::fcNone;
   };
-  hooks.Warning = [this](const std::string& text) { outcome_.Report.Warn(ProblemKind::pkMedia, text); };
+  hooks.Warning = [this](const std::string& text) {
+    outcome_.Report.Warn(ProblemKind::pkMedia, text);
+  };
   {
     stage::TUnzip unzip(machine_, dialogs_, pump_, frontEnd_.ExtractionView(), state_,
                         loaded_.Settings, hooks);
@@ -55,7 +57,8 @@ void SetupRun::Timer1Timer() {
     unzip.SegCompEZ1.SetExceptionOnFileError(true);
     // Only the files written in this run are installed from TempDir.
     auto checkFile = unzip.SegCompEZ1.OnCheckFile;
-    unzip.SegCompEZ1.OnCheckFile = [this, checkFile](std::string& path, container::TCProcessMode mode) {
+    unzip.SegCompEZ1.OnCheckFile = [this, checkFile](std::string& path,
+                                                     container::TCProcessMode mode) {
       checkFile(path, mode);
       expanded_.insert(platform::AsciiUpper(FileNamePart(path)));
     };
@@ -80,8 +83,9 @@ void SetupRun::Timer1Timer() {
   // An abort the user confirmed is no problem to report.
   if (outcome_.Abandoned && !outcome_.Aborted)
     outcome_.Report.Add(ProblemKind::pkMedia,
-                        stopped.empty() ? std::string("The setup files were not expanded (abandoned)")
-                                        : "The setup files could not be expanded: " + stopped);
+                        stopped.empty()
+                            ? std::string("The setup files were not expanded (abandoned)")
+                            : "The setup files could not be expanded: " + stopped);
   if (!outcome_.Abandoned) {
     wizard_->FormShow(machine_, state_);
     frontEnd_.ShowWizard(*wizard_, [this](TNolvo& wizard) { install_(wizard, *this); });
@@ -93,20 +97,23 @@ void SetupRun::FormClose() {
   app::ClearTempDir(machine_, state_.TempDir);
   if (!state_.CmdLineDir.empty()) {
     // Only the staged copy of the medium goes; anything else in the folder stays.
-    const StagingCleanup c = ClearStagingFolder(machine_, state_.CmdLineDir, loaded_.Settings.BitmapFile);
+    const StagingCleanup c =
+        ClearStagingFolder(machine_, state_.CmdLineDir, loaded_.Settings.BitmapFile);
     auto names = [](const std::vector<std::string>& list) {
       std::string out;
       for (const auto& n : list) out += (out.empty() ? "" : ", ") + n;
       return out;
     };
     if (!c.left.empty())
-      outcome_.Report.Warn(ProblemKind::pkNote,
-                           fmt::format("The staging folder {} keeps what is no part of a setup medium: {}",
-                                       state_.CmdLineDir, names(c.left)));
+      outcome_.Report.Warn(
+          ProblemKind::pkNote,
+          fmt::format("The staging folder {} keeps what is no part of a setup medium: {}",
+                      state_.CmdLineDir, names(c.left)));
     if (!c.failed.empty())
-      outcome_.Report.Warn(ProblemKind::pkNote,
-                           fmt::format("Files of the staging folder {} that could not be deleted: {}",
-                                       state_.CmdLineDir, names(c.failed)));
+      outcome_.Report.Warn(
+          ProblemKind::pkNote,
+          fmt::format("Files of the staging folder {} that could not be deleted: {}",
+                      state_.CmdLineDir, names(c.failed)));
     outcome_.Staging = c;
   }
   if (OnCleanedUp) OnCleanedUp();

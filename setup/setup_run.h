@@ -37,8 +37,8 @@ class RunFrontEnd {
 };
 
 struct RunOutcome {
-  bool Abandoned = false;        // extraction abandoned: no wizard
-  bool Aborted = false;          // ... because the user confirmed the abort question
+  bool Abandoned = false;  // extraction abandoned: no wizard
+  bool Aborted = false;    // ... because the user confirmed the abort question
   WizardEnd End = WizardEnd::weOpen;
   bool RebootRequested = false;  // the reboot choice was selected at close
   bool RebootAccepted = false;   // the restart request succeeded

@@ -32,7 +32,8 @@ void TShortcuts::RefreshFolderList() {
   const std::string pattern = Locations.programs + "\\*.*";
   platform::FileFinder finder(machine_, pattern);
   if (finder.Error() != platform::kErrorSuccess) return;
-  constexpr std::uint32_t kSkipped = platform::kFileAttributeHidden | platform::kFileAttributeSystem;
+  constexpr std::uint32_t kSkipped =
+      platform::kFileAttributeHidden | platform::kFileAttributeSystem;
   platform::FindData entry;
   while (finder.Next(entry)) {
     if (entry.attributes & kSkipped) continue;

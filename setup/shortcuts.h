@@ -43,16 +43,16 @@ class TShortcuts {
   TShortcuts(const platform::Machine& machine, platform::ShellFolders locations);
 
   // Published properties. The Booleans start false and the strings empty.
-  std::string RunProgram;   // full path of the program the shortcut starts
-  std::string Folder;       // name of the program-group folder
-  std::string ProgramName;  // name of the shortcut; the file is ProgramName + ".lnk"
-  bool Desktop = false;     // also a shortcut directly on the desktop
-  bool StartMenu = false;   // also a shortcut directly in the Start Menu
-  bool FolderDesktop = false;    // the program-group folder also on the desktop
-  bool FolderStartMenu = false;  // the program-group folder at the top of the Start Menu
+  std::string RunProgram;               // full path of the program the shortcut starts
+  std::string Folder;                   // name of the program-group folder
+  std::string ProgramName;              // name of the shortcut; the file is ProgramName + ".lnk"
+  bool Desktop = false;                 // also a shortcut directly on the desktop
+  bool StartMenu = false;               // also a shortcut directly in the Start Menu
+  bool FolderDesktop = false;           // the program-group folder also on the desktop
+  bool FolderStartMenu = false;         // the program-group folder at the top of the Start Menu
   std::vector<std::string> FolderList;  // names in Start Menu\Programs at construction
-  std::string IconFile;     // file whose first icon the shortcut shows
-  platform::ShellFolders Locations;  // the desktop, Start Menu and Programs folders
+  std::string IconFile;                 // file whose first icon the shortcut shows
+  platform::ShellFolders Locations;     // the desktop, Start Menu and Programs folders
 
   // Refills FolderList: every entry of the Programs folder (files and folders) that
   // is neither hidden nor system, does not begin with "." and does not contain ".LNK"

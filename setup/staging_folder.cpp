@@ -17,8 +17,8 @@ namespace {
 namespace fs = std::filesystem;
 
 bool IsSegmentName(std::string_view name, std::string_view base) {
-  if (name.size() < base.size() + 4 || !platform::EqualsIgnoreCase(name.substr(0, base.size()), base) ||
-      name[base.size()] != '.')
+  if (name.size() < base.size() + 4 ||
+      !platform::EqualsIgnoreCase(name.substr(0, base.size()), base) || name[base.size()] != '.')
     return false;
   const std::string_view digits = name.substr(base.size() + 1);
   for (char c : digits)
@@ -55,7 +55,8 @@ bool Within(const fs::path& path, const fs::path& root) {
 
 bool IsSetupMediumFile(std::string_view name, std::string_view bitmapFile,
                        std::string_view segmentBase) {
-  if (platform::EqualsIgnoreCase(name, "install.cfg") || platform::EqualsIgnoreCase(name, "install.exe"))
+  if (platform::EqualsIgnoreCase(name, "install.cfg") ||
+      platform::EqualsIgnoreCase(name, "install.exe"))
     return true;
   if (!bitmapFile.empty() && platform::EqualsIgnoreCase(name, bitmapFile)) return true;
   return IsSegmentName(name, segmentBase) || media::IsDigestListName(name);

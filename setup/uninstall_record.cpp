@@ -101,7 +101,8 @@ void UninstallRecord::Flush() {
   for (std::size_t i = 0; i < pending_.size();) {
     std::vector<std::pair<std::string, std::string>> keys;
     const char* section = pending_[i].first;
-    for (; i < pending_.size() && pending_[i].first == section; ++i) keys.emplace_back(pending_[i].second, "");
+    for (; i < pending_.size() && pending_[i].first == section; ++i)
+      keys.emplace_back(pending_[i].second, "");
     profile.SetAll(section, keys);
   }
   pending_.clear();

@@ -83,7 +83,8 @@ std::optional<UninstallTarget> FindUninstallTarget(const platform::Machine& mach
                                                    const std::string& titleOrPath) {
   if (titleOrPath.empty()) return std::nullopt;
   const std::string key = kUninstallKeyBase + titleOrPath;
-  if (titleOrPath.find('\\') == std::string::npos && registry.KeyExists(platform::kHKeyLocalMachine, key)) {
+  if (titleOrPath.find('\\') == std::string::npos &&
+      registry.KeyExists(platform::kHKeyLocalMachine, key)) {
     const auto command = registry.ReadString(platform::kHKeyLocalMachine, key, "UninstallString");
     UninstallTarget t;
     t.title = titleOrPath;
@@ -97,7 +98,8 @@ std::optional<UninstallTarget> FindUninstallTarget(const platform::Machine& mach
     return t;
   }
   std::string windowsPath = titleOrPath;
-  if (platform::DriveLetterOf(titleOrPath) == 0 || titleOrPath.size() < 2 || titleOrPath[1] != ':') {
+  if (platform::DriveLetterOf(titleOrPath) == 0 || titleOrPath.size() < 2 ||
+      titleOrPath[1] != ':') {
     std::error_code ec;
     const fs::path host = fs::absolute(fs::path(titleOrPath), ec);
     if (ec || !fs::exists(host, ec)) return std::nullopt;
@@ -122,8 +124,9 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
   UninstallReport report;
   const std::string windows = util::WindowsDirectory(machine);
   auto kindOf = [](CreatedKind k) {
-    return k == CreatedKind::ckFolder || k == CreatedKind::ckHostFolder ? UninstallItemKind::ukDirectory
-                                                                          : UninstallItemKind::ukFile;
+    return k == CreatedKind::ckFolder || k == CreatedKind::ckHostFolder
+               ? UninstallItemKind::ukDirectory
+               : UninstallItemKind::ukFile;
   };
   if (!target.recordFile.empty()) {
     const platform::ResolvedPath r = machine.Resolve(target.recordFile);
@@ -168,15 +171,19 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
                                "cannot be deleted (error " + std::to_string(error) + ")"});
       }
       remover.RemoveFolders(entries);
-      for (const auto& i : remover.report.removed) report.removed.push_back({kindOf(i.kind), i.path, i.reason});
-      for (const auto& i : remover.report.kept) report.kept.push_back({kindOf(i.kind), i.path, i.reason});
-      for (const auto& i : remover.report.refused) report.refused.push_back({kindOf(i.kind), i.path, i.reason});
+      for (const auto& i : remover.report.removed)
+        report.removed.push_back({kindOf(i.kind), i.path, i.reason});
+      for (const auto& i : remover.report.kept)
+        report.kept.push_back({kindOf(i.kind), i.path, i.reason});
+      for (const auto& i : remover.report.refused)
+        report.refused.push_back({kindOf(i.kind), i.path, i.reason});
     }
   }
   if (target.registryKey && !target.title.empty()) {
     const std::string key = kUninstallKeyBase + target.title;
     if (registry.KeyExists(platform::kHKeyLocalMachine, key)) {
-      const long status = options.dryRun ? 0 : registry.DeleteTree(platform::kHKeyLocalMachine, key);
+      const long status =
+          options.dryRun ? 0 : registry.DeleteTree(platform::kHKeyLocalMachine, key);
       const std::string shown = "HKEY_LOCAL_MACHINE\\" + key;
       if (status == 0)
         report.removed.push_back({UninstallItemKind::ukRegistryKey, shown, {}});

@@ -26,9 +26,9 @@ namespace nolvo::setup {
 
 // Where an installation's record lies.
 struct UninstallTarget {
-  std::string title;       // the product title (from the registry key or [Program] Title)
-  std::string installDir;  // Windows path, no trailing "\"
-  std::string recordFile;  // installDir + "\uninstall.cfg"
+  std::string title;         // the product title (from the registry key or [Program] Title)
+  std::string installDir;    // Windows path, no trailing "\"
+  std::string recordFile;    // installDir + "\uninstall.cfg"
   bool registryKey = false;  // the uninstall registry entry of `title` points here
 };
 

@@ -70,7 +70,8 @@ void TNolvo::PageChanged() {
 }
 
 void TNolvo::RebuildSummary() {
-  controls_.Memo4 = {"Install to:", "  " + controls_.Label1, "", "File / Folder : ", "  " + controls_.CreateFolder};
+  controls_.Memo4 = {"Install to:", "  " + controls_.Label1, "",
+                     "File / Folder : ", "  " + controls_.CreateFolder};
   controls_.DK.clear();
   controls_.SM.clear();
   for (const std::string& raw : settings_.DesktopList) {
@@ -113,11 +114,12 @@ void TNolvo::FormShow(const platform::Machine& machine, const app::StartupState&
   const auto licence = machine.Resolve(state.TempDir + "\\license.txt");
   if (licence.error == 0 && licence.exists && !licence.isDirectory) {
     std::ifstream in(licence.host, std::ios::binary);
-    controls_.Memo3 = SplitLines({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
+    controls_.Memo3 =
+        SplitLines({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
   }
   controls_.MinSelected = settings_.WorkStationPrompt;
   controls_.Label1 = state.WinDrive + (settings_.AddToProgramFiles ? "Program Files\\" : "") +
-           settings_.InstallDir;
+                     settings_.InstallDir;
   Notify();
   pump_.ProcessMessages();
 }
@@ -193,7 +195,8 @@ void TNolvo::cancelClick() {
 }
 
 void TNolvo::closeClick() {
-  if (page_ != kPageProgress && RebootSelected()) controls_.Finish.Selected = app::FinishChoice::fcNone;
+  if (page_ != kPageProgress && RebootSelected())
+    controls_.Finish.Selected = app::FinishChoice::fcNone;
   end_ = WizardEnd::weClosed;
   Notify();
 }

@@ -42,9 +42,9 @@ class DirectoryChooser {
 
 // The state of the wizard's controls, page by page, and of its button bar.
 struct WizardControls {
-  std::string Label1;        // destination path (page 2)
-  std::string CreateFolder;  // main folder name (page 3)
-  std::string Label2;        // program to launch (page 5)
+  std::string Label1;              // destination path (page 2)
+  std::string CreateFolder;        // main folder name (page 3)
+  std::string Label2;              // program to launch (page 5)
   std::vector<std::string> Memo3;  // licence lines (page 1)
   std::vector<std::string> Memo4;  // summary lines (page 5)
   std::vector<CheckItem> DK;       // shortcuts offered on the desktop (page 3)

@@ -6,10 +6,14 @@ namespace {
 
 const char* KindName(DialogKind kind) {
   switch (kind) {
-    case DialogKind::dkInformation: return "information";
-    case DialogKind::dkConfirmation: return "confirmation";
-    case DialogKind::dkWarning: return "warning";
-    case DialogKind::dkError: return "error";
+    case DialogKind::dkInformation:
+      return "information";
+    case DialogKind::dkConfirmation:
+      return "confirmation";
+    case DialogKind::dkWarning:
+      return "warning";
+    case DialogKind::dkError:
+      return "error";
   }
   return "?";
 }
@@ -26,8 +30,8 @@ std::string DescribeQuestion(const AskedQuestion& question) {
     return out + Quoted(m->text);
   }
   const auto& in = std::get<InputRequest>(question);
-  return "input box caption " + Quoted(in.caption) + " prompt " + Quoted(in.prompt) +
-         " default " + Quoted(in.default_text);
+  return "input box caption " + Quoted(in.caption) + " prompt " + Quoted(in.prompt) + " default " +
+         Quoted(in.default_text);
 }
 
 ScriptedDialogs& ScriptedDialogs::OnMessage(DialogResult answer, std::optional<std::string> text,
@@ -62,8 +66,8 @@ ScriptedDialogs::Entry ScriptedDialogs::Take(const AskedQuestion& question, bool
   if (e.input != input)
     Fail("Unexpected " + what + ": the script expected " +
          (e.input ? "an input box" : "a message box"));
-  const std::string& caption = input ? std::get<InputRequest>(question).caption
-                                     : std::get<MessageRequest>(question).caption;
+  const std::string& caption =
+      input ? std::get<InputRequest>(question).caption : std::get<MessageRequest>(question).caption;
   if (e.caption && *e.caption != caption)
     Fail("Unexpected " + what + ": the script expected caption " + Quoted(*e.caption));
   if (!input && e.text && *e.text != std::get<MessageRequest>(question).text)

@@ -19,9 +19,9 @@
 
 namespace nolvo::testing {
 
+using platform::DialogButtons;
 using platform::DialogKind;
 using platform::DialogResult;
-using platform::DialogButtons;
 using platform::Dialogs;
 using platform::InputRequest;
 using platform::InputResult;

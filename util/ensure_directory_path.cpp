@@ -11,8 +11,8 @@ void EnsureDirectoryPath(const platform::Machine& machine, std::string directory
   if (directory.empty()) throw EInOutError("Unable to create directory");
   // A relative path is taken from the current directory, so that its short first
   // names are not mistaken for drive roots below.
-  const bool relative = !(directory.size() >= 2 && directory[1] == ':') &&
-                        directory[0] != '\\' && directory[0] != '/';
+  const bool relative = !(directory.size() >= 2 && directory[1] == ':') && directory[0] != '\\' &&
+                        directory[0] != '/';
   if (relative) {
     std::string full;
     if (machine.FullPath(directory, full) == platform::kErrorSuccess) directory = full;
@@ -20,10 +20,12 @@ void EnsureDirectoryPath(const platform::Machine& machine, std::string directory
   if (directory.back() == '\\') directory.pop_back();
   if (directory.size() < 3) return;
   const std::uint32_t attributes = platform::GetFileAttributes(machine, directory);
-  if (attributes != platform::kInvalidFileAttributes && (attributes & platform::kFileAttributeDirectory))
+  if (attributes != platform::kInvalidFileAttributes &&
+      (attributes & platform::kFileAttributeDirectory))
     return;
   const std::size_t cut = directory.find_last_of("\\:/");
-  const std::string parent = cut == std::string::npos ? std::string() : directory.substr(0, cut + 1);
+  const std::string parent =
+      cut == std::string::npos ? std::string() : directory.substr(0, cut + 1);
   if (!parent.empty() && parent != directory) EnsureDirectoryPath(machine, parent);
   platform::CreateDirectory(machine, directory);
 }

@@ -2,6 +2,8 @@
 
 namespace nolvo::util {
 
-std::string WindowsDirectory(const platform::Machine& machine) { return machine.WindowsDirectory(); }
+std::string WindowsDirectory(const platform::Machine& machine) {
+  return machine.WindowsDirectory();
+}
 
 }  // namespace nolvo::util

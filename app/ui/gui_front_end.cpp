@@ -18,7 +18,8 @@ void GuiFrontEnd::CreateWizardWindow(setup::TNolvo& wizard) {
 }
 
 stage::UnzipView& GuiFrontEnd::ExtractionView() {
-  if (!extraction_) extraction_ = std::make_unique<ExtractionWindow>(machine_, &mainScreen_, &mainScreen_);
+  if (!extraction_)
+    extraction_ = std::make_unique<ExtractionWindow>(machine_, &mainScreen_, &mainScreen_);
   return *extraction_;
 }
 

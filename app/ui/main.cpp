@@ -59,8 +59,8 @@ int main(int argc, char** argv) {
       const auto r = machine.Resolve(*staging);
       if (r.error == 0 && r.exists && r.isDirectory) {
         if (const auto refusal = nolvo::setup::StagingFolderRefusal(machine, r.host)) {
-          const std::string text = "The setup cannot use " + *refusal +
-                                   " as its staging folder; nothing was deleted.";
+          const std::string text =
+              "The setup cannot use " + *refusal + " as its staging folder; nothing was deleted.";
           std::fprintf(stderr, "nolvo-setup: %s\n", text.c_str());
           nolvo::platform::MessageRequest box;
           box.text = machine.Codepage().FromUtf8(text);

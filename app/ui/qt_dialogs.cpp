@@ -22,10 +22,14 @@ QString Caption(const platform::CodePage& cp, const std::string& caption,
 
 QMessageBox::Icon IconOf(DialogKind kind) {
   switch (kind) {
-    case DialogKind::dkInformation: return QMessageBox::Information;
-    case DialogKind::dkConfirmation: return QMessageBox::Question;
-    case DialogKind::dkWarning: return QMessageBox::Warning;
-    case DialogKind::dkError: return QMessageBox::Critical;
+    case DialogKind::dkInformation:
+      return QMessageBox::Information;
+    case DialogKind::dkConfirmation:
+      return QMessageBox::Question;
+    case DialogKind::dkWarning:
+      return QMessageBox::Warning;
+    case DialogKind::dkError:
+      return QMessageBox::Critical;
   }
   return QMessageBox::NoIcon;
 }
@@ -72,10 +76,10 @@ DialogResult QtDialogs::ShowMessageBox(const platform::MessageRequest& request) 
 
 platform::InputResult QtDialogs::ShowInputBox(const platform::InputRequest& request) {
   bool ok = false;
-  const QString text = QInputDialog::getText(
-      QApplication::activeWindow(), Caption(codePage_, request.caption, title_),
-      FromAnsi(codePage_, request.prompt), QLineEdit::Normal,
-      FromAnsi(codePage_, request.default_text), &ok);
+  const QString text = QInputDialog::getText(QApplication::activeWindow(),
+                                             Caption(codePage_, request.caption, title_),
+                                             FromAnsi(codePage_, request.prompt), QLineEdit::Normal,
+                                             FromAnsi(codePage_, request.default_text), &ok);
   platform::InputResult result;
   result.accepted = ok;
   if (ok) result.text = ToAnsi(codePage_, text);

@@ -2,17 +2,17 @@
 // the prefix with every window on Qt's current platform (offscreen in scripts), clicks
 // through the wizard with the default answers and writes a PNG of each window.
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
-#include <QApplication>
-#include <QDir>
-#include <QPainter>
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
@@ -31,9 +31,12 @@ class DefaultAnswers : public platform::Dialogs {
   platform::DialogResult ShowMessageBox(const platform::MessageRequest& request) override {
     std::printf("box: %s\n", request.text.c_str());
     switch (request.buttons) {
-      case platform::DialogButtons::dbYesNo: return platform::DialogResult::idYes;
-      case platform::DialogButtons::dbNoAbort: return platform::DialogResult::idNo;
-      default: return platform::DialogResult::idOk;
+      case platform::DialogButtons::dbYesNo:
+        return platform::DialogResult::idYes;
+      case platform::DialogButtons::dbNoAbort:
+        return platform::DialogResult::idNo;
+      default:
+        return platform::DialogResult::idOk;
     }
   }
   platform::InputResult ShowInputBox(const platform::InputRequest& request) override {
@@ -107,7 +110,8 @@ int main(int argc, char** argv) {
     }
     ui::WizardWindow* w = program.FrontEnd().Wizard();
     if (w && !progressShot && w->isVisible() &&
-        Find<QStackedWidget>(*w, "Notebook1")->currentIndex() == setup::kPageProgress && Find<QProgressBar>(*w, "ProgressBar1")->value() > 2) {
+        Find<QStackedWidget>(*w, "Notebook1")->currentIndex() == setup::kPageProgress &&
+        Find<QProgressBar>(*w, "ProgressBar1")->value() > 2) {
       progressShot = true;
       shots.Save("10-wizard-progress", *w);
     }

@@ -12,8 +12,7 @@
 namespace nolvo::ui {
 
 SetupProgram::SetupProgram(platform::Machine& machine, platform::Dialogs& dialogs,
-                           platform::MessagePump& pump,
-                           std::optional<std::string> commandLineDir)
+                           platform::MessagePump& pump, std::optional<std::string> commandLineDir)
     : machine_(machine),
       dialogs_(dialogs),
       pump_(pump),
@@ -129,9 +128,11 @@ void SetupProgram::Install(setup::TNolvo& wizard, setup::SetupRun& run) {
   }
   app::SetupSettings settings = run.Loaded().Settings;
   setup::TShortcuts shortcuts(machine_, platform::ReadShellFolders(machine_, registry_));
-  setup::EngineContext context{machine_, settings, run.State(), run.Loaded().Screen.Header.Text,
-                               wizard,   dialogs_, pump_,       shortcuts,
-                               registry_, &run.ExpandedFiles()};
+  setup::EngineContext context{machine_,    settings,
+                               run.State(), run.Loaded().Screen.Header.Text,
+                               wizard,      dialogs_,
+                               pump_,       shortcuts,
+                               registry_,   &run.ExpandedFiles()};
   setup::EngineOptions options;
   options.installDirChosen = true;  // the destination was shown and could be changed
   engine_ = setup::InstallEngine(context, options).Run();

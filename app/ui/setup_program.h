@@ -21,8 +21,8 @@ inline constexpr const char* kApplicationTitle = "Nolvo - Setup";
 
 class SetupProgram {
  public:
-  SetupProgram(platform::Machine& machine, platform::Dialogs& dialogs,
-               platform::MessagePump& pump, std::optional<std::string> commandLineDir);
+  SetupProgram(platform::Machine& machine, platform::Dialogs& dialogs, platform::MessagePump& pump,
+               std::optional<std::string> commandLineDir);
   ~SetupProgram();
 
   // Shows the main screen (maximised unless `maximised` is false); once it is up its

@@ -15,7 +15,10 @@ class ShadowLabel : public QWidget {
   void SetColors(const QColor& text, const QColor& shadow);
   void SetShadowSize(int pixels);
   // Centres the text in the label's width (the credit line) instead of sizing to it.
-  void SetCentred(bool centred) { centred_ = centred; update(); }
+  void SetCentred(bool centred) {
+    centred_ = centred;
+    update();
+  }
 
   const QString& Text() const { return text_; }
   int ShadowSize() const { return shadow_; }

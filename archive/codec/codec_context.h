@@ -28,8 +28,7 @@ class CodecContext {
                platform::ByteStream& source, std::int32_t source_size, bool expanding, bool keyed);
   CodecContext(const CodecComponent& component, platform::ByteStream& dest,
                platform::ByteStream& source, std::int32_t source_size, TCodecDirection direction)
-      : CodecContext(component, dest, source, source_size,
-                     direction != TCodecDirection::cdCompress,
+      : CodecContext(component, dest, source, source_size, direction != TCodecDirection::cdCompress,
                      direction == TCodecDirection::cdExpandKeyed) {}
   CodecContext(const CodecContext&) = delete;
   CodecContext& operator=(const CodecContext&) = delete;

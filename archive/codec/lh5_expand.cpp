@@ -290,9 +290,9 @@ void Lh5Decoder::DecodeFast(std::uint32_t& pos_ref, std::int64_t& produced_ref,
 
   std::uint32_t pos = pos_ref;
   const std::int64_t left = original_size - produced_ref;
-  const std::uint32_t limit =
-      left < static_cast<std::int64_t>(kWindowEnd - pos) ? pos + static_cast<std::uint32_t>(left)
-                                                         : kWindowEnd;
+  const std::uint32_t limit = left < static_cast<std::int64_t>(kWindowEnd - pos)
+                                  ? pos + static_cast<std::uint32_t>(left)
+                                  : kWindowEnd;
   std::uint32_t block_left = block_left_;
   std::uint8_t* const window = window_;
   const std::uint32_t start_pos = pos;
@@ -301,8 +301,8 @@ void Lh5Decoder::DecodeFast(std::uint32_t& pos_ref, std::int64_t& produced_ref,
     const auto used = static_cast<std::size_t>(p - base);
     context_.Take(used);
     if (count < 64) bits &= ~std::uint64_t{0} << (64 - count);
-    bits_.Import({bits, count,
-                  entry.position + 8 * used - static_cast<std::uint64_t>(count - entry.count)});
+    bits_.Import(
+        {bits, count, entry.position + 8 * used - static_cast<std::uint64_t>(count - entry.count)});
     // Back to the careful path's rule of 16 bits in view (from this chunk).
     bits_.Skip(0);
     block_left_ = static_cast<std::uint16_t>(block_left);

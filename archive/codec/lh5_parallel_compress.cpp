@@ -136,8 +136,8 @@ std::unique_ptr<Segment> Lh5ParallelEncoder::ReadSegment() {
   std::copy(carry_.begin(), carry_.end(), s->text.begin());
   const std::int64_t have = s->first + static_cast<std::int64_t>(carry_.size());
   const std::int64_t read_end =
-      have + static_cast<std::int64_t>(ReadInput(s->text.data() + carry_.size(),
-                                                 static_cast<std::size_t>(want - have)));
+      have + static_cast<std::int64_t>(
+                 ReadInput(s->text.data() + carry_.size(), static_cast<std::size_t>(want - have)));
   if (read_end <= s->start) {
     input_done_ = true;
     spare_.push_back(std::move(s));
@@ -275,8 +275,8 @@ void Lh5ParallelEncoder::Run() {
 }  // namespace
 
 void Lh5CompressParallel(CodecContext& context, int threads, std::int64_t segment_size) {
-  auto encoder = std::make_unique<Lh5ParallelEncoder>(context, std::max(threads, 1),
-                                                      segment_size > 0 ? segment_size : kLh5SegmentSize);
+  auto encoder = std::make_unique<Lh5ParallelEncoder>(
+      context, std::max(threads, 1), segment_size > 0 ? segment_size : kLh5SegmentSize);
   encoder->Run();
 }
 

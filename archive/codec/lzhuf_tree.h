@@ -12,9 +12,9 @@ namespace nolvo::codec {
 
 class LzhufTree {
  public:
-  static constexpr int kSymbols = 314;              // 256 literals + 58 match lengths
-  static constexpr int kNodes = 2 * kSymbols - 1;   // 627
-  static constexpr int kRoot = kNodes - 1;          // 626
+  static constexpr int kSymbols = 314;             // 256 literals + 58 match lengths
+  static constexpr int kNodes = 2 * kSymbols - 1;  // 627
+  static constexpr int kRoot = kNodes - 1;         // 626
   static constexpr std::uint16_t kMaxFreq = 0x8000;
 
   // Builds the initial tree: every symbol with frequency 1.

@@ -56,7 +56,8 @@ void RleDecoder::Decode(const std::uint8_t* in, std::size_t n) {
   std::size_t i = 0;
   while (i < n) {
     const void* hit = std::memchr(in + i, kRleEscape, n - i);
-    const std::size_t j = hit ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - in) : n;
+    const std::size_t j =
+        hit ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - in) : n;
     if (j > i) {
       Emit(in + i, j - i);
       last_ = in[j - 1];

@@ -56,7 +56,8 @@ TEncodedData WriteData(const codec::CodecComponent& codec, platform::ByteStream&
     try {
       std::int32_t checksum = 0;
       codec::RunCodec(codec, out, source, static_cast<std::int32_t>(size),
-                      static_cast<std::int32_t>(size), method, checksum, codec::TCodecDirection::cdCompress);
+                      static_cast<std::int32_t>(size), method, checksum,
+                      codec::TCodecDirection::cdCompress);
       data.Sum = static_cast<std::uint32_t>(checksum);
       data.LockLevel = codec.Key != 0 ? kLockScrambled : 0;
       return data;
@@ -119,7 +120,8 @@ std::int64_t TArchiveWriter::BeginEntry(const std::string& stored_name, std::int
 
 TCompressedFileInfo TArchiveWriter::EndEntry(const std::string& stored_name, std::int64_t entry_at,
                                              std::int64_t size, const TEncodedData& data) {
-  const std::int64_t data_at = entry_at + kEntryHeaderSize + static_cast<std::int64_t>(stored_name.size());
+  const std::int64_t data_at =
+      entry_at + kEntryHeaderSize + static_cast<std::int64_t>(stored_name.size());
   const std::int64_t data_end = out_.Position();
   if (data_end - data_at > kMaxField) {
     throw EArchiveLimit("Stored data too large for a compressed archive: " + stored_name);

@@ -25,7 +25,7 @@ struct TWriterSettings {
     c.SizeMargin = 1;
     return c;
   }();
-  TCompressEvent OnCompress;    // stores coCustom entries
+  TCompressEvent OnCompress;                                      // stores coCustom entries
   TCompressionMethod ArchiveMethod = TCompressionMethod::coLZH5;  // the id in the header
 };
 
@@ -83,8 +83,8 @@ class TArchiveWriter {
  private:
   // Writes the entry's header and name at the end of the archive, leaving `out_` where
   // its data go; returns where the entry starts.
-  std::int64_t BeginEntry(const std::string& stored_name, std::int64_t size,
-                          std::int32_t file_date, std::int16_t attributes);
+  std::int64_t BeginEntry(const std::string& stored_name, std::int64_t size, std::int32_t file_date,
+                          std::int16_t attributes);
   // Rewrites the entry's header with the sizes now known and moves the end past its data.
   TCompressedFileInfo EndEntry(const std::string& stored_name, std::int64_t entry_at,
                                std::int64_t size, const TEncodedData& data);

@@ -19,14 +19,16 @@ struct Encoded {
   bool OpenFailed = false;  // the error came from opening, before any check
 };
 
-
 // Workers claim the entries in order, at most `window` ahead of the one being stored.
 class EncoderPool {
  public:
   EncoderPool(const std::vector<TEntryJob>& jobs, const codec::CodecComponent& codec, int threads,
               std::int64_t limit)
-      : jobs_(jobs), codec_(codec), window_(static_cast<std::size_t>(threads) + 1),
-        limit_(limit), results_(jobs.size()) {
+      : jobs_(jobs),
+        codec_(codec),
+        window_(static_cast<std::size_t>(threads) + 1),
+        limit_(limit),
+        results_(jobs.size()) {
     codec_.Threads = 1;
     codec_.OnShowProgress = nullptr;
     codec_.OnYield = nullptr;
@@ -75,9 +77,8 @@ class EncoderPool {
         std::unique_lock lock(mutex_);
         claimable_.wait(lock, [&] {
           return stop_ || next_ >= jobs_.size() ||
-                 (next_ < stored_ + window_ &&
-                  (held_ == 0 || !ForWorkers(jobs_[next_]) ||
-                   held_ + jobs_[next_].SizeHint <= kWorkerBytes));
+                 (next_ < stored_ + window_ && (held_ == 0 || !ForWorkers(jobs_[next_]) ||
+                                                held_ + jobs_[next_].SizeHint <= kWorkerBytes));
         });
         if (stop_ || next_ >= jobs_.size()) return;
         index = next_++;
@@ -138,12 +139,12 @@ TListedEntry AddDirect(TArchiveWriter& writer, const TEntryJob& job) {
 }  // namespace
 
 TCompressedFileList AddEntriesInOrder(TArchiveWriter& writer, const std::vector<TEntryJob>& jobs,
-                                      int threads,
-                                      const std::function<void(std::size_t)>& on_entry,
+                                      int threads, const std::function<void(std::size_t)>& on_entry,
                                       std::int64_t worker_limit) {
   TCompressedFileList entries;
   std::optional<EncoderPool> pool;
-  if (threads > 1 && jobs.size() > 1) pool.emplace(jobs, writer.Settings().Codec, threads, worker_limit);
+  if (threads > 1 && jobs.size() > 1)
+    pool.emplace(jobs, writer.Settings().Codec, threads, worker_limit);
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     const TEntryJob& job = jobs[i];
     if (on_entry) on_entry(i);
@@ -154,9 +155,9 @@ TCompressedFileList AddEntriesInOrder(TArchiveWriter& writer, const std::vector<
       if (encoded.OpenFailed) std::rethrow_exception(encoded.Error);
       writer.CheckEntry(job.StoredName, encoded.Size, job.Method);
       if (encoded.Error) std::rethrow_exception(encoded.Error);
-      entries.push_back({job.StoredName, writer.AddEncoded(job.StoredName, encoded.Size,
-                                                           encoded.Data, job.FileDate,
-                                                           job.Attributes)});
+      entries.push_back(
+          {job.StoredName, writer.AddEncoded(job.StoredName, encoded.Size, encoded.Data,
+                                             job.FileDate, job.Attributes)});
     }
     if (pool) pool->Stored(i);
   }

@@ -3,8 +3,9 @@
 // kWorkerEntryLimit bytes are encoded on worker threads into memory, a few entries ahead of
 // the writer and at most kWorkerBytes of original bytes at a time (one entry always), and
 // larger entries are encoded by the writer itself with the codec's own threads (whole
-// entries on separate threads scale better than one entry split). The writer stores the entries in order, so the archive, the errors and the order
-// in which they come are those of storing the entries one by one on one thread.
+// entries on separate threads scale better than one entry split). The writer stores the entries in
+// order, so the archive, the errors and the order in which they come are those of storing the
+// entries one by one on one thread.
 
 #include <cstdint>
 #include <functional>
@@ -39,8 +40,7 @@ struct TEntryJob {
 // The writer's progress and yield handlers are not called for entries encoded by workers.
 // `worker_limit` replaces kWorkerEntryLimit (tests pass small ones).
 TCompressedFileList AddEntriesInOrder(TArchiveWriter& writer, const std::vector<TEntryJob>& jobs,
-                                      int threads,
-                                      const std::function<void(std::size_t)>& on_entry,
+                                      int threads, const std::function<void(std::size_t)>& on_entry,
                                       std::int64_t worker_limit = kWorkerEntryLimit);
 
 }  // namespace nolvo::container

@@ -2,7 +2,6 @@
 
 #include "platform/le_bytes.h"
 
-
 namespace nolvo::container {
 
 TCompressEntryHeader ParseEntryHeader(const std::array<std::uint8_t, kEntryHeaderSize>& bytes) {

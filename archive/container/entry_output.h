@@ -15,7 +15,7 @@ struct TEntryOutput {
   std::string Path;
   std::unique_ptr<platform::HostFileStream> File;
   std::unique_ptr<platform::ByteStream> Observed;  // what OnEntryOutput answered, or null
-  std::unique_ptr<TWriteBuffer> Buffered;           // the entry is expanded into this
+  std::unique_ptr<TWriteBuffer> Buffered;          // the entry is expanded into this
 };
 
 }  // namespace nolvo::container

@@ -56,7 +56,7 @@ class TEntryPipeline {
   struct Job {
     TArchiveEntry Entry;
     platform::ByteStream* Dest = nullptr;
-    std::vector<int> Reports;    // progress reports, in order
+    std::vector<int> Reports;  // progress reports, in order
     std::size_t Notified = 0;  // reports made at the last wake-up of the taker
     bool Started = false;
     bool Done = false;
@@ -71,8 +71,8 @@ class TEntryPipeline {
   TArchiveOpener open_;
   TExpandSettings settings_;
   std::mutex mutex_;
-  std::condition_variable work_;  // a job was queued, or the workers are to stop
-  std::condition_variable done_;  // a watched job reported, or a job ended
+  std::condition_variable work_;           // a job was queued, or the workers are to stop
+  std::condition_variable done_;           // a watched job reported, or a job ended
   std::deque<std::shared_ptr<Job>> jobs_;  // started and not taken, oldest first
   bool stop_ = false;
   std::vector<std::thread> workers_;

@@ -26,7 +26,8 @@ std::int64_t TCompress::CheckFreeSpace(const std::string& path) const {
     drive = upper[0];
   } else {
     const std::string& current = machine_.GetCurrentDirectory();
-    if (current.size() >= 2 && current[1] == ':') drive = platform::AsciiUpper(current.substr(0, 1))[0];
+    if (current.size() >= 2 && current[1] == ':')
+      drive = platform::AsciiUpper(current.substr(0, 1))[0];
   }
   if (drive < 'A' || drive > 'Z') return kUnlimited;
 

@@ -5,7 +5,8 @@
 namespace nolvo::container {
 
 TWriteBuffer::TWriteBuffer(platform::ByteStream& base, std::size_t capacity)
-    : base_(base), data_(new std::uint8_t[capacity > 0 ? capacity : 1]),
+    : base_(base),
+      data_(new std::uint8_t[capacity > 0 ? capacity : 1]),
       capacity_(capacity > 0 ? capacity : 1) {}
 
 std::size_t TWriteBuffer::Read(void* buffer, std::size_t count) {

@@ -16,7 +16,6 @@ constexpr std::string_view kMediaHeaderEnd = " files";
 constexpr std::string_view kEntryHeader = "# nolvo entry digests, format 1, ";
 constexpr std::string_view kEntryHeaderEnd = " entries";
 
-
 // Plain decimal without sign or leading zeros, at most `max`.
 bool ParseDecimal(std::string_view text, std::uint64_t max, std::uint64_t& value) {
   if (text.empty() || (text.size() > 1 && text[0] == '0')) return false;

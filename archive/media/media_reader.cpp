@@ -63,17 +63,20 @@ MediaLocation LocateMedia(const fs::path& path) {
       if (IsFirstSegmentName(name) && entry.is_regular_file(ec)) firsts.push_back(name);
     }
     if (firsts.empty())
-      throw EMediaPath(fmt::format("no first segment file (such as disk.001) in {}", path.string()));
+      throw EMediaPath(
+          fmt::format("no first segment file (such as disk.001) in {}", path.string()));
     std::sort(firsts.begin(), firsts.end());
-    auto chosen = std::find_if(firsts.begin(), firsts.end(),
-                               [](const std::string& n) { return platform::AsciiLower(n) == "disk.001"; });
+    auto chosen = std::find_if(firsts.begin(), firsts.end(), [](const std::string& n) {
+      return platform::AsciiLower(n) == "disk.001";
+    });
     const std::string name = chosen != firsts.end() ? *chosen : firsts.front();
     media.Segmented = true;
     media.Folder = fs::absolute(path);
     media.BaseName = name.substr(0, name.size() - 4);
     return media;
   }
-  if (!fs::is_regular_file(status)) throw EMediaPath(fmt::format("no such file or folder: {}", path.string()));
+  if (!fs::is_regular_file(status))
+    throw EMediaPath(fmt::format("no such file or folder: {}", path.string()));
   const std::string name = path.filename().string();
   if (IsFirstSegmentName(name)) {
     media.Segmented = true;
@@ -85,8 +88,8 @@ MediaLocation LocateMedia(const fs::path& path) {
   return media;
 }
 
-MediaWalk ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media,
-                         std::int32_t key, const ArchiveVisitor& visit) {
+MediaWalk ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media, std::int32_t key,
+                         const ArchiveVisitor& visit) {
   if (!media.Segmented) {
     // Opened by its host name, so that a name the machine's code page cannot spell opens.
     const fs::path file = media.File;

@@ -90,8 +90,8 @@ using ArchiveVisitor =
 // A missing or wrong segment ends the walk with segment::ESegError naming it; the
 // workspace's machine is the one every path refers to. An archive file that cannot be
 // opened raises util::EFOpenError.
-MediaWalk ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media,
-                         std::int32_t key, const ArchiveVisitor& visit);
+MediaWalk ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media, std::int32_t key,
+                         const ArchiveVisitor& visit);
 
 }  // namespace nolvo::media
 

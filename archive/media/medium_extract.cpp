@@ -61,10 +61,9 @@ class Extractor {
     // The archive headers (where the files go) are covered by the media list alone: a
     // medium whose segments or install.cfg differ from it is not read at all.
     if (run.Digests().Files && location_.Segmented)
-      CheckMediaFiles(location_.Folder, *run.Digests().Files, run.Codepage(), run.Sink(),
-                      [this](const std::string& name) {
-                        return ReadByExtraction(name, location_.BaseName);
-                      });
+      CheckMediaFiles(
+          location_.Folder, *run.Digests().Files, run.Codepage(), run.Sink(),
+          [this](const std::string& name) { return ReadByExtraction(name, location_.BaseName); });
     run.Walk(options_.Key, options_.Flat,
              [this](MediumRun::Archive& archive) { ExtractArchive(archive); });
   }
@@ -81,9 +80,8 @@ class Extractor {
     pending_.back().After.push_back(std::move(step));
   }
   void Report(stage::FindingKind kind, stage::MediaFinding finding) {
-    AfterPending([this, kind, f = std::move(finding)]() mutable {
-      run_->Sink().Add(kind, std::move(f));
-    });
+    AfterPending(
+        [this, kind, f = std::move(finding)]() mutable { run_->Sink().Add(kind, std::move(f)); });
   }
 
   void ExtractArchive(MediumRun::Archive& archive) {
@@ -121,8 +119,7 @@ class Extractor {
         return passOver(path);
       // A directory entry (no file-name part, such as DATA\) names no file: passed over.
       const auto cut = path.find_last_of("\\/:");
-      if (cut == std::string::npos ? path.empty() : cut + 1 == path.size())
-        return passOver(path);
+      if (cut == std::string::npos ? path.empty() : cut + 1 == path.size()) return passOver(path);
       path = Prepare(archive, base, path, index);
       if (path.empty()) passOver(path);
     };
@@ -190,8 +187,10 @@ class Extractor {
     if (fs::is_directory(fs::symlink_status(target, ec)))
       throw std::runtime_error(fmt::format("{} is a folder", shown));
 
-    PendingFile pending{index, folder / fmt::format(".nolvo-{}-{}.part", ::getpid(), ++counter_),
-                        target, shown, FreeDrive(), {}};
+    PendingFile pending{
+        index,       folder / fmt::format(".nolvo-{}-{}.part", ::getpid(), ++counter_),
+        target,      shown,
+        FreeDrive(), {}};
     const int fd =
         ::open(pending.Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)

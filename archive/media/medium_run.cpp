@@ -1,6 +1,5 @@
 #include "archive/media/medium_run.h"
 
-
 namespace nolvo::media {
 
 namespace fs = std::filesystem;

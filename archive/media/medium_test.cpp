@@ -43,48 +43,45 @@ void TestMedium(const MediaLocation& location, std::int32_t key, int threads,
   if (run.Digests().Files && location.Segmented)
     CheckMediaFiles(location.Folder, *run.Digests().Files, run.Codepage(), run.Sink());
 
-  const MediaWalk walk = run.Walk(
-      key, true,
-      [&](MediumRun::Archive& archive) {
-        const auto badCopies = BadStoredCopies(*archive.Open(), archive.Listing, key);
-        auto& compress = archive.Compress;
-        compress.SetThreads(threads);
-        run.HashOnWriters(threads > 1);
-        compress.OnShowProgress = [&](std::int32_t& percent) {
-          if (events.OnEntry) events.OnEntry(result.Tested, percent);
-        };
-        compress.OnEntryOutput = [&](const container::TListedEntry& entry,
-                                     platform::ByteStream& output) {
-          return run.DigestOutput(IndexOf(archive.Listing, entry.Info.EntryPosition), output);
-        };
-        compress.TestArchiveEntries(
-            archive.Open, [&](const container::TListedEntry& entry, std::exception_ptr error) {
-              ++result.Tested;
-              const std::size_t i = IndexOf(archive.Listing, entry.Info.EntryPosition);
-              if (i >= archive.Listing.size()) return;  // the listing and the test walk agree
-              if (error) {
-                run.DropDigest(i);
-                // The run was stopped (an interrupt in a progress report), not the entry.
-                try {
-                  std::rethrow_exception(error);
-                } catch (const ECancelled&) {
-                  throw;
-                } catch (...) {
-                }
-                // An entry nothing decodes was reported as such already.
-                if (archive.Audit.Decodable[i])
-                  run.Sink().Add(FindingKind::EntryFailed,
-                                 archive.Place.Entry(entry, i, ErrorText(error)));
-                return;
-              }
-              if (badCopies.count(entry.Info.EntryPosition))
-                run.Sink().Add(FindingKind::StoredSumBad,
-                               archive.Place.Entry(entry, i,
-                                                   "its stored bytes do not add up to its "
-                                                   "checksum"));
-              run.Verify(archive, i);
-            });
-      });
+  const MediaWalk walk = run.Walk(key, true, [&](MediumRun::Archive& archive) {
+    const auto badCopies = BadStoredCopies(*archive.Open(), archive.Listing, key);
+    auto& compress = archive.Compress;
+    compress.SetThreads(threads);
+    run.HashOnWriters(threads > 1);
+    compress.OnShowProgress = [&](std::int32_t& percent) {
+      if (events.OnEntry) events.OnEntry(result.Tested, percent);
+    };
+    compress.OnEntryOutput = [&](const container::TListedEntry& entry,
+                                 platform::ByteStream& output) {
+      return run.DigestOutput(IndexOf(archive.Listing, entry.Info.EntryPosition), output);
+    };
+    compress.TestArchiveEntries(archive.Open, [&](const container::TListedEntry& entry,
+                                                  std::exception_ptr error) {
+      ++result.Tested;
+      const std::size_t i = IndexOf(archive.Listing, entry.Info.EntryPosition);
+      if (i >= archive.Listing.size()) return;  // the listing and the test walk agree
+      if (error) {
+        run.DropDigest(i);
+        // The run was stopped (an interrupt in a progress report), not the entry.
+        try {
+          std::rethrow_exception(error);
+        } catch (const ECancelled&) {
+          throw;
+        } catch (...) {
+        }
+        // An entry nothing decodes was reported as such already.
+        if (archive.Audit.Decodable[i])
+          run.Sink().Add(FindingKind::EntryFailed, archive.Place.Entry(entry, i, ErrorText(error)));
+        return;
+      }
+      if (badCopies.count(entry.Info.EntryPosition))
+        run.Sink().Add(FindingKind::StoredSumBad,
+                       archive.Place.Entry(entry, i,
+                                           "its stored bytes do not add up to its "
+                                           "checksum"));
+      run.Verify(archive, i);
+    });
+  });
   if (run.Digests().Files && location.Segmented)
     CheckCoverage(location, walk, *run.Digests().Files, run);
 

@@ -135,8 +135,8 @@ PackProduct CollectProduct(const PackSettings& settings, const platform::CodePag
     std::replace(relative.begin(), relative.end(), '/', '\\');
     std::string stored;
     if (!cp.FromUtf8(relative, stored))
-      Fail(fmt::format("{}: the name has characters code page {} cannot hold", relative,
-                       cp.Name()));
+      Fail(
+          fmt::format("{}: the name has characters code page {} cannot hold", relative, cp.Name()));
     product.Digests[stored] = HashHostFile(file);
     product.Archive.Files.push_back(StoredFile(file, std::move(stored), settings.Method));
   }

@@ -27,9 +27,9 @@ class EPackError : public std::runtime_error {
 };
 
 struct PackSettings {
-  std::filesystem::path Source;  // the product folder
-  std::filesystem::path Media;   // the media folder to write (created when missing)
-  std::filesystem::path Config;  // empty: Source/install.cfg
+  std::filesystem::path Source;        // the product folder
+  std::filesystem::path Media;         // the media folder to write (created when missing)
+  std::filesystem::path Config;        // empty: Source/install.cfg
   std::filesystem::path SetupProgram;  // empty: this build's setup program, else a note
   container::TCompressionMethod Method = container::TCompressionMethod::coLZH5;
   std::int32_t SegmentSize = 1440000;  // at least 16384 is used
@@ -64,8 +64,8 @@ std::vector<PackWarning> CheckNames(const PackProduct& product, const platform::
 
 // Progress of WriteMedia: the file about to be stored, with the bytes stored before it
 // and the bytes of all files.
-using PackProgress = std::function<void(const std::string& stored_name, std::int64_t done,
-                                        std::int64_t total)>;
+using PackProgress =
+    std::function<void(const std::string& stored_name, std::int64_t done, std::int64_t total)>;
 
 // Writes the segments disk.001, disk.002, ... into the media folder. Throws what
 // segment::WriteSegmentedArchive throws.

@@ -42,8 +42,8 @@ std::set<std::int64_t> BadStoredCopies(platform::ByteStream& archive,
     if (!Checked(entry, key)) continue;
     buffer.resize(64 * 1024);
     archive.Seek(info.EntryPosition + static_cast<std::int64_t>(container::kEntryHeaderSize) +
-                   static_cast<std::int64_t>(entry.Name.size()),
-               platform::SeekOrigin::soBeginning);
+                     static_cast<std::int64_t>(entry.Name.size()),
+                 platform::SeekOrigin::soBeginning);
     std::uint32_t sum = 0;
     std::int64_t left = info.CompressedSize;
     while (left > 0) {

@@ -13,10 +13,10 @@
 namespace nolvo::segment {
 
 struct TSegArc {
-  std::string Template;   // the archive's template path, such as "C:\App\*.*"
-  std::string TargetDir;  // directory part of Template (up to its last "\" or ":")
-  std::uint16_t Index = 0;     // position of its scan record, from 0
-  std::uint8_t ArcFlags = 0;   // the scan record's flags, not interpreted
+  std::string Template;       // the archive's template path, such as "C:\App\*.*"
+  std::string TargetDir;      // directory part of Template (up to its last "\" or ":")
+  std::uint16_t Index = 0;    // position of its scan record, from 0
+  std::uint8_t ArcFlags = 0;  // the scan record's flags, not interpreted
   // The stored names from the list file (the selection to expand); after the archive has
   // been expanded, the full paths of the files written.
   std::vector<std::string> ArcFileNames;

@@ -91,9 +91,7 @@ void TSegCompress::BeforeSegment() {
   if (OnSegBefore) OnSegBefore(seg_mode_, seg_name_, seg_number_);
 }
 
-bool TSegCompress::AskRetry(const std::string& text) {
-  return dialogs_->ErrorOkCancel(text);
-}
+bool TSegCompress::AskRetry(const std::string& text) { return dialogs_->ErrorOkCancel(text); }
 
 TOpenedSegment TSegCompress::OpenSegment(std::uint16_t number) {
   BuildNames(number);
@@ -111,8 +109,8 @@ TOpenedSegment TSegCompress::OpenSegment(std::uint16_t number) {
     std::uint32_t error = 0;
     TSegIdBytes bytes{};
     {
-      auto probe = platform::OpenFileRead(Machine(), seg_path_, platform::ShareMode::shExclusive,
-                                          error);
+      auto probe =
+          platform::OpenFileRead(Machine(), seg_path_, platform::ShareMode::shExclusive, error);
       if (!probe) throw ESegError(ESegError::Kind::skOpenFailed);
       std::size_t got = 0;
       while (got < bytes.size()) {
@@ -128,8 +126,7 @@ TOpenedSegment TSegCompress::OpenSegment(std::uint16_t number) {
       if (!dialogs_)
         throw ESegError(ESegError::Kind::skWrongSegment,
                         "Incorrect segment mounted: \"" + seg_path_ + "\" is segment " +
-                            std::to_string(id->SegmentNumber) + ", not " +
-                            std::to_string(number));
+                            std::to_string(id->SegmentNumber) + ", not " + std::to_string(number));
       if (AskRetry(std::string("Incorrect segmented mounted!") + kCorrect)) continue;
       Abort();
     }

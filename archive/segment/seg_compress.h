@@ -53,7 +53,8 @@ class TSegCompress : public container::TCompress {
   std::int32_t SegSize() const { return seg_size_; }
   void SetSegSize(std::int32_t value);  // at least 16384
   const std::string& SegTmpDir() const { return seg_tmp_dir_; }
-  void SetSegTmpDir(const std::string& value);  // "" -> current directory; no trailing "\"; lower case
+  void SetSegTmpDir(
+      const std::string& value);  // "" -> current directory; no trailing "\"; lower case
   // Join each archive into a temporary file in SegTmpDir (the default), or read it where
   // it lies in the segments.
   bool JoinArchives() const { return join_archives_; }

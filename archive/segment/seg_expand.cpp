@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "archive/codec/codec_run.h"
 #include "archive/container/entry_walk.h"
 #include "archive/container/expand_entry.h"
 #include "archive/container/write_buffer.h"
@@ -13,7 +14,6 @@
 #include "archive/segment/seg_names.h"
 #include "archive/segment/seg_scan_header.h"
 #include "archive/segment/seg_temp_file.h"
-#include "archive/codec/codec_run.h"
 
 namespace nolvo::segment {
 
@@ -114,8 +114,8 @@ void TSegCompress::ReadScanRecord(TSegArc& arc) {
   if (remaining > 0 && scan.RecordLength == 0) throw InvalidLength("RecordLength", 0);
   while (remaining > 0) {
     std::fill_n(buffer_, kSegBlockSize, std::uint8_t{0});
-    const auto want = static_cast<std::size_t>(
-        std::min<std::int64_t>(remaining, scan.RecordLength));
+    const auto want =
+        static_cast<std::size_t>(std::min<std::int64_t>(remaining, scan.RecordLength));
     std::size_t got = 0;
     while (got < want) {
       const std::size_t n = names.Read(buffer_ + got, want - got);

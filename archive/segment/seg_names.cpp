@@ -15,8 +15,8 @@ std::string DirectoryPart(std::string_view path) {
   return std::string(path.substr(0, cut + 1));
 }
 
-TSegNames BuildSegmentNames(std::string_view baseName, std::string_view ext,
-                            std::uint32_t number, std::string_view dir) {
+TSegNames BuildSegmentNames(std::string_view baseName, std::string_view ext, std::uint32_t number,
+                            std::string_view dir) {
   std::string extension(ext);
   if (extension.empty()) {
     extension = std::to_string(number);
@@ -40,9 +40,7 @@ std::string NormaliseSegDir(std::string_view value) {
   return platform::AsciiLower(value);
 }
 
-std::string NormaliseSegExt(std::string_view value) {
-  return std::string(value.substr(0, 3));
-}
+std::string NormaliseSegExt(std::string_view value) { return std::string(value.substr(0, 3)); }
 
 std::int32_t NormaliseSegSize(std::int32_t value) {
   return value < kMinSegSize ? kMinSegSize : value;

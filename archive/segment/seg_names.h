@@ -15,8 +15,8 @@ struct TSegNames {
 
 // SegBaseName + "." + extension, where the extension is `ext` when not empty and
 // otherwise `number` in decimal padded with "0" to at least three digits.
-TSegNames BuildSegmentNames(std::string_view baseName, std::string_view ext,
-                            std::uint32_t number, std::string_view dir);
+TSegNames BuildSegmentNames(std::string_view baseName, std::string_view ext, std::uint32_t number,
+                            std::string_view dir);
 
 // The setters' rules. SegBaseName: empty gives "SegData", otherwise the file-name part
 // (after the last "\" or ":") lower-cased, which is empty when the value ends in one of

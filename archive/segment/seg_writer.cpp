@@ -82,8 +82,7 @@ struct WorkFile {
 
 // Builds archive `index` into `work` and returns its entries.
 container::TCompressedFileList BuildArchive(const TSegWriterSettings& settings, std::size_t index,
-                                            const TSegWriteArchive& archive,
-                                            HostFileStream& work) {
+                                            const TSegWriteArchive& archive, HostFileStream& work) {
   container::TWriterSettings writerSettings;
   writerSettings.Codec.Key = settings.Key;
   writerSettings.Codec.Threads = std::max(settings.Threads, 1);

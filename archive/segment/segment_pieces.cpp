@@ -35,12 +35,12 @@ void TSegmentPieceStream::Reach(std::size_t index, std::int64_t within) {
 std::size_t TSegmentPieceStream::Read(void* buffer, std::size_t count) {
   if (count == 0 || pos_ >= size_) return 0;
   // The piece that holds the position: the last one to start at or before it.
-  std::size_t index = current_ < starts_.size() && starts_[current_] <= pos_ &&
-                              pos_ < starts_[current_] + (*pieces_)[current_].Length
-                          ? current_
-                          : static_cast<std::size_t>(
-                                std::upper_bound(starts_.begin(), starts_.end(), pos_) -
-                                starts_.begin() - 1);
+  std::size_t index =
+      current_ < starts_.size() && starts_[current_] <= pos_ &&
+              pos_ < starts_[current_] + (*pieces_)[current_].Length
+          ? current_
+          : static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), pos_) -
+                                     starts_.begin() - 1);
   const std::int64_t within = pos_ - starts_[index];
   const std::int64_t left = (*pieces_)[index].Length - within;
   Reach(index, within);

@@ -43,9 +43,9 @@ class TSegmentPieceStream : public platform::ByteStream {
   std::vector<std::int64_t> starts_;  // stream offset of each piece
   std::int64_t size_ = 0;
   std::int64_t pos_ = 0;
-  std::size_t current_ = 0;                          // the piece `file_` belongs to
-  std::unique_ptr<platform::HostFileStream> file_;   // null: none open
-  std::int64_t filePos_ = -1;                        // where `file_` stands
+  std::size_t current_ = 0;                         // the piece `file_` belongs to
+  std::unique_ptr<platform::HostFileStream> file_;  // null: none open
+  std::int64_t filePos_ = -1;                       // where `file_` stands
 };
 
 }  // namespace nolvo::segment

@@ -42,8 +42,8 @@ void TSegmentSink::StartSegment() {
   // Whatever is there (an old segment, a planted link) is replaced, never followed.
   std::error_code ec;
   std::filesystem::remove(path, ec);
-  current_ = std::make_unique<platform::HostFileStream>(
-      path, platform::HostFileStream::Mode::mdCreateNew);
+  current_ =
+      std::make_unique<platform::HostFileStream>(path, platform::HostFileStream::Mode::mdCreateNew);
   files_.push_back(path);
   TSegIdHeader id;
   id.SegmentNumber = static_cast<std::uint16_t>(number);
@@ -56,8 +56,8 @@ void TSegmentSink::WriteAll(const void* buffer, std::size_t count) {
   const auto* in = static_cast<const std::uint8_t*>(buffer);
   while (count > 0) {
     if (!current_ || room_ == 0) StartSegment();
-    const auto n = static_cast<std::size_t>(
-        std::min<std::int64_t>(room_, static_cast<std::int64_t>(count)));
+    const auto n =
+        static_cast<std::size_t>(std::min<std::int64_t>(room_, static_cast<std::int64_t>(count)));
     current_->WriteAll(in, n);
     in += n;
     count -= n;

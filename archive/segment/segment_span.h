@@ -20,8 +20,8 @@ inline constexpr std::size_t kSegBlockSize = 8192;
 // A segment file opened for reading, positioned at its first byte.
 struct TOpenedSegment {
   std::unique_ptr<platform::ByteStream> Stream;
-  std::int64_t Size = 0;         // the file's size in bytes
-  std::filesystem::path Host;    // the file on the host (for reading its pieces later)
+  std::int64_t Size = 0;       // the file's size in bytes
+  std::filesystem::path Host;  // the file on the host (for reading its pieces later)
 };
 
 class TSegmentSpan {

@@ -20,9 +20,9 @@ std::string SafeFileNamePart(const std::string& stored) {
   return name;
 }
 
-TUnzip::TUnzip(platform::Machine& machine, platform::Dialogs& dialogs,
-               platform::MessagePump& pump, UnzipView& view, const app::StartupState& state,
-               const app::SetupSettings& settings, Hooks hooks)
+TUnzip::TUnzip(platform::Machine& machine, platform::Dialogs& dialogs, platform::MessagePump& pump,
+               UnzipView& view, const app::StartupState& state, const app::SetupSettings& settings,
+               Hooks hooks)
     : SegCompEZ1(machine, &dialogs, &pump),
       machine_(machine),
       dialogs_(dialogs),

@@ -75,12 +75,11 @@ void ExtractionWindow::ShowPicture(const stage::SetupPicture& picture) {
   const platform::ResolvedPath r = machine_.Resolve(picture.windowsPath);
   if (r.error != 0 || !r.exists) throw std::runtime_error("Cannot load the setup picture");
   if (!mainScreen_) return;
-  mainScreen_->ShowPicture(
-      QString::fromStdString(r.host.string()), picture.animated,
-      [&](int gradientWidth, int panelWidth) {
-        return stage::PictureFrameLeft(gradientWidth, panelWidth, picture.alignCenter,
-                                       picture.alignLeft);
-      });
+  mainScreen_->ShowPicture(QString::fromStdString(r.host.string()), picture.animated,
+                           [&](int gradientWidth, int panelWidth) {
+                             return stage::PictureFrameLeft(gradientWidth, panelWidth,
+                                                            picture.alignCenter, picture.alignLeft);
+                           });
 }
 
 void ExtractionWindow::Close() {

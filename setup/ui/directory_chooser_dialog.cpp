@@ -96,8 +96,7 @@ DirectoryChooserDialog::DirectoryChooserDialog(platform::Machine& machine, QWidg
   setTabOrder(edit1_, list_);
   setTabOrder(list_, drives_);
 
-  for (char letter : Drives())
-    drives_->addItem(QString("%1:").arg(QChar(letter)), QChar(letter));
+  for (char letter : Drives()) drives_->addItem(QString("%1:").arg(QChar(letter)), QChar(letter));
 
   connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
@@ -153,10 +152,12 @@ void DirectoryChooserDialog::Fill() {
   const platform::ResolvedPath r = machine_.Resolve(directory_);
   for (const auto& entry : std::filesystem::directory_iterator(r.host, ec)) {
     std::error_code ec2;
-    if (entry.is_directory(ec2)) children.push_back(machine_.WindowsName(entry.path().filename().string()));
+    if (entry.is_directory(ec2))
+      children.push_back(machine_.WindowsName(entry.path().filename().string()));
   }
-  std::sort(children.begin(), children.end(),
-            [](const std::string& a, const std::string& b) { return platform::AsciiUpper(a) < platform::AsciiUpper(b); });
+  std::sort(children.begin(), children.end(), [](const std::string& a, const std::string& b) {
+    return platform::AsciiUpper(a) < platform::AsciiUpper(b);
+  });
   const std::string base = directory_.size() == 3 ? directory_ : directory_ + "\\";
   for (const std::string& name : children) {
     auto* item = new QListWidgetItem(QString(depth * 2, ' ') + FromAnsi(cp, name), list_);
@@ -182,8 +183,7 @@ void DirectoryChooserDialog::ChooseDrive(char letter) {
   const char upper = platform::AsciiUpper(letter);
   // The drive's current directory: the machine's own when it is on that drive, else the root.
   const std::string& cur = machine_.GetCurrentDirectory();
-  if (!cur.empty() && platform::AsciiUpper(cur[0]) == upper && SetDirectory(cur))
-    return;
+  if (!cur.empty() && platform::AsciiUpper(cur[0]) == upper && SetDirectory(cur)) return;
   SetDirectory(std::string(1, upper) + ":\\");
 }
 

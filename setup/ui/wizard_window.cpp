@@ -18,8 +18,8 @@ constexpr int kStatusHeight = 120;
 
 WizardWindow::WizardWindow(setup::TNolvo& wizard, const platform::CodePage& codePage,
                            setup::DirectoryChooser& chooser, QWidget* background)
-    : QDialog(background, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                              Qt::WindowCloseButtonHint),
+    : QDialog(background,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       wizard_(wizard),
       background_(background) {
   setObjectName("Nolvo");

@@ -122,7 +122,8 @@ bool Says(const LoadResult& r, const std::string& part, bool unused) {
 TEST(SettingsLoader, EveryLineOfAListIsAnEntryWhateverItsKey) {
   // 1,500 entries with 12-character keys: far past the 8192-byte key list.
   std::string text = "[Files]\n";
-  for (int i = 0; i < 1500; ++i) text += "entry-" + std::to_string(100000 + i) + "=f" + std::to_string(i) + "~<INSTALLDIR>\n";
+  for (int i = 0; i < 1500; ++i)
+    text += "entry-" + std::to_string(100000 + i) + "=f" + std::to_string(i) + "~<INSTALLDIR>\n";
   text += "entry-100001=again~<INSTALLDIR>\nno equals sign\n[Desktop]\n[files]\nlost=x~<WINDOWS>\n";
   const auto r = Load(text);
   ASSERT_EQ(r.Settings.FileList.size(), 1501u);
@@ -132,7 +133,8 @@ TEST(SettingsLoader, EveryLineOfAListIsAnEntryWhateverItsKey) {
   EXPECT_TRUE(Says(r, "8192-byte key list", false));
   EXPECT_TRUE(Says(r, "from line 632 (key \"entry-100630\") on", false));
   EXPECT_TRUE(Says(r, "[Files] line 1503: \"no equals sign\" has no \"=\"", true));
-  EXPECT_TRUE(Says(r, "[Files] line 1506: \"lost=x~<WINDOWS>\" lies in a second [Files] section", true));
+  EXPECT_TRUE(
+      Says(r, "[Files] line 1506: \"lost=x~<WINDOWS>\" lies in a second [Files] section", true));
 }
 
 TEST(SettingsLoader, UnicodeFilesAreReadAndWhatTheCodePageLacksIsNamed) {
@@ -150,8 +152,10 @@ TEST(SettingsLoader, UnicodeFilesAreReadAndWhatTheCodePageLacksIsNamed) {
 TEST(SettingsDiagnostics, AnInstallDirectoryOfItsOwnIsRequired) {
   const std::pair<std::string, const char*> cases[] = {
       {"Install Dir=App\n", nullptr},
-      {"", "\"Install Dir\" is empty, so the installation directory comes out as the drive root C:\\"},
-      {"Add to Program Files=1\n", "comes out as the Program Files folder C:\\Program Files itself"},
+      {"",
+       "\"Install Dir\" is empty, so the installation directory comes out as the drive root C:\\"},
+      {"Add to Program Files=1\n",
+       "comes out as the Program Files folder C:\\Program Files itself"},
       {"Install Dir=WINDOWS\n", "comes out as the Windows directory C:\\WINDOWS itself"},
       {"Install Dir=App\\..\\..\n", "comes out as the drive root C:\\"},
   };

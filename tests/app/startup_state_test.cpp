@@ -54,8 +54,9 @@ TEST(ClearTempDir, DeletesPlainFilesAndKeepsWhatCannotGo) {
   fs::create_directories(q / "sub");
   test::WriteBytes(q / "c.txt", std::string("c"));
   test::WriteBytes(q / "ro.txt", std::string("r"));
-  fs::permissions(q / "ro.txt", fs::perms::owner_write | fs::perms::group_write |
-                                    fs::perms::others_write, fs::perm_options::remove);
+  fs::permissions(q / "ro.txt",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
   ClearTempDir(m, "C:\\WINDOWS\\Temp\\q");
   EXPECT_FALSE(fs::exists(q / "c.txt"));
   EXPECT_TRUE(fs::exists(q / "ro.txt"));  // read-only files stay, as on Windows

@@ -83,12 +83,13 @@ TEST(ArchiveCommand, KeyLocksEveryEntry) {
   TempDir dir;
   MakeTree(dir.Path() / "src");
   const auto arc = (dir.Path() / "locked.arc").string();
-  ASSERT_EQ(RunCommand({NolvoTool(), "archive", "create", arc, (dir.Path() / "src" / "app").string(),
-                        "--key", "4711"}).exitCode, 0);
+  ASSERT_EQ(RunCommand({NolvoTool(), "archive", "create", arc,
+                        (dir.Path() / "src" / "app").string(), "--key", "4711"})
+                .exitCode,
+            0);
   auto r = RunCommand({NolvoTool(), "list", "--json", arc});
   const auto listing = nlohmann::json::parse(r.out);
-  for (const auto& e : listing["Archives"][0]["Entries"])
-    EXPECT_EQ(e["Locked"], true);
+  for (const auto& e : listing["Archives"][0]["Entries"]) EXPECT_EQ(e["Locked"], true);
 
   r = RunCommand({NolvoTool(), "test", arc});
   EXPECT_EQ(r.exitCode, 1);
@@ -106,7 +107,8 @@ TEST(ArchiveCommand, KeyLocksEveryEntry) {
   fs::remove_all(out);
   r = RunCommand({NolvoTool(), "extract", arc, "-d", out.string(), "--key", "4711", "--flat"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(FilesBelow(out), (std::vector<std::string>{"Caf\xC3\xA9.bin", "empty.dat", "read me.txt"}));
+  EXPECT_EQ(FilesBelow(out),
+            (std::vector<std::string>{"Caf\xC3\xA9.bin", "empty.dat", "read me.txt"}));
 }
 
 TEST(ArchiveCommand, UsageAndDataErrors) {
@@ -115,9 +117,12 @@ TEST(ArchiveCommand, UsageAndDataErrors) {
   const auto arc = (dir.Path() / "x.arc").string();
   EXPECT_EQ(RunCommand({NolvoTool(), "archive", "create", arc}).exitCode, 2);
   EXPECT_EQ(RunCommand({NolvoTool(), "archive", "create", arc, (dir.Path() / "a.txt").string(),
-                        "--method", "zip"}).exitCode, 2);
+                        "--method", "zip"})
+                .exitCode,
+            2);
   EXPECT_EQ(RunCommand({NolvoTool(), "archive", "create", arc, (dir.Path() / "missing").string()})
-                .exitCode, 2);
+                .exitCode,
+            2);
   EXPECT_FALSE(fs::exists(arc));
   EXPECT_EQ(RunCommand({NolvoTool(), "list", (dir.Path() / "missing").string()}).exitCode, 2);
   EXPECT_EQ(RunCommand({NolvoTool(), "list", dir.Path().string()}).exitCode, 2);  // no disk.001
@@ -132,7 +137,9 @@ TEST(ArchiveCommand, UsageAndDataErrors) {
   fs::create_directories(dir.Path() / "b");
   WriteBytes(dir.Path() / "b" / "A.TXT", std::string("x"));
   EXPECT_EQ(RunCommand({NolvoTool(), "archive", "create", arc, (dir.Path() / "a.txt").string(),
-                        (dir.Path() / "b" / "A.TXT").string()}).exitCode, 2);
+                        (dir.Path() / "b" / "A.TXT").string()})
+                .exitCode,
+            2);
   // Nothing but the sources is left in the folder.
   EXPECT_EQ(FilesBelow(dir.Path()), (std::vector<std::string>{"a.txt", "b/A.TXT", "junk.arc"}));
 

@@ -9,7 +9,8 @@ namespace nolvo::test {
 namespace {
 
 TEST(CheckCommand, DemoConfigurationIsCleanAndComplete) {
-  const auto r = RunCommand({NolvoTool(), "check", "--json", (SourceDir() / "examples/demo").string()});
+  const auto r =
+      RunCommand({NolvoTool(), "check", "--json", (SourceDir() / "examples/demo").string()});
   ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
   const auto j = nlohmann::json::parse(r.out);
   EXPECT_EQ(j["InstallDir"], "Nolvo Demo");
@@ -56,9 +57,11 @@ TEST(CheckCommand, EdgeCasesOfTheConfiguration) {
 
 TEST(CheckCommand, EncodingsDuplicateKeysAndLongListsAreNamed) {
   TempDir dir;
-  std::string text = "[Setup - Main]\r\nInstall Dir=\xE4\xB8\xAD\r\n[Directories]\r\n"
-                     "d=<INSTALLDIR>~\r\ns=<SUB1>~a\r\nt=<SUB1>~b\r\n[Files]\r\n";
-  for (int i = 0; i < 800; ++i) text += "file entry " + std::to_string(i) + "=f" + std::to_string(i) + "~<INSTALLDIR>\r\n";
+  std::string text =
+      "[Setup - Main]\r\nInstall Dir=\xE4\xB8\xAD\r\n[Directories]\r\n"
+      "d=<INSTALLDIR>~\r\ns=<SUB1>~a\r\nt=<SUB1>~b\r\n[Files]\r\n";
+  for (int i = 0; i < 800; ++i)
+    text += "file entry " + std::to_string(i) + "=f" + std::to_string(i) + "~<INSTALLDIR>\r\n";
   text += "file entry 7=again~<INSTALLDIR>\r\nplain~<INSTALLDIR>\r\n";
   std::string utf16 = "\xFF\xFE";
   for (unsigned char c : text) {  // ASCII and one three-byte character, as UTF-16LE
@@ -77,8 +80,9 @@ TEST(CheckCommand, EncodingsDuplicateKeysAndLongListsAreNamed) {
   std::string all;
   for (const auto& d : j["Diagnostics"]) all += d.get<std::string>() + "\n";
   for (const char* said :
-       {"line 2 holds characters that code page 1252 lacks", "the key \"file entry 7\" is used on lines",
-        "8192-byte key list", "\"plain~<INSTALLDIR>\" has no \"=\"", "binds the token \"<SUB1>\" 2 times"})
+       {"line 2 holds characters that code page 1252 lacks",
+        "the key \"file entry 7\" is used on lines", "8192-byte key list",
+        "\"plain~<INSTALLDIR>\" has no \"=\"", "binds the token \"<SUB1>\" 2 times"})
     EXPECT_NE(all.find(said), std::string::npos) << said << "\n" << all;
 }
 

@@ -26,9 +26,8 @@ TEST(ExtractCommand, HostileStoredNamesStayInsideTheFolder) {
   const auto r = RunCommand({NolvoTool(), "extract", arc.string(), "-d", out.string()});
   // The entry with no usable name is reported and makes the run fail; the rest is written.
   EXPECT_EQ(r.exitCode, 1) << r.err;
-  EXPECT_EQ(FilesBelow(out),
-            (std::vector<std::string>{"WINDOWS/win.ini", "_CON.txt", "a_b_c_.txt", "boot.ini",
-                                      "dir/up.txt", "escape.txt"}));
+  EXPECT_EQ(FilesBelow(out), (std::vector<std::string>{"WINDOWS/win.ini", "_CON.txt", "a_b_c_.txt",
+                                                       "boot.ini", "dir/up.txt", "escape.txt"}));
   EXPECT_EQ(ReadText(out / "escape.txt"), "one");
   EXPECT_EQ(ReadText(out / "boot.ini"), "three");
   // Nothing was written beside or above the output folder.

@@ -25,8 +25,8 @@ class DemoInstall : public ::testing::Test {
     ASSERT_EQ(packed.exitCode, 0) << packed.err;
   }
   CommandResult Install(std::vector<std::string> extra) {
-    std::vector<std::string> argv = {NolvoTool(), "install", media_.string(), "--prefix",
-                                     prefix_.string(), "--unattended"};
+    std::vector<std::string> argv = {NolvoTool(), "install",        media_.string(),
+                                     "--prefix",  prefix_.string(), "--unattended"};
     argv.insert(argv.end(), extra.begin(), extra.end());
     return RunCommand(argv, {{"NOLVO_LAUNCH_LOG", (dir_.Path() / "launch.log").string()}});
   }
@@ -42,23 +42,24 @@ TEST_F(DemoInstall, FullInstallThenUninstallLeavesOnlyWhatIsDocumented) {
                           "--no-startmenu", "Read Me", "--log", (dir_.Path() / "log").string()});
   ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
   // Every file at its token's directory.
-  for (const auto& f : {App() / "demo.exe", App() / "readme.txt", App() / "uninstaller.exe",
-                        App() / "demo.ico", App() / "install.exe", App() / "install.cfg",
-                        App() / "Data" / "sample.dat", C() / "windows" / "Fonts" / "demofont.fon",
-                        C() / "windows" / "System" / "demohelp.dll",
-                        C() / "Nolvo Shared" / "shared.dll"})
+  for (const auto& f :
+       {App() / "demo.exe", App() / "readme.txt", App() / "uninstaller.exe", App() / "demo.ico",
+        App() / "install.exe", App() / "install.cfg", App() / "Data" / "sample.dat",
+        C() / "windows" / "Fonts" / "demofont.fon", C() / "windows" / "System" / "demohelp.dll",
+        C() / "Nolvo Shared" / "shared.dll"})
     EXPECT_TRUE(fs::is_regular_file(f)) << f;
   EXPECT_EQ(ReadBytes(App() / "Data" / "sample.dat"),
             ReadBytes(SourceDir() / "examples/demo/sample.dat"));
   // The links read back with their target, working directory and icon.
   const auto link = ReadBytes(C() / "windows" / "Desktop" / "Nolvo Demo.lnk");
-  const auto parsed = platform::ParseLink(
-      std::span<const std::uint8_t>(link.data(), link.size()), platform::CodePage());
+  const auto parsed = platform::ParseLink(std::span<const std::uint8_t>(link.data(), link.size()),
+                                          platform::CodePage());
   EXPECT_EQ(parsed.TargetPath(), "C:\\Program Files\\Nolvo Demo\\demo.exe");
   EXPECT_EQ(parsed.workingDirectory, "C:\\Program Files\\Nolvo Demo\\");
   EXPECT_EQ(parsed.iconLocation, "C:\\Program Files\\Nolvo Demo\\demo.ico");
   EXPECT_FALSE(fs::exists(C() / "windows" / "Start Menu" / "Read Me.lnk"));  // --no-startmenu
-  EXPECT_TRUE(fs::exists(C() / "windows" / "Start Menu" / "Programs" / "Nolvo Demo" / "Read Me.lnk"));
+  EXPECT_TRUE(
+      fs::exists(C() / "windows" / "Start Menu" / "Programs" / "Nolvo Demo" / "Read Me.lnk"));
   EXPECT_EQ(ReadText(C() / "windows" / "nolvodemo.ini"),
             "[Paths]\r\nHome=C:\\Program Files\\Nolvo Demo\\\r\n"
             "Data=C:\\Program Files\\Nolvo Demo\\Data\\samples\r\n");
@@ -92,7 +93,8 @@ TEST_F(DemoInstall, FullInstallThenUninstallLeavesOnlyWhatIsDocumented) {
   // Nothing of the temporary folders is left.
   EXPECT_FALSE(fs::exists(C() / "windows" / "Temp" / "q"));
 
-  const auto u = RunCommand({NolvoTool(), "uninstall", "Nolvo Demo 1.0", "--prefix", prefix_.string()});
+  const auto u =
+      RunCommand({NolvoTool(), "uninstall", "Nolvo Demo 1.0", "--prefix", prefix_.string()});
   ASSERT_EQ(u.exitCode, 0) << u.err << u.out;
   EXPECT_FALSE(fs::exists(App()));
   EXPECT_FALSE(fs::exists(C() / "windows" / "nolvodemo.ini"));
@@ -102,7 +104,8 @@ TEST_F(DemoInstall, FullInstallThenUninstallLeavesOnlyWhatIsDocumented) {
   EXPECT_EQ(ReadText(prefix_ / "registry.reg").find("Nolvo Demo"), std::string::npos);
   EXPECT_TRUE(fs::is_directory(C() / "windows" / "System"));  // the Windows folders stay
   // A second uninstall is harmless.
-  const auto again = RunCommand({NolvoTool(), "uninstall", "Nolvo Demo 1.0", "--prefix", prefix_.string()});
+  const auto again =
+      RunCommand({NolvoTool(), "uninstall", "Nolvo Demo 1.0", "--prefix", prefix_.string()});
   EXPECT_NE(again.exitCode, 2) << again.err;
 }
 

@@ -35,8 +35,8 @@ class SegmentedMedia : public ::testing::Test {
                  {"sys.dll", SampleBytes(20000, 5)}};
     auto file = [&](const std::string& stored, const std::string& host, std::size_t index) {
       WriteBytes(src / host, contents_[index].second);
-      return segment::TSegWriteFile{src / host, stored, TCompressionMethod::coLZH5,
-                                    0x5A8F6000, 0x20};
+      return segment::TSegWriteFile{src / host, stored, TCompressionMethod::coLZH5, 0x5A8F6000,
+                                    0x20};
     };
     segment::TSegWriteArchive app;
     app.Template = "C:\\App\\*.*";

@@ -47,7 +47,8 @@ class UninstallCommand : public ::testing::Test {
 };
 
 TEST_F(UninstallCommand, DryRunThenRealRunThenNothingLeft) {
-  auto r = RunCommand({NolvoTool(), "uninstall", "My Tool", "--prefix", prefix.string(), "--dry-run"});
+  auto r =
+      RunCommand({NolvoTool(), "uninstall", "My Tool", "--prefix", prefix.string(), "--dry-run"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("would remove file C:\\Apps\\Tool\\app.exe"), std::string::npos) << r.out;
   EXPECT_TRUE(fs::exists(tool / "app.exe"));

@@ -217,7 +217,9 @@ TEST(RunCodec, UnknownMethodsProduceNothing) {
     MemoryStream dest;
     MemoryStream source(Pattern(100));
     std::int32_t checksum = 77;
-    EXPECT_EQ(RunCodec(CodecComponent{}, dest, source, 100, 100, method, checksum, TCodecDirection::cdExpand), 0);
+    EXPECT_EQ(RunCodec(CodecComponent{}, dest, source, 100, 100, method, checksum,
+                       TCodecDirection::cdExpand),
+              0);
     EXPECT_EQ(checksum, 0);
     EXPECT_TRUE(dest.Bytes().empty());
     EXPECT_EQ(source.Position(), 0);

@@ -36,7 +36,8 @@ Expanded Expand(const Bytes& stored, std::int32_t original_size, std::int32_t so
   Expanded result;
   RunCodec(component, dest, source,
            source_size < 0 ? static_cast<std::int32_t>(stored.size()) : source_size, original_size,
-           TCompressionMethod::coLZH5, result.checksum, keyed ? TCodecDirection::cdExpandKeyed : TCodecDirection::cdExpand);
+           TCompressionMethod::coLZH5, result.checksum,
+           keyed ? TCodecDirection::cdExpandKeyed : TCodecDirection::cdExpand);
   result.output = dest.Bytes();
   result.source_position = source.Position();
   return result;
@@ -347,7 +348,6 @@ TEST(Lh5Expand, KeyedStreamsAreDescrambledOnlyWhenKeyedAndKeySet) {
   EXPECT_EQ(Expand(plain, 20000, -1, no_key, true).output, data);
 }
 
-
 // The token-at-a-time path (taken when observing) and the fast path must agree on
 // everything a caller can see: output, how far the source was read and the
 // exception, for sound, damaged and cut streams alike. (How many bytes of the last
@@ -359,8 +359,7 @@ struct Outcome {
   bool operator==(const Outcome&) const = default;
   friend void PrintTo(const Outcome& o, std::ostream* os) {
     *os << o.output.size() << " bytes (sum " << Sum(o.output) << "), source at "
-        << o.source_position << ", error '" << o.error
-        << "'";
+        << o.source_position << ", error '" << o.error << "'";
   }
 };
 
@@ -369,7 +368,8 @@ Outcome ExpandWith(const Bytes& stored, std::int32_t original_size, bool observe
   MemoryStream source(stored);
   MemoryStream dest;
   Outcome out;
-  CodecContext context(component, dest, source, static_cast<std::int32_t>(stored.size()), TCodecDirection::cdExpandKeyed);
+  CodecContext context(component, dest, source, static_cast<std::int32_t>(stored.size()),
+                       TCodecDirection::cdExpandKeyed);
   try {
     if (observed) {
       Lh5ExpandObserved(context, original_size, [](int, std::uint32_t) {});

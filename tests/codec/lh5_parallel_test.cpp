@@ -113,8 +113,15 @@ TEST(Lh5Parallel, SameStreamForSizesAroundTheSegmentEdges) {
   constexpr std::size_t kSegment = 1024;
   const Bytes text = testing::MakeCorpus(Corpus::kText, 20000, 3);
   const Bytes runs = testing::MakeCorpus(Corpus::kRuns, 20000, 4);
-  const std::size_t bases[] = {3,          kSegment,   2 * kSegment, 3 * kSegment, 4 * kSegment,
-                               5 * kSegment, 8192,     8192 + 3 * kSegment, 16384};
+  const std::size_t bases[] = {3,
+                               kSegment,
+                               2 * kSegment,
+                               3 * kSegment,
+                               4 * kSegment,
+                               5 * kSegment,
+                               8192,
+                               8192 + 3 * kSegment,
+                               16384};
   for (const std::size_t base : bases) {
     for (std::size_t size = base - 3; size <= base + 3; ++size) {
       for (const Bytes* data : {&text, &runs}) {

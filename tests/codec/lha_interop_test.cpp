@@ -26,7 +26,8 @@ Bytes ExpandLh5(const Bytes& stored, std::uint32_t original_size) {
   MemoryStream dest;
   std::int32_t checksum = 0;
   RunCodec(CodecComponent{}, dest, source, static_cast<std::int32_t>(stored.size()),
-           static_cast<std::int32_t>(original_size), TCompressionMethod::coLZH5, checksum, TCodecDirection::cdExpand);
+           static_cast<std::int32_t>(original_size), TCompressionMethod::coLZH5, checksum,
+           TCodecDirection::cdExpand);
   return dest.Bytes();
 }
 

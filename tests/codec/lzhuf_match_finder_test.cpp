@@ -122,7 +122,8 @@ void CheckInput(const Bytes& input, const char* what) {
 }
 
 TEST(LzhufMatchFinder, AgreesWithPlainTreesAndAFullScan) {
-  for (Corpus kind : {Corpus::kText, Corpus::kBinary, Corpus::kRandom, Corpus::kRuns, Corpus::kPeriodic}) {
+  for (Corpus kind :
+       {Corpus::kText, Corpus::kBinary, Corpus::kRandom, Corpus::kRuns, Corpus::kPeriodic}) {
     CheckInput(testing::MakeCorpus(kind, 9000, 3), "corpus");
   }
   // A small alphabet gives many equally long matches to choose from, and the walk

@@ -52,7 +52,8 @@ class TokenStream {
  private:
   void Symbol(int symbol) {
     std::vector<std::uint8_t> path;
-    for (int n = tree_.leaf(symbol); n != LzhufTree::kRoot; n = tree_.parent(n)) path.push_back(n & 1);
+    for (int n = tree_.leaf(symbol); n != LzhufTree::kRoot; n = tree_.parent(n))
+      path.push_back(n & 1);
     bits_.insert(bits_.end(), path.rbegin(), path.rend());
     tree_.Update(symbol);
   }
@@ -72,8 +73,10 @@ class TokenStream {
   int r_ = 4036;
 };
 
-testing::RunOutput Decode(const Bytes& stored, std::size_t original_size, std::size_t max_read = 1 << 20) {
-  return testing::Expand(kLzh, stored, static_cast<std::int32_t>(original_size), {}, false, max_read);
+testing::RunOutput Decode(const Bytes& stored, std::size_t original_size,
+                          std::size_t max_read = 1 << 20) {
+  return testing::Expand(kLzh, stored, static_cast<std::int32_t>(original_size), {}, false,
+                         max_read);
 }
 
 TEST(LzhufStreams, HandWorkedExamples) {
@@ -216,9 +219,11 @@ TEST(LzhufStreams, ReadsTheSourceChunksAByteReaderWouldRead) {
     if (taken < 8190 || taken > 16400 || (rest > 2 && rest < 8190)) continue;
     const auto out = Decode(stored, produced);
     const std::size_t chunks = (taken + 8191) / 8192;
-    EXPECT_EQ(out.source_position, static_cast<std::int64_t>(chunks * 8192)) << "after " << produced << " bytes";
-    EXPECT_EQ(Bytes(out.bytes.begin(), out.bytes.begin() + static_cast<std::ptrdiff_t>(produced)),
-              Bytes(t.Decoded().begin(), t.Decoded().begin() + static_cast<std::ptrdiff_t>(produced)));
+    EXPECT_EQ(out.source_position, static_cast<std::int64_t>(chunks * 8192))
+        << "after " << produced << " bytes";
+    EXPECT_EQ(
+        Bytes(out.bytes.begin(), out.bytes.begin() + static_cast<std::ptrdiff_t>(produced)),
+        Bytes(t.Decoded().begin(), t.Decoded().begin() + static_cast<std::ptrdiff_t>(produced)));
     ++checked;
   }
   EXPECT_GT(checked, 4);
@@ -245,11 +250,13 @@ TEST(LzhufStreams, RepeatedByteGivesOneLiteralThenLongMatches) {
 }
 
 TEST(LzhufRoundTrip, Corpora) {
-  for (Corpus kind : {Corpus::kText, Corpus::kBinary, Corpus::kRandom, Corpus::kRuns, Corpus::kPeriodic}) {
+  for (Corpus kind :
+       {Corpus::kText, Corpus::kBinary, Corpus::kRandom, Corpus::kRuns, Corpus::kPeriodic}) {
     for (std::size_t size : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{61},
                              std::size_t{5000}, std::size_t{40000}}) {
       const Bytes input = testing::MakeCorpus(kind, size, static_cast<std::uint32_t>(size) + 3);
-      const auto stored = testing::Run(kLzh, false, input, static_cast<std::int32_t>(input.size()), 0);
+      const auto stored =
+          testing::Run(kLzh, false, input, static_cast<std::int32_t>(input.size()), 0);
       EXPECT_EQ(static_cast<std::uint32_t>(stored.checksum), testing::ByteSum(input));
       EXPECT_EQ(stored.result, static_cast<std::int32_t>(stored.bytes.size()));
       const auto out = Decode(stored.bytes, input.size());
@@ -266,17 +273,22 @@ TEST(LzhufRoundTrip, KeyedStreamsDifferOnlyByTheKey) {
   CodecComponent keyed;
   keyed.Key = -2;  // bytes FE FF FF FF
   const auto plain = testing::Run(kLzh, false, input, static_cast<std::int32_t>(input.size()), 0);
-  const auto scrambled = testing::Run(kLzh, false, input, static_cast<std::int32_t>(input.size()), 0, keyed);
+  const auto scrambled =
+      testing::Run(kLzh, false, input, static_cast<std::int32_t>(input.size()), 0, keyed);
   ASSERT_EQ(plain.bytes.size(), scrambled.bytes.size());
   EXPECT_EQ(plain.checksum, scrambled.checksum);
   for (std::size_t i = 0; i < plain.bytes.size(); ++i) {
     ASSERT_EQ(scrambled.bytes[i], plain.bytes[i] ^ (i % 4 == 0 ? 0xFE : 0xFF)) << "at " << i;
   }
-  EXPECT_EQ(testing::Expand(kLzh, scrambled.bytes, static_cast<std::int32_t>(input.size()), keyed, true).bytes,
-            input);
+  EXPECT_EQ(
+      testing::Expand(kLzh, scrambled.bytes, static_cast<std::int32_t>(input.size()), keyed, true)
+          .bytes,
+      input);
   // An entry not marked as keyed is read as stored, whatever the key.
-  EXPECT_EQ(testing::Expand(kLzh, plain.bytes, static_cast<std::int32_t>(input.size()), keyed, false).bytes,
-            input);
+  EXPECT_EQ(
+      testing::Expand(kLzh, plain.bytes, static_cast<std::int32_t>(input.size()), keyed, false)
+          .bytes,
+      input);
 }
 
 TEST(LzhufRoundTrip, BudgetStopsIncompressibleInput) {
@@ -284,7 +296,8 @@ TEST(LzhufRoundTrip, BudgetStopsIncompressibleInput) {
   EXPECT_THROW(testing::Compress(kLzh, input, CodecComponent{}), EUnableToCompress);
   CodecComponent margin;
   margin.SizeMargin = 10000 - 200;
-  EXPECT_THROW(testing::Compress(kLzh, testing::MakeCorpus(Corpus::kText, 10000), margin), EUnableToCompress);
+  EXPECT_THROW(testing::Compress(kLzh, testing::MakeCorpus(Corpus::kText, 10000), margin),
+               EUnableToCompress);
 }
 
 TEST(LzhufDamage, TruncatedStreamsAreReported) {
@@ -345,7 +358,8 @@ TEST(LzhufDamage, CancelFromTheProgressHandlerEndsTheEntry) {
   cancel.OnShowProgress = [&](int& percent) {
     if (++calls == 3) percent = -1;
   };
-  EXPECT_THROW(testing::Expand(kLzh, stored, static_cast<std::int32_t>(input.size()), cancel), ETruncatedData);
+  EXPECT_THROW(testing::Expand(kLzh, stored, static_cast<std::int32_t>(input.size()), cancel),
+               ETruncatedData);
   EXPECT_EQ(calls, 3);
 }
 

@@ -118,9 +118,9 @@ TEST(LzhufTree, RebuildsAtThe32455thSymbol) {
 
 TEST(LzhufPositionCode, CanonicalCodes) {
   const auto& t = kLzhufPositionTables;
-  const std::pair<int, int> known[] = {{0, 0x00}, {1, 0x20}, {2, 0x30}, {3, 0x40}, {4, 0x50},
-                                       {5, 0x58}, {12, 0x90}, {13, 0x94}, {24, 0xC0},
-                                       {25, 0xC2}, {48, 0xF0}, {49, 0xF1}, {63, 0xFF}};
+  const std::pair<int, int> known[] = {{0, 0x00},  {1, 0x20},  {2, 0x30},  {3, 0x40},  {4, 0x50},
+                                       {5, 0x58},  {12, 0x90}, {13, 0x94}, {24, 0xC0}, {25, 0xC2},
+                                       {48, 0xF0}, {49, 0xF1}, {63, 0xFF}};
   for (auto [u, code] : known) EXPECT_EQ(t.code[u], code) << "u " << u;
   // The lookup inverts the codes for every 8-bit value that starts with them.
   for (int u = 0; u < 64; ++u) {

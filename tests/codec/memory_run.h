@@ -49,8 +49,7 @@ inline RunOutput Run(TCompressionMethod method, bool expanding, const Bytes& sou
   platform::MemoryStream dest;
   RunOutput out;
   out.checksum = 12345;
-  out.result = RunCodec(component, dest, source, source_size, original_size, method,
-                        out.checksum,
+  out.result = RunCodec(component, dest, source, source_size, original_size, method, out.checksum,
                         !expanding ? TCodecDirection::cdCompress
                         : keyed    ? TCodecDirection::cdExpandKeyed
                                    : TCodecDirection::cdExpand);
@@ -64,9 +63,9 @@ inline Bytes Compress(TCompressionMethod method, const Bytes& input,
   return Run(method, false, input, static_cast<std::int32_t>(input.size()), 0, component).bytes;
 }
 
-inline RunOutput Expand(TCompressionMethod method, const Bytes& stored,
-                        std::int32_t original_size, const CodecComponent& component = {},
-                        bool keyed = false, std::size_t max_read = 1 << 20) {
+inline RunOutput Expand(TCompressionMethod method, const Bytes& stored, std::int32_t original_size,
+                        const CodecComponent& component = {}, bool keyed = false,
+                        std::size_t max_read = 1 << 20) {
   return Run(method, true, stored, static_cast<std::int32_t>(stored.size()), original_size,
              component, keyed, max_read);
 }

@@ -30,13 +30,13 @@ TEST(RleExpand, EscapeRules) {
     Bytes expected;
   };
   const Case cases[] = {
-      {{0x94, 0}, {0x94}},                            // the escape byte itself
-      {{'a', 0x94, 1}, {'a'}},                        // count 1 adds nothing
-      {{'a', 0x94, 2}, {'a', 'a'}},                   // count 2 adds one copy
-      {{'a', 0x94, 255}, Repeat('a', 255)},           // the longest run
-      {{0x94, 4}, {0, 0, 0}},                         // the first run repeats byte 0
+      {{0x94, 0}, {0x94}},                                     // the escape byte itself
+      {{'a', 0x94, 1}, {'a'}},                                 // count 1 adds nothing
+      {{'a', 0x94, 2}, {'a', 'a'}},                            // count 2 adds one copy
+      {{'a', 0x94, 255}, Repeat('a', 255)},                    // the longest run
+      {{0x94, 4}, {0, 0, 0}},                                  // the first run repeats byte 0
       {{'a', 0x94, 3, 0x94, 3}, {'a', 'a', 'a', 0x94, 0x94}},  // then 0x94 is repeated
-      {{'a', 0x94, 0, 0x94, 2}, {'a', 0x94, 0x94}},   // also after an escaped 0x94
+      {{'a', 0x94, 0, 0x94, 2}, {'a', 0x94, 0x94}},            // also after an escaped 0x94
       {{'x', 'y', 0x94, 4, 'z'}, {'x', 'y', 'y', 'y', 'y', 'z'}},
       {{}, {}},
   };
@@ -125,22 +125,23 @@ TEST(RleCompress, RunRules) {
   const Case cases[] = {
       {{}, {}},
       {{'a'}, {'a'}},
-      {{'a', 'a'}, {'a', 'a'}},                            // two equal bytes stay as they are
+      {{'a', 'a'}, {'a', 'a'}},  // two equal bytes stay as they are
       {{'a', 'a', 'a'}, {'a', 0x94, 3}},
       {Repeat('a', 255), {'a', 0x94, 255}},
-      {Repeat('a', 256), {'a', 0x94, 255, 'a'}},           // the run restarts with a literal
+      {Repeat('a', 256), {'a', 0x94, 255, 'a'}},  // the run restarts with a literal
       {Repeat('a', 257), {'a', 0x94, 255, 'a', 'a'}},
       {Repeat('a', 258), {'a', 0x94, 255, 'a', 0x94, 3}},
       {Repeat('a', 511), {'a', 0x94, 255, 'a', 0x94, 255, 'a'}},
-      {{0x94, 0x94}, {0x94, 0, 0x94, 0}},                  // the escape byte is never run-coded
+      {{0x94, 0x94}, {0x94, 0, 0x94, 0}},  // the escape byte is never run-coded
       {{0x94, 0x94, 0x94}, {0x94, 0, 0x94, 0, 0x94, 0}},
-      {{0, 0, 0}, {0, 0x94, 3}},                           // a leading 0 is a literal
+      {{0, 0, 0}, {0, 0x94, 3}},  // a leading 0 is a literal
       {{0}, {0}},
       {{'a', 'a', 'a', 0x94, 'b'}, {'a', 0x94, 3, 0x94, 0, 'b'}},
       {{'a', 'a', 'b', 'b', 'b'}, {'a', 'a', 'b', 0x94, 3}},
   };
   for (const Case& c : cases) {
-    const auto out = testing::Run(kRle, false, c.input, static_cast<std::int32_t>(c.input.size()), 0);
+    const auto out =
+        testing::Run(kRle, false, c.input, static_cast<std::int32_t>(c.input.size()), 0);
     EXPECT_EQ(out.bytes, c.stored);
     EXPECT_EQ(out.result, static_cast<std::int32_t>(c.stored.size()));
     EXPECT_EQ(static_cast<std::uint32_t>(out.checksum), testing::ByteSum(c.input));
@@ -161,10 +162,12 @@ TEST(RleCompress, StopsAtTheBudget) {
 }
 
 TEST(RleRoundTrip, Corpora) {
-  for (Corpus kind : {Corpus::kText, Corpus::kBinary, Corpus::kRandom, Corpus::kRuns, Corpus::kPeriodic}) {
+  for (Corpus kind :
+       {Corpus::kText, Corpus::kBinary, Corpus::kRandom, Corpus::kRuns, Corpus::kPeriodic}) {
     for (std::size_t size : {std::size_t{1}, std::size_t{300}, std::size_t{70000}}) {
       const Bytes input = testing::MakeCorpus(kind, size, static_cast<std::uint32_t>(size));
-      const auto stored = testing::Run(kRle, false, input, static_cast<std::int32_t>(input.size()), 0);
+      const auto stored =
+          testing::Run(kRle, false, input, static_cast<std::int32_t>(input.size()), 0);
       const auto out = testing::Expand(kRle, stored.bytes, static_cast<std::int32_t>(input.size()));
       ASSERT_EQ(out.bytes, input) << "corpus " << static_cast<int>(kind) << " size " << size;
       EXPECT_EQ(out.checksum, stored.checksum);
@@ -185,8 +188,8 @@ TEST(RleRoundTrip, KeyedStreamsDifferOnlyByTheKey) {
   for (std::size_t i = 0; i < plain.bytes.size(); ++i) {
     ASSERT_EQ(scrambled.bytes[i], plain.bytes[i] ^ key[i % 4]) << "at " << i;
   }
-  const auto out = testing::Expand(kRle, scrambled.bytes, static_cast<std::int32_t>(input.size()),
-                                   keyed, true);
+  const auto out =
+      testing::Expand(kRle, scrambled.bytes, static_cast<std::int32_t>(input.size()), keyed, true);
   EXPECT_EQ(out.bytes, input);
 }
 

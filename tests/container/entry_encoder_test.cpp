@@ -1,9 +1,10 @@
 // Entries encoded on worker threads make the archive, and the error, of storing them one by
 // one on one thread.
 
+#include "archive/container/entry_encoder.h"
+
 #include <gtest/gtest.h>
 
-#include "archive/container/entry_encoder.h"
 #include "tests/support/corpus.h"
 
 namespace nolvo::container {
@@ -40,9 +41,8 @@ Built Build(const std::vector<Bytes>& files, int threads, std::int64_t limit, st
   try {
     TArchiveWriter writer(out, settings);
     std::size_t seen = 0;
-    const auto entries =
-        AddEntriesInOrder(writer, jobs, threads, [&](std::size_t i) { EXPECT_EQ(i, seen++); },
-                          limit);
+    const auto entries = AddEntriesInOrder(
+        writer, jobs, threads, [&](std::size_t i) { EXPECT_EQ(i, seen++); }, limit);
     writer.Finish();
     EXPECT_EQ(entries.size(), files.size());
   } catch (const std::exception& e) {
@@ -64,8 +64,9 @@ TEST(EntryEncoder, AnyThreadCountMakesTheSameArchiveAndError) {
     std::int64_t limit;
     std::int32_t key;
     std::size_t broken;
-  } cases[] = {{kWorkerEntryLimit, 0, none}, {0, 0, none},      {20000, 77, none},
-               {20000, 0, 3},                {20000, 0, 9},     {kWorkerEntryLimit, 0, 14}};
+  } cases[] = {
+      {kWorkerEntryLimit, 0, none}, {0, 0, none}, {20000, 77, none}, {20000, 0, 3}, {20000, 0, 9},
+      {kWorkerEntryLimit, 0, 14}};
   for (const auto& c : cases) {
     SCOPED_TRACE("limit " + std::to_string(c.limit) + " broken " + std::to_string(c.broken));
     const Built one = Build(files, 1, c.limit, c.key, c.broken);

@@ -1,6 +1,8 @@
 // The outcome table, situation by situation: crafted media read by list, test, extract
 // and the setup's extraction stage, each judged as the README's table says.
 
+#include "archive/media/outcome_table.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -13,7 +15,6 @@
 #include "archive/media/medium_extract.h"
 #include "archive/media/medium_list.h"
 #include "archive/media/medium_test.h"
-#include "archive/media/outcome_table.h"
 #include "archive/media/setup_checks.h"
 #include "archive/stage/unzip.h"
 #include "testing/scripted_dialogs.h"
@@ -62,9 +63,9 @@ struct Situation {
   const char* What;
   std::vector<Stored> Files;
   std::optional<std::vector<std::string>> ListNames;  // default: every stored name
-  std::function<void(Bytes& archive)> Tweak;           // on the archive's bytes
-  bool NoArchive = false;                              // a stream without archives
-  bool Digests = false;                                // an entry list beside the segments
+  std::function<void(Bytes& archive)> Tweak;          // on the archive's bytes
+  bool NoArchive = false;                             // a stream without archives
+  bool Digests = false;                               // an entry list beside the segments
   std::function<void(std::string& entryList)> DigestTweak;
   FindingKind Kind;
   Out List, Test, Extract, Setup;
@@ -78,55 +79,176 @@ const std::vector<Stored> kTwo = {{"a.txt", "first file, first file, first file"
                                   {"b.txt", "second file"}};
 
 const Situation kSituations[] = {
-    {"list name matching no entry", kTwo, std::vector<std::string>{"a.txt", "GONE.TXT", "b.txt"},
-     nullptr, false, false, nullptr, FindingKind::ListNameUnmatched, kWarn, kFail, kFail, kStop,
+    {"list name matching no entry",
+     kTwo,
+     std::vector<std::string>{"a.txt", "GONE.TXT", "b.txt"},
+     nullptr,
+     false,
+     false,
+     nullptr,
+     FindingKind::ListNameUnmatched,
+     kWarn,
+     kFail,
+     kFail,
+     kStop,
      {"a.txt", "b.txt"}},
-    {"unknown method", kTwo, std::nullopt,
-     [](Bytes& a) { a[EntryOffsets(a)[1] + 16] = 7; }, false, false, nullptr,
-     FindingKind::UnknownMethod, kNo, kFail, kFail, kStop, {"a.txt"}},
-    {"non-empty entry after TotalSize", kTwo, std::nullopt,
+    {"unknown method",
+     kTwo,
+     std::nullopt,
+     [](Bytes& a) { a[EntryOffsets(a)[1] + 16] = 7; },
+     false,
+     false,
+     nullptr,
+     FindingKind::UnknownMethod,
+     kNo,
+     kFail,
+     kFail,
+     kStop,
+     {"a.txt"}},
+    {"non-empty entry after TotalSize",
+     kTwo,
+     std::nullopt,
      // The total ends with the first entry.
      [](Bytes& a) {
        const std::size_t e = EntryOffsets(a)[0] + 8;
        PutLe32(a, 8, a[e] | a[e + 1] << 8 | a[e + 2] << 16);
      },
-     false, false, nullptr, FindingKind::AfterTotalSize,
-     kWarn, kFail, kWarn, kWarn, {"a.txt"}},
-    {"no archive", kTwo, std::nullopt, nullptr, true, false, nullptr, FindingKind::NoArchive, kNo,
-     kFail, kFail, kStop, {}},
-    {"archive without entries where its list names files", {}, std::vector<std::string>{"a.txt"},
-     nullptr, false, false, nullptr, FindingKind::NoArchive, kNo, kFail, kFail, kStop, {}},
-    {"names that flatten to one", {{"docs\\a.txt", "one"}, {"data\\a.txt", "two"}}, std::nullopt,
-     nullptr, false, false, nullptr, FindingKind::NamesCollide, kWarn, kFail, kWarn, kWarn,
+     false,
+     false,
+     nullptr,
+     FindingKind::AfterTotalSize,
+     kWarn,
+     kFail,
+     kWarn,
+     kWarn,
+     {"a.txt"}},
+    {"no archive",
+     kTwo,
+     std::nullopt,
+     nullptr,
+     true,
+     false,
+     nullptr,
+     FindingKind::NoArchive,
+     kNo,
+     kFail,
+     kFail,
+     kStop,
+     {}},
+    {"archive without entries where its list names files",
+     {},
+     std::vector<std::string>{"a.txt"},
+     nullptr,
+     false,
+     false,
+     nullptr,
+     FindingKind::NoArchive,
+     kNo,
+     kFail,
+     kFail,
+     kStop,
+     {}},
+    {"names that flatten to one",
+     {{"docs\\a.txt", "one"}, {"data\\a.txt", "two"}},
+     std::nullopt,
+     nullptr,
+     false,
+     false,
+     nullptr,
+     FindingKind::NamesCollide,
+     kWarn,
+     kFail,
+     kWarn,
+     kWarn,
      {"a.txt"}},
     {"stored entry whose byte sum does not add up",
-     {{"a.txt", "stored as it stands", TCompressionMethod::coNone}}, std::nullopt,
-     [](Bytes& a) { a[EntryOffsets(a)[0] + 17] ^= 1; }, false, false, nullptr,
-     FindingKind::StoredSumBad, kNo, kFail, kFail, kFail, {"a.txt"}},
-    {"bytes that differ from the entry list", kTwo, std::nullopt, nullptr, false, true,
+     {{"a.txt", "stored as it stands", TCompressionMethod::coNone}},
+     std::nullopt,
+     [](Bytes& a) { a[EntryOffsets(a)[0] + 17] ^= 1; },
+     false,
+     false,
+     nullptr,
+     FindingKind::StoredSumBad,
+     kNo,
+     kFail,
+     kFail,
+     kFail,
+     {"a.txt"}},
+    {"bytes that differ from the entry list",
+     kTwo,
+     std::nullopt,
+     nullptr,
+     false,
+     true,
      [](std::string& list) {
        char& digit = list[list.rfind(' ') - 1];
        digit = digit == '0' ? '1' : '0';
      },
-     FindingKind::EntryDiffers, kNo,
-     kFail, kFail, kStop, {"a.txt"}},
-    {"an entry list cut short", kTwo, std::nullopt, nullptr, false, true,
-     [](std::string& list) { list.pop_back(); }, FindingKind::DigestListDamaged, kWarn, kFail,
-     kStop, kStop, {}},
-    {"an entry the entry list does not name", kTwo, std::nullopt, nullptr, false, true,
+     FindingKind::EntryDiffers,
+     kNo,
+     kFail,
+     kFail,
+     kStop,
+     {"a.txt"}},
+    {"an entry list cut short",
+     kTwo,
+     std::nullopt,
+     nullptr,
+     false,
+     true,
+     [](std::string& list) { list.pop_back(); },
+     FindingKind::DigestListDamaged,
+     kWarn,
+     kFail,
+     kStop,
+     kStop,
+     {}},
+    {"an entry the entry list does not name",
+     kTwo,
+     std::nullopt,
+     nullptr,
+     false,
+     true,
      [](std::string& list) {
        list.erase(list.rfind('\n', list.size() - 2) + 1);
        list.replace(list.find("2 entries"), 9, "1 entries");
      },
-     FindingKind::EntryUnlisted, kNo, kFail, kFail, kStop, {"a.txt"}},
-    {"an entry of the entry list the archive lacks", kTwo, std::nullopt, nullptr, false, true,
+     FindingKind::EntryUnlisted,
+     kNo,
+     kFail,
+     kFail,
+     kStop,
+     {"a.txt"}},
+    {"an entry of the entry list the archive lacks",
+     kTwo,
+     std::nullopt,
+     nullptr,
+     false,
+     true,
      [](std::string& list) {
        list += "0 2 0 " + ToHex(Sha256Of("")) + " c.txt\n";
        list.replace(list.find("2 entries"), 9, "3 entries");
      },
-     FindingKind::EntryMissing, kNo, kFail, kFail, kStop, {"a.txt", "b.txt"}},
-    {"the media list lost beside the entry list", kTwo, std::nullopt, nullptr, false, true,
-     nullptr, FindingKind::DigestListDamaged, kWarn, kFail, kStop, kStop, {}, true},
+     FindingKind::EntryMissing,
+     kNo,
+     kFail,
+     kFail,
+     kStop,
+     {"a.txt", "b.txt"}},
+    {"the media list lost beside the entry list",
+     kTwo,
+     std::nullopt,
+     nullptr,
+     false,
+     true,
+     nullptr,
+     FindingKind::DigestListDamaged,
+     kWarn,
+     kFail,
+     kStop,
+     kStop,
+     {},
+     true},
 };
 
 // A medium in C:\MEDIA of a fresh machine, built from a situation.
@@ -196,8 +318,8 @@ Out WeightOf(const stage::MediaReport& report, FindingKind kind, const std::stri
       EXPECT_LT(f.Level, Severity::Error) << who << ": " << Describe(f, platform::CodePage());
       continue;
     }
-    out = f.Level == Severity::Fatal   ? kStop
-          : f.Level == Severity::Error ? kFail
+    out = f.Level == Severity::Fatal     ? kStop
+          : f.Level == Severity::Error   ? kFail
           : f.Level == Severity::Warning ? kWarn
                                          : kNo;
   }

@@ -24,7 +24,8 @@ using Files = std::map<std::string, Bytes>;  // path below the folder -> bytes
 void Write(const fs::path& path, const Bytes& bytes) {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 Files Read(const fs::path& dir) {
@@ -49,7 +50,8 @@ fs::path Product(const fs::path& dir, const Files& files) {
 Files Corpus(const std::string& kind) {
   Files f;
   if (kind == "text") {
-    for (int i = 0; i < 5; ++i) f["docs/t" + std::to_string(i) + ".txt"] = test::TextCorpus(300000, i);
+    for (int i = 0; i < 5; ++i)
+      f["docs/t" + std::to_string(i) + ".txt"] = test::TextCorpus(300000, i);
   } else if (kind == "noise") {
     for (int i = 0; i < 4; ++i) f["bin/n" + std::to_string(i)] = test::RandomCorpus(70000 + i, i);
   } else if (kind == "small") {
@@ -90,7 +92,7 @@ TEST(ThreadCount, PackedMediaAreTheSameForAnyCount) {
   const struct {
     const char* corpus;
     std::int32_t key;
-  } cases[] = {{"text", 0}, {"noise", 0}, {"small", 0}, {"big", 0},
+  } cases[] = {{"text", 0},  {"noise", 0}, {"small", 0},      {"big", 0},
                {"empty", 0}, {"mixed", 0}, {"mixed", 1234567}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.corpus) + " key " + std::to_string(c.key));
@@ -217,7 +219,8 @@ TEST(ThreadCount, DamagedMediaGiveTheSameFilesAndFindingsInTheSameOrder) {
   };
   test::TempDir temp;
   Files files = Corpus("mixed");
-  for (int i = 0; i < 12; ++i) files["d/t" + std::to_string(i)] = test::TextCorpus(20000 + i, 20 + i);
+  for (int i = 0; i < 12; ++i)
+    files["d/t" + std::to_string(i)] = test::TextCorpus(20000 + i, 20 + i);
   const fs::path product = Product(temp.Path() / "product", files);
   // The same product with one file's bytes changed, its size kept.
   files["d/t5"][100] ^= 0x20;

@@ -40,8 +40,7 @@ TEST(HostFileStream, CreateNewRefusesAnExistingNameAndSymlinks) {
   }
   EXPECT_THROW(HostFileStream(file, HostFileStream::Mode::mdCreateNew), StreamError);
   std::filesystem::create_symlink(dir.Path() / "target", dir.Path() / "link");
-  EXPECT_THROW(HostFileStream(dir.Path() / "link", HostFileStream::Mode::mdCreateNew),
-               StreamError);
+  EXPECT_THROW(HostFileStream(dir.Path() / "link", HostFileStream::Mode::mdCreateNew), StreamError);
   EXPECT_FALSE(std::filesystem::exists(dir.Path() / "target"));
   EXPECT_THROW(HostFileStream(dir.Path(), HostFileStream::Mode::mdRead), StreamError);
 }

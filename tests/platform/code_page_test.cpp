@@ -29,10 +29,10 @@ TEST(CodePageTest, EveryByteRoundTripsInEachSupportedCodePage) {
 }
 
 TEST(CodePageTest, TheSameByteMeansDifferentLettersPerCodePage) {
-  EXPECT_EQ(CodePage("1251").ToUtf8("\xC0"), "\xD0\x90");   // Cyrillic A
-  EXPECT_EQ(CodePage("1250").ToUtf8("\x8A"), "\xC5\xA0");   // S caron
-  EXPECT_EQ(CodePage("437").ToUtf8("\x82"), "\xC3\xA9");    // e acute
-  EXPECT_EQ(CodePage("850").ToUtf8("\x90"), "\xC3\x89");    // E acute
+  EXPECT_EQ(CodePage("1251").ToUtf8("\xC0"), "\xD0\x90");    // Cyrillic A
+  EXPECT_EQ(CodePage("1250").ToUtf8("\x8A"), "\xC5\xA0");    // S caron
+  EXPECT_EQ(CodePage("437").ToUtf8("\x82"), "\xC3\xA9");     // e acute
+  EXPECT_EQ(CodePage("850").ToUtf8("\x90"), "\xC3\x89");     // E acute
   EXPECT_EQ(CodePage("cp1252").ToUtf8("\xE9"), "\xC3\xA9");  // a converter name works too
 }
 
@@ -41,10 +41,15 @@ TEST(CodePageTest, UnmappableAndMalformedTextBecomesQuestionMarks) {
   std::string out;
   EXPECT_FALSE(cp.FromUtf8("\xE6\x97\xA5x", out));  // a CJK letter
   EXPECT_EQ(out, "?x");
-  EXPECT_FALSE(cp.FromUtf8("a\xFF" "b\xC3", out));   // stray and truncated bytes
+  EXPECT_FALSE(
+      cp.FromUtf8("a\xFF"
+                  "b\xC3",
+                  out));  // stray and truncated bytes
   EXPECT_EQ(out, "a?b?");
-  EXPECT_FALSE(cp.FromUtf8("\xC0\xAF", out));        // overlong encoding of '/'
-  EXPECT_EQ(out, "?" "?");
+  EXPECT_FALSE(cp.FromUtf8("\xC0\xAF", out));  // overlong encoding of '/'
+  EXPECT_EQ(out,
+            "?"
+            "?");
 }
 
 TEST(CodePageTest, UnknownCodePageIsRefused) {

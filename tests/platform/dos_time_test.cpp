@@ -18,8 +18,12 @@ namespace fs = std::filesystem;
 using test::TestMachine;
 using test::WriteBytes;
 
-constexpr std::uint16_t Date(int y, int m, int d) { return static_cast<std::uint16_t>(((y - 1980) << 9) | (m << 5) | d); }
-constexpr std::uint16_t Time(int h, int mi, int s) { return static_cast<std::uint16_t>((h << 11) | (mi << 5) | (s / 2)); }
+constexpr std::uint16_t Date(int y, int m, int d) {
+  return static_cast<std::uint16_t>(((y - 1980) << 9) | (m << 5) | d);
+}
+constexpr std::uint16_t Time(int h, int mi, int s) {
+  return static_cast<std::uint16_t>((h << 11) | (mi << 5) | (s / 2));
+}
 
 // Pins the time zone for one test and restores UTC afterwards.
 class ZoneGuard {
@@ -92,9 +96,11 @@ TEST(DosTimeTest, SetsTheLastWriteTimeOfOpenAndClosedFiles) {
   ASSERT_EQ(SetFileDosTime(*s, Date(1996, 7, 15), Time(13, 45, 30)), kErrorSuccess);
   s->Close();
   EXPECT_EQ(fs::last_write_time(tm.DriveC() / "stamp.txt").time_since_epoch(),
-            (fs::file_time_type::clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(837438330))))
+            (fs::file_time_type::clock::from_sys(
+                 std::chrono::sys_seconds(std::chrono::seconds(837438330))))
                 .time_since_epoch());
-  ASSERT_EQ(SetFileDosTime(tm.Machine(), "C:\\STAMP.TXT", Date(2001, 2, 3), Time(4, 5, 6)), kErrorSuccess);
+  ASSERT_EQ(SetFileDosTime(tm.Machine(), "C:\\STAMP.TXT", Date(2001, 2, 3), Time(4, 5, 6)),
+            kErrorSuccess);
   std::uint16_t d = 0;
   std::uint16_t t = 0;
   ASSERT_EQ(GetFileDosTime(tm.Machine(), "c:\\stamp.txt", d, t), kErrorSuccess);

@@ -12,7 +12,8 @@ namespace fs = std::filesystem;
 using test::TestMachine;
 using test::WriteBytes;
 
-std::vector<std::string> Names(const Machine& m, std::string_view pattern, std::uint32_t* error = nullptr) {
+std::vector<std::string> Names(const Machine& m, std::string_view pattern,
+                               std::uint32_t* error = nullptr) {
   FileFinder finder(m, pattern);
   if (error != nullptr) *error = finder.Error();
   std::vector<std::string> names;
@@ -43,7 +44,8 @@ TEST(FileFinderTest, DotEntriesFirstThenNamesSortedWithoutCase) {
   fs::create_directories(q / "sub");
   for (const char* n : {"b.txt", "A.TXT", "readme", "Caf\xC3\xA9"}) WriteBytes(q / n, "1234");
   const auto names = Names(tm.Machine(), "C:\\WINDOWS\\Temp\\q\\*.*");
-  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "A.TXT", "b.txt", "Caf\xE9", "readme", "sub"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{".", "..", "A.TXT", "b.txt", "Caf\xE9", "readme", "sub"}));
 
   FileFinder finder(tm.Machine(), "c:\\windows\\temp\\Q\\*.txt");
   ASSERT_EQ(finder.Error(), kErrorSuccess);
@@ -79,7 +81,8 @@ TEST(FileFinderTest, HostNamesThatAreNoWindowsNamesCannotBeMistakenForPaths) {
   WriteBytes(tm.DriveC() / "d/a/b", "keep");
   WriteBytes(tm.DriveC() / "d/a\\b", "odd");
   WriteBytes(tm.DriveC() / "d/x:y", "odd");
-  EXPECT_EQ(Names(tm.Machine(), "C:\\d\\*"), (std::vector<std::string>{".", "..", "a", "a?b", "x?y"}));
+  EXPECT_EQ(Names(tm.Machine(), "C:\\d\\*"),
+            (std::vector<std::string>{".", "..", "a", "a?b", "x?y"}));
   EXPECT_EQ(tm.Machine().ToWindows(tm.DriveC() / "d/a\\b"), "C:\\d\\a?b");
 }
 

@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 
 #include <cerrno>
-
 #include <chrono>
 #include <thread>
 
@@ -30,9 +29,13 @@ bool WaitForFile(const fs::path& file) {
 // A host program that writes its folder, its arguments (one a line) and WINEPREFIX to
 // `out`.
 void WriteRecorder(const fs::path& script, const fs::path& out) {
-  test::WriteBytes(script, "#!/bin/sh\n{ pwd; for a in \"$@\"; do echo \"[$a]\"; done; "
-                           "echo \"prefix=$WINEPREFIX\"; } > '" + out.string() + ".tmp'\n"
-                           "/bin/mv '" + out.string() + ".tmp' '" + out.string() + "'\n");
+  test::WriteBytes(script,
+                   "#!/bin/sh\n{ pwd; for a in \"$@\"; do echo \"[$a]\"; done; "
+                   "echo \"prefix=$WINEPREFIX\"; } > '" +
+                       out.string() +
+                       ".tmp'\n"
+                       "/bin/mv '" +
+                       out.string() + ".tmp' '" + out.string() + "'\n");
   fs::permissions(script, fs::perms::owner_all);
 }
 
@@ -49,9 +52,8 @@ TEST(Launch, TheLaunchLogRecordsRequestsAndStartsNothing) {
   request.display_dir.clear();
   request.parameters = "tab\there";
   EXPECT_EQ(LaunchHostFile(request), LaunchCode::kStarted);
-  EXPECT_EQ(test::ReadText(log), "C:\\Apps\\app.sh\t-x \"a b\"\tC:\\Apps\t5\n" +
-                                     program.string() + "\ttab?here\t" + dir.Path().string() +
-                                     "\t5\n");
+  EXPECT_EQ(test::ReadText(log), "C:\\Apps\\app.sh\t-x \"a b\"\tC:\\Apps\t5\n" + program.string() +
+                                     "\ttab?here\t" + dir.Path().string() + "\t5\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_FALSE(fs::exists(dir.Path() / "ran"));
 
@@ -88,14 +90,15 @@ TEST(Launch, AHostProgramRunsDetachedInItsFolderWithSplitArguments) {
   // never return.
   const auto go = dir.Path() / "go";
   const std::string text = test::ReadText(program);
-  test::WriteBytes(program, "#!/bin/sh\nwhile [ ! -e '" + go.string() + "' ]; do sleep 0.01; done\n" +
-                                text.substr(text.find('\n') + 1));
-  ASSERT_EQ(LaunchHostFile({program, "one \"two three\" a\\\"b", dir.Path() / "work", 5, {}, {}, {}}),
-            LaunchCode::kStarted);
+  test::WriteBytes(program, "#!/bin/sh\nwhile [ ! -e '" + go.string() +
+                                "' ]; do sleep 0.01; done\n" + text.substr(text.find('\n') + 1));
+  ASSERT_EQ(
+      LaunchHostFile({program, "one \"two three\" a\\\"b", dir.Path() / "work", 5, {}, {}, {}}),
+      LaunchCode::kStarted);
   test::WriteBytes(go, std::string());
   ASSERT_TRUE(WaitForFile(out));
-  EXPECT_EQ(test::ReadText(out), (dir.Path() / "work").string() +
-                                     "\n[one]\n[two three]\n[a\"b]\nprefix=\n");
+  EXPECT_EQ(test::ReadText(out),
+            (dir.Path() / "work").string() + "\n[one]\n[two three]\n[a\"b]\nprefix=\n");
   // Nothing is left for this process to reap.
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);
@@ -123,8 +126,8 @@ TEST(Launch, WindowsProgramsGoThroughWineAndOtherFilesThroughTheOpener) {
             LaunchCode::kStarted);
   ASSERT_TRUE(WaitForFile(dir.Path() / "wine.out"));
   EXPECT_EQ(test::ReadText(dir.Path() / "wine.out"),
-            dir.Path().string() + "\n[" + exe.string() + "]\n[/S]\n[x]\nprefix=" +
-                (dir.Path() / "prefix").string() + "\n");
+            dir.Path().string() + "\n[" + exe.string() +
+                "]\n[/S]\n[x]\nprefix=" + (dir.Path() / "prefix").string() + "\n");
   ASSERT_EQ(LaunchHostFile({doc, "ignored", dir.Path(), 5, {}, {}, {}}), LaunchCode::kStarted);
   ASSERT_TRUE(WaitForFile(dir.Path() / "open.out"));
   EXPECT_EQ(test::ReadText(dir.Path() / "open.out"),
@@ -136,12 +139,12 @@ TEST(HostProcess, CommandLinesSplitByTheCRuntimeRules) {
       {"", {}},
       {"  a  b\tc ", {"a", "b", "c"}},
       {"\"C:\\Program Files\\x\" /S", {"C:\\Program Files\\x", "/S"}},
-      {"a\\\\\\b", {"a\\\\\\b"}},            // backslashes not before a quote stay
-      {"a\\\\\"b c\"", {"a\\b c"}},          // 2n backslashes + quote: n and a group
-      {"a\\\\\\\"b", {"a\\\"b"}},            // 2n+1: n and a literal quote
-      {"\"a\"\"b\"", {"a\"b"}},              // "" inside quotes
-      {"\"\"", {""}},                        // an empty quoted argument
-      {"\"open", {"open"}},                  // unterminated quote runs to the end
+      {"a\\\\\\b", {"a\\\\\\b"}},    // backslashes not before a quote stay
+      {"a\\\\\"b c\"", {"a\\b c"}},  // 2n backslashes + quote: n and a group
+      {"a\\\\\\\"b", {"a\\\"b"}},    // 2n+1: n and a literal quote
+      {"\"a\"\"b\"", {"a\"b"}},      // "" inside quotes
+      {"\"\"", {""}},                // an empty quoted argument
+      {"\"open", {"open"}},          // unterminated quote runs to the end
       {"x\\", {"x\\"}},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(SplitCommandLine(text), expected) << text;

@@ -201,8 +201,7 @@ TEST(MachineTest, NonAsciiNamesAreUtf8OnTheHostAndBytesOnWindowsSide) {
   TempDir dir;
   Machine cyr(dir.Path() / "p", CodePage("1251"));
   const ResolvedPath c = cyr.Resolve("C:\\\xCF\xF0\xE8\xEC\xE5\xF0");  // "Пример"
-  EXPECT_EQ(c.host.filename().string(),
-            "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80");
+  EXPECT_EQ(c.host.filename().string(), "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80");
 }
 
 TEST(MachineTest, HostPathsMapBackToTheDeepestDrive) {

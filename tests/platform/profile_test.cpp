@@ -134,7 +134,8 @@ TEST(ProfileWrite, UninstallRecordSequence) {
   ASSERT_TRUE(WriteProfileString(f, "UNINS", nullptr, nullptr));
   ASSERT_TRUE(WriteProfileString(f, "Folders", nullptr, nullptr));
   ASSERT_TRUE(WriteProfileString(f, "Program", "Title", "My Tool"));
-  for (const char* k : {"C:\\Apps\\Tool\\*.*", "C:\\Apps\\Tool\\Setup\\*.*", "C:\\Apps\\Tool\\app.exe"})
+  for (const char* k :
+       {"C:\\Apps\\Tool\\*.*", "C:\\Apps\\Tool\\Setup\\*.*", "C:\\Apps\\Tool\\app.exe"})
     ASSERT_TRUE(WriteProfileString(f, "UNINS", k, ""));
   ASSERT_TRUE(WriteProfileString(f, "Folders", "C:\\WINDOWS\\Start Menu\\Programs\\Tools", ""));
   ASSERT_TRUE(
@@ -154,7 +155,8 @@ std::string Utf16(const std::string& utf8) { return Utf8ToUtf16Le(utf8); }
 
 TEST(ProfileEncodings, ByteOrderMarksSelectUnicodeTextConvertedToTheCodePage) {
   const auto cp1252 = std::make_shared<const CodePage>();
-  const std::string text = "[Setup - Main]\r\nInstall Dir=Caf\xC3\xA9\r\n[Files]\r\n1=\xE4\xB8\xAD.exe~<INSTALLDIR>\r\n";
+  const std::string text =
+      "[Setup - Main]\r\nInstall Dir=Caf\xC3\xA9\r\n[Files]\r\n1=\xE4\xB8\xAD.exe~<INSTALLDIR>\r\n";
   struct Case {
     std::string bytes;
     ProfileEncoding encoding;
@@ -203,7 +205,8 @@ TEST(ProfileWrite, SetAllIsOneSetPerKey) {
 
 TEST(ProfileSections, EveryKeyLineOfASectionWithItsLineNumber) {
   const auto p = ProfileText::Parse(
-      "[Files]\r\n1=a\r\n1=b\r\n; note\r\nno equals\r\n\r\nx=c\r\n[Other]\r\nq=1\r\n[files]\r\n9=d\r\n");
+      "[Files]\r\n1=a\r\n1=b\r\n; note\r\nno "
+      "equals\r\n\r\nx=c\r\n[Other]\r\nq=1\r\n[files]\r\n9=d\r\n");
   const ProfileSectionLines lines = p.SectionLines("FILES");
   ASSERT_EQ(lines.keys.size(), 3u);
   EXPECT_EQ(lines.keys[0].value, "a");

@@ -46,7 +46,8 @@ TEST(RegistryFile, ValuesOfEveryKindSurviveADumpAndReload) {
 
   const std::string text = DumpRegText(tree);
   EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\T\"o]ol]\r\n@=\"default\"\r\n"),
-            std::string::npos) << text;
+            std::string::npos)
+      << text;
   EXPECT_NE(text.find("\"Quote \\\"x\\\"\"=\"a\\\"b\\\\c\\\\\\\\d\\\\\"\r\n"), std::string::npos);
   EXPECT_NE(text.find("\"Dw\"=dword:12345678\r\n"), std::string::npos);
   EXPECT_NE(text.find("\"Short\"=hex(4):01,02\r\n"), std::string::npos);
@@ -76,7 +77,8 @@ TEST(RegistryFile, HandWrittenFilesWithDeletionsCommentsAndContinuations) {
   ApplyRegText(tree,
                "REGEDIT4\n"
                "[HKEY_LOCAL_MACHINE\\Software\\Gone\\Deep]\n\"x\"=\"1\"\n"
-               "[HKEY_LOCAL_MACHINE\\Software\\Keep]\n\"A\"=\"1\"\n\"B\"=\"2\"\n", "first");
+               "[HKEY_LOCAL_MACHINE\\Software\\Keep]\n\"A\"=\"1\"\n\"B\"=\"2\"\n",
+               "first");
   ApplyRegText(tree,
                "\r\nWindows Registry Editor Version 5.00\r\r"
                "; a comment\r"
@@ -109,8 +111,7 @@ TEST(RegistryFile, HandWrittenFilesWithDeletionsCommentsAndContinuations) {
 
 TEST(RegistryFile, RootValuesAndOtherRootsAreKept) {
   RegTree tree;
-  ApplyRegText(tree,
-               "REGEDIT4\r\n\r\n[HKEY_USERS\\X]\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n@=\"r\"\r\n",
+  ApplyRegText(tree, "REGEDIT4\r\n\r\n[HKEY_USERS\\X]\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n@=\"r\"\r\n",
                "roots");
   EXPECT_EQ(DumpRegText(tree),
             "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n@=\"r\"\r\n\r\n[HKEY_USERS\\X]\r\n\r\n");

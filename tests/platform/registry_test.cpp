@@ -25,16 +25,17 @@ TEST(Registry, UninstallEntryOnAFreshStoreIsAFullDumpWithEveryIntermediateKey) {
   Registry reg(file);
   EXPECT_FALSE(fs::exists(file));  // nothing is written before the first change
   WriteUninstallEntry(reg, "My Tool");
-  EXPECT_EQ(test::ReadText(file),
-            "REGEDIT4\r\n\r\n"
-            "[HKEY_LOCAL_MACHINE\\Software]\r\n\r\n"
-            "[HKEY_LOCAL_MACHINE\\Software\\Microsoft]\r\n\r\n"
-            "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows]\r\n\r\n"
-            "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\currentversion]\r\n\r\n"
-            "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\currentversion\\uninstall]\r\n\r\n"
-            "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\currentversion\\uninstall\\My Tool]\r\n"
-            "\"DisplayName\"=\"My Tool\"\r\n"
-            "\"UninstallString\"=\"C:\\\\Apps\\\\Tool\\\\uninstaller.exe My Tool\"\r\n\r\n");
+  EXPECT_EQ(
+      test::ReadText(file),
+      "REGEDIT4\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\Software]\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\Microsoft]\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows]\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\currentversion]\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\currentversion\\uninstall]\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\currentversion\\uninstall\\My Tool]\r\n"
+      "\"DisplayName\"=\"My Tool\"\r\n"
+      "\"UninstallString\"=\"C:\\\\Apps\\\\Tool\\\\uninstaller.exe My Tool\"\r\n\r\n");
 }
 
 TEST(Registry, KeysCreatedUnderDifferentlyCasedParentsKeepTheExistingSpelling) {
@@ -64,8 +65,9 @@ TEST(Registry, KeysCreatedUnderDifferentlyCasedParentsKeepTheExistingSpelling) {
   EXPECT_EQ(text.find("currentversion"), std::string::npos);
   // Siblings are sorted case-insensitively: "My Tool" before "Other".
   EXPECT_LT(text.find("\\My Tool]"), text.find("\\Other]"));
-  EXPECT_EQ(reg.SubKeyNames(kHKeyLocalMachine, "software\\MICROSOFT\\windows\\currentVERSION\\"
-                                               "uninstall"),
+  EXPECT_EQ(reg.SubKeyNames(kHKeyLocalMachine,
+                            "software\\MICROSOFT\\windows\\currentVERSION\\"
+                            "uninstall"),
             (std::vector<std::string>{"My Tool", "Other"}));
 }
 

@@ -35,7 +35,8 @@ void AppendUtf16(Bytes& out, const std::string& ascii) {
 Bytes MinimalLink() {
   Bytes b;
   Append(b, {0x4C, 0, 0, 0});
-  Append(b, {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46});
+  Append(b, {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00,
+             0x00, 0x46});
   Append(b, {0xD2, 0, 0, 0});  // LinkInfo, WorkingDir, IconLocation, Unicode
   Append(b, {0x20, 0, 0, 0});  // ARCHIVE
   b.insert(b.end(), 24, 0);    // three FILETIMEs
@@ -44,8 +45,8 @@ Bytes MinimalLink() {
   Append(b, {1, 0, 0, 0});     // SW_SHOWNORMAL
   b.insert(b.end(), 12, 0);    // hot key, reserved
   EXPECT_EQ(b.size(), 0x4Cu);
-  Append(b, {0x46, 0, 0, 0, 0x1C, 0, 0, 0, 0x01, 0, 0, 0, 0x1C, 0, 0, 0, 0x2D, 0, 0, 0, 0, 0, 0, 0,
-             0x45, 0, 0, 0});
+  Append(b, {0x46, 0, 0,    0, 0x1C, 0, 0, 0, 0x01, 0, 0,    0, 0x1C, 0,
+             0,    0, 0x2D, 0, 0,    0, 0, 0, 0,    0, 0x45, 0, 0,    0});
   Append(b, {0x11, 0, 0, 0, 0x03, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0, 0, 0});
   EXPECT_EQ(b.size(), 0x79u);
   AppendAscii(b, "C:\\Apps\\Tool\\bin\\ed.exe");
@@ -217,7 +218,8 @@ RunResult RunProgram(const std::vector<std::string>& argv) {
   RunResult result;
   char buffer[4096];
   ssize_t n;
-  while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) result.out.append(buffer, static_cast<std::size_t>(n));
+  while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+    result.out.append(buffer, static_cast<std::size_t>(n));
   ::close(pipeFds[0]);
   int status = 0;
   ::waitpid(pid, &status, 0);
@@ -228,13 +230,13 @@ RunResult RunProgram(const std::vector<std::string>& argv) {
 bool HaveLnkinfo() { return RunProgram({"lnkinfo", "-V"}).status == 0; }
 
 // lnkinfo comes with the bootstrap; on CI its absence is a failure, elsewhere a skip.
-#define REQUIRE_LNKINFO()                                                            \
-  do {                                                                               \
-    if (!HaveLnkinfo()) {                                                            \
-      const char* ci = std::getenv("CI");                                            \
+#define REQUIRE_LNKINFO()                                                             \
+  do {                                                                                \
+    if (!HaveLnkinfo()) {                                                             \
+      const char* ci = std::getenv("CI");                                             \
       if (ci != nullptr && std::string(ci) == "true") FAIL() << "lnkinfo is missing"; \
-      GTEST_SKIP() << "lnkinfo is not installed";                                    \
-    }                                                                                \
+      GTEST_SKIP() << "lnkinfo is not installed";                                     \
+    }                                                                                 \
   } while (false)
 
 std::string LineOf(const std::string& text, const std::string& label) {
@@ -266,7 +268,8 @@ TEST(ShellLinkTest, LnkinfoReadsTargetWorkingDirectoryAndIcon) {
     EXPECT_EQ(LineOf(r.out, "Icon location"), "C:\\Apps\\Tool\\ed.ico") << r.out;
     EXPECT_NE(LineOf(r.out, "Drive type").find("Fixed"), std::string::npos) << r.out;
     EXPECT_EQ(LineOf(r.out, "File size"), unicode ? "0 bytes" : "4321 bytes") << r.out;
-    EXPECT_EQ(LineOf(r.out, "Modification time").find("Not set"), unicode ? 0 : std::string::npos) << r.out;
+    EXPECT_EQ(LineOf(r.out, "Modification time").find("Not set"), unicode ? 0 : std::string::npos)
+        << r.out;
   }
 }
 
@@ -332,7 +335,8 @@ TEST_F(ShellLinkMachineTest, SaveBehavesAsCreateAlways) {
   // An existing name in another case is replaced and keeps its spelling.
   link.SetWorkingDirectory("C:\\Apps\\");
   ASSERT_EQ(link.Save("C:\\LINKS\\ED.LNK"), kErrorSuccess);
-  EXPECT_EQ(test::ReadBytes(dir.Path() / "prefix" / "drive_c" / "Links" / "Ed.lnk"), AsBytes(link.Bytes()));
+  EXPECT_EQ(test::ReadBytes(dir.Path() / "prefix" / "drive_c" / "Links" / "Ed.lnk"),
+            AsBytes(link.Bytes()));
   EXPECT_FALSE(fs::exists(dir.Path() / "prefix" / "drive_c" / "Links" / "ED.LNK"));
 
   EXPECT_EQ(link.Save("C:\\Nowhere\\Ed.lnk"), kErrorPathNotFound);
@@ -341,7 +345,8 @@ TEST_F(ShellLinkMachineTest, SaveBehavesAsCreateAlways) {
   EXPECT_EQ(link.Save("C:\\Links\\Dir.lnk"), kErrorAccessDenied);
 
   test::WriteBytes(Host("C:\\Links\\Locked.lnk"), std::string("keep"));
-  ASSERT_EQ(SetFileAttributes(machine, "C:\\Links\\Locked.lnk", kFileAttributeReadonly), kErrorSuccess);
+  ASSERT_EQ(SetFileAttributes(machine, "C:\\Links\\Locked.lnk", kFileAttributeReadonly),
+            kErrorSuccess);
   EXPECT_EQ(link.Save("C:\\Links\\Locked.lnk"), kErrorAccessDenied);
   EXPECT_EQ(test::ReadText(Host("C:\\Links\\Locked.lnk")), "keep");
 

@@ -37,7 +37,7 @@ TEST(FullPathNameTest, TrailingDotsAndSpacesOfTheLastComponentGo) {
   EXPECT_EQ(Full("C:\\dot."), "C:\\dot");
   EXPECT_EQ(Full("C:\\a.b. . "), "C:\\a.b");
   EXPECT_EQ(Full("C:\\keep.\\x"), "C:\\keep.\\x");  // only the last one
-  EXPECT_EQ(Full("C:\\x.\\ "), "C:\\x");         // ...which may become the one before
+  EXPECT_EQ(Full("C:\\x.\\ "), "C:\\x");            // ...which may become the one before
   EXPECT_EQ(Full("C:\\a\\..."), "C:\\a");
 }
 

@@ -40,9 +40,9 @@ TEST_F(SegBadInput, WrongIdInEveryRecord) {
   Bytes stream = Join({SegHeaderRecord(1), ScanRecord("C:\\X\\", 8, list), ArcRecord(0, archive)});
   const std::size_t scanAt = kSegHeaderSize;
   const std::size_t arcAt = scanAt + 17 + 5 + list.size();
-  for (auto [at, kind] : {std::pair{std::size_t{0}, Kind::skInvalidSegmentHeader},
-                          std::pair{scanAt, Kind::skInvalidScanId},
-                          std::pair{arcAt, Kind::skInvalidArchiveId}}) {
+  for (auto [at, kind] :
+       {std::pair{std::size_t{0}, Kind::skInvalidSegmentHeader},
+        std::pair{scanAt, Kind::skInvalidScanId}, std::pair{arcAt, Kind::skInvalidArchiveId}}) {
     Bytes bad = stream;
     bad[at + 2] ^= 0x20;  // one letter in the other case
     ExpectFailure(bad, kind);
@@ -90,7 +90,8 @@ TEST_F(SegBadInput, HugeLengthRunsOutOfSegmentsInsteadOfHanging) {
   h.TemplateLength = 4;
   h.RecordLength = 8;
   h.ArchiveLength = INT32_MAX;
-  ExpectFailure(Join({SegHeaderRecord(1), ScanRecordRaw(h, Bytes(100, 0))}), Kind::skMissingSegment);
+  ExpectFailure(Join({SegHeaderRecord(1), ScanRecordRaw(h, Bytes(100, 0))}),
+                Kind::skMissingSegment);
 }
 
 TEST_F(SegBadInput, StreamCutAnywhereAsksForTheNextSegment) {
@@ -105,8 +106,8 @@ TEST_F(SegBadInput, StreamCutAnywhereAsksForTheNextSegment) {
 
 TEST_F(SegBadInput, DamagedSegmentFiles) {
   const Bytes stream = SmallStream();
-  for (const std::string& content : {std::string(), std::string("SSeg\0\0\1", 7),
-                                     std::string("XSeg\0\0\1\0abc", 11)}) {
+  for (const std::string& content :
+       {std::string(), std::string("SSeg\0\0\1", 7), std::string("XSeg\0\0\1\0abc", 11)}) {
     fs::remove_all(media());
     fs::create_directories(media());
     nolvo::test::WriteBytes(media() / "disk.001", content);
@@ -128,14 +129,17 @@ TEST_F(SegBadInput, ListArchiveWithoutAFile) {
   const Bytes empty = MakeArchive({});
   ExpectFailure(Join({SegHeaderRecord(1), ScanRecord("C:\\X\\", 8, empty), ArcRecord(0, archive)}),
                 Kind::skEmptyListArchive);
-  ExpectFailure(Join({SegHeaderRecord(1), ScanRecord("C:\\X\\", 8, Bytes(10, 0)), ArcRecord(0, archive)}),
-                Kind::skEmptyListArchive);
+  ExpectFailure(
+      Join({SegHeaderRecord(1), ScanRecord("C:\\X\\", 8, Bytes(10, 0)), ArcRecord(0, archive)}),
+      Kind::skEmptyListArchive);
 }
 
 TEST_F(SegBadInput, DamagedListArchiveRaisesTheContainersError) {
   Bytes bad = list;
   bad[0] = 'v';
-  WriteSegments(media(), Join({SegHeaderRecord(1), ScanRecord("C:\\X\\", 8, bad), ArcRecord(0, archive)}), {});
+  WriteSegments(media(),
+                Join({SegHeaderRecord(1), ScanRecord("C:\\X\\", 8, bad), ArcRecord(0, archive)}),
+                {});
   TSegCompress reader(machine);
   Configure(reader);
   TSegArcList arcs;
@@ -144,16 +148,18 @@ TEST_F(SegBadInput, DamagedListArchiveRaisesTheContainersError) {
 }
 
 TEST_F(SegBadInput, ArchiveSequenceOutOfOrder) {
-  ExpectFailure(Join({SegHeaderRecord(2), ScanRecord("C:\\X\\", 8, list),
-                      ScanRecord("C:\\Y\\", 8, list), ArcRecord(1, archive), ArcRecord(0, archive)}),
-                Kind::skInvalidSequence);
+  ExpectFailure(
+      Join({SegHeaderRecord(2), ScanRecord("C:\\X\\", 8, list), ScanRecord("C:\\Y\\", 8, list),
+            ArcRecord(1, archive), ArcRecord(0, archive)}),
+      Kind::skInvalidSequence);
 }
 
 TEST_F(SegBadInput, FailureLeavesEarlierArchivesAndTheListOfArchivesRead) {
   Bytes bad = ArcRecord(1, archive);
   bad[0] = 'X';
-  WriteSegments(media(), Join({SegHeaderRecord(2), ScanRecord("C:\\X\\", 8, list),
-                               ScanRecord("C:\\Y\\", 8, list), ArcRecord(0, archive), bad}),
+  WriteSegments(media(),
+                Join({SegHeaderRecord(2), ScanRecord("C:\\X\\", 8, list),
+                      ScanRecord("C:\\Y\\", 8, list), ArcRecord(0, archive), bad}),
                 {});
   TSegCompress reader(machine);
   Configure(reader);
@@ -169,9 +175,11 @@ TEST_F(SegBadInput, ListEntryNameCannotPlaceTheListFile) {
   for (const char* stored : {"..\\..\\evil.txt", "\\WINDOWS\\evil.txt", "C:\\evil.txt"}) {
     fs::remove_all(media());
     fs::create_directories(media());
-    WriteSegments(media(), Join({SegHeaderRecord(1), ScanRecord("C:\\X\\", 8, MakeArchive({{stored, names}})),
-                                 ArcRecord(0, archive)}),
-                  {});
+    WriteSegments(
+        media(),
+        Join({SegHeaderRecord(1), ScanRecord("C:\\X\\", 8, MakeArchive({{stored, names}})),
+              ArcRecord(0, archive)}),
+        {});
     TSegCompress reader(machine);
     Configure(reader);
     TSegArcList arcs;

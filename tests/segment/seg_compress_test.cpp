@@ -31,7 +31,8 @@ TEST_F(SegReader, DefaultsOfANewComponent) {
   EXPECT_EQ(reader.SegExt(), "");
   EXPECT_TRUE(reader.SegPopUp());
   EXPECT_EQ(reader.SegSize(), 1440000);
-  EXPECT_EQ(reader.SegTmpDir(), platform::AsciiLower(WithoutTrailingBackslash(machine.GetCurrentDirectory())));
+  EXPECT_EQ(reader.SegTmpDir(),
+            platform::AsciiLower(WithoutTrailingBackslash(machine.GetCurrentDirectory())));
   EXPECT_EQ(reader.SegNumber(), 0);
   EXPECT_EQ(reader.SegMode(), TSegMode::smIdle);
   EXPECT_FALSE(reader.Aborted());
@@ -57,7 +58,8 @@ TEST_F(SegReader, ExpandsArchivesSpanningSeveralSegments) {
   app.Template = "C:\\App\\*.*";
   app.Flags = 7;
   app.Files = {Source("bin\\app.exe", big), Source("readme.txt", TextBytes("hello")),
-               Source("empty.dat", {}), Source("raw.bin", noisy, container::TCompressionMethod::coNone)};
+               Source("empty.dat", {}),
+               Source("raw.bin", noisy, container::TCompressionMethod::coNone)};
   TSegWriteArchive docs;
   docs.Template = "C:\\Docs\\Manual\\*.*";
   docs.Files = {Source("guide.txt", TextBytes("guide text"), container::TCompressionMethod::coLZH)};
@@ -74,7 +76,9 @@ TEST_F(SegReader, ExpandsArchivesSpanningSeveralSegments) {
     EXPECT_EQ(name, BuildSegmentNames("disk", "", number, "").SegName);
     before.push_back(number);
   };
-  reader.OnSegAfter = [&](TSegMode, const std::string&, std::uint16_t number) { after.push_back(number); };
+  reader.OnSegAfter = [&](TSegMode, const std::string&, std::uint16_t number) {
+    after.push_back(number);
+  };
   reader.OnSegShowProgress = [&](std::int32_t percent) { progress.push_back(percent); };
   reader.OnSegAfterArchive = [&](const TSegArcHeader& header, const std::string& templ) {
     archivesDone.push_back(std::to_string(header.SequenceNumber) + templ);
@@ -106,7 +110,8 @@ TEST_F(SegReader, ExpandsArchivesSpanningSeveralSegments) {
             (std::vector<std::string>{"C:\\App\\empty.dat", "C:\\App\\bin\\app.exe",
                                       "C:\\App\\readme.txt", "C:\\App\\raw.bin"}));
   EXPECT_EQ(reader.SegArcList[1].Index, 1);
-  EXPECT_EQ(reader.SegSource(), (std::vector<std::string>{"C:\\App\\*.*", "C:\\Docs\\Manual\\*.*"}));
+  EXPECT_EQ(reader.SegSource(),
+            (std::vector<std::string>{"C:\\App\\*.*", "C:\\Docs\\Manual\\*.*"}));
   EXPECT_EQ(reader.TargetPath(), "");
   EXPECT_TRUE(reader.MakeDirectories());
   EXPECT_EQ(reader.SegRemaining(), 0);
@@ -146,7 +151,8 @@ TEST_F(SegReader, BeforeExpandHandlerRemovesEditsOrBreaksTheOrder) {
 }
 
 TEST_F(SegReader, ListRecordsEndAtZeroAndLoseTrailingSpaces) {
-  const Bytes archive = MakeArchive({{"README.TXT", TextBytes("r")}, {"other.txt", TextBytes("o")}});
+  const Bytes archive =
+      MakeArchive({{"README.TXT", TextBytes("r")}, {"other.txt", TextBytes("o")}});
   Bytes list = ListFile({"readme.txt   "}, 20);
   const Bytes listArchive = MakeArchive({{"whatever", list}});
   Bytes stream = SegHeaderRecord(1);
@@ -245,7 +251,8 @@ TEST_F(SegReader, JoinedHookListsInsteadOfExpanding) {
     EXPECT_EQ(arc.TargetDir, "C:\\Small\\");
     container::TCompressedFileList entries;
     reader.ListArchiveEntries(joined, entries);
-    for (const auto& e : entries) listed.push_back(e.Name + ":" + std::to_string(e.Info.OriginalSize));
+    for (const auto& e : entries)
+      listed.push_back(e.Name + ":" + std::to_string(e.Info.OriginalSize));
     return false;
   };
   TSegArcList arcs;

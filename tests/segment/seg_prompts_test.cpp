@@ -18,8 +18,10 @@ using platform::MessageRequest;
 using Kind = ESegError::Kind;
 
 const std::string kMissing2 =
-    "Unable to locate \"disk.002\" on this segment!\n\rCorrect and then press OK, or Cancel to abort";
-const std::string kWrong = "Incorrect segmented mounted!\n\rCorrect and then press OK, or Cancel to abort";
+    "Unable to locate \"disk.002\" on this segment!\n\rCorrect and then press OK, or Cancel to "
+    "abort";
+const std::string kWrong =
+    "Incorrect segmented mounted!\n\rCorrect and then press OK, or Cancel to abort";
 
 class SegPrompts : public SegReader {
  protected:

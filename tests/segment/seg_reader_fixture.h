@@ -40,8 +40,9 @@ class SegReader : public ::testing::Test {
   }
 
   // Writes `content` as a source file and returns its writer description.
-  TSegWriteFile Source(const std::string& storedName, const Bytes& content,
-                       container::TCompressionMethod method = container::TCompressionMethod::coLZH5) {
+  TSegWriteFile Source(
+      const std::string& storedName, const Bytes& content,
+      container::TCompressionMethod method = container::TCompressionMethod::coLZH5) {
     const fs::path path = sources() / std::to_string(counter++);
     nolvo::test::WriteBytes(path, std::vector<unsigned char>(content.begin(), content.end()));
     TSegWriteFile file;
@@ -52,7 +53,8 @@ class SegReader : public ::testing::Test {
     return file;
   }
 
-  TSegWriteResult Write(const std::vector<TSegWriteArchive>& archives, std::int32_t segSize = 16384) {
+  TSegWriteResult Write(const std::vector<TSegWriteArchive>& archives,
+                        std::int32_t segSize = 16384) {
     TSegWriterSettings settings;
     settings.Dir = media();
     settings.SegSize = segSize;

@@ -32,8 +32,7 @@ TEST(SegRecords, IdHeaderOfSegmentTwoIsSSegAnyTwoBytesThenTwoZero) {
 
   TSegIdHeader written;
   written.SegmentNumber = 0x0102;
-  EXPECT_EQ(FormatSegIdHeader(written),
-            (TSegIdBytes{'S', 'S', 'e', 'g', 0, 0, 0x02, 0x01}));
+  EXPECT_EQ(FormatSegIdHeader(written), (TSegIdBytes{'S', 'S', 'e', 'g', 0, 0, 0x02, 0x01}));
 
   bytes[1] = 's';
   EXPECT_FALSE(ParseSegIdHeader(bytes));
@@ -60,7 +59,7 @@ TEST(SegRecords, ScanHeaderRoundTripsAtItsOffsets) {
   header.ArchiveLength = 0x01020304;
   const auto bytes = FormatSegScanHeader(header);
   EXPECT_EQ(bytes[8], 0x5A);
-  EXPECT_EQ(bytes[9], 4);    // 260 = 0x104
+  EXPECT_EQ(bytes[9], 4);  // 260 = 0x104
   EXPECT_EQ(bytes[10], 1);
   EXPECT_EQ(bytes[13], 4);
   EXPECT_EQ(bytes[16], 1);

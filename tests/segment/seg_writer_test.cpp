@@ -100,7 +100,8 @@ TEST_F(SegWriter, RoundTripWithKeyOddNamesAndEmptyFiles) {
   TSegArcList arcs;
   reader.ExpandSegArcs(arcs);
   const fs::path dir = machine.Resolve("C:\\Program Files\\Tool").host;
-  EXPECT_EQ(nolvo::test::ReadBytes(dir / "my file.txt"), std::vector<unsigned char>(text.begin(), text.end()));
+  EXPECT_EQ(nolvo::test::ReadBytes(dir / "my file.txt"),
+            std::vector<unsigned char>(text.begin(), text.end()));
   EXPECT_EQ(nolvo::test::ReadBytes(machine.Resolve("C:\\Program Files\\Tool\\caf\xe9.bin").host),
             std::vector<unsigned char>(big.begin(), big.end()));
   EXPECT_EQ(fs::file_size(dir / "data" / "empty.dat"), 0u);
@@ -115,7 +116,8 @@ TEST_F(SegWriter, ManyArchivesOneTinyListEach) {
     archives[i].Template = "C:\\M\\" + std::to_string(i) + "\\";
     archives[i].RecordLength = 12;
     archives[i].Flags = static_cast<std::uint8_t>(i);
-    archives[i].Files = {Source("f" + std::to_string(i), TextBytes(std::string(i * 1000, 'a' + i)))};
+    archives[i].Files = {
+        Source("f" + std::to_string(i), TextBytes(std::string(i * 1000, 'a' + i)))};
   }
   archives[3].Files.clear();  // an archive without files is carried too
   Write(archives);

@@ -1,5 +1,7 @@
 // Cutting a stream into segment files and reading it back across their ends.
 
+#include "archive/segment/segment_span.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,7 +10,6 @@
 #include "archive/segment/seg_error.h"
 #include "archive/segment/seg_id_header.h"
 #include "archive/segment/segment_sink.h"
-#include "archive/segment/segment_span.h"
 #include "tests/support/temp_dir.h"
 
 namespace nolvo::segment {
@@ -35,9 +36,11 @@ struct HostSpan {
                       char name[16];
                       std::snprintf(name, sizeof name, "disk.%03u", unsigned{n});
                       const auto path = dir / name;
-                      if (!fs::exists(path)) throw ESegError(ESegError::Kind::skMissingSegment, "missing");
+                      if (!fs::exists(path))
+                        throw ESegError(ESegError::Kind::skMissingSegment, "missing");
                       TOpenedSegment seg;
-                      seg.Stream = std::make_unique<HostFileStream>(path, HostFileStream::Mode::mdRead);
+                      seg.Stream =
+                          std::make_unique<HostFileStream>(path, HostFileStream::Mode::mdRead);
                       seg.Size = static_cast<std::int64_t>(fs::file_size(path));
                       return seg;
                     },

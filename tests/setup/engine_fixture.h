@@ -13,10 +13,10 @@
 #include "app/setup_settings.h"
 #include "app/startup_state.h"
 #include "platform/registry.h"
-#include "testing/scripted_dialogs.h"
 #include "setup/install_engine.h"
 #include "setup/shortcuts.h"
 #include "setup/wizard.h"
+#include "testing/scripted_dialogs.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_machine.h"
 
@@ -46,7 +46,9 @@ class EngineFixture : public ::testing::Test {
   bool Exists(const std::string& windowsPath) const {
     return std::filesystem::exists(Host(windowsPath));
   }
-  std::string Read(const std::string& windowsPath) const { return test::ReadText(Host(windowsPath)); }
+  std::string Read(const std::string& windowsPath) const {
+    return test::ReadText(Host(windowsPath));
+  }
   // An uninstall.cfg without the section of what was created (the system's own part).
   std::string SystemSections(const std::string& windowsPath) const {
     const std::string text = Read(windowsPath);
@@ -55,7 +57,8 @@ class EngineFixture : public ::testing::Test {
 
   // Runs the engine with the wizard's Install button, as the setup does; `expanded`
   // names what the extraction wrote (null: whatever TempDir holds).
-  EngineResult Install(EngineOptions options = {}, const std::set<std::string>* expanded = nullptr) {
+  EngineResult Install(EngineOptions options = {},
+                       const std::set<std::string>* expanded = nullptr) {
     wizard = std::make_unique<TNolvo>(settings, dialogs, pump);
     wizard->Edit().Label1 = destination;
     wizard->Edit().MinSelected = minimum;

@@ -116,8 +116,8 @@ TEST_F(InstallEngineTest, FullInstallationGroupsByDirectoryAndRecordsEverything)
   EXPECT_TRUE(Exists("C:\\WINDOWS\\Start Menu\\Programs\\Tools\\Editor.lnk"));
   EXPECT_FALSE(Exists("C:\\WINDOWS\\Start Menu\\Editor.lnk"));
   // No uninstaller.exe among the files: no registry entry.
-  EXPECT_FALSE(registry.KeyExists(platform::kHKeyLocalMachine,
-                                  std::string(kUninstallKeyBase) + "My Tool"));
+  EXPECT_FALSE(
+      registry.KeyExists(platform::kHKeyLocalMachine, std::string(kUninstallKeyBase) + "My Tool"));
   EXPECT_TRUE(dialogs.Asked().empty());
 }
 
@@ -125,13 +125,21 @@ TEST_F(InstallEngineTest, StatusTextsFollowTheSteps) {
   FullConfiguration();
   std::vector<std::string> seen;
   pump.SetHook([&](std::size_t) {
-    if (wizard && (seen.empty() || seen.back() != wizard->Controls().SourceText)) seen.push_back(wizard->Controls().SourceText);
+    if (wizard && (seen.empty() || seen.back() != wizard->Controls().SourceText))
+      seen.push_back(wizard->Controls().SourceText);
   });
   ASSERT_EQ(Install().end, EngineEnd::eeCompleted);
-  const std::vector<std::string> expected = {
-      "Preparing Directory Structure", "Ready to Install", "data.dat", "Ready to Install",
-      "app.exe", "a.dll", "Ready to Install", "data.dll", "Creating Icons and Folders",
-      "Creating INI Config File", "Adding Items to Registry"};
+  const std::vector<std::string> expected = {"Preparing Directory Structure",
+                                             "Ready to Install",
+                                             "data.dat",
+                                             "Ready to Install",
+                                             "app.exe",
+                                             "a.dll",
+                                             "Ready to Install",
+                                             "data.dll",
+                                             "Creating Icons and Folders",
+                                             "Creating INI Config File",
+                                             "Adding Items to Registry"};
   EXPECT_EQ(seen, expected);
 }
 
@@ -140,8 +148,9 @@ TEST_F(InstallEngineTest, SecondInstallationReplacesTheUninstallSectionsOnly) {
   settings.FileList = {"app.exe~<INSTALLDIR>~"};
   PutTemp("app.exe", "1");
   fs::create_directories(Host("C:\\Apps\\Tool"));
-  test::WriteBytes(Host("C:\\Apps\\Tool\\uninstall.cfg"),
-                   std::string("[Extra]\r\nKeep=1\r\n[UNINS]\r\nC:\\old.txt=\r\n[Folders]\r\nC:\\Old=\r\n"));
+  test::WriteBytes(
+      Host("C:\\Apps\\Tool\\uninstall.cfg"),
+      std::string("[Extra]\r\nKeep=1\r\n[UNINS]\r\nC:\\old.txt=\r\n[Folders]\r\nC:\\Old=\r\n"));
   ASSERT_EQ(Install().end, EngineEnd::eeCompleted);
   EXPECT_EQ(SystemSections("C:\\Apps\\Tool\\uninstall.cfg"),
             "[Extra]\r\nKeep=1\r\n[Program]\r\nTitle=My Tool\r\n[UNINS]\r\n"
@@ -238,7 +247,8 @@ TEST_F(InstallEngineTest, LaunchProgramIsRewrittenAndStartedInItsDirectory) {
   EXPECT_TRUE(r.launched);
   EXPECT_EQ(settings.LaunchProgram, "C:\\Program Files\\App\\bin\\app.exe");
   const std::string logged = test::ReadText(launchLog);
-  EXPECT_NE(logged.find("app.exe\t\tC:\\Program Files\\App\\bin\\\t5"), std::string::npos) << logged;
+  EXPECT_NE(logged.find("app.exe\t\tC:\\Program Files\\App\\bin\\\t5"), std::string::npos)
+      << logged;
 }
 
 TEST_F(InstallEngineTest, LaunchRuleFollowsTheChoiceUnlessAFollowOnSetup) {
@@ -414,14 +424,16 @@ TEST_F(InstallEngineTest, DryRunPlansEverythingAndChangesNothing) {
   };
   EXPECT_TRUE(has("make directory C:\\Apps\\Tool\\Data: planned"));
   EXPECT_FALSE(has("make directory C:\\Apps\\Tool: planned"));  // exists already
-  EXPECT_TRUE(has("copy C:\\WINDOWS\\Temp\\q\\readme.txt -> C:\\Apps\\Tool\\readme.txt "
-                  "(asks before overwriting): planned"));
+  EXPECT_TRUE(
+      has("copy C:\\WINDOWS\\Temp\\q\\readme.txt -> C:\\Apps\\Tool\\readme.txt "
+          "(asks before overwriting): planned"));
   EXPECT_TRUE(has("copy C:\\WINDOWS\\Temp\\q\\app.exe -> C:\\Apps\\Tool\\app.exe: planned"));
   EXPECT_TRUE(has("shortcut C:\\WINDOWS\\Desktop\\Editor.lnk -> C:\\Apps\\Tool\\app.exe: planned"));
   EXPECT_TRUE(has("INI C:\\WINDOWS\\mytool.ini [Paths] Home=C:\\Apps\\Tool\\: planned"));
   EXPECT_TRUE(has("uninstall.cfg [Folders] C:\\WINDOWS\\Start Menu\\Programs\\Tools=: planned"));
-  EXPECT_TRUE(has("registry HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\currentversion\\"
-                  "uninstall\\My Tool UninstallString=C:\\Apps\\Tool\\uninstaller.exe My Tool: planned"));
+  EXPECT_TRUE(
+      has("registry HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\currentversion\\"
+          "uninstall\\My Tool UninstallString=C:\\Apps\\Tool\\uninstaller.exe My Tool: planned"));
   EXPECT_TRUE(has("launch C:\\Apps\\Tool\\app.exe in C:\\Apps\\Tool\\: planned"));
 }
 
@@ -441,7 +453,8 @@ TEST_F(InstallEngineTest, ActionLogRecordsOutcomes) {
             std::string::npos);
   EXPECT_EQ(*find("copy C:\\WINDOWS\\Temp\\q\\app.exe"),
             "copy C:\\WINDOWS\\Temp\\q\\app.exe -> C:\\Apps\\Tool\\app.exe: done");
-  EXPECT_EQ(*find("delete temporary copy"), "delete temporary copy C:\\WINDOWS\\Temp\\q\\app.exe: done");
+  EXPECT_EQ(*find("delete temporary copy"),
+            "delete temporary copy C:\\WINDOWS\\Temp\\q\\app.exe: done");
   EXPECT_EQ(*find("make directory"), "make directory C:\\Apps\\Tool: done");
 }
 

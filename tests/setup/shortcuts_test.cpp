@@ -118,7 +118,8 @@ TEST_F(ShortcutsTest, ExistingFolderIsUsedAndMissingOnesAreMadeWithParents) {
   s.FolderDesktop = true;
   s.CreateShortcuts();
   EXPECT_TRUE(fs::is_regular_file(windows / "Desktop" / "Vendor" / "Suite" / "Editor.lnk"));
-  EXPECT_TRUE(fs::is_regular_file(windows / "Start Menu" / "Programs" / "Vendor" / "Suite" / "Editor.lnk"));
+  EXPECT_TRUE(
+      fs::is_regular_file(windows / "Start Menu" / "Programs" / "Vendor" / "Suite" / "Editor.lnk"));
 }
 
 TEST_F(ShortcutsTest, EveryPlacementGetsTheSameBytes) {
@@ -148,8 +149,9 @@ TEST_F(ShortcutsTest, FailedSavesAreReportedAndTheOthersGoOn) {
   EXPECT_EQ(report.failed[0].link, "C:\\WINDOWS\\Desktop\\Tools\\Editor.lnk");
   EXPECT_EQ(report.failed[0].error, platform::kErrorAccessDenied);
   EXPECT_EQ(test::ReadText(windows / "Desktop" / "Tools" / "Editor.lnk"), "old");
-  EXPECT_EQ(report.saved, (std::vector<std::string>{"C:\\WINDOWS\\Start Menu\\Programs\\Tools\\Editor.lnk",
-                                                    "C:\\WINDOWS\\Desktop\\Editor.lnk"}));
+  EXPECT_EQ(report.saved,
+            (std::vector<std::string>{"C:\\WINDOWS\\Start Menu\\Programs\\Tools\\Editor.lnk",
+                                      "C:\\WINDOWS\\Desktop\\Editor.lnk"}));
 }
 
 TEST_F(ShortcutsTest, LinkWithoutAUsableTargetIsNotWritten) {
@@ -188,12 +190,14 @@ TEST_F(ShortcutsTest, FolderListHoldsVisibleNamesExceptLinks) {
   test::WriteBytes(programs / ".profile", std::string("p"));
   test::WriteBytes(programs / "Secret.txt", std::string("s"));
   fs::create_directories(programs / "Sys");
-  const bool hidden = platform::SetFileAttributes(machine, "C:\\WINDOWS\\Start Menu\\Programs\\Secret.txt",
-                                                  platform::kFileAttributeHidden) == platform::kErrorSuccess &&
-                      (platform::GetFileAttributes(machine, "C:\\WINDOWS\\Start Menu\\Programs\\Secret.txt") &
-                       platform::kFileAttributeHidden) != 0;
+  const bool hidden =
+      platform::SetFileAttributes(machine, "C:\\WINDOWS\\Start Menu\\Programs\\Secret.txt",
+                                  platform::kFileAttributeHidden) == platform::kErrorSuccess &&
+      (platform::GetFileAttributes(machine, "C:\\WINDOWS\\Start Menu\\Programs\\Secret.txt") &
+       platform::kFileAttributeHidden) != 0;
   if (hidden)
-    platform::SetFileAttributes(machine, "C:\\WINDOWS\\Start Menu\\Programs\\Sys", platform::kFileAttributeSystem);
+    platform::SetFileAttributes(machine, "C:\\WINDOWS\\Start Menu\\Programs\\Sys",
+                                platform::kFileAttributeSystem);
 
   TShortcuts s(machine);
   std::vector<std::string> expected = {"Accessories", "games", "readme.txt"};

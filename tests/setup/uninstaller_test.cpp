@@ -69,12 +69,12 @@ TEST_F(UninstallerTest, RoundTripLeavesOnlyWhatIsDocumented) {
 
   std::set<std::string> expected = before;
   // C:\Apps was made by the installation, so it goes too.
-  for (const char* stays : {"WINDOWS/win.ini", "WINDOWS/Desktop", "WINDOWS/Start Menu",
-                            "WINDOWS/Start Menu/Programs"})
+  for (const char* stays :
+       {"WINDOWS/win.ini", "WINDOWS/Desktop", "WINDOWS/Start Menu", "WINDOWS/Start Menu/Programs"})
     expected.insert(stays);
   EXPECT_EQ(Tree(tm.DriveC()), expected);
-  EXPECT_FALSE(registry.KeyExists(platform::kHKeyLocalMachine,
-                                  std::string(kUninstallKeyBase) + "My Tool"));
+  EXPECT_FALSE(
+      registry.KeyExists(platform::kHKeyLocalMachine, std::string(kUninstallKeyBase) + "My Tool"));
   EXPECT_TRUE(registry.KeyExists(platform::kHKeyLocalMachine,
                                  "Software\\Microsoft\\Windows\\currentversion\\uninstall"));
   EXPECT_TRUE(Lists(report.removed, "C:\\WINDOWS\\mytool.ini"));
@@ -104,8 +104,8 @@ TEST_F(UninstallerTest, FoundByPathAndDryRunChangesNothing) {
   dry.dryRun = true;
   const UninstallReport plan = Uninstall(tm.Machine(), registry, *byPath, dry);
   EXPECT_EQ(Tree(tm.DriveC()), installed);
-  EXPECT_TRUE(registry.KeyExists(platform::kHKeyLocalMachine,
-                                 std::string(kUninstallKeyBase) + "My Tool"));
+  EXPECT_TRUE(
+      registry.KeyExists(platform::kHKeyLocalMachine, std::string(kUninstallKeyBase) + "My Tool"));
   EXPECT_TRUE(Lists(plan.removed, "C:\\Apps\\Tool\\app.exe"));
   EXPECT_TRUE(Lists(plan.removed, "C:\\Apps\\Tool\\Data\\Deep"));
   EXPECT_TRUE(Lists(plan.removed, "C:\\Apps\\Tool"));
@@ -119,7 +119,8 @@ TEST_F(UninstallerTest, OnlyWhatTheRunCreatedAndNobodyChangedIsRemoved) {
   test::WriteBytes(Host("C:\\Apps\\Tool\\app.exe"), std::string("the user's"));
   dialogs.OnMessage(platform::DialogResult::idNo, "File Already Exists (app.exe). Overwrite?");
   settings.DirectoryList = {"<INSTALLDIR>~x"};
-  settings.FileList = {"app.exe~<INSTALLDIR>~X", "data.dat~<INSTALLDIR>~", "notes.txt~<INSTALLDIR>~"};
+  settings.FileList = {"app.exe~<INSTALLDIR>~X", "data.dat~<INSTALLDIR>~",
+                       "notes.txt~<INSTALLDIR>~"};
   for (const char* f : {"app.exe", "data.dat", "notes.txt"}) PutTemp(f, f);
   ASSERT_TRUE(Install().FullSuccess());
   test::WriteBytes(Host("C:\\Apps\\Tool\\notes.txt"), std::string("edited by the user"));
@@ -162,18 +163,25 @@ TEST_F(UninstallerTest, ARecordListsWhereEveryItemIsAllowedAndWhatIsLeft) {
     EXPECT_TRUE(StatCreatedFile(p, size, modified)) << p;
     return std::to_string(size) + "|" + std::to_string(modified) + "|";
   };
-  test::WriteBytes(
-      Host("C:\\Apps\\X\\uninstall.cfg"),
-      "[Program]\r\nTitle=X\r\n[UNINS]\r\nC:\\*.*=\r\n[Nolvo Created]\r\n"
-      "Folder=C:\\WINDOWS|\r\nFolder=C:\\WINDOWS\\Desktop|\r\nFolder=C:\\Apps\\X|\r\n"
-      "Folder=C:\\Apps\\X\\Sub|\r\n"
-      "File=" + stamp(hostFile) + zFile + "|\r\n"
-      "File=" + stamp(Host("C:\\Apps\\X\\own.txt")) + "C:\\Apps\\X\\own.txt|\r\n"
-      "File=1|1|C:\\Apps\\X\\other.txt|\r\n"
-      "Partial=C:\\Apps\\X\\.nolvo-1-0.part|\r\n"
-      "HostFile=" + stamp(menu) + menu.string() + "|\r\n"
-      "HostFile=1|1|" + changedMenu.string() + "|\r\n"
-      "File=1|1|C:\\Apps\\X\\gone.txt|\r\nnot an entry\r\n");
+  test::WriteBytes(Host("C:\\Apps\\X\\uninstall.cfg"),
+                   "[Program]\r\nTitle=X\r\n[UNINS]\r\nC:\\*.*=\r\n[Nolvo Created]\r\n"
+                   "Folder=C:\\WINDOWS|\r\nFolder=C:\\WINDOWS\\Desktop|\r\nFolder=C:\\Apps\\X|\r\n"
+                   "Folder=C:\\Apps\\X\\Sub|\r\n"
+                   "File=" +
+                       stamp(hostFile) + zFile +
+                       "|\r\n"
+                       "File=" +
+                       stamp(Host("C:\\Apps\\X\\own.txt")) +
+                       "C:\\Apps\\X\\own.txt|\r\n"
+                       "File=1|1|C:\\Apps\\X\\other.txt|\r\n"
+                       "Partial=C:\\Apps\\X\\.nolvo-1-0.part|\r\n"
+                       "HostFile=" +
+                       stamp(menu) + menu.string() +
+                       "|\r\n"
+                       "HostFile=1|1|" +
+                       changedMenu.string() +
+                       "|\r\n"
+                       "File=1|1|C:\\Apps\\X\\gone.txt|\r\nnot an entry\r\n");
   test::WriteBytes(changedMenu, std::string("[Desktop Entry]\nName=changed\n"));
   const auto target = FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\X");
   ASSERT_TRUE(target);
@@ -190,8 +198,9 @@ TEST_F(UninstallerTest, ARecordListsWhereEveryItemIsAllowedAndWhatIsLeft) {
   EXPECT_TRUE(Lists(r.kept, "C:\\Apps\\X\\other.txt"));
   EXPECT_TRUE(Lists(r.kept, changedMenu.string()));
   // What is left is named: the folder and what keeps it.
-  const auto sub = std::find_if(r.kept.begin(), r.kept.end(),
-                                [](const UninstallItem& i) { return i.path == "C:\\Apps\\X\\Sub"; });
+  const auto sub = std::find_if(r.kept.begin(), r.kept.end(), [](const UninstallItem& i) {
+    return i.path == "C:\\Apps\\X\\Sub";
+  });
   ASSERT_NE(sub, r.kept.end());
   EXPECT_EQ(sub->reason, "not empty: left.txt");
 }

@@ -22,18 +22,21 @@ class Medium {
     fs::create_directories(media_);
     fs::create_directories(tm_.Root() / "src" / "DATA");
     test::WriteBytes(media_ / "install.exe", std::string("MZ setup"));
-    test::WriteBytes(media_ / "install.cfg",
-                     std::string("[Setup - Main]\r\nBitmap File=logo.bmp\r\n"
-                                 "[Files]\r\na=app.exe~<INSTALLDIR>\r\nb=readme.txt~<INSTALLDIR>\r\n"));
+    test::WriteBytes(
+        media_ / "install.cfg",
+        std::string("[Setup - Main]\r\nBitmap File=logo.bmp\r\n"
+                    "[Files]\r\na=app.exe~<INSTALLDIR>\r\nb=readme.txt~<INSTALLDIR>\r\n"));
     std::string noise;
     std::uint32_t x = 12345;
-    for (int i = 0; i < 60000; ++i) noise += static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+    for (int i = 0; i < 60000; ++i)
+      noise += static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
     AddFile("DATA\\app.exe", noise);
     appContent_ = noise;
     AddFile("logo.bmp", "BMpicture");
     AddFile("readme.txt", "hello");
     std::string text;
-    for (int i = 0; text.size() < 200000; ++i) text += "line " + std::to_string(i * 7919 % 1000) + " of the manual\n";
+    for (int i = 0; text.size() < 200000; ++i)
+      text += "line " + std::to_string(i * 7919 % 1000) + " of the manual\n";
     AddFile("manual.txt", text);
     segment::TSegWriterSettings s;
     s.Dir = media_;
@@ -73,7 +76,7 @@ TEST(Unzip, ExpandsFlatIntoTempDirWithSetupFilesAndPicture) {
   EXPECT_EQ(view.statuses.front(), "Copying Install Files...");
   EXPECT_EQ(view.statuses.back(), "manual.txt");
   EXPECT_EQ(view.countRanges, (std::vector<int>{2, 3}));  // two [Files] entries + 1
-  EXPECT_EQ(view.countPositions.back(), 3);             // held at the maximum
+  EXPECT_EQ(view.countPositions.back(), 3);               // held at the maximum
   ASSERT_EQ(view.pictures.size(), 1u);  // placed at the first file after it arrived
   EXPECT_FALSE(view.pictures[0].animated);
   EXPECT_EQ(view.closed, 1);

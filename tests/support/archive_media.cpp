@@ -25,7 +25,8 @@ void WriteArchiveFile(const fs::path& out, const std::vector<StoredFile>& files,
 }
 
 std::string SampleBytes(std::size_t size, unsigned seed) {
-  static const char* const words[] = {"alpha ", "beta ", "gamma ", "delta\n", "x", "yz ", "\x01\xff"};
+  static const char* const words[] = {"alpha ", "beta ", "gamma ",  "delta\n",
+                                      "x",      "yz ",   "\x01\xff"};
   std::string s;
   unsigned state = seed * 2654435761u + 1;
   while (s.size() < size) {

@@ -15,7 +15,8 @@ Bytes RandomBytes(std::size_t n, unsigned seed) {
   std::mt19937 gen(seed);
   Bytes out(n);
   // Runs of repeated bytes so that the codecs have something to compress.
-  for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>(gen() % 7 == 0 ? gen() : i / 13);
+  for (std::size_t i = 0; i < n; ++i)
+    out[i] = static_cast<std::uint8_t>(gen() % 7 == 0 ? gen() : i / 13);
   return out;
 }
 

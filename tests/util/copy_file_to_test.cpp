@@ -7,9 +7,9 @@
 
 #include "platform/file_attributes.h"
 #include "platform/file_ops.h"
+#include "tests/support/test_machine.h"
 #include "util/file_errors.h"
 #include "util/file_has_attr.h"
-#include "tests/support/test_machine.h"
 
 namespace nolvo::util {
 namespace {
@@ -86,7 +86,9 @@ TEST_F(CopyFileToTest, OpenAndCreateFailuresCarryTheirMessages) {
   EXPECT_EQ(MessageOf<EFOpenError>("A:\\nope.exe", "C:\\"), "Cannot open file A:\\nope.exe");
   WriteBytes(A("src.txt"), "new");
   WriteBytes(C("WINDOWS/ro.txt"), "old");
-  ASSERT_EQ(platform::SetFileAttributes(M(), "C:\\WINDOWS\\ro.txt", platform::kFileAttributeReadonly), 0u);
+  ASSERT_EQ(
+      platform::SetFileAttributes(M(), "C:\\WINDOWS\\ro.txt", platform::kFileAttributeReadonly),
+      0u);
   EXPECT_EQ(MessageOf<EFCreateError>("A:\\src.txt", "C:\\windows\\ro.txt"),
             "Cannot create file C:\\windows\\ro.txt");
   EXPECT_EQ(ReadText(C("WINDOWS/ro.txt")), "old");
@@ -105,7 +107,7 @@ TEST_F(CopyFileToTest, AFailedWriteRaisesAndRemovesThePartialFile) {
   WriteBytes(A("big.bin"), big);
   // Writes past the file-size limit fail with EFBIG, as on a full disk.
   std::signal(SIGXFSZ, SIG_IGN);
-  rlimit old {};
+  rlimit old{};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
   rlimit small = old;
   small.rlim_cur = 10000;

@@ -45,8 +45,8 @@ TEST(LaunchFileTest, StartsTheInstalledProgramInItsOwnDirectory) {
                        "C:\\Apps\\Tool", 5),
             32);
   ASSERT_TRUE(WaitForFile(out));
-  EXPECT_EQ(test::ReadText(out), (tm.DriveC() / "Apps" / "Tool").string() + "\n[first]\n[" +
-                                     longParameter + "]\n");
+  EXPECT_EQ(test::ReadText(out),
+            (tm.DriveC() / "Apps" / "Tool").string() + "\n[first]\n[" + longParameter + "]\n");
 }
 
 TEST(LaunchFileTest, RecordsTheWindowsTextsInTheLaunchLog) {

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_ops.h"
+#include "tests/support/test_machine.h"
 #include "util/ensure_directory_path.h"
 #include "util/file_errors.h"
 #include "util/file_has_attr.h"
 #include "util/split_at_char.h"
 #include "util/windows_directory.h"
-#include "tests/support/test_machine.h"
 
 namespace nolvo::util {
 namespace {

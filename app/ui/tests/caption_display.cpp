@@ -21,9 +21,9 @@
 #include "app/ui/report_dialog.h"
 #include "app/ui/setup_program.h"
 #include "archive/ui/extraction_window.h"
-#include "testing/scripted_dialogs.h"
 #include "setup/ui/directory_chooser_dialog.h"
 #include "setup/ui/wizard_window.h"
+#include "testing/scripted_dialogs.h"
 #include "tests/support/test_machine.h"
 
 extern char** environ;

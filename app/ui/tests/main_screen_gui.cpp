@@ -35,8 +35,8 @@ TEST(MainScreenGradient, DesignedBlueToBlackOn1024x768) {
   const QImage image = PaintFountain(fill, 1024, 768);
   ASSERT_EQ(image.size(), QSize(1024, 768));
   for (int x : {0, 511, 1023}) {
-    EXPECT_EQ(Pixel(image, x, 0), 0x0000FFu) << x;      // band 0: pure blue
-    EXPECT_EQ(Pixel(image, x, 767), 0x000000u) << x;    // band 254: pure black
+    EXPECT_EQ(Pixel(image, x, 0), 0x0000FFu) << x;    // band 0: pure blue
+    EXPECT_EQ(Pixel(image, x, 767), 0x000000u) << x;  // band 254: pure black
   }
   // Every row holds the colour of its band: band i covers rows MulDiv(i, 768, 255) up to
   // MulDiv(i + 1, 768, 255), with blue 255 + MulDiv(i, -255, 254).
@@ -72,8 +72,8 @@ TEST(MainScreenGradient, CircularOn300x400) {
   fill.SetStyle(app::TFountainStyle::fsCircular);
   const QImage image = PaintFountain(fill, 300, 400);
   // The diagonal is 500: circle i is 500 - 25 i across, centred on (150, 200).
-  EXPECT_EQ(Pixel(image, 2, 2), 0x00FFFFu);     // 247 from the centre: first circle only
-  EXPECT_EQ(Pixel(image, 150, 200), 0x000000u); // the centre ends in black
+  EXPECT_EQ(Pixel(image, 2, 2), 0x00FFFFu);      // 247 from the centre: first circle only
+  EXPECT_EQ(Pixel(image, 150, 200), 0x000000u);  // the centre ends in black
   // 145 from the centre: inside circle 8 (radius 150), outside circle 9 (137.5).
   const int c = 255 + Round(8 * -255LL, 19);
   EXPECT_EQ(Pixel(image, 5, 200), static_cast<QRgb>((c << 8) | c));

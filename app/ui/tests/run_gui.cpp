@@ -1,7 +1,11 @@
 // Whole setup runs through the windows: media built on the spot, the main screen, the
 // extraction window, the wizard clicked through, the installation and the clean-up.
 
+#include <gtest/gtest.h>
+
 #include <QCheckBox>
+#include <QEventLoop>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -9,10 +13,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
-#include <gtest/gtest.h>
-
-#include <QEventLoop>
-#include <QImage>
 #include <QTest>
 
 #include "app/ui/find_widget.h"
@@ -98,10 +98,10 @@ TEST(SetupRunGui, InstallsThroughTheWindows) {
       QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
       pages.push_back(Find<QStackedWidget>(w, "Notebook1")->currentIndex());
     };
-    click(Find<QPushButton>(w, "Next"));    // the licence
-    click(Find<QPushButton>(w, "Accept"));  // the destination
-    click(Find<QPushButton>(w, "Next"));    // the folders
-    click(Find<QPushButton>(w, "Next"));    // ready
+    click(Find<QPushButton>(w, "Next"));           // the licence
+    click(Find<QPushButton>(w, "Accept"));         // the destination
+    click(Find<QPushButton>(w, "Next"));           // the folders
+    click(Find<QPushButton>(w, "Next"));           // ready
     click(Find<QRadioButton>(w, "RadioButton2"));  // return to Windows
     click(Find<QPushButton>(w, "Install"));
   };
@@ -343,9 +343,9 @@ namespace nolvo::ui {
 namespace {
 
 TEST(SetupProgramEntry, WithoutADisplayItSaysSoInOneLine) {
-  const test::CommandResult r = test::RunCommand(
-      {(test::BinaryDir() / "app" / "ui" / "nolvo-setup").string()},
-      {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}});
+  const test::CommandResult r =
+      test::RunCommand({(test::BinaryDir() / "app" / "ui" / "nolvo-setup").string()},
+                       {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(r.out.empty());
   EXPECT_NE(r.err.find("no display"), std::string::npos) << r.err;

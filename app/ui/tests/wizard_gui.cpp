@@ -1,6 +1,8 @@
 // The wizard window and the directory chooser with real widgets: page flow by clicking,
 // check lists written back, Escape as Cancel, Browse through the chooser.
 
+#include <gtest/gtest.h>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
@@ -9,8 +11,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
-#include <gtest/gtest.h>
-
 #include <QTest>
 #include <QTimer>
 
@@ -18,9 +18,9 @@
 #include "app/ui/find_widget.h"
 #include "app/ui/tests/gui_app.h"
 #include "platform/profile_text.h"
-#include "testing/scripted_dialogs.h"
 #include "setup/ui/directory_chooser_dialog.h"
 #include "setup/ui/wizard_window.h"
+#include "testing/scripted_dialogs.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_machine.h"
 
@@ -119,7 +119,9 @@ TEST(WizardWindow, PageFlowByClickingFollowsTheWizard) {
   EXPECT_FALSE(Find<QPushButton>(win, "Next")->isEnabled());
   EXPECT_TRUE(Find<QPushButton>(win, "Install")->isDefault());
   EXPECT_EQ(Find<QLabel>(win, "Label2")->text(), "a.exe");
-  EXPECT_TRUE(Find<QPlainTextEdit>(win, "Memo4")->toPlainText().contains("Install to:\n  C:\\Program Files\\App"));
+  EXPECT_TRUE(Find<QPlainTextEdit>(win, "Memo4")
+                  ->toPlainText()
+                  .contains("Install to:\n  C:\\Program Files\\App"));
   f.Click(Find<QRadioButton>(win, "RadioButton2"));
   EXPECT_EQ(f.W().Controls().Finish.Selected, app::FinishChoice::fcReturn);
 
