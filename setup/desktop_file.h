@@ -1,5 +1,5 @@
 #pragma once
-// Freedesktop desktop entries (".desktop" files, Desktop Entry Specification 1.5): the
+// Freedesktop desktop entries (".desktop" files, desktop entry format 1.5): the
 // application entry that starts a program, and reading one key of an entry.
 
 #include <optional>
@@ -18,7 +18,7 @@ struct DesktopFile {
 // The file's text: "[Desktop Entry]" with Type=Application, Name, Exec, Icon (when set)
 // and StartupNotify=true. Exec arguments that hold a blank or a reserved character are
 // quoted ("" with \" \` \$ \\ inside), "%" is doubled, and every value is escaped as the
-// specification's string type wants (\\ \n \t \r).
+// format's string type wants (\\ \n \t \r).
 std::string FormatDesktopFile(const DesktopFile& file);
 
 // One argument of an Exec line, quoted when it needs to be (before the string escaping).

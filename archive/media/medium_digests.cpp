@@ -108,17 +108,17 @@ bool ReadByExtraction(const std::string& name, const std::string& baseName) {
 void CheckMediaFiles(const fs::path& folder, const std::vector<FileDigest>& files,
                      const platform::CodePage& cp, FindingSink& sink,
                      const std::function<bool(const std::string&)>& wanted) {
-  std::vector<const FileDigest*> todo;
+  std::vector<const FileDigest*> hashed;
   for (const auto& f : files)
-    if ((!wanted || wanted(f.Name)) && IsRegularFile(folder / f.Name)) todo.push_back(&f);
+    if ((!wanted || wanted(f.Name)) && IsRegularFile(folder / f.Name)) hashed.push_back(&f);
   // Each file's outcome: empty when its bytes are the listed ones, else the text to report.
   // The files are hashed on every core (nothing else runs yet), reported in list order.
-  std::vector<std::optional<std::string>> outcome(todo.size());
+  std::vector<std::optional<std::string>> outcome(hashed.size());
   std::atomic<std::size_t> next{0};
   auto work = [&] {
-    for (std::size_t i; (i = next.fetch_add(1)) < todo.size();) {
+    for (std::size_t i; (i = next.fetch_add(1)) < hashed.size();) {
       try {
-        if (HashHostFile(folder / todo[i]->Name).Digest != todo[i]->Digest)
+        if (HashHostFile(folder / hashed[i]->Name).Digest != hashed[i]->Digest)
           outcome[i] = fmt::format("its bytes differ from {}", kMediaDigestsName);
       } catch (const std::runtime_error& e) {
         outcome[i] = e.what();
@@ -126,16 +126,16 @@ void CheckMediaFiles(const fs::path& folder, const std::vector<FileDigest>& file
     }
   };
   const std::size_t helpers =
-      std::min<std::size_t>(todo.size(), std::max(1u, std::thread::hardware_concurrency())) - 1;
+      std::min<std::size_t>(hashed.size(), std::max(1u, std::thread::hardware_concurrency())) - 1;
   {
     std::vector<std::jthread> threads;
-    for (std::size_t t = 0; t < helpers && todo.size() > 1; ++t) threads.emplace_back(work);
+    for (std::size_t t = 0; t < helpers && hashed.size() > 1; ++t) threads.emplace_back(work);
     work();
   }
-  for (std::size_t i = 0; i < todo.size(); ++i) {
+  for (std::size_t i = 0; i < hashed.size(); ++i) {
     if (!outcome[i]) continue;
     std::string shown;
-    cp.FromUtf8(todo[i]->Name, shown);
+    cp.FromUtf8(hashed[i]->Name, shown);
     sink.Add(FindingKind::MediaFileDiffers, About(shown, std::move(*outcome[i])));
   }
 }

@@ -22,9 +22,9 @@ std::string Key(const CommandDoc& c) {
 std::string ValueSpec(const OptionDoc& o) {
   switch (o.kind) {
     case ValueKind::kChoice: {
-      std::string spec = "choice";
-      for (const auto& c : o.choices) spec += " " + c;
-      return spec;
+      std::string words = "choice";
+      for (const auto& c : o.choices) words += " " + c;
+      return words;
     }
     case ValueKind::kDirectory:
       return "dir";
@@ -97,7 +97,7 @@ constexpr const char* kDriver =
 
 @()
 {
-    local cur=${COMP_WORDS[COMP_CWORD]} cmd="" word opt="" prefix="" spec i npos=0
+    local cur=${COMP_WORDS[COMP_CWORD]} cmd="" word opt="" prefix="" words i npos=0
     COMPREPLY=()
 
     # The words before the cursor: a subcommand's name selects it, an option that takes
@@ -136,9 +136,9 @@ constexpr const char* kDriver =
         opt=${COMP_WORDS[COMP_CWORD - 1]}
     fi
     if [[ $opt == -* ]]; then
-        spec=$(@_value "$cmd" "$opt")
-        if [[ -n $spec ]]; then
-            @_complete_value "$spec" "$cur" "$prefix"
+        words=$(@_value "$cmd" "$opt")
+        if [[ -n $words ]]; then
+            @_complete_value "$words" "$cur" "$prefix"
             return 0
         fi
     fi
@@ -147,14 +147,14 @@ constexpr const char* kDriver =
         mapfile -t COMPREPLY < <(compgen -W "$(@_options "$cmd")" -- "$cur")
         return 0
     fi
-    spec=$(@_subcommands "$cmd")
-    if [[ -n $spec ]]; then
-        mapfile -t COMPREPLY < <(compgen -W "$spec" -- "$cur")
+    words=$(@_subcommands "$cmd")
+    if [[ -n $words ]]; then
+        mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")
         return 0
     fi
-    spec=$(@_positional "$cmd" "$npos")
-    if [[ -n $spec ]]; then
-        @_complete_value "$spec" "$cur"
+    words=$(@_positional "$cmd" "$npos")
+    if [[ -n $words ]]; then
+        @_complete_value "$words" "$cur"
     else
         mapfile -t COMPREPLY < <(compgen -W "$(@_options "$cmd")" -- "$cur")
     fi

@@ -54,9 +54,9 @@ Names Split(const std::string& text, char sep) {
 
 // "  -o,--output DIR REQUIRED   text": the names, and the values of a "{a,b}" type.
 Entry HelpEntry(const std::string& line) {
-  const std::string spec = line.substr(2, line.find("  ", 2) - 2);
+  const std::string head = line.substr(2, line.find("  ", 2) - 2);
   Entry e;
-  std::istringstream tokens(spec);
+  std::istringstream tokens(head);
   std::string names, type;
   tokens >> names >> type;
   e.names = Split(names, ',');
@@ -92,15 +92,15 @@ Help ParseHelp(const std::vector<std::string>& path) {
 // Every command below the program, by its path.
 std::map<std::vector<std::string>, Help> AllHelp() {
   std::map<std::vector<std::string>, Help> all;
-  std::vector<std::vector<std::string>> todo = {{}};
-  while (!todo.empty()) {
-    const auto path = todo.back();
-    todo.pop_back();
+  std::vector<std::vector<std::string>> pending = {{}};
+  while (!pending.empty()) {
+    const auto path = pending.back();
+    pending.pop_back();
     all[path] = ParseHelp(path);
     for (const auto& sub : all[path].subcommands) {
       auto subPath = path;
       subPath.push_back(sub);
-      todo.push_back(subPath);
+      pending.push_back(subPath);
     }
   }
   return all;

@@ -1,5 +1,5 @@
-// Host menu entries with Wine's tools out of reach: written here following the Desktop
-// Entry Specification, recorded, and removed again without touching anything else.
+// Host menu entries with Wine's tools out of reach: written here in the desktop entry
+// format, recorded, and removed again without touching anything else.
 #include "setup/host_menu.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(DesktopFile, ExecArgumentsAreQuotedAndEscapedAsTheSpecificationSays) {
+TEST(DesktopFile, ExecArgumentsAreQuotedAndEscapedAsTheFormatWants) {
   const std::pair<const char*, const char*> cases[] = {
       {"wine", "wine"},
       {"WINEPREFIX=/p", "WINEPREFIX=/p"},
