@@ -433,7 +433,10 @@ std::string FormatWineHiveKey(std::span<const std::u16string> path,
                 static_cast<unsigned>(filetime >> 32),
                 static_cast<unsigned>(filetime & 0xFFFFFFFFu));
   out += buf;
-  for (const auto& option : options) out += option + "\n";
+  // The reader takes one CR off an option line's end (files saved with CR LF): an option
+  // that ends in CR keeps it by a second one.
+  for (const auto& option : options)
+    out += option + (!option.empty() && option.back() == '\r' ? "\r\n" : "\n");
   for (const auto& text : valueText) out += text;
   return out;
 }
