@@ -181,6 +181,12 @@ class TCompress {
                   const TArchiveOpener* open);
   void TestFrom(platform::ByteStream& archive, const TEntryTestResult& Result,
                 const TArchiveOpener* open);
+  // What becomes of a selected entry before its output is made.
+  enum class TEntryAdmission { eaExpand, eaSkip, eaStop };
+  // Reports the selected entry, gives its output path (OnCheckFile may change it, empty
+  // skips the entry, "*" stops the expansion), checks the free space and makes the
+  // directories.
+  TEntryAdmission AdmitEntry(const TArchiveEntry& entry, std::string& path);
   // Creates the output file of `entry` at `path` with the stream its bytes go through;
   // null when the file could not be created and is skipped.
   std::unique_ptr<TEntryOutput> CreateOutput(const TArchiveEntry& entry, const std::string& path);

@@ -114,17 +114,10 @@ void TCompress::ExpandFrom(platform::ByteStream& archive, std::vector<std::strin
         continue;
       }
 
-      if (OnEntrySelected) OnEntrySelected({entry.Name, MakeFileInfo(entry)});
-      std::string path =
-          !entry.Name.empty() && entry.Name[0] == '\\' ? entry.Name : target_path_ + entry.Name;
-      if (OnCheckFile) {
-        OnCheckFile(path, TCProcessMode::pmExpanding);
-        if (path.empty()) continue;
-        if (path == "*") break;
-      }
-      if (CheckFreeSpace(path) < entry.Header.OriginalSize) throw EInsufficientDiskSpace(path);
-      if (make_directories_) MakeDirectoryPath(DirectoryPart(path));
-
+      std::string path;
+      const TEntryAdmission admission = AdmitEntry(entry, path);
+      if (admission == TEntryAdmission::eaSkip) continue;
+      if (admission == TEntryAdmission::eaStop) break;
       std::unique_ptr<TEntryOutput> output = CreateOutput(entry, path);
       if (!output) continue;
       // Counted now: an entry that fails ends the expansion anyway.
@@ -154,6 +147,19 @@ void TCompress::ExpandFrom(platform::ByteStream& archive, std::vector<std::strin
   if (stopped) std::rethrow_exception(stopped);
 
   if (List) *List = std::move(written);
+}
+
+TCompress::TEntryAdmission TCompress::AdmitEntry(const TArchiveEntry& entry, std::string& path) {
+  if (OnEntrySelected) OnEntrySelected({entry.Name, MakeFileInfo(entry)});
+  path = !entry.Name.empty() && entry.Name[0] == '\\' ? entry.Name : target_path_ + entry.Name;
+  if (OnCheckFile) {
+    OnCheckFile(path, TCProcessMode::pmExpanding);
+    if (path.empty()) return TEntryAdmission::eaSkip;
+    if (path == "*") return TEntryAdmission::eaStop;
+  }
+  if (CheckFreeSpace(path) < entry.Header.OriginalSize) throw EInsufficientDiskSpace(path);
+  if (make_directories_) MakeDirectoryPath(DirectoryPart(path));
+  return TEntryAdmission::eaExpand;
 }
 
 std::unique_ptr<TEntryOutput> TCompress::CreateOutput(const TArchiveEntry& entry,

@@ -1,0 +1,69 @@
+// Building one archive file: what is stored under which name, the entry list beside it,
+// and a refused source that leaves nothing behind.
+
+#include "archive/media/archive_create.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "archive/media/digest_lists.h"
+#include "archive/media/media_reader.h"
+#include "archive/media/sha256.h"
+#include "tests/support/temp_dir.h"
+
+namespace nolvo::media {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+using test::WriteBytes;
+
+TEST(CreateArchive, StoresFilesAndFoldersAndListsTheirDigests) {
+  TempDir dir;
+  WriteBytes(dir.Path() / "top.txt", std::string(5000, 't'));
+  fs::create_directories(dir.Path() / "pack" / "sub");
+  WriteBytes(dir.Path() / "pack" / "sub" / "b.bin", std::string("bb"));
+  WriteBytes(dir.Path() / "pack" / "a.txt", std::string());
+  const fs::path out = dir.Path() / "out.arc";
+  const CreatedArchive created =
+      CreateArchive({out, {(dir.Path() / "top.txt").string(), (dir.Path() / "pack").string()}}, {});
+
+  // Empty files are stored first; each name is the source's own or the folder's and path.
+  EXPECT_EQ(created.Names,
+            (std::vector<std::string>{"pack\\a.txt", "top.txt", "pack\\sub\\b.bin"}));
+  const auto text = test::ReadBytes(dir.Path() / SidecarName("out.arc"));
+  const auto list = ParseEntryDigests(std::string(text.begin(), text.end()));
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_EQ(list[1].Size, 5000);
+  EXPECT_EQ(list[1].Digest, Sha256Of(std::string(5000, 't')));
+  EXPECT_EQ(list[2].Name, "pack\\sub\\b.bin");
+  // Only the archive and its list are new beside the sources.
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir.Path())) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"out.arc", SidecarName("out.arc"), "pack", "top.txt"}));
+}
+
+TEST(CreateArchive, RefusedSourcesWriteNothing) {
+  TempDir dir;
+  WriteBytes(dir.Path() / "a.txt", std::string("a"));
+  fs::create_directories(dir.Path() / "b");
+  WriteBytes(dir.Path() / "b" / "A.TXT", std::string("x"));
+  const fs::path out = dir.Path() / "out.arc";
+  const std::vector<std::vector<std::string>> refused = {
+      {(dir.Path() / "missing").string()},
+      {(dir.Path() / "a.txt").string(), (dir.Path() / "b" / "A.TXT").string()},  // one name
+  };
+  for (const auto& files : refused) {
+    EXPECT_THROW(CreateArchive({out, files}, {}), EMediaPath);
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_FALSE(fs::exists(dir.Path() / SidecarName("out.arc")));
+  }
+  EXPECT_THROW(CreateArchive({dir.Path() / "b", {(dir.Path() / "a.txt").string()}}, {}),
+               EMediaPath);
+}
+
+}  // namespace
+}  // namespace nolvo::media
