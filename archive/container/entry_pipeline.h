@@ -49,8 +49,10 @@ class TEntryPipeline {
 
   // Entries started and not yet taken.
   std::size_t Pending() const { return jobs_.size(); }
-  // How many entries may be pending to keep every worker busy.
-  std::size_t Window() const { return workers_.size() + 1; }
+  // How many entries may be pending to keep every worker busy: while the caller waits for
+  // a long entry, the other workers go on two entries each beyond it. A pending entry
+  // holds little (its output's buffer), so the memory stays small.
+  std::size_t Window() const { return 2 * workers_.size() + 2; }
 
  private:
   struct Job {
