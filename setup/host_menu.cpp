@@ -188,62 +188,39 @@ std::vector<std::string> SavedLinks(const EngineResult& result) {
   return links;
 }
 
-HostMenuResult MakeHostMenu(const platform::Machine& machine, const platform::ShellFolders& shell,
-                            const std::vector<std::string>& links, const HostMenuFolders& host) {
-  HostMenuResult result;
-  std::vector<MenuLink> menuLinks;
-  for (const auto& link : links)
-    if (auto m = Classify(machine, shell, link, host)) menuLinks.push_back(std::move(*m));
-  if (menuLinks.empty()) return result;
+namespace {
 
-  const std::vector<fs::path> roots{host.applications / "wine", host.menus, host.directories,
-                                    host.icons};
-  const std::set<fs::path> before = Listing(roots);
-  // What was there already outside those listings: the candidates and every folder on
-  // the way to them.
-  std::set<fs::path> existed;
-  const auto note = [&](fs::path p) {
-    for (; !p.empty() && p != p.root_path(); p = p.parent_path())
-      if (Exists(p)) existed.insert(p);
-  };
-  for (const auto& m : menuLinks)
-    for (const auto& c : m.candidates) note(c);
-  for (const auto& root : roots) note(root);
-
-  if (WineMenuBuilderAvailable(machine)) {
-    result.winemenubuilder = true;
-    std::vector<std::string> env{"WINEPREFIX=" + machine.Prefix().string()};
-    if (!std::getenv("WINEDEBUG")) env.push_back("WINEDEBUG=-all");
-    const std::string wine = platform::FindOnPath("wine")->string();
-    for (const auto& m : menuLinks) {
-      const auto status = platform::RunAndWait({wine, "winemenubuilder", m.windows}, env);
-      if (status != 0)
-        result.problems.push_back("Wine's winemenubuilder failed for " +
-                                  machine.Codepage().ToUtf8(m.windows));
-    }
-    // Wine's server writes the prefix's registry back when it ends, a few seconds on.
-    platform::WaitForWineServerExit(machine.Prefix(), platform::kWineServerGrace);
-  }
-
-  std::vector<fs::path> files;
-  const std::set<fs::path> after = Listing(roots);
-  const auto isNew = [&](const fs::path& p) {
+// A path that exists now and did not before the entries were made.
+struct NewPaths {
+  std::set<fs::path> before;   // the menu folders' listing
+  std::set<fs::path> existed;  // other paths on the way to the candidates
+  bool operator()(const fs::path& p) const {
     return Exists(p) && !before.count(p) && !existed.count(p);
-  };
-  for (const auto& m : menuLinks) {
-    bool entry = false;
-    for (const auto& c : m.candidates) {
-      if (c.extension() == ".desktop" && Exists(c)) entry = true;
-      if (isNew(c)) files.push_back(c);
-    }
-    if (!entry) {
-      if (auto own = WriteOwnEntry(machine, m, m.candidates.front()))
-        files.push_back(*own);
-      else
-        result.problems.push_back("No menu entry for " + machine.Codepage().ToUtf8(m.windows));
-    }
   }
-  // The icons and folder descriptions Wine's tool made for these entries.
+};
+
+// Wine's own tool makes the entries when the prefix has it.
+void RunWineMenuBuilder(const platform::Machine& machine, const std::vector<MenuLink>& menuLinks,
+                        HostMenuResult& result) {
+  result.winemenubuilder = true;
+  std::vector<std::string> env{"WINEPREFIX=" + machine.Prefix().string()};
+  if (!std::getenv("WINEDEBUG")) env.push_back("WINEDEBUG=-all");
+  const std::string wine = platform::FindOnPath("wine")->string();
+  for (const auto& m : menuLinks) {
+    const auto status = platform::RunAndWait({wine, "winemenubuilder", m.windows}, env);
+    if (status != 0)
+      result.problems.push_back("Wine's winemenubuilder failed for " +
+                                machine.Codepage().ToUtf8(m.windows));
+  }
+  // Wine's server writes the prefix's registry back when it ends, a few seconds on.
+  platform::WaitForWineServerExit(machine.Prefix(), platform::kWineServerGrace);
+}
+
+// The icons and folder descriptions Wine's tool made for the entries `files`; notes each
+// entry in `result`.
+std::vector<fs::path> MadeAlongside(const std::vector<fs::path>& files,
+                                    const std::set<fs::path>& after, const HostMenuFolders& host,
+                                    const NewPaths& isNew, HostMenuResult& result) {
   std::vector<fs::path> extra;
   for (const auto& f : files) {
     const std::string text = ReadText(f);
@@ -259,10 +236,12 @@ HostMenuResult MakeHostMenu(const platform::Machine& machine, const platform::Sh
         if (const fs::path d = host.directories / name; isNew(d)) extra.push_back(d);
     }
   }
-  for (auto& e : extra)
-    if (std::find(files.begin(), files.end(), e) == files.end()) files.push_back(std::move(e));
+  return extra;
+}
 
-  // The folders made for them, outermost first, up to the menu folders themselves.
+// The folders made for `files`, outermost first, up to the menu folders themselves.
+std::vector<fs::path> FoldersMade(const std::vector<fs::path>& files, const HostMenuFolders& host,
+                                  const NewPaths& isNew) {
   std::set<fs::path> folders;
   const std::vector<fs::path> menuRoots{host.applications, host.menus, host.directories,
                                         host.icons};
@@ -273,10 +252,57 @@ HostMenuResult MakeHostMenu(const platform::Machine& machine, const platform::Sh
       if (std::find(menuRoots.begin(), menuRoots.end(), dir) != menuRoots.end()) break;
     }
   }
-  result.made.assign(folders.begin(), folders.end());
-  std::sort(result.made.begin(), result.made.end(), [](const fs::path& a, const fs::path& b) {
+  std::vector<fs::path> made(folders.begin(), folders.end());
+  std::sort(made.begin(), made.end(), [](const fs::path& a, const fs::path& b) {
     return a.native().size() < b.native().size();
   });
+  return made;
+}
+
+}  // namespace
+
+HostMenuResult MakeHostMenu(const platform::Machine& machine, const platform::ShellFolders& shell,
+                            const std::vector<std::string>& links, const HostMenuFolders& host) {
+  HostMenuResult result;
+  std::vector<MenuLink> menuLinks;
+  for (const auto& link : links)
+    if (auto m = Classify(machine, shell, link, host)) menuLinks.push_back(std::move(*m));
+  if (menuLinks.empty()) return result;
+
+  const std::vector<fs::path> roots{host.applications / "wine", host.menus, host.directories,
+                                    host.icons};
+  NewPaths isNew{Listing(roots), {}};
+  // What was there already outside those listings: the candidates and every folder on
+  // the way to them.
+  const auto note = [&](fs::path p) {
+    for (; !p.empty() && p != p.root_path(); p = p.parent_path())
+      if (Exists(p)) isNew.existed.insert(p);
+  };
+  for (const auto& m : menuLinks)
+    for (const auto& c : m.candidates) note(c);
+  for (const auto& root : roots) note(root);
+
+  if (WineMenuBuilderAvailable(machine)) RunWineMenuBuilder(machine, menuLinks, result);
+
+  std::vector<fs::path> files;
+  const std::set<fs::path> after = Listing(roots);
+  for (const auto& m : menuLinks) {
+    bool entry = false;
+    for (const auto& c : m.candidates) {
+      if (c.extension() == ".desktop" && Exists(c)) entry = true;
+      if (isNew(c)) files.push_back(c);
+    }
+    if (!entry) {
+      if (auto own = WriteOwnEntry(machine, m, m.candidates.front()))
+        files.push_back(*own);
+      else
+        result.problems.push_back("No menu entry for " + machine.Codepage().ToUtf8(m.windows));
+    }
+  }
+  for (auto& e : MadeAlongside(files, after, host, isNew, result))
+    if (std::find(files.begin(), files.end(), e) == files.end()) files.push_back(std::move(e));
+
+  result.made = FoldersMade(files, host, isNew);
   result.made.insert(result.made.end(), files.begin(), files.end());
   return result;
 }
