@@ -210,7 +210,7 @@ int ReportEnd(const InstallOptions& o, const GlobalOptions& global, InstallChoic
   return outcome.Report.Failed() ? kExitFailure : kExitOk;
 }
 
-// The engine's options and the wizard's answers recorded as Install is pressed.
+// The engine's options, and the wizard's answers recorded as Install is pressed.
 setup::InstallSessionOptions SessionOptions(const InstallOptions& o, const GlobalOptions& global,
                                             bool interactive, const platform::Machine& machine,
                                             InstallChoices& choices, RunLog& log) {
@@ -226,10 +226,11 @@ setup::InstallSessionOptions SessionOptions(const InstallOptions& o, const Globa
     if (o.dryRun && !global.quiet) fmt::print("{}\n", util::ShownName(line, machine.Codepage()));
   };
   options.hostMenu = !o.noHostMenu && !o.dryRun;
-  options.beforeEngine = [&choices, interactive](setup::TNolvo& wizard,
-                                                 setup::EngineOptions& engine) {
+  // Only a directory named by --dir or the answers, or shown on a terminal, is the user's
+  // choice (the answers recorded below always hold one).
+  options.engine.installDirChosen = choices.Dir.has_value() || interactive;
+  options.beforeEngine = [&choices](setup::TNolvo& wizard) {
     RecordChoices(wizard, choices);
-    engine.installDirChosen = choices.Dir.has_value() || interactive;
     return true;
   };
   return options;

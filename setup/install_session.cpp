@@ -46,8 +46,7 @@ const platform::ShellFolders& InstallSession::ShellFolders() {
 }
 
 void InstallSession::Install(TNolvo& wizard, SetupRun& run) {
-  EngineOptions options = options_.engine;
-  if (options_.beforeEngine && !options_.beforeEngine(wizard, options)) {
+  if (options_.beforeEngine && !options_.beforeEngine(wizard)) {
     wizard.cancelClick();
     return;
   }
@@ -58,7 +57,7 @@ void InstallSession::Install(TNolvo& wizard, SetupRun& run) {
                         wizard,      dialogs_,
                         pump_,       shortcuts,
                         registry_,   &run.ExpandedFiles()};
-  engine_ = InstallEngine(context, std::move(options)).Run();
+  engine_ = InstallEngine(context, options_.engine).Run();
   const bool completed = engine_->end == EngineEnd::eeCompleted;
   if (completed && options_.hostMenu && machine_.IsWinePrefix())
     hostMenu_ = MakeHostMenuEntries(machine_, shortcuts.Locations, *engine_);

@@ -47,9 +47,9 @@ struct InstallSessionOptions {
   EngineOptions engine;
   // In a Wine prefix, the host's menu entries after a completed installation.
   bool hostMenu = true;
-  // Runs as Install is pressed, before the engine is made (it may adjust the engine's
-  // options). False cancels the wizard: nothing is installed.
-  std::function<bool(TNolvo& wizard, EngineOptions& options)> beforeEngine;
+  // Runs as Install is pressed, before the engine is made. False cancels the wizard:
+  // nothing is installed.
+  std::function<bool(TNolvo& wizard)> beforeEngine;
 };
 
 class InstallSession {

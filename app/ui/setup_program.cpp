@@ -17,9 +17,7 @@ SetupProgram::SetupProgram(platform::Machine& machine, platform::Dialogs& dialog
   frontEnd_ = std::make_unique<GuiFrontEnd>(machine_, *mainSetup_, *form3_);
   setup::InstallSessionOptions options;
   options.engine.installDirChosen = true;  // the destination was shown and could be changed
-  options.beforeEngine = [this](setup::TNolvo&, setup::EngineOptions&) {
-    return PrepareRegistry();
-  };
+  options.beforeEngine = [this](setup::TNolvo&) { return PrepareRegistry(); };
   session_ = std::make_unique<setup::InstallSession>(machine_, dialogs_, pump_, *frontEnd_,
                                                      std::move(commandLineDir), std::move(options));
   Run().OnCleanedUp = [this] { ShowReport(); };

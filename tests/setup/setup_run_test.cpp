@@ -183,21 +183,16 @@ TEST_F(SetupRunTest, TheSessionRunsTheEngineAsInstallIsPressedAndEndsTheWizardBy
   struct Case {
     const char* name;
     std::string cfg;
-    std::function<bool(TNolvo&, EngineOptions&)> beforeEngine;
+    std::function<bool(TNolvo&)> beforeEngine;
+    bool dryRun;
     std::optional<EngineEnd> end;  // none: the engine did not run
     bool installed;
   };
   const Case cases[] = {
-      {"installed", Cfg(), {}, EngineEnd::eeCompleted, true},
-      {"options adjusted", Cfg(),
-       [](TNolvo&, EngineOptions& o) {
-         o.dryRun = true;
-         return true;
-       },
-       EngineEnd::eeCompleted, false},
-      {"given up before", Cfg(), [](TNolvo&, EngineOptions&) { return false; }, std::nullopt,
-       false},
-      {"refused", unbound, {}, EngineEnd::eeRefused, false},
+      {"installed", Cfg(), {}, false, EngineEnd::eeCompleted, true},
+      {"planned only", Cfg(), {}, true, EngineEnd::eeCompleted, false},
+      {"given up before", Cfg(), [](TNolvo&) { return false; }, false, std::nullopt, false},
+      {"refused", unbound, {}, false, EngineEnd::eeRefused, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -205,6 +200,7 @@ TEST_F(SetupRunTest, TheSessionRunsTheEngineAsInstallIsPressedAndEndsTheWizardBy
     Media(c.cfg, {{"app.exe", "MZ"}});
     InstallSessionOptions options;
     options.beforeEngine = c.beforeEngine;
+    options.engine.dryRun = c.dryRun;
     const auto session = Session({}, true, std::nullopt, options);
     const RunOutcome r = session->Run().Run();
     ASSERT_EQ(session->Engine().has_value(), c.end.has_value());
