@@ -26,6 +26,7 @@ namespace {
 
 using nolvo::codec::CodecComponent;
 using nolvo::codec::RunCodec;
+using nolvo::codec::TCodecDirection;
 using nolvo::codec::TCompressionMethod;
 using nolvo::platform::MemoryStream;
 using nolvo::platform::NullStream;
@@ -51,8 +52,8 @@ Bytes Encode(const Bytes& data, TCompressionMethod method) {
   CodecComponent roomy;
   roomy.SizeMargin = -static_cast<std::int32_t>(data.size() / 4 + 65536);
   std::int32_t checksum = 0;
-  RunCodec(roomy, dest, source, static_cast<std::int32_t>(data.size()), 0, method, checksum, false,
-           false);
+  RunCodec(roomy, dest, source, static_cast<std::int32_t>(data.size()), 0, method, checksum,
+           TCodecDirection::cdCompress);
   return std::move(dest.Bytes());
 }
 
@@ -68,7 +69,8 @@ Result Measure(const Bytes& data, TCompressionMethod method, int repeat) {
         dest.Bytes().reserve(data.size() + 256);
         std::int32_t checksum = 0;
         RunCodec(CodecComponent{}, dest, source, static_cast<std::int32_t>(stored.size()),
-                 static_cast<std::int32_t>(data.size()), method, checksum, true, false);
+                 static_cast<std::int32_t>(data.size()), method, checksum,
+                 TCodecDirection::cdExpand);
         out = std::move(dest.Bytes());
       },
       kDecodeRepeat);
@@ -87,7 +89,7 @@ Result Measure(const Bytes& data, TCompressionMethod method, int repeat) {
     const std::size_t before = g_heap_now;
     g_heap_peak = before;
     RunCodec(roomy, dest, source, static_cast<std::int32_t>(data.size()), 0, method, checksum,
-             false, false);
+             TCodecDirection::cdCompress);
     r.encode_heap = g_heap_peak - before;
   }
   {
@@ -97,7 +99,7 @@ Result Measure(const Bytes& data, TCompressionMethod method, int repeat) {
     const std::size_t before = g_heap_now;
     g_heap_peak = before;
     RunCodec(CodecComponent{}, dest, source, static_cast<std::int32_t>(stored.size()),
-             static_cast<std::int32_t>(data.size()), method, checksum, true, false);
+             static_cast<std::int32_t>(data.size()), method, checksum, TCodecDirection::cdExpand);
     r.decode_heap = g_heap_peak - before;
   }
   return r;

@@ -67,7 +67,7 @@ void BM_RunCodecDirect(benchmark::State& state) {
     platform::NullStream sink;
     std::int32_t checksum = 0;
     codec::RunCodec({}, sink, f.archive, f.entry.Header.CompressedSize, f.entry.Header.OriginalSize,
-                    codec::TCompressionMethod::coLZH5, checksum, true, false);
+                    codec::TCompressionMethod::coLZH5, checksum, codec::TCodecDirection::cdExpand);
     benchmark::DoNotOptimize(checksum);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kSize);

@@ -199,7 +199,7 @@ double DecodeSeconds(const std::vector<StoredEntry>& entries, bool& sound) {
     platform::NullStream sink;
     std::int32_t checksum = 0;
     codec::RunCodec({}, sink, source, static_cast<std::int32_t>(e.Data.size()), e.OriginalSize,
-                    e.Method, checksum, true, false);
+                    e.Method, checksum, codec::TCodecDirection::cdExpand);
     if (static_cast<std::uint32_t>(checksum) != e.Checksum) sound = false;
   }
   return CpuSeconds() - t0;

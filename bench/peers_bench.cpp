@@ -182,7 +182,8 @@ InProcess MeasureInProcess(int threads) {
     roomy.Threads = t;
     std::int32_t checksum = 0;
     codec::RunCodec(roomy, dest, source, static_cast<std::int32_t>(data.size()), 0,
-                    codec::TCompressionMethod::coLZH5, checksum, false, false);
+                    codec::TCompressionMethod::coLZH5, checksum,
+                    codec::TCodecDirection::cdCompress);
     stored = std::move(dest.Bytes());
   };
   Bytes stored;
@@ -196,7 +197,8 @@ InProcess MeasureInProcess(int threads) {
                         std::int32_t checksum = 0;
                         codec::RunCodec({}, dest, source, static_cast<std::int32_t>(stored.size()),
                                         static_cast<std::int32_t>(data.size()),
-                                        codec::TCompressionMethod::coLZH5, checksum, true, false);
+                                        codec::TCompressionMethod::coLZH5, checksum,
+                                        codec::TCodecDirection::cdExpand);
                         out = std::move(dest.Bytes());
                       },
                       7);
@@ -229,7 +231,8 @@ InProcess MeasureInProcess(int threads) {
     const std::size_t before = g_heap_now;
     g_heap_peak = before;
     codec::RunCodec(roomy, sink, source, static_cast<std::int32_t>(data.size()), 0,
-                    codec::TCompressionMethod::coLZH5, checksum, false, false);
+                    codec::TCompressionMethod::coLZH5, checksum,
+                    codec::TCodecDirection::cdCompress);
     (t == 1 ? r.heapSingle : r.heapParallel) = static_cast<double>(g_heap_peak - before);
     Bytes again;
     encode(t, again);

@@ -4,6 +4,7 @@
 
 #include "platform/profile_file.h"
 #include "setup/desktop_entry.h"
+#include "setup/wizard.h"
 
 namespace nolvo::cli {
 
@@ -96,6 +97,20 @@ std::string CheckChoices(const InstallChoices& c, const app::SetupSettings& sett
     if (!offered(n, false))
       return fmt::format("--no-startmenu: no Start Menu shortcut \"{}\" is offered", n);
   return {};
+}
+
+void RecordChoices(const setup::TNolvo& w, InstallChoices& c) {
+  c.Dir = w.Controls().Label1;
+  c.Type = w.Controls().MinSelected ? "minimum" : "full";
+  c.NoDesktop.clear();
+  c.NoStartMenu.clear();
+  for (const auto& i : w.Controls().DK)
+    if (!i.Checked) c.NoDesktop.push_back(i.Name);
+  for (const auto& i : w.Controls().SM)
+    if (!i.Checked) c.NoStartMenu.push_back(i.Name);
+  c.FolderStartMenu = w.Controls().CheckBox1;
+  c.FolderDesktop = w.Controls().CheckBox2;
+  c.Finish = w.LaunchSelected() ? "launch" : w.RebootSelected() ? "reboot" : "return";
 }
 
 }  // namespace nolvo::cli

@@ -10,6 +10,10 @@
 #include "app/setup_settings.h"
 #include "app/wizard_preset.h"
 
+namespace nolvo::setup {
+class TNolvo;
+}
+
 namespace nolvo::cli {
 
 struct InstallChoices {
@@ -33,5 +37,8 @@ struct InstallChoices {
 // the wizard would not offer is a usage error. Returns the problem, or empty.
 std::string CheckChoices(const InstallChoices& choices, const app::SetupSettings& settings,
                          const app::FinishChoiceState& finish);
+
+// Takes what the wizard was answered into `choices` (for --save-answers).
+void RecordChoices(const setup::TNolvo& wizard, InstallChoices& choices);
 
 }  // namespace nolvo::cli

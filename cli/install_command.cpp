@@ -14,12 +14,8 @@
 #include "cli/install_choices.h"
 #include "cli/interrupt.h"
 #include "cli/wine_steps.h"
-#include "platform/machine_registry.h"
 #include "platform/prefix_lock.h"
-#include "platform/registry.h"
-#include "setup/install_engine.h"
-#include "setup/setup_run.h"
-#include "setup/shortcuts.h"
+#include "setup/install_session.h"
 #include "setup/staging_folder.h"
 #include "util/file_errors.h"
 #include "util/shown_text.h"
@@ -112,21 +108,6 @@ InstallChoices MergeChoices(const InstallOptions& o, const platform::Machine& m)
   return c;
 }
 
-// What the wizard was answered, for --save-answers.
-void RecordChoices(const setup::TNolvo& w, InstallChoices& c) {
-  c.Dir = w.Controls().Label1;
-  c.Type = w.Controls().MinSelected ? "minimum" : "full";
-  c.NoDesktop.clear();
-  c.NoStartMenu.clear();
-  for (const auto& i : w.Controls().DK)
-    if (!i.Checked) c.NoDesktop.push_back(i.Name);
-  for (const auto& i : w.Controls().SM)
-    if (!i.Checked) c.NoStartMenu.push_back(i.Name);
-  c.FolderStartMenu = w.Controls().CheckBox1;
-  c.FolderDesktop = w.Controls().CheckBox2;
-  c.Finish = w.LaunchSelected() ? "launch" : w.RebootSelected() ? "reboot" : "return";
-}
-
 // A text as one word for a POSIX shell.
 std::string ShellQuote(const std::string& text) {
   std::string out = "'";
@@ -155,6 +136,106 @@ void PrintRemoval(const platform::Machine& machine, const setup::EngineResult& r
              record, ShellQuote(machine.Prefix().string()), ShellQuote(record));
 }
 
+// The medium's and the staging folder's checks before anything runs. 0 when they pass,
+// else the exit status (the reason printed).
+int CheckFolders(const InstallOptions& o, const platform::Machine& machine,
+                 const std::string& media) {
+  if (media.empty() || !machine.Resolve(media + "\\install.cfg").exists) {
+    fmt::print(stderr, "nolvo install: no install.cfg in {}\n", o.media);
+    return kExitUsage;
+  }
+  if (!o.staging.empty()) {
+    std::error_code ec;
+    const std::filesystem::path staging = StagingHostFolder(machine, o.staging);
+    if (!std::filesystem::is_directory(staging, ec)) {
+      fmt::print(stderr, "nolvo install: --staging {} is not a folder\n", o.staging);
+      return kExitUsage;
+    }
+    if (const auto refusal = setup::StagingFolderRefusal(machine, staging)) {
+      fmt::print(stderr, "nolvo install: --staging refused: {}; nothing was deleted\n", *refusal);
+      return kExitUsage;
+    }
+  }
+  return kExitOk;
+}
+
+// What the run left to say, and its exit status.
+int ReportEnd(const InstallOptions& o, const GlobalOptions& global, InstallChoices& choices,
+              RunLog& log, platform::Machine& machine, setup::InstallSession& session) {
+  const setup::RunOutcome& outcome = session.Run().Outcome();
+  const std::optional<setup::EngineResult>& engine = session.Engine();
+  if (!o.saveAnswers.empty() && engine && !choices.Save(o.saveAnswers))
+    fmt::print(stderr, "nolvo install: cannot write {}\n", o.saveAnswers);
+  const platform::CodePage& cp = machine.Codepage();
+  if (Interrupted()) {
+    fmt::print(stderr, "nolvo install: interrupted\n");
+    log.Line("interrupted");
+    if (engine)
+      PrintRemoval(machine, *engine);
+    else
+      fmt::print(stderr, "nolvo install: nothing was installed\n");
+    return kExitCancelled;
+  }
+  // The end-of-run list: the medium's findings, unusable lines, failed files and shortcuts.
+  for (const auto& line : outcome.Report.Lines()) {
+    fmt::print(stderr, "nolvo install: {}\n", util::ShownName(line, cp));
+    log.Line(line);
+  }
+  if (outcome.Abandoned) {
+    fmt::print(stderr, "nolvo install: Error Expanding Files!! ({})\n",
+               util::ShownName(outcome.ExtractionError, cp));
+    log.Line("extraction failed: " + outcome.ExtractionError);
+    return outcome.ExtractionError.empty() ? kExitCancelled : kExitFailure;
+  }
+  if (!engine) {
+    const bool declined = outcome.End == setup::WizardEnd::weDeclined;
+    fmt::print(stderr, "nolvo install: {}\n", declined ? "licence declined" : "cancelled");
+    log.Line(declined ? "licence declined" : "cancelled");
+    return kExitCancelled;
+  }
+  if (!engine->notStarted.empty())
+    fmt::print(stderr, "nolvo install: --run-follow-on starts a follow-on setup\n");
+  if (engine->end != setup::EngineEnd::eeCompleted) {
+    PrintRemoval(machine, *engine);
+    return kExitFailure;
+  }
+  if (session.HostMenu()) PrintHostMenu(*session.HostMenu(), global.quiet);
+  if (!global.quiet && !o.dryRun) {
+    fmt::print("Installed \"{}\" into {}\n",
+               util::ShownName(session.Run().Loaded().Screen.Header.Text, cp),
+               util::ShownName(engine->installDirectory, cp));
+    if (outcome.RebootRequested)
+      fmt::print("Restart requested: {}\n", outcome.RebootAccepted ? "accepted" : "not available");
+  }
+  return outcome.Report.Failed() ? kExitFailure : kExitOk;
+}
+
+// The engine's options, and the wizard's answers recorded as Install is pressed.
+setup::InstallSessionOptions SessionOptions(const InstallOptions& o, const GlobalOptions& global,
+                                            bool interactive, const platform::Machine& machine,
+                                            InstallChoices& choices, RunLog& log) {
+  setup::InstallSessionOptions options;
+  options.engine.allowHostPaths = o.allowHostPaths;
+  options.engine.dryRun = o.dryRun;
+  options.engine.keepExisting = o.keepExisting;
+  options.engine.startFollowOn = interactive || o.runFollowOn;
+  options.engine.interrupted = [] { return Interrupted(); };
+  options.engine.onAction = [&o, &global, &machine, &log](const setup::EngineAction& a) {
+    const std::string line = setup::DescribeAction(a);
+    log.Line(line);
+    if (o.dryRun && !global.quiet) fmt::print("{}\n", util::ShownName(line, machine.Codepage()));
+  };
+  options.hostMenu = !o.noHostMenu && !o.dryRun;
+  // Only a directory named by --dir or the answers, or shown on a terminal, is the user's
+  // choice (the answers recorded below always hold one).
+  options.engine.installDirChosen = choices.Dir.has_value() || interactive;
+  options.beforeEngine = [&choices](setup::TNolvo& wizard) {
+    RecordChoices(wizard, choices);
+    return true;
+  };
+  return options;
+}
+
 int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
   const bool interactive = !o.unattended;
   if (interactive && (::isatty(0) != 1 || ::isatty(2) != 1)) {
@@ -169,21 +250,7 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
   platform::Machine machine(o.prefix.empty() ? platform::Machine::DefaultPrefix()
                                              : std::filesystem::path(o.prefix));
   const std::string media = machine.ToWindows(std::filesystem::canonical(o.media));
-  if (media.empty() || !machine.Resolve(media + "\\install.cfg").exists) {
-    fmt::print(stderr, "nolvo install: no install.cfg in {}\n", o.media);
-    return kExitUsage;
-  }
-  if (!o.staging.empty()) {
-    const std::filesystem::path staging = StagingHostFolder(machine, o.staging);
-    if (!std::filesystem::is_directory(staging, ec)) {
-      fmt::print(stderr, "nolvo install: --staging {} is not a folder\n", o.staging);
-      return kExitUsage;
-    }
-    if (const auto refusal = setup::StagingFolderRefusal(machine, staging)) {
-      fmt::print(stderr, "nolvo install: --staging refused: {}; nothing was deleted\n", *refusal);
-      return kExitUsage;
-    }
-  }
+  if (const int problem = CheckFolders(o, machine, media)) return problem;
   RunLog log(o.log);
   if (!log.Ok()) {
     fmt::print(stderr, "nolvo install: cannot write the log {}\n", o.log);
@@ -207,40 +274,13 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
   unattended.ExpectedSegment = [&] { return frontEnd.ExpectedSegment(); };
 
   if (!o.dryRun && !WineLeavesRegistry(machine, "install")) return kExitFailure;
-  platform::Registry registry(platform::MachineRegistryStore(machine));
-  if (!o.dryRun) MergeLeftoverRegistry(machine, registry, "install", global.quiet);
-  const platform::ShellFolders shellFolders = platform::ReadShellFolders(machine, registry);
-  setup::EngineResult engineResult;
-  bool engineRan = false;
-  auto install = [&](setup::TNolvo& wizard, setup::SetupRun& run) {
-    RecordChoices(wizard, choices);
-    app::SetupSettings settings = run.Loaded().Settings;
-    setup::TShortcuts shortcuts(machine, shellFolders);
-    setup::EngineContext context{machine,     settings,
-                                 run.State(), run.Loaded().Screen.Header.Text,
-                                 wizard,      dialogs,
-                                 pump,        shortcuts,
-                                 registry,    &run.ExpandedFiles()};
-    setup::EngineOptions options;
-    options.allowHostPaths = o.allowHostPaths;
-    options.installDirChosen = choices.Dir.has_value() || interactive;
-    options.dryRun = o.dryRun;
-    options.keepExisting = o.keepExisting;
-    options.startFollowOn = interactive || o.runFollowOn;
-    options.interrupted = [] { return Interrupted(); };
-    options.onAction = [&](const setup::EngineAction& a) {
-      const std::string line = setup::DescribeAction(a);
-      log.Line(line);
-      if (o.dryRun && !global.quiet) fmt::print("{}\n", util::ShownName(line, machine.Codepage()));
-    };
-    engineResult = setup::InstallEngine(context, options).Run();
-    engineRan = true;
-    run.Report().Append(engineResult.ProblemList().Items());
-    // No restart after an installation that did not finish.
-    if (engineResult.end != setup::EngineEnd::eeCompleted) wizard.cancelClick();
-  };
+  setup::InstallSession session(machine, dialogs, pump, frontEnd, std::nullopt,
+                                SessionOptions(o, global, interactive, machine, choices, log));
+  if (!o.dryRun) MergeLeftoverRegistry(machine, session.Registry(), "install", global.quiet);
+  // Read before the run: a registry that cannot be read stops it before anything happens.
+  session.ShellFolders();
 
-  setup::SetupRun run(machine, dialogs, pump, frontEnd, std::nullopt, install);
+  setup::SetupRun& run = session.Run();
   run.FormShow();
   if (const std::string problem =
           CheckChoices(choices, run.Loaded().Settings, run.Loaded().Wizard.Finish);
@@ -266,52 +306,7 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
   }
   run.FormClose();
   progress.Clear();
-  const setup::RunOutcome& outcome = run.Outcome();
-
-  if (!o.saveAnswers.empty() && engineRan && !choices.Save(o.saveAnswers))
-    fmt::print(stderr, "nolvo install: cannot write {}\n", o.saveAnswers);
-  const platform::CodePage& cp = machine.Codepage();
-  if (Interrupted()) {
-    fmt::print(stderr, "nolvo install: interrupted\n");
-    log.Line("interrupted");
-    if (engineRan)
-      PrintRemoval(machine, engineResult);
-    else
-      fmt::print(stderr, "nolvo install: nothing was installed\n");
-    return kExitCancelled;
-  }
-  // The end-of-run list: the medium's findings, unusable lines, failed files and shortcuts.
-  for (const auto& line : outcome.Report.Lines()) {
-    fmt::print(stderr, "nolvo install: {}\n", util::ShownName(line, cp));
-    log.Line(line);
-  }
-  if (outcome.Abandoned) {
-    fmt::print(stderr, "nolvo install: Error Expanding Files!! ({})\n",
-               util::ShownName(outcome.ExtractionError, cp));
-    log.Line("extraction failed: " + outcome.ExtractionError);
-    return outcome.ExtractionError.empty() ? kExitCancelled : kExitFailure;
-  }
-  if (!engineRan) {
-    const bool declined = outcome.End == setup::WizardEnd::weDeclined;
-    fmt::print(stderr, "nolvo install: {}\n", declined ? "licence declined" : "cancelled");
-    log.Line(declined ? "licence declined" : "cancelled");
-    return kExitCancelled;
-  }
-  if (!engineResult.notStarted.empty())
-    fmt::print(stderr, "nolvo install: --run-follow-on starts a follow-on setup\n");
-  if (engineResult.end != setup::EngineEnd::eeCompleted) {
-    PrintRemoval(machine, engineResult);
-    return kExitFailure;
-  }
-  if (machine.IsWinePrefix() && !o.noHostMenu && !o.dryRun)
-    MakeHostMenuEntries(machine, shellFolders, engineResult, global.quiet);
-  if (!global.quiet && !o.dryRun) {
-    fmt::print("Installed \"{}\" into {}\n", util::ShownName(run.Loaded().Screen.Header.Text, cp),
-               util::ShownName(engineResult.installDirectory, cp));
-    if (outcome.RebootRequested)
-      fmt::print("Restart requested: {}\n", outcome.RebootAccepted ? "accepted" : "not available");
-  }
-  return outcome.Report.Failed() ? kExitFailure : kExitOk;
+  return ReportEnd(o, global, choices, log, machine, session);
 }
 
 }  // namespace

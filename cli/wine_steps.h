@@ -1,13 +1,12 @@
 #pragma once
 // The steps install and uninstall add in a Wine prefix: waiting for Wine to leave the
-// registry files alone, merging a leftover registry.reg, and the host menu entries.
+// registry files alone, merging a leftover registry.reg, and what the host menu got.
 
 #include <string_view>
 
 #include "platform/machine.h"
 #include "platform/registry.h"
-#include "platform/shell_folders.h"
-#include "setup/install_engine.h"
+#include "setup/install_session.h"
 
 namespace nolvo::cli {
 
@@ -20,9 +19,7 @@ bool WineLeavesRegistry(const platform::Machine& machine, std::string_view comma
 void MergeLeftoverRegistry(const platform::Machine& machine, platform::Registry& registry,
                            std::string_view command, bool quiet);
 
-// After a completed installation into a Wine prefix: the host menu entries of its
-// shortcuts, recorded in its uninstall.cfg; prints what was made and any problem.
-void MakeHostMenuEntries(const platform::Machine& machine, const platform::ShellFolders& shell,
-                         const setup::EngineResult& result, bool quiet);
+// Prints the host menu entries an installation into a Wine prefix made, and any problem.
+void PrintHostMenu(const setup::HostMenuOutcome& outcome, bool quiet);
 
 }  // namespace nolvo::cli

@@ -4,28 +4,23 @@
 
 #include "app/ui/report_dialog.h"
 #include "platform/machine_registry.h"
-#include "platform/shell_folders.h"
-#include "platform/wine_server.h"
-#include "setup/host_menu.h"
-#include "setup/shortcuts.h"
 
 namespace nolvo::ui {
 
 SetupProgram::SetupProgram(platform::Machine& machine, platform::Dialogs& dialogs,
                            platform::MessagePump& pump, std::optional<std::string> commandLineDir)
-    : machine_(machine),
-      dialogs_(dialogs),
-      pump_(pump),
-      registry_(platform::MachineRegistryStore(machine)) {
+    : machine_(machine), dialogs_(dialogs), pump_(pump) {
   // The windows, in their designed order; the wizard's window follows once the wizard
   // exists (the main screen's FormShow makes it), and the extraction window after it.
   mainSetup_ = std::make_unique<MainScreenWindow>(machine_.Codepage());
   form3_ = std::make_unique<DirectoryChooserDialog>(machine_, mainSetup_.get());
   frontEnd_ = std::make_unique<GuiFrontEnd>(machine_, *mainSetup_, *form3_);
-  run_ = std::make_unique<setup::SetupRun>(
-      machine_, dialogs_, pump_, *frontEnd_, std::move(commandLineDir),
-      [this](setup::TNolvo& wizard, setup::SetupRun& run) { Install(wizard, run); });
-  run_->OnCleanedUp = [this] { ShowReport(); };
+  setup::InstallSessionOptions options;
+  options.engine.installDirChosen = true;  // the destination was shown and could be changed
+  options.beforeEngine = [this](setup::TNolvo&) { return PrepareRegistry(); };
+  session_ = std::make_unique<setup::InstallSession>(machine_, dialogs_, pump_, *frontEnd_,
+                                                     std::move(commandLineDir), std::move(options));
+  Run().OnCleanedUp = [this] { ShowReport(); };
 
   timer1_.setSingleShot(true);
   QObject::connect(&timer1_, &QTimer::timeout, mainSetup_.get(), [this] { Timer1Timer(); });
@@ -49,7 +44,7 @@ void SetupProgram::Start(bool maximised) {
 
 void SetupProgram::FormShow() {
   try {
-    run_->FormShow();
+    Run().FormShow();
   } catch (const std::exception& e) {
     // The command-line folder cannot be entered: report it and end without clean-up.
     exitCode_ = 1;
@@ -64,27 +59,28 @@ void SetupProgram::FormShow() {
     return;
   }
   started_ = true;
-  mainSetup_->ApplyModel(run_->Screen());
-  frontEnd_->CreateWizardWindow(run_->Wizard());
+  mainSetup_->ApplyModel(Run().Screen());
+  frontEnd_->CreateWizardWindow(Run().Wizard());
   timer1_.start(TimerInterval);
 }
 
 void SetupProgram::Timer1Timer() {
   timer1_.stop();
-  run_->Timer1Timer();
+  Run().Timer1Timer();
   mainSetup_->close();
 }
 
 void SetupProgram::FormClose() {
   timer1_.stop();
   if (started_) {
-    run_->FormClose();
-    const setup::RunOutcome& outcome = run_->Outcome();
-    if (outcome.Aborted || (!outcome.Abandoned && !engine_))
+    Run().FormClose();
+    const setup::RunOutcome& outcome = Run().Outcome();
+    const std::optional<setup::EngineResult>& engine = Engine();
+    if (outcome.Aborted || (!outcome.Abandoned && !engine))
       exitCode_ = 3;  // aborted, cancelled, declined or closed before installing
     else if (outcome.Abandoned || outcome.Report.Failed())
       exitCode_ = 1;
-    else if (engine_->end != setup::EngineEnd::eeCompleted)
+    else if (engine->end != setup::EngineEnd::eeCompleted)
       exitCode_ = 1;
   }
   finished_ = true;
@@ -92,65 +88,31 @@ void SetupProgram::FormClose() {
 }
 
 void SetupProgram::ShowReport() {
-  const setup::RunReport& report = run_->Outcome().Report;
+  const setup::RunReport& report = Run().Outcome().Report;
   if (report.Empty()) return;
   ReportDialog box(report, machine_.Codepage(), kApplicationTitle, mainSetup_.get());
   if (OnReportShown) QTimer::singleShot(0, &box, [&] { OnReportShown(box); });
   box.exec();
 }
 
-bool SetupProgram::WineLeavesRegistry() {
-  if (!machine_.IsWinePrefix()) return true;
-  while (!platform::WaitForWineServerExit(machine_.Prefix(), platform::kWineServerGrace)) {
-    const std::string text = std::string(platform::EWineRunning(machine_.Prefix()).what()) +
-                             "\n\nOK: try again once they are closed. Cancel: end the setup.";
-    if (!dialogs_.ErrorOkCancel(text)) return false;
-  }
-  return true;
-}
-
-void SetupProgram::Install(setup::TNolvo& wizard, setup::SetupRun& run) {
+bool SetupProgram::PrepareRegistry() {
   // Nothing is written while Wine holds the prefix's registry.
-  if (!WineLeavesRegistry()) {
-    wizard.cancelClick();
-    return;
-  }
+  const bool wineLeft = setup::WineLeavesRegistry(machine_, [this](const std::string& reason) {
+    return dialogs_.ErrorOkCancel(reason +
+                                  "\n\nOK: try again once they are closed. Cancel: end the setup.");
+  });
+  if (!wineLeft) return false;
   try {
-    const std::string note = platform::MergeLeftoverRegistry(machine_, registry_);
+    const std::string note = platform::MergeLeftoverRegistry(machine_, session_->Registry());
     if (!note.empty()) dialogs_.Inform(note);
   } catch (const std::exception& e) {
     platform::MessageRequest box;
     box.text = e.what();
     box.kind = platform::DialogKind::dkError;
     dialogs_.ShowMessageBox(box);
-    wizard.cancelClick();
-    return;
+    return false;
   }
-  app::SetupSettings settings = run.Loaded().Settings;
-  setup::TShortcuts shortcuts(machine_, platform::ReadShellFolders(machine_, registry_));
-  setup::EngineContext context{machine_,    settings,
-                               run.State(), run.Loaded().Screen.Header.Text,
-                               wizard,      dialogs_,
-                               pump_,       shortcuts,
-                               registry_,   &run.ExpandedFiles()};
-  setup::EngineOptions options;
-  options.installDirChosen = true;  // the destination was shown and could be changed
-  engine_ = setup::InstallEngine(context, options).Run();
-  if (engine_->end == setup::EngineEnd::eeCompleted && machine_.IsWinePrefix()) {
-    // The host's menu entries are a convenience: a failure there ends nothing.
-    const setup::HostMenuResult menu =
-        setup::MakeHostMenu(machine_, shortcuts.Locations, setup::SavedLinks(*engine_),
-                            setup::HostMenuFolders::FromEnvironment());
-    try {
-      setup::RecordHostMenu(machine_, engine_->installDirectory + "\\" + setup::kUninstallFileName,
-                            menu.made);
-    } catch (const std::exception&) {
-    }
-  }
-  // Every problem, the stopping failure included, goes into the one box at the end.
-  run.Report().Append(engine_->ProblemList().Items());
-  // A setup that did not finish ends as a cancelled one (no restart).
-  if (engine_->end != setup::EngineEnd::eeCompleted) wizard.cancelClick();
+  return true;
 }
 
 }  // namespace nolvo::ui

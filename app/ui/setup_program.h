@@ -1,7 +1,7 @@
 #pragma once
-// The nolvo-setup program as one object: the four windows, the setup run and the
-// installation engine behind the wizard's Install button. main() only adds the display
-// check, the application object and the prefix lock.
+// The nolvo-setup program as one object: the four windows around the installation session
+// (the setup run with the installation engine behind the wizard's Install button). main()
+// only adds the display check, the application object and the prefix lock.
 
 #include <QTimer>
 #include <memory>
@@ -10,9 +10,7 @@
 
 #include "app/ui/gui_front_end.h"
 #include "app/ui/main_screen_window.h"
-#include "platform/registry.h"
-#include "setup/install_engine.h"
-#include "setup/setup_run.h"
+#include "setup/install_session.h"
 #include "setup/ui/directory_chooser_dialog.h"
 
 namespace nolvo::ui {
@@ -36,12 +34,12 @@ class SetupProgram {
   // aborted the extraction, or cancelled, declined or closed the wizard before installing.
   int ExitCode() const { return exitCode_; }
   // The engine's result, when Install ran.
-  const std::optional<setup::EngineResult>& Engine() const { return engine_; }
+  const std::optional<setup::EngineResult>& Engine() const { return session_->Engine(); }
 
   MainScreenWindow& MainSetup() { return *mainSetup_; }
   DirectoryChooserDialog& Form3() { return *form3_; }
   GuiFrontEnd& FrontEnd() { return *frontEnd_; }
-  setup::SetupRun& Run() { return *run_; }
+  setup::SetupRun& Run() { return session_->Run(); }
 
   // The main screen's Timer1 interval (1000 ms as designed).
   int TimerInterval = 1000;
@@ -54,24 +52,22 @@ class SetupProgram {
   void FormShow();
   void Timer1Timer();
   void FormClose();
-  void Install(setup::TNolvo& wizard, setup::SetupRun& run);
   void ShowReport();
-  // In a Wine prefix: false when Wine still holds its registry and the person gave up.
-  bool WineLeavesRegistry();
+  // As Install is pressed: waits for Wine to leave the prefix's registry and merges a
+  // leftover registry file. False when the person gave up or the merge failed.
+  bool PrepareRegistry();
 
   platform::Machine& machine_;
   platform::Dialogs& dialogs_;
   platform::MessagePump& pump_;
-  platform::Registry registry_;
   std::unique_ptr<MainScreenWindow> mainSetup_;
   std::unique_ptr<DirectoryChooserDialog> form3_;
   std::unique_ptr<GuiFrontEnd> frontEnd_;
-  std::unique_ptr<setup::SetupRun> run_;
+  std::unique_ptr<setup::InstallSession> session_;
   QTimer timer1_;
   bool started_ = false;
   bool finished_ = false;
   int exitCode_ = 0;
-  std::optional<setup::EngineResult> engine_;
 };
 
 }  // namespace nolvo::ui

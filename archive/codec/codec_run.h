@@ -51,18 +51,6 @@ std::int32_t RunCodec(const CodecComponent& Component, platform::ByteStream& Des
                       std::int32_t OriginalSize, TCompressionMethod Method, std::int32_t& Checksum,
                       TCodecDirection Direction);
 
-// The same with the direction as two flags (Keyed counts only when Expanding), the form the
-// benchmarks and fuzz targets still call.
-inline std::int32_t RunCodec(const CodecComponent& Component, platform::ByteStream& Dest,
-                             platform::ByteStream& Source, std::int32_t SourceSize,
-                             std::int32_t OriginalSize, TCompressionMethod Method,
-                             std::int32_t& Checksum, bool Expanding, bool Keyed) {
-  const TCodecDirection direction = !Expanding ? TCodecDirection::cdCompress
-                                    : Keyed    ? TCodecDirection::cdExpandKeyed
-                                               : TCodecDirection::cdExpand;
-  return RunCodec(Component, Dest, Source, SourceSize, OriginalSize, Method, Checksum, direction);
-}
-
 // Percentage of `done` in `total`, computed so that no intermediate overflows 32 bits.
 int ProgressPercent(std::int32_t done, std::int32_t total);
 

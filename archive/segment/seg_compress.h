@@ -76,7 +76,8 @@ class TSegCompress : public container::TCompress {
   const std::string& SegName() const { return seg_name_; }
   const std::string& SegPath() const { return seg_path_; }
   TSegMode SegMode() const { return seg_mode_; }
-  std::int64_t SegRemaining() const { return span_ ? span_->SegRemaining() : 0; }
+  // Bytes left in the open segment while a read runs; 0 outside a read.
+  std::int64_t SegRemaining() const { return seg_remaining_; }
   bool Aborted() const { return aborted_; }
   // The temporary files of one read: the joined archive and the list file.
   std::string TempArchiveName() const;
@@ -98,11 +99,15 @@ class TSegCompress : public container::TCompress {
   void BeforeSegment();
   bool PromptMountSegment();
   bool AskRetry(const std::string& text);
+  // The span over the segment files and the work buffer of one ExpandSegArcs call.
+  struct ReadSession;
   TOpenedSegment OpenSegment(std::uint16_t number);
-  void ReadScanRecord(TSegArc& arc);
+  void ReadScanRecord(ReadSession& session, TSegArc& arc);
   // Expands the first entry of the list archive `archive` (from its start) into `list`.
   void ExpandListEntry(platform::ByteStream& archive, platform::ByteStream& list);
-  void ExpandSegArc(TSegArc& arc);
+  void ExpandSegArc(ReadSession& session, TSegArc& arc);
+  // Takes the span's remaining bytes into SegRemaining before outside code can look.
+  void NoteRemaining(const ReadSession& session);
   void Pump();
   [[noreturn]] void Abort();
 
@@ -122,10 +127,7 @@ class TSegCompress : public container::TCompress {
   std::string seg_path_;
   TSegMode seg_mode_ = TSegMode::smIdle;
   bool aborted_ = false;
-
-  // Alive only during ExpandSegArcs.
-  TSegmentSpan* span_ = nullptr;
-  std::uint8_t* buffer_ = nullptr;
+  std::int64_t seg_remaining_ = 0;
 };
 
 }  // namespace nolvo::segment

@@ -30,26 +30,41 @@ std::string FieldText(const std::uint8_t* bytes, std::size_t size) {
 
 }  // namespace
 
+struct TSegCompress::ReadSession {
+  ReadSession(TSegmentSpan::OpenFn open, TSegmentSpan::DoneFn done, TSegmentSpan::PumpFn pump)
+      : Span(std::move(open), std::move(done), std::move(pump)), Buffer(kSegBlockSize) {}
+  TSegmentSpan Span;
+  std::vector<std::uint8_t> Buffer;  // kSegBlockSize bytes
+};
+
+void TSegCompress::NoteRemaining(const ReadSession& session) {
+  seg_remaining_ = session.Span.SegRemaining();
+}
+
 void TSegCompress::ExpandSegArcs(TSegArcList& SegArcList) {
   aborted_ = false;
   seg_mode_ = TSegMode::smReading;
-  std::vector<std::uint8_t> buffer(kSegBlockSize);
-  TSegmentSpan span([this](std::uint16_t n) { return OpenSegment(n); },
-                    [this](std::uint16_t) {
-                      // The names still describe the segment just finished.
-                      if (OnSegAfter) OnSegAfter(seg_mode_, seg_name_, seg_number_);
-                    },
-                    [this] { Pump(); });
-  // The span and buffer live only as long as this read, whichever way it ends.
+  // SegRemaining speaks of this read only while it runs, whichever way it ends.
   struct Scope {
     TSegCompress& self;
-    ~Scope() {
-      self.span_ = nullptr;
-      self.buffer_ = nullptr;
-    }
+    ~Scope() { self.seg_remaining_ = 0; }
   } scope{*this};
-  span_ = &span;
-  buffer_ = buffer.data();
+  // The callbacks run only while the span (a part of the session) exists.
+  ReadSession session(
+      [this, &session](std::uint16_t n) {
+        NoteRemaining(session);
+        return OpenSegment(n);
+      },
+      [this, &session](std::uint16_t) {
+        NoteRemaining(session);
+        // The names still describe the segment just finished.
+        if (OnSegAfter) OnSegAfter(seg_mode_, seg_name_, seg_number_);
+      },
+      [this, &session] {
+        NoteRemaining(session);
+        Pump();
+      });
+  TSegmentSpan& span = session.Span;
 
   if (join_archives_) MakeDirectoryPath(seg_tmp_dir_);
   SegArcList.clear();
@@ -63,26 +78,30 @@ void TSegCompress::ExpandSegArcs(TSegArcList& SegArcList) {
   // without any handler).
   for (std::uint32_t i = 0; i < header.ArchiveCount; ++i) {
     TSegArc arc;
-    ReadScanRecord(arc);
+    ReadScanRecord(session, arc);
     arc.Index = static_cast<std::uint16_t>(i);
     SegArcList.push_back(std::move(arc));
   }
 
+  NoteRemaining(session);
   if (OnSegBeforeExpand) OnSegBeforeExpand(SegArcList);
 
   const std::size_t count = SegArcList.size();
-  for (std::size_t i = 0; i < count && i < SegArcList.size(); ++i) ExpandSegArc(SegArcList[i]);
+  for (std::size_t i = 0; i < count && i < SegArcList.size(); ++i)
+    ExpandSegArc(session, SegArcList[i]);
   span.Close();
 }
 
-void TSegCompress::ReadScanRecord(TSegArc& arc) {
+void TSegCompress::ReadScanRecord(ReadSession& session, TSegArc& arc) {
+  TSegmentSpan& span = session.Span;
+  std::uint8_t* buffer = session.Buffer.data();
   TSegScanBytes scanBytes{};
-  span_->Read(scanBytes.data(), scanBytes.size());
+  span.Read(scanBytes.data(), scanBytes.size());
   const TSegScanHeader scan = ParseSegScanHeader(scanBytes);
 
-  std::fill_n(buffer_, kSegBlockSize, std::uint8_t{0});
-  span_->Read(buffer_, scan.TemplateLength);
-  arc.Template = FieldText(buffer_, scan.TemplateLength);
+  std::fill_n(buffer, kSegBlockSize, std::uint8_t{0});
+  span.Read(buffer, scan.TemplateLength);
+  arc.Template = FieldText(buffer, scan.TemplateLength);
   arc.TargetDir = DirectoryPart(arc.Template);
   arc.ArcFlags = scan.Flags;
   arc.ArcFileNames.clear();
@@ -90,7 +109,7 @@ void TSegCompress::ReadScanRecord(TSegArc& arc) {
   if (!join_archives_) {
     // Read where it lies; the list file is cut into names as it is expanded.
     TSegmentPieceStream listArchive(
-        std::make_shared<const TSegmentPieces>(span_->Pass(scan.ArchiveLength)));
+        std::make_shared<const TSegmentPieces>(span.Pass(scan.ArchiveLength)));
     TListFileNames names(scan.RecordLength);
     ExpandListEntry(listArchive, names);
     arc.ArcFileNames = names.Finish();
@@ -100,7 +119,7 @@ void TSegCompress::ReadScanRecord(TSegArc& arc) {
   // The list archive is joined on disk; only its first entry counts, and it is expanded
   // into the private list file whatever its stored name says.
   TSegTempFile joined(Machine(), TempArchiveName());
-  span_->CopyTo(*joined.Stream(), scan.ArchiveLength, buffer_);
+  span.CopyTo(*joined.Stream(), scan.ArchiveLength, buffer);
   joined.Stream()->Seek(0, platform::SeekOrigin::soBeginning);
 
   TSegTempFile list(Machine(), ListFileName());
@@ -113,17 +132,17 @@ void TSegCompress::ReadScanRecord(TSegArc& arc) {
   // Records of no width cannot divide a list file that holds anything.
   if (remaining > 0 && scan.RecordLength == 0) throw InvalidLength("RecordLength", 0);
   while (remaining > 0) {
-    std::fill_n(buffer_, kSegBlockSize, std::uint8_t{0});
+    std::fill_n(buffer, kSegBlockSize, std::uint8_t{0});
     const auto want =
         static_cast<std::size_t>(std::min<std::int64_t>(remaining, scan.RecordLength));
     std::size_t got = 0;
     while (got < want) {
-      const std::size_t n = names.Read(buffer_ + got, want - got);
+      const std::size_t n = names.Read(buffer + got, want - got);
       if (n == 0) throw ESegError(ESegError::Kind::skReadFailed);
       got += n;
     }
     remaining -= static_cast<std::int64_t>(want);
-    arc.ArcFileNames.push_back(ListRecordName(buffer_, want));
+    arc.ArcFileNames.push_back(ListRecordName(buffer, want));
   }
 }
 
@@ -139,24 +158,28 @@ void TSegCompress::ExpandListEntry(platform::ByteStream& archive, platform::Byte
   container::ExpandEntry(entry, archive, list, settings);
 }
 
-void TSegCompress::ExpandSegArc(TSegArc& arc) {
+void TSegCompress::ExpandSegArc(ReadSession& session, TSegArc& arc) {
+  TSegmentSpan& span = session.Span;
+  std::uint8_t* buffer = session.Buffer.data();
   TSegArcHeader header;
   for (;;) {
     TSegArcBytes bytes{};
-    span_->Read(bytes.data(), bytes.size());
+    span.Read(bytes.data(), bytes.size());
     header = ParseSegArcHeader(bytes);
     if (header.SequenceNumber > arc.Index) throw ESegError(ESegError::Kind::skInvalidSequence);
     if (header.SequenceNumber == arc.Index) break;
     // An archive that is not being expanded (the handler removed it): pass over it.
-    span_->Skip(header.ArchiveLength, buffer_);
+    span.Skip(header.ArchiveLength, buffer);
   }
 
   const std::int64_t length = header.ArchiveLength;
-  const auto progress = [this, length](std::int64_t copied) {
+  const auto progress = [this, &session, length](std::int64_t copied) {
+    NoteRemaining(session);
     if (OnSegShowProgress) OnSegShowProgress(static_cast<std::int32_t>(copied * 100 / length));
   };
   if (!join_archives_) {
-    auto pieces = std::make_shared<const TSegmentPieces>(span_->Pass(length, progress));
+    auto pieces = std::make_shared<const TSegmentPieces>(span.Pass(length, progress));
+    NoteRemaining(session);
     const container::TArchiveOpener open = [pieces]() -> std::unique_ptr<platform::ByteStream> {
       return std::make_unique<TSegmentPieceStream>(pieces);
     };
@@ -172,10 +195,11 @@ void TSegCompress::ExpandSegArc(TSegArc& arc) {
   {
     // Read block by block; written to the joined file in larger pieces.
     container::TWriteBuffer gathered(*joined.Stream(), kJoinedWriteSize);
-    span_->CopyTo(gathered, length, buffer_, progress);
+    span.CopyTo(gathered, length, buffer, progress);
     gathered.Flush();
   }
   joined.Close();
+  NoteRemaining(session);
 
   if (OnSegArchiveJoined && !OnSegArchiveJoined(arc, joined.Path())) return;
   SetMakeDirectories(true);

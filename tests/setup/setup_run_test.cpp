@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "archive/segment/seg_writer.h"
 #include "platform/file_attributes.h"
-#include "platform/registry.h"
-#include "setup/install_engine.h"
+#include "setup/install_session.h"
 #include "setup/staging_folder.h"
 #include "testing/scripted_dialogs.h"
 #include "tests/support/recording_unzip_view.h"
@@ -59,25 +59,23 @@ class SetupRunTest : public ::testing::Test {
     segment::WriteSegmentedArchive(s, {archive});
     ASSERT_EQ(tm_.Machine().SetCurrentDirectory("C:\\MEDIA"), 0u);
   }
-  // Runs the setup; the wizard goes straight to Install unless `drive` is given.
+  // Runs the setup; the wizard goes straight to Install unless told otherwise.
   RunOutcome Run(std::function<void(TNolvo&)> beforeInstall = {}, bool install = true,
                  std::optional<std::string> staging = std::nullopt) {
-    DrivingFrontEnd front;
-    front.drive = [&](TNolvo& w, const std::function<void(TNolvo&)>& engine) {
+    return Session(std::move(beforeInstall), install, std::move(staging))->Run().Run();
+  }
+  // A session whose wizard `beforeInstall` sees before Install is pressed (when `install`).
+  std::unique_ptr<InstallSession> Session(std::function<void(TNolvo&)> beforeInstall = {},
+                                          bool install = true,
+                                          std::optional<std::string> staging = std::nullopt,
+                                          InstallSessionOptions options = {}) {
+    front_.drive = [beforeInstall, install](TNolvo& w, const std::function<void(TNolvo&)>& engine) {
       if (beforeInstall) beforeInstall(w);
       if (install && !w.Closed()) w.installClick(engine);
     };
-    platform::Registry registry(tm_.Machine().RegistryFile());
-    SetupRun run(tm_.Machine(), dialogs_, pump_, front, staging, [&](TNolvo& w, SetupRun& r) {
-      app::SetupSettings settings = r.Loaded().Settings;
-      TShortcuts shortcuts(tm_.Machine());
-      EngineContext context{tm_.Machine(), settings, r.State(), "Product", w,
-                            dialogs_,      pump_,    shortcuts, registry,  &r.ExpandedFiles()};
-      EngineOptions options;
-      options.installDirChosen = true;
-      r.Report().Append(InstallEngine(context, options).Run().ProblemList().Items());
-    });
-    return run.Run();
+    options.engine.installDirChosen = true;
+    return std::make_unique<InstallSession>(tm_.Machine(), dialogs_, pump_, front_, staging,
+                                            std::move(options));
   }
   fs::path App() const { return tm_.DriveC() / "App"; }
 
@@ -85,6 +83,7 @@ class SetupRunTest : public ::testing::Test {
   fs::path media_;
   testing::ScriptedDialogs dialogs_;
   platform::NullMessagePump pump_;
+  DrivingFrontEnd front_;
 };
 
 // An install.cfg with `main` added to its [Setup - Main] and `files` to its [Files].
@@ -176,6 +175,45 @@ TEST_F(SetupRunTest, LinesTheLoaderCouldNotUseReachTheReport) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_NE(lines[0].find("\"no equals here\" has no \"=\""), std::string::npos) << lines[0];
   EXPECT_NE(lines[1].find("lies in a second [Files] section"), std::string::npos) << lines[1];
+}
+
+TEST_F(SetupRunTest, TheSessionRunsTheEngineAsInstallIsPressedAndEndsTheWizardByItsResult) {
+  test::ScopedEnv restart("NOLVO_RESTART_COMMAND", "true");
+  const std::string unbound = "[Setup - Main]\r\nInstall Dir=App\r\n[Files]\r\na=app.exe~X\r\n";
+  struct Case {
+    const char* name;
+    std::string cfg;
+    std::function<bool(TNolvo&)> beforeEngine;
+    bool dryRun;
+    std::optional<EngineEnd> end;  // none: the engine did not run
+    bool installed;
+  };
+  const Case cases[] = {
+      {"installed", Cfg(), {}, false, EngineEnd::eeCompleted, true},
+      {"planned only", Cfg(), {}, true, EngineEnd::eeCompleted, false},
+      {"given up before", Cfg(), [](TNolvo&) { return false; }, false, std::nullopt, false},
+      {"refused", unbound, {}, false, EngineEnd::eeRefused, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(App());
+    Media(c.cfg, {{"app.exe", "MZ"}});
+    InstallSessionOptions options;
+    options.beforeEngine = c.beforeEngine;
+    options.engine.dryRun = c.dryRun;
+    const auto session = Session({}, true, std::nullopt, options);
+    const RunOutcome r = session->Run().Run();
+    ASSERT_EQ(session->Engine().has_value(), c.end.has_value());
+    if (c.end) {
+      EXPECT_EQ(session->Engine()->end, *c.end);
+    }
+    EXPECT_EQ(fs::exists(App() / "app.exe"), c.installed);
+    const bool completed = c.end == EngineEnd::eeCompleted;
+    // Only a completed installation may end in the restart "Show Re-Boot" preselects.
+    EXPECT_EQ(r.RebootRequested, completed);
+    EXPECT_EQ(r.Report.Failed(), c.end == EngineEnd::eeRefused);
+    EXPECT_FALSE(session->HostMenu().has_value());  // no Wine prefix
+  }
 }
 
 TEST(StagingFolder, WhatMayBeAStagingFolder) {
