@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "cli/console_dialogs.h"
 
@@ -114,98 +115,127 @@ void Toggle(std::vector<setup::CheckItem>& list, const std::string& arg) {
   }
 }
 
+// A page's answer: one of the buttons' letters, or none when the page took the answer
+// itself (a choice on the page) and is to be shown again.
+using PageAnswer = std::optional<std::string>;
+
+PageAnswer AskWelcome() {
+  fmt::print(stderr,
+             "Welcome. Close all other programs before you go on.\n"
+             "Cancel quits the setup; Next goes on. This program is protected by law\n"
+             "against unauthorised reproduction.\n");
+  return Ask("[n]ext [c]ancel");
+}
+
+PageAnswer AskLicence(const TNolvo& w) {
+  for (const auto& line : w.Controls().Memo3) fmt::print(stderr, "  {}\n", line);
+  return Ask("[a]ccept [d]ecline [b]ack");
+}
+
+PageAnswer AskDestination(TNolvo& w) {
+  fmt::print(stderr, "Destination Directory: {}\n", w.Controls().Label1);
+  std::string a = Ask("[n]ext [b]ack [c]ancel, or type a new directory");
+  if (a.size() <= 1) return a;
+  FixedChooser chooser(a);
+  w.browseClick(chooser);
+  return std::nullopt;
+}
+
+PageAnswer AskFolders(TNolvo& w) {
+  fmt::print(stderr,
+             "Main Folder: {}\n  Add Folder to Start Menu [{}]  Add Folder to Desktop [{}]\n",
+             w.Controls().CreateFolder, w.Controls().CheckBox1 ? 'x' : ' ',
+             w.Controls().CheckBox2 ? 'x' : ' ');
+  ShowList("Add Shortcut to Desktop?", w.Controls().DK);
+  ShowList("Add Shortcut to Startmenu?", w.Controls().SM);
+  std::string a =
+      Ask("[n]ext [b]ack [c]ancel, s=folder in Start Menu, f=folder on Desktop, dN/mN toggle");
+  if (a == "s") w.Edit().CheckBox1 = !w.Controls().CheckBox1;
+  if (a == "f") w.Edit().CheckBox2 = !w.Controls().CheckBox2;
+  if (a.size() > 1 && a[0] == 'd') Toggle(w.Edit().DK, a.substr(1));
+  if (a.size() > 1 && a[0] == 'm') Toggle(w.Edit().SM, a.substr(1));
+  if (a == "s" || a == "f" || a.size() > 1) return std::nullopt;
+  return a;
+}
+
+PageAnswer AskInstallType(TNolvo& w) {
+  fmt::print(stderr,
+             "What type of install to Execute\n  [{}] Full Install\n  [{}] Network minimum\n",
+             w.Controls().MinSelected ? ' ' : 'x', w.Controls().MinSelected ? 'x' : ' ');
+  std::string a = Ask("[n]ext [b]ack [c]ancel, u=full, w=network minimum");
+  if (a != "u" && a != "w") return a;
+  w.Edit().MinSelected = a == "w";
+  return std::nullopt;
+}
+
+// "i" starts the installation.
+PageAnswer AskReady(TNolvo& w) {
+  fmt::print(stderr, "Ready to Start Installing Software\n");
+  for (const auto& line : w.Controls().Memo4) fmt::print(stderr, "  {}\n", line);
+  auto mark = [&](app::FinishChoice c) { return w.Controls().Finish.Selected == c ? 'x' : ' '; };
+  if (w.Controls().Finish.LaunchEnabled)
+    fmt::print(stderr, "  1 [{}] Launch Program after installed ({})\n",
+               mark(app::FinishChoice::fcLaunch), w.Controls().Label2);
+  fmt::print(stderr, "  2 [{}] Return to Windows after installed\n",
+             mark(app::FinishChoice::fcReturn));
+  if (w.Controls().Finish.RebootVisible)
+    fmt::print(stderr, "  3 [{}] Re Boot Windows After installed\n",
+               mark(app::FinishChoice::fcReboot));
+  std::string a = Ask("[i]nstall [b]ack [c]ancel, 1/2/3 to choose");
+  if (a != "1" && a != "2" && a != "3") return a;
+  w.SelectFinish(a == "1"   ? app::FinishChoice::fcLaunch
+                 : a == "2" ? app::FinishChoice::fcReturn
+                            : app::FinishChoice::fcReboot);
+  return std::nullopt;
+}
+
+// The buttons every page shares.
+void PressButton(TNolvo& w, const std::string& a) {
+  if (a == "n" && w.Controls().NextEnabled)
+    w.nextClick();
+  else if (a == "b" && w.Controls().BackEnabled)
+    w.backClick();
+  else if (a == "a" && w.PageIndex() == setup::kPageLicence)
+    w.acceptClick();
+  else if (a == "d" && w.PageIndex() == setup::kPageLicence)
+    w.declineClick();
+  else if (a == "c" || a == "q")
+    w.cancelClick();
+}
+
 }  // namespace
 
 void ConsoleFrontEnd::DriveInteractive(TNolvo& w, const std::function<void(TNolvo&)>& install) {
   while (!w.Closed()) {
     fmt::print(stderr, "\n== Nolvo32 - Setup ==\n");
-    std::string a;
+    PageAnswer a;
     switch (w.PageIndex()) {
       case setup::kPageWelcome:
-        fmt::print(stderr,
-                   "Welcome. Close all other programs before you go on.\n"
-                   "Cancel quits the setup; Next goes on. This program is protected by law\n"
-                   "against unauthorised reproduction.\n");
-        a = Ask("[n]ext [c]ancel");
+        a = AskWelcome();
         break;
       case setup::kPageLicence:
-        for (const auto& line : w.Controls().Memo3) fmt::print(stderr, "  {}\n", line);
-        a = Ask("[a]ccept [d]ecline [b]ack");
+        a = AskLicence(w);
         break;
       case setup::kPageDestination:
-        fmt::print(stderr, "Destination Directory: {}\n", w.Controls().Label1);
-        a = Ask("[n]ext [b]ack [c]ancel, or type a new directory");
-        if (a.size() > 1) {
-          FixedChooser chooser(a);
-          w.browseClick(chooser);
-          continue;
-        }
+        a = AskDestination(w);
         break;
       case setup::kPageFolders:
-        fmt::print(stderr,
-                   "Main Folder: {}\n  Add Folder to Start Menu [{}]  Add Folder to Desktop [{}]\n",
-                   w.Controls().CreateFolder, w.Controls().CheckBox1 ? 'x' : ' ',
-                   w.Controls().CheckBox2 ? 'x' : ' ');
-        ShowList("Add Shortcut to Desktop?", w.Controls().DK);
-        ShowList("Add Shortcut to Startmenu?", w.Controls().SM);
-        a = Ask(
-            "[n]ext [b]ack [c]ancel, s=folder in Start Menu, f=folder on Desktop, dN/mN toggle");
-        if (a == "s") w.Edit().CheckBox1 = !w.Controls().CheckBox1;
-        if (a == "f") w.Edit().CheckBox2 = !w.Controls().CheckBox2;
-        if (a.size() > 1 && a[0] == 'd') Toggle(w.Edit().DK, a.substr(1));
-        if (a.size() > 1 && a[0] == 'm') Toggle(w.Edit().SM, a.substr(1));
-        if (a == "s" || a == "f" || a.size() > 1) continue;
+        a = AskFolders(w);
         break;
       case setup::kPageInstallType:
-        fmt::print(stderr,
-                   "What type of install to Execute\n  [{}] Full Install\n  [{}] Network minimum\n",
-                   w.Controls().MinSelected ? ' ' : 'x', w.Controls().MinSelected ? 'x' : ' ');
-        a = Ask("[n]ext [b]ack [c]ancel, u=full, w=network minimum");
-        if (a == "u" || a == "w") {
-          w.Edit().MinSelected = a == "w";
-          continue;
-        }
+        a = AskInstallType(w);
         break;
-      case setup::kPageReady: {
-        fmt::print(stderr, "Ready to Start Installing Software\n");
-        for (const auto& line : w.Controls().Memo4) fmt::print(stderr, "  {}\n", line);
-        auto mark = [&](app::FinishChoice c) {
-          return w.Controls().Finish.Selected == c ? 'x' : ' ';
-        };
-        if (w.Controls().Finish.LaunchEnabled)
-          fmt::print(stderr, "  1 [{}] Launch Program after installed ({})\n",
-                     mark(app::FinishChoice::fcLaunch), w.Controls().Label2);
-        fmt::print(stderr, "  2 [{}] Return to Windows after installed\n",
-                   mark(app::FinishChoice::fcReturn));
-        if (w.Controls().Finish.RebootVisible)
-          fmt::print(stderr, "  3 [{}] Re Boot Windows After installed\n",
-                     mark(app::FinishChoice::fcReboot));
-        a = Ask("[i]nstall [b]ack [c]ancel, 1/2/3 to choose");
-        if (a == "1" || a == "2" || a == "3") {
-          w.SelectFinish(a == "1"   ? app::FinishChoice::fcLaunch
-                         : a == "2" ? app::FinishChoice::fcReturn
-                                    : app::FinishChoice::fcReboot);
-          continue;
-        }
+      case setup::kPageReady:
+        a = AskReady(w);
         if (a == "i") {
           w.installClick(install);
           return;
         }
         break;
-      }
       default:
         return;
     }
-    if (a == "n" && w.Controls().NextEnabled)
-      w.nextClick();
-    else if (a == "b" && w.Controls().BackEnabled)
-      w.backClick();
-    else if (a == "a" && w.PageIndex() == setup::kPageLicence)
-      w.acceptClick();
-    else if (a == "d" && w.PageIndex() == setup::kPageLicence)
-      w.declineClick();
-    else if (a == "c" || a == "q")
-      w.cancelClick();
+    if (a) PressButton(w, *a);
   }
 }
 
