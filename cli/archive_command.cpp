@@ -116,7 +116,7 @@ int Create(const CreateOptions& options, bool quiet) {
   }
 
   // Built under a temporary name beside OUT, then renamed over it.
-  if (machine.MapDrive('o', out.parent_path()) != 0)
+  if (!machine.MapDrive('o', out.parent_path()).ok())
     throw media::EMediaPath(fmt::format("cannot reach the folder {}", out.parent_path().string()));
   const std::string tempName = fmt::format(".nolvo-{}.tmp", ::getpid());
   const fs::path tempHost = out.parent_path() / tempName;

@@ -21,7 +21,7 @@ std::string ReadRegistryFile(const std::filesystem::path& file) {
   }
 }
 
-long RegWriteStatus(const std::error_code& ec) {
+WinError RegWriteStatus(const std::error_code& ec) {
   if (!ec) return RegCode::kSuccess;
   switch (ec.value()) {
     case EACCES:
@@ -41,7 +41,7 @@ void RegTextStore::Load(RegTree& tree) {
   ApplyRegText(tree, ReadRegistryFile(file_), file_.string());
 }
 
-long RegTextStore::Save(const RegTree& tree) {
+WinError RegTextStore::Save(const RegTree& tree) {
   return RegWriteStatus(WriteFileAtomic(file_, DumpRegText(tree)));
 }
 

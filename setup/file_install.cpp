@@ -99,7 +99,7 @@ InstalledFile InstallFile(const platform::Machine& machine, const std::string& s
                           const std::string& target,
                           const std::function<void(const std::string&)>& beforeTemp,
                           const std::function<void()>& checkpoint) {
-  std::uint32_t error = 0;
+  platform::WinError error;
   auto in = platform::OpenFileRead(machine, source, platform::ShareMode::shDenyWrite, error);
   if (!in) throw util::EFOpenError("Cannot open file " + source);
 

@@ -37,7 +37,7 @@ PrivateWorkspace::PrivateWorkspace() : root_(MakeTempRoot()) {
   try {
     fs::create_directory(root_ / "work");
     machine_ = std::make_unique<platform::Machine>(root_ / "prefix");
-    if (machine_->MapDrive(kWorkDrive, root_ / "work") != 0)
+    if (!machine_->MapDrive(kWorkDrive, root_ / "work").ok())
       throw std::runtime_error("cannot map the work folder");
   } catch (...) {
     std::error_code ec;
