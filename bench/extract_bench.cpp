@@ -72,7 +72,7 @@ class ViewStream : public platform::ByteStream {
     return n;
   }
   void WriteAll(const void*, std::size_t) override {
-    throw platform::StreamError("read-only stream");
+    throw platform::EStreamError("read-only stream");
   }
   std::int64_t Seek(std::int64_t offset, platform::SeekOrigin origin) override {
     const std::int64_t base = origin == platform::SeekOrigin::soBeginning ? 0

@@ -6,14 +6,15 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform_error.h"
 #include "platform/win_error.h"
 
 namespace nolvo::platform {
 
-class ERegistryException : public std::runtime_error {
+class ERegistryException : public EPlatformError {
  public:
   ERegistryException(const std::string& message, WinError code)
-      : std::runtime_error(message), code_(code) {}
+      : EPlatformError(message), code_(code) {}
   // The store's status code (RegCode) behind the failure.
   WinError Code() const { return code_; }
 

@@ -16,7 +16,7 @@ std::string ReadRegistryFile(const std::filesystem::path& file) {
     char buf[65536];
     while (const std::size_t n = in.Read(buf, sizeof buf)) text.append(buf, n);
     return text;
-  } catch (const StreamError& e) {
+  } catch (const EStreamError& e) {
     throw ERegistryFileError(std::string("Cannot read registry file: ") + e.what());
   }
 }

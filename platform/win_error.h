@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/platform_error.h"
+
 namespace nolvo::platform {
 
 // A Win32 status code as the machine's operations answer it: 0 is success, any other
@@ -46,9 +48,9 @@ std::string ErrorText(WinError code);
 WinError ErrorFromErrno(int err);
 
 // The prefix folder cannot be created, completed or written.
-class EPrefixError : public std::runtime_error {
+class EPrefixError : public EPlatformError {
  public:
-  using std::runtime_error::runtime_error;
+  using EPlatformError::EPlatformError;
 };
 
 // Another holder has the prefix's setup lock.
@@ -58,9 +60,9 @@ class EPrefixLocked : public EPrefixError {
 };
 
 // NOLVO_CODEPAGE (or a caller) named a code page the host cannot convert.
-class ECodePageError : public std::runtime_error {
+class ECodePageError : public EPlatformError {
  public:
-  using std::runtime_error::runtime_error;
+  using EPlatformError::EPlatformError;
 };
 
 }  // namespace nolvo::platform

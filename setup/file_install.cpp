@@ -133,7 +133,7 @@ InstalledFile InstallFile(const platform::Machine& machine, const std::string& s
     std::size_t got = 0;
     try {
       got = in->Read(buffer.get(), kCopyBlock);
-    } catch (const platform::StreamError&) {
+    } catch (const platform::EStreamError&) {
       throw util::EFReadError("Cannot read file " + source);
     }
     if (got == 0) break;

@@ -52,7 +52,7 @@ void CopyFileTo(const platform::Machine& machine, const std::string& source,
     do {
       try {
         got = in->Read(buffer.data(), buffer.size());
-      } catch (const platform::StreamError&) {
+      } catch (const platform::EStreamError&) {
         throw EFReadError("Cannot read file " + source);
       }
       if (got > 0) out->WriteAll(buffer.data(), got);
@@ -65,7 +65,7 @@ void CopyFileTo(const platform::Machine& machine, const std::string& source,
     if (removable) static_cast<void>(platform::DeleteFile(machine, target));
     try {
       throw;
-    } catch (const platform::StreamError&) {
+    } catch (const platform::EStreamError&) {
       throw EFWriteError("Cannot write file " + target);
     }
   }

@@ -97,7 +97,7 @@ MediaWalk ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media
       try {
         return std::make_unique<platform::HostFileStream>(file,
                                                           platform::HostFileStream::Mode::mdRead);
-      } catch (const platform::StreamError&) {
+      } catch (const platform::EStreamError&) {
         throw util::EFOpenError("Cannot open file " + file.string());
       }
     };
