@@ -45,7 +45,7 @@ std::optional<std::string> DestinationProblem(const SetupSettings& s, const std:
                                               const std::string& windowsDir) {
   const std::string proposed = ProposedDestination(s, winDrive);
   std::string full;
-  if (platform::FullPathName(proposed, platform::DriveDirectories{}, full) != 0) full = proposed;
+  if (!platform::FullPathName(proposed, platform::DriveDirectories{}, full).ok()) full = proposed;
   if (full.size() > 3 && full.back() == '\\') full.pop_back();
   const bool blank = s.InstallDir.find_first_not_of(" .\\/") == std::string::npos;
   std::string what;

@@ -13,9 +13,9 @@ StartupState FixStartupState(platform::Machine& machine,
                              const std::optional<std::string>& commandLineDir) {
   StartupState state;
   if (commandLineDir) {
-    if (const std::uint32_t error = machine.SetCurrentDirectory(*commandLineDir); error != 0)
-      throw util::EInOutError(
-          fmt::format("I/O error {}: cannot enter the directory {}", error, *commandLineDir));
+    if (const platform::WinError error = machine.SetCurrentDirectory(*commandLineDir); !error.ok())
+      throw util::EInOutError(fmt::format("I/O error {}: cannot enter the directory {}",
+                                          error.value(), *commandLineDir));
     state.CmdLineDir = *commandLineDir;
   }
   state.SourceDir = machine.GetCurrentDirectory();
@@ -34,8 +34,11 @@ StartupState FixStartupState(platform::Machine& machine,
 void ClearTempDir(const platform::Machine& machine, const std::string& tempDir) {
   platform::FileFinder finder(machine, tempDir + "\\*.*");
   platform::FindData entry;
-  while (finder.Next(entry)) platform::DeleteFile(machine, tempDir + "\\" + entry.name);
-  platform::RemoveDirectory(machine, tempDir);
+  // Failures are ignored: subdirectories, read-only files and a folder that is not empty
+  // simply stay.
+  while (finder.Next(entry))
+    static_cast<void>(platform::DeleteFile(machine, tempDir + "\\" + entry.name));
+  static_cast<void>(platform::RemoveDirectory(machine, tempDir));
 }
 
 }  // namespace nolvo::app

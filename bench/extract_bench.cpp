@@ -72,7 +72,7 @@ class ViewStream : public platform::ByteStream {
     return n;
   }
   void WriteAll(const void*, std::size_t) override {
-    throw platform::StreamError("read-only stream");
+    throw platform::EStreamError("read-only stream");
   }
   std::int64_t Seek(std::int64_t offset, platform::SeekOrigin origin) override {
     const std::int64_t base = origin == platform::SeekOrigin::soBeginning ? 0
@@ -152,15 +152,15 @@ std::vector<StoredEntry> StoredEntries(const fs::path& work, const fs::path& med
                                        const fs::path& single) {
   platform::Machine machine(work / "prefix");
   fs::create_directories(work / "tmp");
-  machine.MapDrive('m', media);
-  machine.MapDrive('t', work / "tmp");
+  if (!machine.MapDrive('m', media).ok() || !machine.MapDrive('t', work / "tmp").ok())
+    throw std::runtime_error("cannot map the media and work folders");
   segment::TSegCompress reader(machine);
   reader.SetSegDir("m:\\");
   reader.SetSegBaseName("disk");
   reader.SetSegTmpDir("t:\\");
   std::vector<StoredEntry> entries;
   reader.OnSegArchiveJoined = [&](segment::TSegArc&, const std::string& joined) {
-    std::uint32_t error = 0;
+    nolvo::platform::WinError error;
     auto file = platform::OpenFileRead(machine, joined, platform::ShareMode::shDenyWrite, error);
     if (!file) throw std::runtime_error("cannot open the joined archive");
     {

@@ -48,7 +48,7 @@ void BM_CreateManyFlat(benchmark::State& state) {
     fs::create_directories(s.root / "p/drive_c/WINDOWS/Temp/q");
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i) {
-      std::uint32_t error = 0;
+      nolvo::platform::WinError error;
       auto f = nolvo::platform::CreateFileAlways(
           m, "C:\\WINDOWS\\Temp\\q\\FILE" + std::to_string(i) + ".DAT", error);
       benchmark::DoNotOptimize(f);

@@ -257,7 +257,10 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
     return kExitUsage;
   }
   platform::PrefixLock lock(machine);
-  machine.SetCurrentDirectory(media);
+  if (!machine.SetCurrentDirectory(media).ok()) {
+    fmt::print(stderr, "nolvo install: cannot enter {}\n", o.media);
+    return kExitUsage;
+  }
   InterruptGuard interruptGuard;
 
   InstallChoices choices = MergeChoices(o, machine);

@@ -36,8 +36,9 @@ struct World {
     std::error_code ec;
     fs::remove(machine->DosDevices() / "z:", ec);
     fs::create_directories(root / "media");
-    machine->MapDrive('d', root / "media");
-    machine->SetCurrentDirectory("C:\\");
+    // A fuzz run on a world without its media drive would test nothing.
+    if (!machine->MapDrive('d', root / "media").ok() || !machine->SetCurrentDirectory("C:\\").ok())
+      std::abort();
   }
   ~World() {
     std::error_code ec;

@@ -10,7 +10,7 @@ void ByteStream::CopyFrom(ByteStream& source, std::int64_t count) {
   while (count > 0) {
     const auto want = static_cast<std::size_t>(std::min<std::int64_t>(count, buffer.size()));
     const std::size_t got = source.Read(buffer.data(), want);
-    if (got == 0) throw StreamError("Stream read error");
+    if (got == 0) throw EStreamError("Stream read error");
     WriteAll(buffer.data(), got);
     count -= static_cast<std::int64_t>(got);
   }
@@ -38,7 +38,7 @@ std::int64_t NewPosition(std::int64_t offset, SeekOrigin origin, std::int64_t po
                       : origin == SeekOrigin::soCurrent ? pos
                                                         : size;
   const std::int64_t next = base + offset;
-  if (next < 0) throw StreamError("Stream seek error");
+  if (next < 0) throw EStreamError("Stream seek error");
   return next;
 }
 }  // namespace

@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform_error.h"
+
 namespace nolvo::platform {
 
 // Raised by a stream whose read, write or seek failed at the host.
-class StreamError : public std::runtime_error {
+class EStreamError : public EPlatformError {
  public:
-  using std::runtime_error::runtime_error;
+  using EPlatformError::EPlatformError;
 };
 
 enum class SeekOrigin { soBeginning, soCurrent, soEnd };
@@ -24,15 +26,15 @@ class ByteStream {
 
   // Reads up to `count` bytes into `buffer`; returns how many arrived (0 at the end).
   virtual std::size_t Read(void* buffer, std::size_t count) = 0;
-  // Writes all `count` bytes or throws StreamError.
+  // Writes all `count` bytes or throws EStreamError.
   virtual void WriteAll(const void* buffer, std::size_t count) = 0;
-  // Moves the position; returns the new position from the beginning. Throws StreamError.
+  // Moves the position; returns the new position from the beginning. Throws EStreamError.
   virtual std::int64_t Seek(std::int64_t offset, SeekOrigin origin) = 0;
   virtual std::int64_t Size() = 0;
 
   std::int64_t Position() { return Seek(0, SeekOrigin::soCurrent); }
   // Copies exactly `count` bytes from `source` (from its current position) into this
-  // stream. Throws StreamError when the source ends early.
+  // stream. Throws EStreamError when the source ends early.
   void CopyFrom(ByteStream& source, std::int64_t count);
 };
 

@@ -9,11 +9,10 @@
 
 namespace nolvo::platform {
 
-std::uint32_t GetDiskFreeSpace(const Machine& machine, std::string_view path,
-                               std::uint64_t& available) {
+WinError GetDiskFreeSpace(const Machine& machine, std::string_view path, std::uint64_t& available) {
   available = 0;
   std::string full;
-  if (const std::uint32_t e = machine.FullPath(path, full); e != kErrorSuccess) return e;
+  if (const WinError e = machine.FullPath(path, full); e != kErrorSuccess) return e;
   const auto root = machine.DriveRoot(full[0]);
   if (!root) return kErrorPathNotFound;
   // The deepest existing folder of the path decides the volume.

@@ -11,8 +11,7 @@ namespace nolvo::platform {
 // The bytes available to this user (f_bavail * f_frsize) on the volume holding `path`
 // (a drive root such as "C:\" or any path on it; missing trailing parts are skipped).
 // Returns a Win32 code (3 for a missing drive).
-std::uint32_t GetDiskFreeSpace(const Machine& machine, std::string_view path,
-                               std::uint64_t& available);
+WinError GetDiskFreeSpace(const Machine& machine, std::string_view path, std::uint64_t& available);
 
 // Narrows a byte count to a signed 32-bit value, saturating at 2147483647 instead of
 // wrapping (so a large disk never looks full).

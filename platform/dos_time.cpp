@@ -27,8 +27,7 @@ long CurrentUtcOffset() {
   return local.tm_gmtoff;
 }
 
-std::uint32_t SetTimes(int dirfd, const char* path, int fd, std::uint16_t date,
-                       std::uint16_t time) {
+WinError SetTimes(int dirfd, const char* path, int fd, std::uint16_t date, std::uint16_t time) {
   std::int64_t seconds = 0;
   if (!DosDateTimeToUnix(date, time, seconds)) return kErrorInvalidParameter;
   struct timespec times[2]{};
@@ -74,20 +73,20 @@ bool UnixToDosDateTime(std::int64_t unixSeconds, std::uint16_t& date, std::uint1
   return true;
 }
 
-std::uint32_t SetFileDosTime(HostFileStream& file, std::uint16_t date, std::uint16_t time) {
+WinError SetFileDosTime(HostFileStream& file, std::uint16_t date, std::uint16_t time) {
   return SetTimes(AT_FDCWD, nullptr, file.Descriptor(), date, time);
 }
 
-std::uint32_t SetFileDosTime(const Machine& machine, std::string_view path, std::uint16_t date,
-                             std::uint16_t time) {
+WinError SetFileDosTime(const Machine& machine, std::string_view path, std::uint16_t date,
+                        std::uint16_t time) {
   const ResolvedPath r = machine.Resolve(path);
   if (r.error != kErrorSuccess) return r.error;
   if (!r.exists) return kErrorFileNotFound;
   return SetTimes(AT_FDCWD, r.host.c_str(), -1, date, time);
 }
 
-std::uint32_t GetFileDosTime(const Machine& machine, std::string_view path, std::uint16_t& date,
-                             std::uint16_t& time) {
+WinError GetFileDosTime(const Machine& machine, std::string_view path, std::uint16_t& date,
+                        std::uint16_t& time) {
   const ResolvedPath r = machine.Resolve(path);
   if (r.error != kErrorSuccess) return r.error;
   if (!r.exists) return kErrorFileNotFound;

@@ -21,12 +21,12 @@ bool DosDateTimeToUnix(std::uint16_t date, std::uint16_t time, std::int64_t& uni
 bool UnixToDosDateTime(std::int64_t unixSeconds, std::uint16_t& date, std::uint16_t& time);
 
 // Sets the last-write time of an open file; 87 for invalid fields, else a Win32 code.
-std::uint32_t SetFileDosTime(HostFileStream& file, std::uint16_t date, std::uint16_t time);
+WinError SetFileDosTime(HostFileStream& file, std::uint16_t date, std::uint16_t time);
 // Sets the last-write time of the file at `path`.
-std::uint32_t SetFileDosTime(const Machine& machine, std::string_view path, std::uint16_t date,
-                             std::uint16_t time);
+WinError SetFileDosTime(const Machine& machine, std::string_view path, std::uint16_t date,
+                        std::uint16_t time);
 // The last-write time of the file at `path` as a DOS stamp; a Win32 code.
-std::uint32_t GetFileDosTime(const Machine& machine, std::string_view path, std::uint16_t& date,
-                             std::uint16_t& time);
+WinError GetFileDosTime(const Machine& machine, std::string_view path, std::uint16_t& date,
+                        std::uint16_t& time);
 
 }  // namespace nolvo::platform

@@ -41,18 +41,17 @@ std::uint32_t HostAttributes(const std::filesystem::path& host) {
   return attributes;
 }
 
-std::uint32_t GetFileAttributes(const Machine& machine, std::string_view path,
-                                std::uint32_t* error) {
+std::uint32_t GetFileAttributes(const Machine& machine, std::string_view path, WinError* error) {
   const ResolvedPath r = machine.Resolve(path);
-  std::uint32_t code = r.error;
+  WinError code = r.error;
   if (code == kErrorSuccess && !r.exists) code = kErrorFileNotFound;
   if (error != nullptr) *error = code;
   if (code != kErrorSuccess) return kInvalidFileAttributes;
   return HostAttributes(r.host);
 }
 
-std::uint32_t SetFileAttributes(const Machine& machine, std::string_view path,
-                                std::uint32_t attributes) {
+WinError SetFileAttributes(const Machine& machine, std::string_view path,
+                           std::uint32_t attributes) {
   const ResolvedPath r = machine.Resolve(path);
   if (r.error != kErrorSuccess) return r.error;
   if (!r.exists) return kErrorFileNotFound;
@@ -79,7 +78,7 @@ std::uint32_t SetFileAttributes(const Machine& machine, std::string_view path,
   return kErrorSuccess;
 }
 
-std::uint32_t GetFileSize(const Machine& machine, std::string_view path, std::uint64_t& size) {
+WinError GetFileSize(const Machine& machine, std::string_view path, std::uint64_t& size) {
   size = 0;
   const ResolvedPath r = machine.Resolve(path);
   if (r.error != kErrorSuccess) return r.error;

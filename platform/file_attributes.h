@@ -23,11 +23,10 @@ inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
 // GetFileAttributes: the attributes of `path`, or exactly kInvalidFileAttributes when
 // it cannot be read (missing path); `error` (optional) receives the Win32 code.
 std::uint32_t GetFileAttributes(const Machine& machine, std::string_view path,
-                                std::uint32_t* error = nullptr);
+                                WinError* error = nullptr);
 // SetFileAttributes: applies READONLY, HIDDEN and SYSTEM (other bits are ignored;
 // NORMAL alone clears them). Returns a Win32 code (2 or 3 for a missing path).
-std::uint32_t SetFileAttributes(const Machine& machine, std::string_view path,
-                                std::uint32_t attributes);
+WinError SetFileAttributes(const Machine& machine, std::string_view path, std::uint32_t attributes);
 
 // Whether any entry (file or directory) is at `path`.
 bool FileExists(const Machine& machine, std::string_view path);
@@ -35,7 +34,7 @@ bool FileExists(const Machine& machine, std::string_view path);
 bool DirectoryExists(const Machine& machine, std::string_view path);
 
 // The size in bytes of the file at `path`; a Win32 code (2/3 missing, 5 a directory).
-std::uint32_t GetFileSize(const Machine& machine, std::string_view path, std::uint64_t& size);
+WinError GetFileSize(const Machine& machine, std::string_view path, std::uint64_t& size);
 
 // The attributes of an existing host entry (links followed; a dangling link reads as a
 // plain file).

@@ -20,7 +20,7 @@ constexpr std::uint32_t kBlockingAttributes =
 // open-file table; when `handle` is 0 the file is registered here with `write`/`share`.
 std::unique_ptr<HostFileStream> Wrap(const std::filesystem::path& host, int fd,
                                      std::uint64_t handle, bool write, ShareMode share,
-                                     std::uint32_t& error) {
+                                     WinError& error) {
   if (handle == 0) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
@@ -53,7 +53,7 @@ int EmptyOpened(int fd) {
   return ::futimens(fd, times) == 0 ? 0 : errno;
 }
 
-std::unique_ptr<HostFileStream> Fail(std::uint32_t code, std::uint32_t& error) {
+std::unique_ptr<HostFileStream> Fail(WinError code, WinError& error) {
   error = code;
   return nullptr;
 }
@@ -61,7 +61,7 @@ std::unique_ptr<HostFileStream> Fail(std::uint32_t code, std::uint32_t& error) {
 }  // namespace
 
 std::unique_ptr<HostFileStream> OpenFileRead(const Machine& machine, std::string_view path,
-                                             ShareMode share, std::uint32_t& error) {
+                                             ShareMode share, WinError& error) {
   const ResolvedPath r = machine.Resolve(path);
   if (r.error != kErrorSuccess) return Fail(r.error, error);
   if (!r.exists) return Fail(kErrorFileNotFound, error);
@@ -82,7 +82,7 @@ std::unique_ptr<HostFileStream> OpenFileRead(const Machine& machine, std::string
 }
 
 std::unique_ptr<HostFileStream> CreateFileAlways(const Machine& machine, std::string_view path,
-                                                 std::uint32_t& error) {
+                                                 WinError& error) {
   const ResolvedPath r = machine.Resolve(path);
   if (r.error != kErrorSuccess) return Fail(r.error, error);
   if (r.full.back() == '\\') return Fail(kErrorInvalidName, error);
@@ -112,7 +112,7 @@ std::unique_ptr<HostFileStream> CreateFileAlways(const Machine& machine, std::st
 }
 
 std::unique_ptr<HostFileStream> CreateFileFresh(const Machine& machine, std::string_view path,
-                                                std::uint32_t& error) {
+                                                WinError& error) {
   const ResolvedPath r = machine.Resolve(path);
   if (r.error != kErrorSuccess) return Fail(r.error, error);
   if (r.full.back() == '\\') return Fail(kErrorInvalidName, error);
@@ -133,7 +133,7 @@ std::unique_ptr<HostFileStream> CreateFileFresh(const Machine& machine, std::str
   return Wrap(r.host, fd, 0, true, ShareMode::shExclusive, error);
 }
 
-std::uint32_t DeleteFile(const Machine& machine, std::string_view path) {
+WinError DeleteFile(const Machine& machine, std::string_view path) {
   const ResolvedPath r = machine.Resolve(path);
   if (r.error != kErrorSuccess) return r.error;
   if (!r.exists) return kErrorFileNotFound;
@@ -149,7 +149,7 @@ std::uint32_t DeleteFile(const Machine& machine, std::string_view path) {
   return kErrorSuccess;
 }
 
-std::uint32_t CreateDirectory(const Machine& machine, std::string_view path) {
+WinError CreateDirectory(const Machine& machine, std::string_view path) {
   const ResolvedPath r = machine.Resolve(path);
   if (r.error != kErrorSuccess) return r.error;
   if (r.exists) return kErrorAlreadyExists;
@@ -158,7 +158,7 @@ std::uint32_t CreateDirectory(const Machine& machine, std::string_view path) {
   return kErrorSuccess;
 }
 
-std::uint32_t RemoveDirectory(const Machine& machine, std::string_view path) {
+WinError RemoveDirectory(const Machine& machine, std::string_view path) {
   const ResolvedPath r = machine.Resolve(path);
   if (r.error != kErrorSuccess) return r.error;
   if (!r.exists) return kErrorFileNotFound;

@@ -30,14 +30,14 @@ class FileFinder {
 
   // 0 when at least one entry matched; 2 when none did; 3 when the folder is
   // missing; 123 for an invalid folder name.
-  std::uint32_t Error() const { return error_; }
+  WinError Error() const { return error_; }
   // The next entry into `out`; false when no entry is left (ERROR_NO_MORE_FILES).
   bool Next(FindData& out);
 
  private:
   std::vector<FindData> entries_;
   std::size_t next_ = 0;
-  std::uint32_t error_ = 0;
+  WinError error_;
 };
 
 }  // namespace nolvo::platform

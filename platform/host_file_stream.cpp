@@ -32,13 +32,13 @@ HostFileStream::HostFileStream(const std::filesystem::path& path, Mode mode) : p
       break;
   }
   fd_ = ::open(path.c_str(), flags, 0666);
-  if (fd_ < 0) throw StreamError(HostError("Cannot open", path));
+  if (fd_ < 0) throw EStreamError(HostError("Cannot open", path));
   struct stat st {};
   if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd_);
     fd_ = -1;
     errno = EISDIR;
-    throw StreamError(HostError("Cannot open", path));
+    throw EStreamError(HostError("Cannot open", path));
   }
 }
 
@@ -50,7 +50,7 @@ std::size_t HostFileStream::Read(void* buffer, std::size_t count) {
   for (;;) {
     const ssize_t n = ::read(fd_, buffer, count);
     if (n >= 0) return static_cast<std::size_t>(n);
-    if (errno != EINTR) throw StreamError(HostError("Cannot read", path_));
+    if (errno != EINTR) throw EStreamError(HostError("Cannot read", path_));
   }
 }
 
@@ -59,7 +59,7 @@ void HostFileStream::WriteAll(const void* buffer, std::size_t count) {
   while (count > 0) {
     const ssize_t n = ::write(fd_, p, count);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw StreamError(HostError("Cannot write", path_));
+    if (n <= 0) throw EStreamError(HostError("Cannot write", path_));
     p += n;
     count -= static_cast<std::size_t>(n);
   }
@@ -70,13 +70,13 @@ std::int64_t HostFileStream::Seek(std::int64_t offset, SeekOrigin origin) {
                      : origin == SeekOrigin::soCurrent ? SEEK_CUR
                                                        : SEEK_END;
   const off_t r = ::lseek(fd_, offset, whence);
-  if (r < 0) throw StreamError(HostError("Cannot seek", path_));
+  if (r < 0) throw EStreamError(HostError("Cannot seek", path_));
   return r;
 }
 
 std::int64_t HostFileStream::Size() {
   struct stat st {};
-  if (::fstat(fd_, &st) != 0) throw StreamError(HostError("Cannot stat", path_));
+  if (::fstat(fd_, &st) != 0) throw EStreamError(HostError("Cannot stat", path_));
   return st.st_size;
 }
 
@@ -84,7 +84,7 @@ void HostFileStream::Close() {
   if (fd_ < 0) return;
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) throw StreamError(HostError("Cannot close", path_));
+  if (::close(fd) != 0) throw EStreamError(HostError("Cannot close", path_));
 }
 
 }  // namespace nolvo::platform

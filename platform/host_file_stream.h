@@ -17,7 +17,7 @@ class HostFileStream : public ByteStream {
     mdCreateNew,  // create; fails when any entry of that name exists (links are not followed)
   };
 
-  // Opens `path`; throws StreamError naming the path (host spelling) on failure.
+  // Opens `path`; throws EStreamError naming the path (host spelling) on failure.
   HostFileStream(const std::filesystem::path& path, Mode mode);
   // Adopts `fd`, an open descriptor of `path`; the stream closes it.
   HostFileStream(const std::filesystem::path& path, int fd) : path_(path), fd_(fd) {}
@@ -30,7 +30,7 @@ class HostFileStream : public ByteStream {
   std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override;
   std::int64_t Size() override;
 
-  // Flushes and closes; throws StreamError when the host reports a failed close.
+  // Flushes and closes; throws EStreamError when the host reports a failed close.
   virtual void Close();
   int Descriptor() const { return fd_; }
   const std::filesystem::path& Path() const { return path_; }

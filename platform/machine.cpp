@@ -124,7 +124,7 @@ void Machine::Complete() {
   if (!EntryExists(z) && ::symlink("/", z.c_str()) != 0) fail(errno);
 }
 
-std::uint32_t Machine::MapDrive(char letter, const fs::path& target) {
+WinError Machine::MapDrive(char letter, const fs::path& target) {
   if (!((letter >= 'a' && letter <= 'z') || (letter >= 'A' && letter <= 'Z')))
     return kErrorInvalidParameter;
   const fs::path link = DosDevices() / LinkName(letter);
@@ -151,7 +151,7 @@ std::optional<fs::path> Machine::DriveRoot(char letter) const {
   return root;
 }
 
-std::uint32_t Machine::FullPath(std::string_view path, std::string& out) const {
+WinError Machine::FullPath(std::string_view path, std::string& out) const {
   return FullPathName(path, dirs_, out);
 }
 
@@ -304,7 +304,7 @@ bool Machine::IsOnPrefixDrive(std::string_view path) const {
 
 const std::string& Machine::GetCurrentDirectory() const { return current_; }
 
-std::uint32_t Machine::SetCurrentDirectory(std::string_view path) {
+WinError Machine::SetCurrentDirectory(std::string_view path) {
   const ResolvedPath r = Resolve(path);
   if (r.error != kErrorSuccess) return r.error;
   if (!r.exists) return kErrorFileNotFound;

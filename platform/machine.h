@@ -14,13 +14,14 @@
 #include <unordered_map>
 
 #include "platform/code_page.h"
+#include "platform/win_error.h"
 #include "platform/win_path.h"
 
 namespace nolvo::platform {
 
 // A Windows path resolved onto the host.
 struct ResolvedPath {
-  std::uint32_t error = 0;     // 0, or why the path cannot be resolved (2, 3, 123, 161, 206)
+  WinError error;              // 0, or why the path cannot be resolved (2, 3, 123, 161, 206)
   std::string full;            // the normalised Windows path (GetFullPathName), caller's case
   std::filesystem::path host;  // host path; for a missing last component, the name as given
   bool exists = false;         // an entry (of any kind, links not followed) is at `host`
@@ -57,13 +58,13 @@ class Machine {
 
   // Maps drive `letter` onto host folder `target` (a symlink dosdevices/<x>:), replacing
   // an earlier mapping. Returns a Win32 code.
-  std::uint32_t MapDrive(char letter, const std::filesystem::path& target);
+  WinError MapDrive(char letter, const std::filesystem::path& target);
   // The host folder of drive `letter` (links resolved), or nothing when the drive has
   // no link or its folder is missing.
   std::optional<std::filesystem::path> DriveRoot(char letter) const;
 
   // GetFullPathName against this machine's current directories (see FullPathName).
-  std::uint32_t FullPath(std::string_view path, std::string& out) const;
+  WinError FullPath(std::string_view path, std::string& out) const;
   // Normalises and resolves `path` component by component: the exact name first, then
   // an ASCII case-insensitive scan (lowest byte order wins when several match); a
   // missing last component keeps the case given. Names with <>:"|?* or control
@@ -87,7 +88,7 @@ class Machine {
   // backslash except at a root. Initially the host's working directory, as a Windows path.
   const std::string& GetCurrentDirectory() const;
   // SetCurrentDirectory: 0, or 2/3 when the directory does not exist (267 for a file).
-  std::uint32_t SetCurrentDirectory(std::string_view path);
+  WinError SetCurrentDirectory(std::string_view path);
   // The host folder of the current directory (for checks such as "is it in use").
   std::filesystem::path CurrentHostDirectory() const;
 

@@ -23,16 +23,16 @@ void Copy(Registry& registry, RegKey root, const RegNode& node, const std::strin
           std::size_t& keys) {
   if (!path.empty()) {
     RegKey key;
-    long status = registry.CreateKeyEx(root, path, &key, nullptr);
+    WinError status = registry.CreateKeyEx(root, path, &key, nullptr);
     if (status != RegCode::kSuccess) RaiseCreateKeyFailed(path, status);
     for (const auto& [folded, value] : node.values) {
       status = registry.SetValueEx(key, value.name, value.type, value.data);
       if (status != RegCode::kSuccess) {
-        registry.CloseKey(key);
+        static_cast<void>(registry.CloseKey(key));  // an open handle always closes
         RaiseSetDataFailed(value.name, status);
       }
     }
-    registry.CloseKey(key);
+    static_cast<void>(registry.CloseKey(key));                  // an open handle always closes
     if (!node.values.empty() || node.children.empty()) ++keys;  // parents are not counted
   }
   for (const auto& [folded, child] : node.children)
@@ -52,7 +52,7 @@ std::string MergeLeftoverRegistry(const Machine& machine, Registry& registry) {
     const auto node = old.Root(root);
     // Values right on a root have no key to go to in Wine's files but the root's own.
     for (const auto& [folded, value] : node->values) {
-      const long status = registry.SetValueEx(root, value.name, value.type, value.data);
+      const WinError status = registry.SetValueEx(root, value.name, value.type, value.data);
       if (status != RegCode::kSuccess) RaiseSetDataFailed(value.name, status);
     }
     Copy(registry, root, *node, "", keys);

@@ -25,9 +25,9 @@ Registry::Registry(std::unique_ptr<RegistryStore> store) : store_(std::move(stor
   if (store_) store_->Load(tree_);
 }
 
-long Registry::Save() { return store_ ? store_->Save(tree_) : RegCode::kSuccess; }
+WinError Registry::Save() { return store_ ? store_->Save(tree_) : RegCode::kSuccess; }
 
-std::shared_ptr<RegNode> Registry::Resolve(RegKey key, long& status) const {
+std::shared_ptr<RegNode> Registry::Resolve(RegKey key, WinError& status) const {
   std::shared_ptr<RegNode> node;
   if (key.value & 0x80000000u) {
     node = tree_.Root(key);
@@ -41,7 +41,7 @@ std::shared_ptr<RegNode> Registry::Resolve(RegKey key, long& status) const {
 }
 
 std::shared_ptr<RegNode> Registry::Find(RegKey parent, std::string_view sub_key,
-                                        long& status) const {
+                                        WinError& status) const {
   std::shared_ptr<RegNode> node = Resolve(parent, status);
   if (!node) return nullptr;
   const auto parts = SplitRegPath(sub_key);
@@ -65,9 +65,9 @@ RegKey Registry::NewHandle(std::shared_ptr<RegNode> node) {
   return RegKey{id};
 }
 
-long Registry::CreateKeyEx(RegKey parent, std::string_view sub_key, RegKey* result,
-                           RegDisposition* disposition) {
-  long status = RegCode::kSuccess;
+WinError Registry::CreateKeyEx(RegKey parent, std::string_view sub_key, RegKey* result,
+                               RegDisposition* disposition) {
+  WinError status = RegCode::kSuccess;
   std::shared_ptr<RegNode> node = Resolve(parent, status);
   if (!node) return status;
   if (!result) return RegCode::kInvalidParameter;
@@ -99,8 +99,8 @@ long Registry::CreateKeyEx(RegKey parent, std::string_view sub_key, RegKey* resu
   return RegCode::kSuccess;
 }
 
-long Registry::OpenKeyEx(RegKey parent, std::string_view sub_key, RegKey* result) {
-  long status = RegCode::kSuccess;
+WinError Registry::OpenKeyEx(RegKey parent, std::string_view sub_key, RegKey* result) {
+  WinError status = RegCode::kSuccess;
   std::shared_ptr<RegNode> node = Find(parent, sub_key, status);
   if (!node) return status;
   if (!result) return RegCode::kInvalidParameter;
@@ -108,14 +108,14 @@ long Registry::OpenKeyEx(RegKey parent, std::string_view sub_key, RegKey* result
   return RegCode::kSuccess;
 }
 
-long Registry::CloseKey(RegKey key) {
+WinError Registry::CloseKey(RegKey key) {
   if (key.value & 0x80000000u) return tree_.Root(key) ? RegCode::kSuccess : RegCode::kInvalidHandle;
   return handles_.erase(key.value) ? RegCode::kSuccess : RegCode::kInvalidHandle;
 }
 
-long Registry::SetValueEx(RegKey key, std::string_view value_name, std::uint32_t type,
-                          std::span<const std::uint8_t> data) {
-  long status = RegCode::kSuccess;
+WinError Registry::SetValueEx(RegKey key, std::string_view value_name, std::uint32_t type,
+                              std::span<const std::uint8_t> data) {
+  WinError status = RegCode::kSuccess;
   const std::shared_ptr<RegNode> node = Resolve(key, status);
   if (!node) return status;
   if (read_only_ || node->fixed) return RegCode::kAccessDenied;
@@ -139,9 +139,9 @@ long Registry::SetValueEx(RegKey key, std::string_view value_name, std::uint32_t
   return status;
 }
 
-long Registry::QueryValueEx(RegKey key, std::string_view value_name, std::uint32_t* type,
-                            std::uint8_t* data, std::uint32_t* size) const {
-  long status = RegCode::kSuccess;
+WinError Registry::QueryValueEx(RegKey key, std::string_view value_name, std::uint32_t* type,
+                                std::uint8_t* data, std::uint32_t* size) const {
+  WinError status = RegCode::kSuccess;
   const std::shared_ptr<RegNode> node = Resolve(key, status);
   if (!node) return status;
   const RegValue* value = node->FindValue(value_name);
@@ -158,8 +158,8 @@ long Registry::QueryValueEx(RegKey key, std::string_view value_name, std::uint32
   return RegCode::kSuccess;
 }
 
-long Registry::EnumKeyEx(RegKey key, std::uint32_t index, std::string* name) const {
-  long status = RegCode::kSuccess;
+WinError Registry::EnumKeyEx(RegKey key, std::uint32_t index, std::string* name) const {
+  WinError status = RegCode::kSuccess;
   const std::shared_ptr<RegNode> node = Resolve(key, status);
   if (!node) return status;
   if (index >= node->children.size()) return RegCode::kNoMoreItems;
@@ -167,8 +167,8 @@ long Registry::EnumKeyEx(RegKey key, std::uint32_t index, std::string* name) con
   return RegCode::kSuccess;
 }
 
-long Registry::EnumValue(RegKey key, std::uint32_t index, RegValue* value) const {
-  long status = RegCode::kSuccess;
+WinError Registry::EnumValue(RegKey key, std::uint32_t index, RegValue* value) const {
+  WinError status = RegCode::kSuccess;
   const std::shared_ptr<RegNode> node = Resolve(key, status);
   if (!node) return status;
   if (index >= node->values.size()) return RegCode::kNoMoreItems;
@@ -176,8 +176,8 @@ long Registry::EnumValue(RegKey key, std::uint32_t index, RegValue* value) const
   return RegCode::kSuccess;
 }
 
-long Registry::DeleteKey(RegKey parent, std::string_view sub_key) {
-  long status = RegCode::kSuccess;
+WinError Registry::DeleteKey(RegKey parent, std::string_view sub_key) {
+  WinError status = RegCode::kSuccess;
   const std::shared_ptr<RegNode> node = Find(parent, sub_key, status);
   if (!node) return status;
   if (read_only_ || node->fixed || IsRoot(*node) || !node->children.empty())
@@ -185,16 +185,16 @@ long Registry::DeleteKey(RegKey parent, std::string_view sub_key) {
   return RemoveNode(node);
 }
 
-long Registry::RemoveNode(const std::shared_ptr<RegNode>& node) {
+WinError Registry::RemoveNode(const std::shared_ptr<RegNode>& node) {
   const auto owner = node->parent.lock();
   DetachNode(node);
-  const long status = Save();
+  const WinError status = Save();
   if (status != RegCode::kSuccess) ReattachNode(owner, node);
   return status;
 }
 
-long Registry::DeleteTree(RegKey parent, std::string_view sub_key) {
-  long status = RegCode::kSuccess;
+WinError Registry::DeleteTree(RegKey parent, std::string_view sub_key) {
+  WinError status = RegCode::kSuccess;
   const std::shared_ptr<RegNode> node = Find(parent, sub_key, status);
   if (!node) return status;
   if (read_only_ || node->fixed) return RegCode::kAccessDenied;
@@ -214,8 +214,8 @@ long Registry::DeleteTree(RegKey parent, std::string_view sub_key) {
   return status;
 }
 
-long Registry::DeleteValue(RegKey key, std::string_view value_name) {
-  long status = RegCode::kSuccess;
+WinError Registry::DeleteValue(RegKey key, std::string_view value_name) {
+  WinError status = RegCode::kSuccess;
   const std::shared_ptr<RegNode> node = Resolve(key, status);
   if (!node) return status;
   const auto it = node->values.find(FoldRegName(value_name));

@@ -55,32 +55,32 @@ class Registry {
 
   // Opens `sub_key` below `parent`, creating it and every missing key on the way; an
   // empty `sub_key` opens `parent` again. `disposition` may be null.
-  long CreateKeyEx(RegKey parent, std::string_view sub_key, RegKey* result,
-                   RegDisposition* disposition);
+  WinError CreateKeyEx(RegKey parent, std::string_view sub_key, RegKey* result,
+                       RegDisposition* disposition);
   // Opens an existing key; kFileNotFound when some level is missing.
-  long OpenKeyEx(RegKey parent, std::string_view sub_key, RegKey* result);
+  WinError OpenKeyEx(RegKey parent, std::string_view sub_key, RegKey* result);
   // Releases a handle from CreateKeyEx/OpenKeyEx (closing a root is a no-op).
-  long CloseKey(RegKey key);
+  WinError CloseKey(RegKey key);
   // Writes (creates or replaces) a value; "" is the key's default value. For kSz the data
   // should carry its terminating NUL (RegStringData makes such data).
-  long SetValueEx(RegKey key, std::string_view value_name, std::uint32_t type,
-                  std::span<const std::uint8_t> data);
+  WinError SetValueEx(RegKey key, std::string_view value_name, std::uint32_t type,
+                      std::span<const std::uint8_t> data);
   // Reads a value as Win32 does: `type` and `data` may be null; `size` (in: buffer size,
   // out: data size) may be null only when `data` is null. A buffer too small gives
   // kMoreData with the needed size in `size`.
-  long QueryValueEx(RegKey key, std::string_view value_name, std::uint32_t* type,
-                    std::uint8_t* data, std::uint32_t* size) const;
+  WinError QueryValueEx(RegKey key, std::string_view value_name, std::uint32_t* type,
+                        std::uint8_t* data, std::uint32_t* size) const;
   // The `index`-th subkey name (sorted by folded name); kNoMoreItems past the end.
-  long EnumKeyEx(RegKey key, std::uint32_t index, std::string* name) const;
+  WinError EnumKeyEx(RegKey key, std::uint32_t index, std::string* name) const;
   // The `index`-th value (sorted by folded name, default value first).
-  long EnumValue(RegKey key, std::uint32_t index, RegValue* value) const;
+  WinError EnumValue(RegKey key, std::uint32_t index, RegValue* value) const;
   // Deletes `sub_key` of `parent` (an empty `sub_key`: `parent` itself); like Win32 it
   // refuses (kAccessDenied) a key that still has subkeys, and a root.
-  long DeleteKey(RegKey parent, std::string_view sub_key);
+  WinError DeleteKey(RegKey parent, std::string_view sub_key);
   // Deletes `sub_key` of `parent` with all its subkeys and values; with an empty
   // `sub_key` it empties `parent` (its subkeys and values) but keeps it.
-  long DeleteTree(RegKey parent, std::string_view sub_key);
-  long DeleteValue(RegKey key, std::string_view value_name);
+  WinError DeleteTree(RegKey parent, std::string_view sub_key);
+  WinError DeleteValue(RegKey key, std::string_view value_name);
 
   // --- Convenience -----------------------------------------------------------------------
 
@@ -103,11 +103,11 @@ class Registry {
   std::string Dump() const;
 
  private:
-  std::shared_ptr<RegNode> Resolve(RegKey key, long& status) const;
-  std::shared_ptr<RegNode> Find(RegKey parent, std::string_view sub_key, long& status) const;
+  std::shared_ptr<RegNode> Resolve(RegKey key, WinError& status) const;
+  std::shared_ptr<RegNode> Find(RegKey parent, std::string_view sub_key, WinError& status) const;
   RegKey NewHandle(std::shared_ptr<RegNode> node);
-  long Save();
-  long RemoveNode(const std::shared_ptr<RegNode>& node);
+  WinError Save();
+  WinError RemoveNode(const std::shared_ptr<RegNode>& node);
 
   RegTree tree_;
   std::unique_ptr<RegistryStore> store_;

@@ -9,16 +9,16 @@ namespace nolvo::platform {
 void Registry::WriteString(RegKey root, std::string_view sub_key, std::string_view value_name,
                            std::string_view text) {
   RegKey key;
-  long status = CreateKeyEx(root, sub_key, &key, nullptr);
+  WinError status = CreateKeyEx(root, sub_key, &key, nullptr);
   if (status != RegCode::kSuccess) RaiseCreateKeyFailed(sub_key, status);
   status = SetValueEx(key, value_name, RegType::kSz, RegStringData(text));
-  CloseKey(key);
+  static_cast<void>(CloseKey(key));  // an open handle always closes
   if (status != RegCode::kSuccess) RaiseSetDataFailed(value_name, status);
 }
 
 std::optional<std::string> Registry::ReadString(RegKey root, std::string_view sub_key,
                                                 std::string_view value_name) const {
-  long status = RegCode::kSuccess;
+  WinError status = RegCode::kSuccess;
   const auto node = Find(root, sub_key, status);
   const RegValue* value = node ? node->FindValue(value_name) : nullptr;
   if (!value || (value->type != RegType::kSz && value->type != RegType::kExpandSz))
@@ -30,12 +30,12 @@ std::optional<std::string> Registry::ReadString(RegKey root, std::string_view su
 }
 
 bool Registry::KeyExists(RegKey root, std::string_view sub_key) const {
-  long status = RegCode::kSuccess;
+  WinError status = RegCode::kSuccess;
   return Find(root, sub_key, status) != nullptr;
 }
 
 std::vector<std::string> Registry::SubKeyNames(RegKey root, std::string_view sub_key) const {
-  long status = RegCode::kSuccess;
+  WinError status = RegCode::kSuccess;
   std::vector<std::string> names;
   if (const auto node = Find(root, sub_key, status))
     for (const auto& [folded, child] : node->children) names.push_back(child->name);
@@ -43,7 +43,7 @@ std::vector<std::string> Registry::SubKeyNames(RegKey root, std::string_view sub
 }
 
 std::vector<RegValue> Registry::Values(RegKey root, std::string_view sub_key) const {
-  long status = RegCode::kSuccess;
+  WinError status = RegCode::kSuccess;
   std::vector<RegValue> values;
   if (const auto node = Find(root, sub_key, status))
     for (const auto& [folded, value] : node->values) values.push_back(value);
@@ -51,7 +51,7 @@ std::vector<RegValue> Registry::Values(RegKey root, std::string_view sub_key) co
 }
 
 std::optional<std::string> Registry::KeyPath(RegKey key) const {
-  long status = RegCode::kSuccess;
+  WinError status = RegCode::kSuccess;
   const auto node = Resolve(key, status);
   if (!node) return std::nullopt;
   return RegNodePath(*node);

@@ -6,22 +6,25 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform_error.h"
+#include "platform/win_error.h"
+
 namespace nolvo::platform {
 
-class ERegistryException : public std::runtime_error {
+class ERegistryException : public EPlatformError {
  public:
-  ERegistryException(const std::string& message, long code)
-      : std::runtime_error(message), code_(code) {}
+  ERegistryException(const std::string& message, WinError code)
+      : EPlatformError(message), code_(code) {}
   // The store's status code (RegCode) behind the failure.
-  long Code() const { return code_; }
+  WinError Code() const { return code_; }
 
  private:
-  long code_;
+  WinError code_;
 };
 
 // Throws ERegistryException "Failed to create key <key>".
-[[noreturn]] void RaiseCreateKeyFailed(std::string_view key, long code);
+[[noreturn]] void RaiseCreateKeyFailed(std::string_view key, WinError code);
 // Throws ERegistryException "Failed to set data for '<value_name>'".
-[[noreturn]] void RaiseSetDataFailed(std::string_view value_name, long code);
+[[noreturn]] void RaiseSetDataFailed(std::string_view value_name, WinError code);
 
 }  // namespace nolvo::platform

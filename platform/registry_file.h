@@ -20,15 +20,16 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform_error.h"
 #include "platform/registry_tree.h"
 
 namespace nolvo::platform {
 
 // Raised when a store file cannot be read or is not a registry text; the message names
 // the file and the line.
-class ERegistryFileError : public std::runtime_error {
+class ERegistryFileError : public EPlatformError {
  public:
-  using std::runtime_error::runtime_error;
+  using EPlatformError::EPlatformError;
 };
 
 // Applies the keys, values and deletions of `text` to `tree`. `source` names the text in

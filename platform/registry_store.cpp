@@ -16,12 +16,12 @@ std::string ReadRegistryFile(const std::filesystem::path& file) {
     char buf[65536];
     while (const std::size_t n = in.Read(buf, sizeof buf)) text.append(buf, n);
     return text;
-  } catch (const StreamError& e) {
+  } catch (const EStreamError& e) {
     throw ERegistryFileError(std::string("Cannot read registry file: ") + e.what());
   }
 }
 
-long RegWriteStatus(const std::error_code& ec) {
+WinError RegWriteStatus(const std::error_code& ec) {
   if (!ec) return RegCode::kSuccess;
   switch (ec.value()) {
     case EACCES:
@@ -41,7 +41,7 @@ void RegTextStore::Load(RegTree& tree) {
   ApplyRegText(tree, ReadRegistryFile(file_), file_.string());
 }
 
-long RegTextStore::Save(const RegTree& tree) {
+WinError RegTextStore::Save(const RegTree& tree) {
   return RegWriteStatus(WriteFileAtomic(file_, DumpRegText(tree)));
 }
 

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/registry_tree.h"
+#include "platform/win_error.h"
 
 namespace nolvo::platform {
 
@@ -18,7 +19,7 @@ class RegistryStore {
   // Writes `tree` back: RegCode::kSuccess, kAccessDenied when the files may not be
   // written (or the tree holds keys the store cannot keep), kRegistryIoFailed for other
   // failures. The files stay as they were on failure.
-  virtual long Save(const RegTree& tree) = 0;
+  virtual WinError Save(const RegTree& tree) = 0;
 };
 
 // registry.reg: the whole tree as one REGEDIT4 text file (see registry_file.h). A missing
@@ -27,7 +28,7 @@ class RegTextStore final : public RegistryStore {
  public:
   explicit RegTextStore(std::filesystem::path file) : file_(std::move(file)) {}
   void Load(RegTree& tree) override;
-  long Save(const RegTree& tree) override;
+  WinError Save(const RegTree& tree) override;
 
  private:
   std::filesystem::path file_;
@@ -35,7 +36,7 @@ class RegTextStore final : public RegistryStore {
 
 // The status a failed file write answers: kAccessDenied for missing rights (EACCES,
 // EPERM, EROFS, EISDIR), else kRegistryIoFailed; kSuccess for no error.
-long RegWriteStatus(const std::error_code& ec);
+WinError RegWriteStatus(const std::error_code& ec);
 
 // The whole content of host file `file`; throws ERegistryFileError naming it.
 std::string ReadRegistryFile(const std::filesystem::path& file);

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/win_error.h"
+
 namespace nolvo::platform {
 
 // An open key: one of the predefined roots below or a handle the store handed out.
@@ -35,16 +37,16 @@ struct RegType {
 
 // Win32 status codes answered by the store's entry points.
 struct RegCode {
-  static constexpr long kSuccess = 0;
-  static constexpr long kFileNotFound = 2;  // no such key or value
-  static constexpr long kAccessDenied = 5;  // store not writable; key with subkeys
-  static constexpr long kInvalidHandle = 6;
-  static constexpr long kInvalidParameter = 87;  // a name the store file cannot hold
-  static constexpr long kBadPathname = 161;      // empty component or leading "\"
-  static constexpr long kMoreData = 234;         // caller's buffer too small
-  static constexpr long kNoMoreItems = 259;      // enumeration past the end
-  static constexpr long kRegistryIoFailed = 1016;
-  static constexpr long kKeyDeleted = 1018;  // the open key was deleted meanwhile
+  static constexpr WinError kSuccess{0};
+  static constexpr WinError kFileNotFound{2};  // no such key or value
+  static constexpr WinError kAccessDenied{5};  // store not writable; key with subkeys
+  static constexpr WinError kInvalidHandle{6};
+  static constexpr WinError kInvalidParameter{87};  // a name the store file cannot hold
+  static constexpr WinError kBadPathname{161};      // empty component or leading "\"
+  static constexpr WinError kMoreData{234};         // caller's buffer too small
+  static constexpr WinError kNoMoreItems{259};      // enumeration past the end
+  static constexpr WinError kRegistryIoFailed{1016};
+  static constexpr WinError kKeyDeleted{1018};  // the open key was deleted meanwhile
 };
 
 // What CreateKeyEx did.

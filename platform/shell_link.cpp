@@ -19,7 +19,7 @@ ShellLink::ShellLink(CodePage codePage) : codePage_(std::move(codePage)) {}
 
 ShellLink::ShellLink(const Machine& machine) : machine_(&machine), codePage_(machine.Codepage()) {}
 
-std::uint32_t ShellLink::SetPath(std::string_view path) {
+WinError ShellLink::SetPath(std::string_view path) {
   path = AsCString(path);
   if (path.empty() || path.size() > kShellLinkMaxPath) return kErrorInvalidParameter;
   std::string full(path);
@@ -46,14 +46,14 @@ bool ShellLink::LookUpTarget() {
   return true;
 }
 
-std::uint32_t ShellLink::SetWorkingDirectory(std::string_view directory) {
+WinError ShellLink::SetWorkingDirectory(std::string_view directory) {
   directory = AsCString(directory);
   if (directory.size() > kShellLinkMaxPath) return kErrorInvalidParameter;
   contents_.workingDirectory = std::string(directory);
   return kErrorSuccess;
 }
 
-std::uint32_t ShellLink::SetIconLocation(std::string_view file, int index) {
+WinError ShellLink::SetIconLocation(std::string_view file, int index) {
   file = AsCString(file);
   if (file.size() > kShellLinkMaxPath) return kErrorInvalidParameter;
   contents_.iconLocation = std::string(file);
@@ -67,7 +67,7 @@ std::error_code ShellLink::SaveToHost(const std::filesystem::path& hostPath) con
   return WriteFileAtomic(hostPath, Bytes());
 }
 
-std::uint32_t ShellLink::Save(std::string_view windowsPath) const {
+WinError ShellLink::Save(std::string_view windowsPath) const {
   if (machine_ == nullptr) return kErrorInvalidParameter;
   const ResolvedPath r = machine_->Resolve(windowsPath);
   if (r.error != kErrorSuccess) return r.error;

@@ -34,12 +34,12 @@ class ShellLink {
   // fields are taken from the file when it exists. Returns 0 when the target was found
   // (or there is no machine to look in), 2 when it was not (the path is kept all the
   // same), 87 for an empty or too long path (the earlier target stays).
-  std::uint32_t SetPath(std::string_view path);
+  WinError SetPath(std::string_view path);
   // IShellLinkA::SetWorkingDirectory, kept as given; empty clears it. 87 when too long.
-  std::uint32_t SetWorkingDirectory(std::string_view directory);
+  WinError SetWorkingDirectory(std::string_view directory);
   // IShellLinkA::SetIconLocation, kept as given; an empty file clears it. 87 when too
   // long.
-  std::uint32_t SetIconLocation(std::string_view file, int index);
+  WinError SetIconLocation(std::string_view file, int index);
 
   const std::string& Path() const { return contents_.localBasePath; }
   const std::string& WorkingDirectory() const { return contents_.workingDirectory; }
@@ -59,7 +59,7 @@ class ShellLink {
   // CREATE_ALWAYS would: 0, or the Win32 code: 3 when the folder is missing, 5 when a
   // directory or a read-only, hidden or system file is in the way, 32 when the file is
   // held open, 123 for an invalid name; 87 for an object made without a machine.
-  std::uint32_t Save(std::string_view windowsPath) const;
+  WinError Save(std::string_view windowsPath) const;
 
  private:
   bool LookUpTarget();

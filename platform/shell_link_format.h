@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/code_page.h"
+#include "platform/platform_error.h"
 
 namespace nolvo::platform {
 
@@ -64,9 +65,9 @@ struct LinkContents {
 };
 
 // A link file that cannot be read, or contents that cannot be written.
-class ELinkFormatError : public std::runtime_error {
+class ELinkFormatError : public EPlatformError {
  public:
-  using std::runtime_error::runtime_error;
+  using EPlatformError::EPlatformError;
 };
 
 // The bytes of a link file. Raises ELinkFormatError when a text is longer than a

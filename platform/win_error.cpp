@@ -4,43 +4,43 @@
 
 namespace nolvo::platform {
 
-std::string ErrorText(std::uint32_t code) {
-  switch (code) {
-    case kErrorSuccess:
+std::string ErrorText(WinError code) {
+  switch (code.value()) {
+    case kErrorSuccess.value():
       return "The operation completed successfully.";
-    case kErrorFileNotFound:
+    case kErrorFileNotFound.value():
       return "The system cannot find the file specified.";
-    case kErrorPathNotFound:
+    case kErrorPathNotFound.value():
       return "The system cannot find the path specified.";
-    case kErrorAccessDenied:
+    case kErrorAccessDenied.value():
       return "Access is denied.";
-    case kErrorNoMoreFiles:
+    case kErrorNoMoreFiles.value():
       return "There are no more files.";
-    case kErrorSharingViolation:
+    case kErrorSharingViolation.value():
       return "The process cannot access the file because it is being used by another process.";
-    case kErrorHandleDiskFull:
-    case kErrorDiskFull:
+    case kErrorHandleDiskFull.value():
+    case kErrorDiskFull.value():
       return "There is not enough space on the disk.";
-    case kErrorInvalidParameter:
+    case kErrorInvalidParameter.value():
       return "The parameter is incorrect.";
-    case kErrorInvalidName:
+    case kErrorInvalidName.value():
       return "The filename, directory name, or volume label syntax is incorrect.";
-    case kErrorDirNotEmpty:
+    case kErrorDirNotEmpty.value():
       return "The directory is not empty.";
-    case kErrorBadPathname:
+    case kErrorBadPathname.value():
       return "The specified path is invalid (network paths are not supported).";
-    case kErrorAlreadyExists:
+    case kErrorAlreadyExists.value():
       return "Cannot create a file when that file already exists.";
-    case kErrorFilenameExcedRange:
+    case kErrorFilenameExcedRange.value():
       return "The filename or extension is too long.";
-    case kErrorDirectory:
+    case kErrorDirectory.value():
       return "The directory name is invalid.";
     default:
-      return "Error " + std::to_string(code) + ".";
+      return "Error " + std::to_string(code.value()) + ".";
   }
 }
 
-std::uint32_t ErrorFromErrno(int err) {
+WinError ErrorFromErrno(int err) {
   switch (err) {
     case 0:
       return kErrorSuccess;

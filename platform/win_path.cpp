@@ -40,7 +40,7 @@ char DriveLetterOf(std::string_view fullPath) {
   return 0;
 }
 
-std::uint32_t FullPathName(std::string_view path, const DriveDirectories& dirs, std::string& out) {
+WinError FullPathName(std::string_view path, const DriveDirectories& dirs, std::string& out) {
   out.clear();
   if (path.empty()) return kErrorInvalidName;
   if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return kErrorBadPathname;

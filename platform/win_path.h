@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/ascii.h"
+#include "platform/win_error.h"
 
 namespace nolvo::platform {
 
@@ -31,7 +32,7 @@ struct DriveDirectories {
 // of the last component; keeps a trailing separator and the caller's letter case.
 // Returns 0 and the path in `out`, or kErrorInvalidName (empty path), kErrorBadPathname
 // (UNC or device paths, "\\server\share") or kErrorFilenameExcedRange (over kMaxPath).
-std::uint32_t FullPathName(std::string_view path, const DriveDirectories& dirs, std::string& out);
+WinError FullPathName(std::string_view path, const DriveDirectories& dirs, std::string& out);
 
 // Upper-case drive letter of a full path ("c:\x" -> 'C'), or 0 when it has none.
 char DriveLetterOf(std::string_view fullPath);

@@ -235,7 +235,7 @@ std::string WineRegistryStore::Render(const Hive& hive, const RegTree& tree) con
   return out;
 }
 
-long WineRegistryStore::Save(const RegTree& tree) {
+WinError WineRegistryStore::Save(const RegTree& tree) {
   for (const RegKey other : {kHKeyClassesRoot, kHKeyUsers, kHKeyCurrentConfig}) {
     const auto root = tree.Root(other);
     if (!root->children.empty() || !root->values.empty()) return RegCode::kAccessDenied;
@@ -264,7 +264,7 @@ long WineRegistryStore::Save(const RegTree& tree) {
       const fs::path real = fs::weakly_canonical(hive.file, ec);
       if (!ec) target = real;
     }
-    if (const long status = RegWriteStatus(WriteFileAtomic(target, rendered[h]));
+    if (const WinError status = RegWriteStatus(WriteFileAtomic(target, rendered[h]));
         status != RegCode::kSuccess)
       return status;
     hive.text = std::move(rendered[h]);

@@ -39,7 +39,7 @@ class WineRegistryStore final : public RegistryStore {
                     std::function<std::uint64_t()> now = {});
 
   void Load(RegTree& tree) override;
-  long Save(const RegTree& tree) override;
+  WinError Save(const RegTree& tree) override;
 
  private:
   struct Hive {

@@ -45,11 +45,10 @@ bool Locked(const fs::path& lockFile) {
 }  // namespace
 
 EWineRunning::EWineRunning(const fs::path& prefix)
-    : std::runtime_error("Wine is running programs of the prefix " + prefix.string() +
-                         "; its registry cannot be changed meanwhile. Close them (or end them "
-                         "with: WINEPREFIX=\"" +
-                         prefix.string() +
-                         "\" wineserver -k) and try again. Nothing was changed.") {}
+    : EPlatformError("Wine is running programs of the prefix " + prefix.string() +
+                     "; its registry cannot be changed meanwhile. Close them (or end them "
+                     "with: WINEPREFIX=\"" +
+                     prefix.string() + "\" wineserver -k) and try again. Nothing was changed.") {}
 
 bool WineServerRunning(const fs::path& prefix) {
   struct stat st {};

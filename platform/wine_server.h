@@ -12,10 +12,12 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/platform_error.h"
+
 namespace nolvo::platform {
 
 // Raised when the prefix's hive files cannot be written because Wine runs in it.
-class EWineRunning : public std::runtime_error {
+class EWineRunning : public EPlatformError {
  public:
   explicit EWineRunning(const std::filesystem::path& prefix);
 };

@@ -176,7 +176,7 @@ void CreatedRemover::File(const CreatedEntry& e) {
       return;
     }
     const platform::ResolvedPath r = machine_.Resolve(e.path);
-    if (r.error != 0 || !r.exists) return;  // already gone
+    if (!r.error.ok() || !r.exists) return;  // already gone
     host = r.host;
     shown = r.full;
     if (r.isDirectory) {
@@ -201,19 +201,20 @@ void CreatedRemover::File(const CreatedEntry& e) {
   } else if (!S_ISREG(st.st_mode)) {
     return;  // only a leftover temporary file is removed here
   }
-  std::uint32_t error = 0;
+  platform::WinError error;
   if (!options_.dryRun) {
     if (IsHost(e.kind))
-      error = ::unlink(host.c_str()) == 0 ? 0 : platform::ErrorFromErrno(errno);
+      error =
+          ::unlink(host.c_str()) == 0 ? platform::kErrorSuccess : platform::ErrorFromErrno(errno);
     else
       error = platform::DeleteFile(machine_, shown);
   }
-  if (error == 0) {
+  if (error.ok()) {
     report.removed.push_back({e.kind, shown, {}});
     gone_.insert(host.lexically_normal().string());
   } else {
     report.kept.push_back(
-        {e.kind, shown, "cannot be deleted (error " + std::to_string(error) + ")"});
+        {e.kind, shown, "cannot be deleted (error " + std::to_string(error.value()) + ")"});
   }
 }
 
@@ -225,7 +226,7 @@ void CreatedRemover::Folder(const CreatedEntry& e) {
   } else {
     if (options_.keepFolder && options_.keepFolder(e.path)) {
       const platform::ResolvedPath r = machine_.Resolve(e.path);
-      if (r.error == 0 && r.exists)
+      if (r.error.ok() && r.exists)
         report.kept.push_back({e.kind, r.full, "a folder of Windows itself"});
       return;
     }
@@ -235,7 +236,7 @@ void CreatedRemover::Folder(const CreatedEntry& e) {
       return;
     }
     const platform::ResolvedPath r = machine_.Resolve(e.path);
-    if (r.error != 0 || !r.exists) return;
+    if (!r.error.ok() || !r.exists) return;
     host = r.host;
     shown = r.full;
   }
@@ -245,22 +246,22 @@ void CreatedRemover::Folder(const CreatedEntry& e) {
     report.kept.push_back({e.kind, shown, "no longer a folder"});
     return;
   }
-  std::uint32_t error = 0;
+  platform::WinError error;
   if (options_.dryRun) {
-    error = WouldBeEmpty(host) ? 0 : platform::kErrorDirNotEmpty;
+    error = WouldBeEmpty(host) ? platform::kErrorSuccess : platform::kErrorDirNotEmpty;
   } else if (IsHost(e.kind)) {
-    error = ::rmdir(host.c_str()) == 0 ? 0 : platform::ErrorFromErrno(errno);
+    error = ::rmdir(host.c_str()) == 0 ? platform::kErrorSuccess : platform::ErrorFromErrno(errno);
   } else {
     error = platform::RemoveDirectory(machine_, shown);
   }
-  if (error == 0) {
+  if (error.ok()) {
     report.removed.push_back({e.kind, shown, {}});
     gone_.insert(host.lexically_normal().string());
   } else if (error == platform::kErrorDirNotEmpty) {
     report.kept.push_back({e.kind, shown, "not empty: " + NamesIn(host)});
   } else {
     report.kept.push_back(
-        {e.kind, shown, "cannot be removed (error " + std::to_string(error) + ")"});
+        {e.kind, shown, "cannot be removed (error " + std::to_string(error.value()) + ")"});
   }
 }
 

@@ -191,9 +191,9 @@ void InstallEngine::ReleaseTempCopy(const std::vector<std::string>& list, std::s
   a.kind = ActionKind::akDeleteTemp;
   a.target = c_.state.TempDir + "\\" + file;
   if (!options_.dryRun) {
-    const std::uint32_t error = platform::DeleteFile(c_.machine, a.target);
-    a.outcome = error == 0 ? ActionOutcome::aoDone : ActionOutcome::aoFailed;
-    if (error != 0) a.detail = "error " + std::to_string(error);
+    const platform::WinError error = platform::DeleteFile(c_.machine, a.target);
+    a.outcome = error.ok() ? ActionOutcome::aoDone : ActionOutcome::aoFailed;
+    if (!error.ok()) a.detail = "error " + std::to_string(error.value());
   }
   Log(std::move(a));
 }

@@ -86,7 +86,7 @@ void InstallEngine::MakeShortcut(const std::string& entry, const std::string& di
     for (const auto& link : report.kept)
       logLink(link, ActionOutcome::aoSkipped, "kept: existing files are kept");
     for (const auto& f : report.failed) {
-      const std::string why = "error " + std::to_string(f.error);
+      const std::string why = "error " + std::to_string(f.error.value());
       logLink(f.link, ActionOutcome::aoFailed, why);
       result_.failedShortcuts.push_back({f.link, why});
     }

@@ -99,7 +99,7 @@ InstalledFile InstallFile(const platform::Machine& machine, const std::string& s
                           const std::string& target,
                           const std::function<void(const std::string&)>& beforeTemp,
                           const std::function<void()>& checkpoint) {
-  std::uint32_t error = 0;
+  platform::WinError error;
   auto in = platform::OpenFileRead(machine, source, platform::ShareMode::shDenyWrite, error);
   if (!in) throw util::EFOpenError("Cannot open file " + source);
 
@@ -133,7 +133,7 @@ InstalledFile InstallFile(const platform::Machine& machine, const std::string& s
     std::size_t got = 0;
     try {
       got = in->Read(buffer.get(), kCopyBlock);
-    } catch (const platform::StreamError&) {
+    } catch (const platform::EStreamError&) {
       throw util::EFReadError("Cannot read file " + source);
     }
     if (got == 0) break;

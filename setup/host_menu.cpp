@@ -67,7 +67,7 @@ std::optional<MenuLink> Classify(const platform::Machine& machine,
                                  const HostMenuFolders& host) {
   const platform::ResolvedPath r = machine.Resolve(link);
   std::string file = FileNamePart(r.full);
-  if (r.error != 0 || !r.exists || file.size() <= 4 ||
+  if (!r.error.ok() || !r.exists || file.size() <= 4 ||
       platform::AsciiUpper(file.substr(file.size() - 4)) != ".LNK")
     return std::nullopt;
   const platform::CodePage& cp = machine.Codepage();
@@ -167,7 +167,7 @@ bool WineMenuBuilderAvailable(const platform::Machine& machine) {
   const auto wine = platform::FindOnPath("wine");
   if (!wine) return false;
   const platform::ResolvedPath tool = machine.Resolve("C:\\windows\\system32\\winemenubuilder.exe");
-  return tool.error == 0 && tool.exists;
+  return tool.error.ok() && tool.exists;
 }
 
 }  // namespace
@@ -322,7 +322,7 @@ std::vector<fs::path> ReadHostMenuRecord(const platform::Machine& machine,
                                          const std::string& recordFile) {
   std::vector<fs::path> paths;
   const platform::ResolvedPath r = machine.Resolve(recordFile);
-  if (r.error != 0 || !r.exists || r.isDirectory) return paths;
+  if (!r.error.ok() || !r.exists || r.isDirectory) return paths;
   for (const auto& key : platform::LoadProfile(r.host).KeyNames(kHostMenuSection))
     paths.emplace_back(key);
   return paths;

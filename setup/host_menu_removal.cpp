@@ -60,7 +60,7 @@ void RemoveHostMenu(const platform::Machine& machine, platform::Registry& regist
                                         host.icons};
   std::vector<fs::path> roots = menuRoots;
   for (const auto& folder : {shell.desktop, shell.startMenu})
-    if (const platform::ResolvedPath r = machine.Resolve(folder); r.error == 0 && r.exists)
+    if (const platform::ResolvedPath r = machine.Resolve(folder); r.error.ok() && r.exists)
       roots.push_back(r.host);
   // Files lie below one of the folders; a folder may also be a menu folder itself (made
   // for the first entry), never a shell folder.
@@ -141,23 +141,25 @@ void RemoveHostMenu(const platform::Machine& machine, platform::Registry& regist
   // Wine's notes of the entries it made.
   if (!registry.KeyExists(platform::kHKeyCurrentUser, kMenuFilesKey)) return;
   platform::RegKey key;
-  if (registry.OpenKeyEx(platform::kHKeyCurrentUser, kMenuFilesKey, &key) != 0) return;
+  if (!registry.OpenKeyEx(platform::kHKeyCurrentUser, kMenuFilesKey, &key).ok()) return;
   for (const auto& file : gone) {
     const std::string name = WineNoteName(machine, file);
-    if (registry.QueryValueEx(key, name, nullptr, nullptr, nullptr) != 0) continue;
+    if (!registry.QueryValueEx(key, name, nullptr, nullptr, nullptr).ok()) continue;
     const std::string shown =
         std::string("HKEY_CURRENT_USER\\") + kMenuFilesKey + ": " + file.string();
-    const long status = dryRun ? 0 : registry.DeleteValue(key, name);
-    if (status == 0)
+    const platform::WinError status =
+        dryRun ? platform::RegCode::kSuccess : registry.DeleteValue(key, name);
+    if (status.ok())
       report.removed.push_back({UninstallItemKind::ukRegistryKey, shown, {}});
     else
       report.kept.push_back({UninstallItemKind::ukRegistryKey, shown,
-                             "cannot be deleted (status " + std::to_string(status) + ")"});
+                             "cannot be deleted (status " + std::to_string(status.value()) + ")"});
   }
-  registry.CloseKey(key);
+  static_cast<void>(registry.CloseKey(key));  // an open handle always closes
+  // The emptied notes key goes too; one left behind holds nothing and harms nothing.
   if (!dryRun && registry.Values(platform::kHKeyCurrentUser, kMenuFilesKey).empty() &&
       registry.SubKeyNames(platform::kHKeyCurrentUser, kMenuFilesKey).empty())
-    registry.DeleteKey(platform::kHKeyCurrentUser, kMenuFilesKey);
+    static_cast<void>(registry.DeleteKey(platform::kHKeyCurrentUser, kMenuFilesKey));
 }
 
 }  // namespace nolvo::setup

@@ -129,7 +129,7 @@ void InstallEngine::RecordFile(const std::string& path, bool existed) {
   const platform::ResolvedPath r = c_.machine.Resolve(path);
   std::uint64_t size = 0;
   std::int64_t modified = 0;
-  if (r.error == 0 && StatCreatedFile(r.host, size, modified))
+  if (r.error.ok() && StatCreatedFile(r.host, size, modified))
     record_->CreatedFile(r.full, size, modified);
 }
 

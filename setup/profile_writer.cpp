@@ -12,7 +12,7 @@ std::string IniFilePath(const std::string& name, const std::string& windows) {
 void WriteProfileOrRaise(const platform::Machine& machine, const std::string& file,
                          const char* section, const char* key, const char* value) {
   const platform::ResolvedPath r = machine.Resolve(file);
-  if (r.error != 0 || (r.exists && r.isDirectory) ||
+  if (!r.error.ok() || (r.exists && r.isDirectory) ||
       !platform::WriteProfileString(r.host, section, key, value))
     throw EIniFileError("Unable to write to " + file);
 }

@@ -25,7 +25,7 @@ void SetupRun::FormShow() {
   pump_.ProcessMessages();
   app::ClearTempDir(machine_, state_.TempDir);
   const auto config = machine_.Resolve(state_.SourceDir + "install.cfg");
-  loaded_ = app::LoadSettings(config.error == 0 ? platform::ProfileReader(config.host)
+  loaded_ = app::LoadSettings(config.error.ok() ? platform::ProfileReader(config.host)
                                                 : platform::ProfileReader(platform::ProfileText{}),
                               loaded_.Screen);
   wizard_ = std::make_unique<TNolvo>(loaded_.Settings, dialogs_, pump_);

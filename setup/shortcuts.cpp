@@ -73,9 +73,11 @@ ShortcutReport TShortcuts::CreateShortcuts(const std::function<bool(const std::s
   // A link without its target would start nothing: when the target is refused (empty
   // or longer than the ANSI interface takes) no link is written and every one is
   // reported. A target that does not exist (yet) is kept, as the shell keeps it.
-  const std::uint32_t pathResult = link.SetPath(RunProgram);
-  link.SetWorkingDirectory(DirectoryPart(RunProgram));
-  link.SetIconLocation(IconFile, 0);
+  const platform::WinError pathResult = link.SetPath(RunProgram);
+  // A folder or icon name too long for a link is left out of it; the link still starts
+  // its target, so neither refusal stops the save.
+  static_cast<void>(link.SetWorkingDirectory(DirectoryPart(RunProgram)));
+  static_cast<void>(link.SetIconLocation(IconFile, 0));
 
   ShortcutReport report;
   for (const ShortcutPlacement& p : placements) {
@@ -89,7 +91,7 @@ ShortcutReport TShortcuts::CreateShortcuts(const std::function<bool(const std::s
     }
     if (!p.folder.empty() && !platform::DirectoryExists(machine_, p.folder))
       util::EnsureDirectoryPath(machine_, p.folder);
-    const std::uint32_t error = link.Save(p.link);
+    const platform::WinError error = link.Save(p.link);
     if (error == platform::kErrorSuccess)
       report.saved.push_back(p.link);
     else

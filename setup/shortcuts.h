@@ -12,6 +12,7 @@
 
 #include "platform/machine.h"
 #include "platform/shell_folders.h"
+#include "platform/win_error.h"
 
 namespace nolvo::setup {
 
@@ -24,7 +25,7 @@ struct ShortcutPlacement {
 // One save that failed, with the Win32 code of the failure.
 struct FailedShortcut {
   std::string link;
-  std::uint32_t error = 0;
+  platform::WinError error;
 };
 
 // What one Create shortcuts call did: every link written, every one that was not, and

@@ -91,12 +91,12 @@ StagingCleanup ClearStagingFolder(const platform::Machine& machine, const std::s
       result.left.push_back(entry.name);
       continue;
     }
-    if (platform::DeleteFile(machine, dir + "\\" + entry.name) == 0)
+    if (platform::DeleteFile(machine, dir + "\\" + entry.name).ok())
       result.deleted.push_back(entry.name);
     else
       result.failed.push_back(entry.name);
   }
-  result.removed = platform::RemoveDirectory(machine, dir) == 0;
+  result.removed = platform::RemoveDirectory(machine, dir).ok();
   return result;
 }
 

@@ -58,7 +58,7 @@ void UninstallRecord::Open(const std::string& title) {
   if (!dryRun_) {
     try {
       const platform::ResolvedPath r = machine_.Resolve(file_);
-      if (r.error != 0 || (r.exists && r.isDirectory))
+      if (!r.error.ok() || (r.exists && r.isDirectory))
         throw EIniFileError("Unable to write to " + file_);
       host_ = r.host.string();
       platform::ProfileText profile = platform::LoadProfile(r.host);
@@ -165,7 +165,7 @@ void UninstallRecord::Created(const CreatedEntry& entry) {
   CreatedEntry e = entry;
   std::string full;
   if (e.kind != CreatedKind::ckHostFile && e.kind != CreatedKind::ckHostFolder &&
-      machine_.FullPath(e.path, full) == 0)
+      machine_.FullPath(e.path, full).ok())
     e.path = full;
   if (e.kind == CreatedKind::ckFile) createdFiles_.insert(platform::AsciiUpper(e.path));
   if (dryRun_ || !open_) return;
@@ -179,7 +179,7 @@ void UninstallRecord::CreatedHostFile(const std::filesystem::path& host) {
 
 bool UninstallRecord::CreatedEarlier(const std::string& path) const {
   std::string full;
-  if (machine_.FullPath(path, full) != 0) full = path;
+  if (!machine_.FullPath(path, full).ok()) full = path;
   return createdFiles_.count(platform::AsciiUpper(full)) > 0;
 }
 

@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 
 std::string Full(const platform::Machine& machine, const std::string& path) {
   std::string full;
-  if (machine.FullPath(path, full) != 0) return {};
+  if (!machine.FullPath(path, full).ok()) return {};
   if (full.size() > 3 && full.back() == '\\') full.pop_back();
   return full;
 }
@@ -51,7 +51,7 @@ std::optional<UninstallTarget> FromRecordFile(const platform::Machine& machine,
   if (file.empty()) return std::nullopt;
   if (platform::DirectoryExists(machine, file)) file += std::string("\\") + kUninstallFileName;
   const platform::ResolvedPath r = machine.Resolve(file);
-  if (r.error != 0 || !r.exists || r.isDirectory) return std::nullopt;
+  if (!r.error.ok() || !r.exists || r.isDirectory) return std::nullopt;
   UninstallTarget t;
   t.recordFile = r.full;
   t.installDir = DirectoryPart(r.full);
@@ -130,7 +130,7 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
   };
   if (!target.recordFile.empty()) {
     const platform::ResolvedPath r = machine.Resolve(target.recordFile);
-    if (r.error == 0 && r.exists && !r.isDirectory) {
+    if (r.error.ok() && r.exists && !r.isDirectory) {
       const platform::ProfileText record = platform::LoadProfile(r.host);
       if (!HasCreatedSection(record)) {
         // Without the list of what was created nothing can be told apart from the user's
@@ -162,13 +162,14 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
       CreatedRemover remover(machine, removal);
       remover.RemoveFiles(entries);
       // The record goes before the folders, so that the installation directory can.
-      const std::uint32_t error = options.dryRun ? 0 : platform::DeleteFile(machine, r.full);
-      if (error == 0) {
+      const platform::WinError error =
+          options.dryRun ? platform::kErrorSuccess : platform::DeleteFile(machine, r.full);
+      if (error.ok()) {
         remover.NoteRemoved(r.host);
         report.removed.push_back({UninstallItemKind::ukRecord, r.full, {}});
       } else {
         report.kept.push_back({UninstallItemKind::ukRecord, r.full,
-                               "cannot be deleted (error " + std::to_string(error) + ")"});
+                               "cannot be deleted (error " + std::to_string(error.value()) + ")"});
       }
       remover.RemoveFolders(entries);
       for (const auto& i : remover.report.removed)
@@ -182,14 +183,16 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
   if (target.registryKey && !target.title.empty()) {
     const std::string key = kUninstallKeyBase + target.title;
     if (registry.KeyExists(platform::kHKeyLocalMachine, key)) {
-      const long status =
-          options.dryRun ? 0 : registry.DeleteTree(platform::kHKeyLocalMachine, key);
+      const platform::WinError status = options.dryRun
+                                            ? platform::RegCode::kSuccess
+                                            : registry.DeleteTree(platform::kHKeyLocalMachine, key);
       const std::string shown = "HKEY_LOCAL_MACHINE\\" + key;
-      if (status == 0)
+      if (status.ok())
         report.removed.push_back({UninstallItemKind::ukRegistryKey, shown, {}});
       else
-        report.kept.push_back({UninstallItemKind::ukRegistryKey, shown,
-                               "cannot be deleted (status " + std::to_string(status) + ")"});
+        report.kept.push_back(
+            {UninstallItemKind::ukRegistryKey, shown,
+             "cannot be deleted (status " + std::to_string(status.value()) + ")"});
     }
   }
   return report;

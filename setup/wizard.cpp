@@ -112,7 +112,7 @@ void TNolvo::FormShow(const platform::Machine& machine, const app::StartupState&
   controls_.Label2 = controls_.Finish.LaunchEnabled ? settings_.LaunchProgram : std::string();
   controls_.Memo3.clear();
   const auto licence = machine.Resolve(state.TempDir + "\\license.txt");
-  if (licence.error == 0 && licence.exists && !licence.isDirectory) {
+  if (licence.error.ok() && licence.exists && !licence.isDirectory) {
     std::ifstream in(licence.host, std::ios::binary);
     controls_.Memo3 =
         SplitLines({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});

@@ -8,7 +8,7 @@ namespace {
 // The full path in upper case with one trailing "\", or empty when it is no valid path.
 std::string TreeKey(const platform::Machine& machine, const std::string& path) {
   std::string full;
-  if (path.empty() || machine.FullPath(path, full) != 0) return {};
+  if (path.empty() || !machine.FullPath(path, full).ok()) return {};
   full = platform::AsciiUpper(full);
   if (full.back() != '\\') full += '\\';
   return full;

@@ -40,7 +40,7 @@ void CopyFileTo(const platform::Machine& machine, const std::string& source,
   }
 
   std::vector<char> buffer(kCopyBufferSize);
-  std::uint32_t error = 0;
+  platform::WinError error;
   auto in = platform::OpenFileRead(machine, source, platform::ShareMode::shDenyWrite, error);
   if (!in) throw EFOpenError("Cannot open file " + source);
   auto out = platform::CreateFileAlways(machine, target, error);
@@ -52,7 +52,7 @@ void CopyFileTo(const platform::Machine& machine, const std::string& source,
     do {
       try {
         got = in->Read(buffer.data(), buffer.size());
-      } catch (const platform::StreamError&) {
+      } catch (const platform::EStreamError&) {
         throw EFReadError("Cannot read file " + source);
       }
       if (got > 0) out->WriteAll(buffer.data(), got);
@@ -61,10 +61,11 @@ void CopyFileTo(const platform::Machine& machine, const std::string& source,
   } catch (...) {
     // A failed read or write must not leave a truncated file that looks installed.
     out.reset();
-    if (removable) platform::DeleteFile(machine, target);
+    // Deleted if it can be; the read or write failure is what the caller hears.
+    if (removable) static_cast<void>(platform::DeleteFile(machine, target));
     try {
       throw;
-    } catch (const platform::StreamError&) {
+    } catch (const platform::EStreamError&) {
       throw EFWriteError("Cannot write file " + target);
     }
   }

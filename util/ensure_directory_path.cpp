@@ -27,7 +27,8 @@ void EnsureDirectoryPath(const platform::Machine& machine, std::string directory
   const std::string parent =
       cut == std::string::npos ? std::string() : directory.substr(0, cut + 1);
   if (!parent.empty() && parent != directory) EnsureDirectoryPath(machine, parent);
-  platform::CreateDirectory(machine, directory);
+  // Not checked: the caller meets a directory that could not be created when it uses it.
+  static_cast<void>(platform::CreateDirectory(machine, directory));
 }
 
 }  // namespace nolvo::util

@@ -17,14 +17,14 @@ bool IsRelative(const std::string& path) {
 int LaunchFile(const platform::Machine& machine, const std::string& fileName,
                const std::string& parameters, const std::string& defaultDir, int showCmd) {
   platform::ResolvedPath file = machine.Resolve(fileName);
-  if ((file.error != 0 || !file.exists) && IsRelative(fileName) && !defaultDir.empty()) {
+  if ((!file.error.ok() || !file.exists) && IsRelative(fileName) && !defaultDir.empty()) {
     const std::string inDir =
         defaultDir + (defaultDir.back() == '\\' || defaultDir.back() == '/' ? "" : "\\") + fileName;
-    if (platform::ResolvedPath other = machine.Resolve(inDir); other.error == 0 && other.exists)
+    if (platform::ResolvedPath other = machine.Resolve(inDir); other.error.ok() && other.exists)
       file = std::move(other);
   }
-  if (file.error == 3) return platform::LaunchCode::kPathNotFound;
-  if (file.error != 0 || !file.exists) return platform::LaunchCode::kFileNotFound;
+  if (file.error == platform::kErrorPathNotFound) return platform::LaunchCode::kPathNotFound;
+  if (!file.error.ok() || !file.exists) return platform::LaunchCode::kFileNotFound;
 
   platform::LaunchRequest request;
   request.file = file.host;
@@ -37,7 +37,7 @@ int LaunchFile(const platform::Machine& machine, const std::string& fileName,
     request.working_dir = machine.CurrentHostDirectory();
   } else {
     const platform::ResolvedPath dir = machine.Resolve(defaultDir);
-    if (dir.error != 0 || !dir.exists || !dir.isDirectory)
+    if (!dir.error.ok() || !dir.exists || !dir.isDirectory)
       return platform::LaunchCode::kPathNotFound;
     request.working_dir = dir.host;
   }

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
       // The staging folder is emptied of the medium at the end: a folder that cannot be a
       // staging folder is refused before anything runs.
       const auto r = machine.Resolve(*staging);
-      if (r.error == 0 && r.exists && r.isDirectory) {
+      if (r.error.ok() && r.exists && r.isDirectory) {
         if (const auto refusal = nolvo::setup::StagingFolderRefusal(machine, r.host)) {
           const std::string text =
               "The setup cannot use " + *refusal + " as its staging folder; nothing was deleted.";

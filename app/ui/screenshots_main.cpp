@@ -82,7 +82,10 @@ int main(int argc, char** argv) {
   QDir().mkpath(argv[3]);
   Shooter shots(argv[3]);
   platform::Machine machine{std::filesystem::path(argv[2])};
-  machine.SetCurrentDirectory(machine.ToWindows(std::filesystem::canonical(argv[1])));
+  if (!machine.SetCurrentDirectory(machine.ToWindows(std::filesystem::canonical(argv[1]))).ok()) {
+    std::fprintf(stderr, "nolvo-screenshots: cannot enter %s\n", argv[1]);
+    return 2;
+  }
   DefaultAnswers dialogs;
   ShootingPump pump;
   ui::SetupProgram program(machine, dialogs, pump, std::nullopt);

@@ -36,7 +36,7 @@ std::uint32_t CopyStored(platform::ByteStream& out, platform::ByteStream& source
   while (size > 0) {
     const auto want = static_cast<std::size_t>(std::min<std::int64_t>(size, 8192));
     const std::size_t got = source.Read(buffer.data(), want);
-    if (got == 0) throw platform::StreamError("Stream read error");
+    if (got == 0) throw platform::EStreamError("Stream read error");
     for (std::size_t i = 0; i < got; ++i) sum += buffer[i];
     out.WriteAll(buffer.data(), got);
     size -= static_cast<std::int64_t>(got);

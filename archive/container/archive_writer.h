@@ -48,7 +48,7 @@ class TArchiveWriter {
   // `stored_name` is written as given (backslash separators, no terminator). An empty file
   // is always stored as coNone. Throws EArchiveLimit when the name passes 32767 bytes, the
   // size passes 2147483647 or the archive's total would; std::invalid_argument for a method
-  // above coLZH5 or coCustom without an OnCompress handler; StreamError when the source
+  // above coLZH5 or coCustom without an OnCompress handler; EStreamError when the source
   // ends early; the codec's errors other than EUnableToCompress.
   TCompressedFileInfo AddEntry(const std::string& stored_name, platform::ByteStream& source,
                                std::int64_t size, TCompressionMethod method, std::int32_t file_date,

@@ -4,8 +4,8 @@
 
 namespace nolvo::container {
 
+using platform::EStreamError;
 using platform::SeekOrigin;
-using platform::StreamError;
 
 TBoundedStream::TBoundedStream(platform::ByteStream& base, std::int64_t length)
     : base_(base), start_(base.Position()), length_(std::max<std::int64_t>(length, 0)) {}
@@ -22,7 +22,7 @@ std::size_t TBoundedStream::Read(void* buffer, std::size_t count) {
 }
 
 void TBoundedStream::WriteAll(const void*, std::size_t) {
-  throw StreamError("Stream write error: archive data are read-only");
+  throw EStreamError("Stream write error: archive data are read-only");
 }
 
 std::int64_t TBoundedStream::Seek(std::int64_t offset, SeekOrigin origin) {
@@ -30,7 +30,7 @@ std::int64_t TBoundedStream::Seek(std::int64_t offset, SeekOrigin origin) {
                             : origin == SeekOrigin::soCurrent ? pos_
                                                               : length_;
   const std::int64_t next = base + offset;
-  if (next < 0) throw StreamError("Stream seek error");
+  if (next < 0) throw EStreamError("Stream seek error");
   pos_ = next;
   return pos_;
 }

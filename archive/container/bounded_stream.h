@@ -12,9 +12,9 @@ class TBoundedStream : public platform::ByteStream {
   TBoundedStream(platform::ByteStream& base, std::int64_t length);
 
   std::size_t Read(void* buffer, std::size_t count) override;
-  // Always throws StreamError: the window is read-only.
+  // Always throws EStreamError: the window is read-only.
   void WriteAll(const void* buffer, std::size_t count) override;
-  // Positions are relative to the window's start; seeking before it throws StreamError.
+  // Positions are relative to the window's start; seeking before it throws EStreamError.
   std::int64_t Seek(std::int64_t offset, platform::SeekOrigin origin) override;
   std::int64_t Size() override { return length_; }
 

@@ -19,7 +19,7 @@ constexpr std::uint32_t kStoredAttributes =
 std::int32_t FileDateOf(const platform::Machine& machine, const std::string& path) {
   std::uint16_t date = 0;
   std::uint16_t time = 0;
-  if (platform::GetFileDosTime(machine, path, date, time) != 0) return 0;
+  if (!platform::GetFileDosTime(machine, path, date, time).ok()) return 0;
   return static_cast<std::int32_t>((static_cast<std::uint32_t>(date) << 16) | time);
 }
 
@@ -34,7 +34,7 @@ std::int16_t AttributesOf(const platform::Machine& machine, const std::string& p
 TCompressedFileList TCompress::CompressArchiveEntries(const std::string& FileName,
                                                       const std::vector<TArchiveSource>& Files,
                                                       TCompressionMethod ArchiveMethod) {
-  std::uint32_t error = 0;
+  platform::WinError error;
   auto archive = platform::CreateFileAlways(machine_, FileName, error);
   if (!archive) throw util::EFCreateError("Cannot create file " + FileName);
 
@@ -72,7 +72,9 @@ TCompressedFileList TCompress::CompressArchiveEntries(const std::string& FileNam
     archive->Close();
   } catch (...) {
     archive.reset();
-    platform::DeleteFile(machine_, FileName);
+    // The partial archive goes if it can; the failure that stopped the build is the one
+    // reported.
+    static_cast<void>(platform::DeleteFile(machine_, FileName));
     throw;
   }
   return entries;

@@ -7,7 +7,7 @@ namespace nolvo::container {
 
 std::unique_ptr<platform::HostFileStream> OpenArchiveFile(const platform::Machine& machine,
                                                           const std::string& path) {
-  std::uint32_t error = 0;
+  platform::WinError error;
   auto stream = platform::OpenFileRead(machine, path, platform::ShareMode::shExclusive, error);
   if (!stream) throw util::EFOpenError("Cannot open file " + path);
   return stream;

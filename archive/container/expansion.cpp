@@ -30,7 +30,8 @@ constexpr std::size_t kOutputBufferSize = 256 * 1024;
 void SetAttributes(const platform::Machine& machine, const std::string& path,
                    std::int16_t attributes) {
   // Applied as they stand; a failure here is not reported, like the rest of the clean-up.
-  platform::SetFileAttributes(machine, path, static_cast<std::uint16_t>(attributes));
+  static_cast<void>(
+      platform::SetFileAttributes(machine, path, static_cast<std::uint16_t>(attributes)));
 }
 
 bool IsInvalidKey(const std::exception_ptr& error) {
@@ -164,7 +165,7 @@ TCompress::TEntryAdmission TCompress::AdmitEntry(const TArchiveEntry& entry, std
 
 std::unique_ptr<TEntryOutput> TCompress::CreateOutput(const TArchiveEntry& entry,
                                                       const std::string& path) {
-  std::uint32_t error = 0;
+  platform::WinError error;
   auto output = std::make_unique<TEntryOutput>();
   output->File = platform::CreateFileAlways(machine_, path, error);
   if (!output->File) {
@@ -192,7 +193,8 @@ void TCompress::CompleteOutput(TEntryOutput& output, std::exception_ptr error) {
       output.Buffered.reset();
       output.Observed.reset();
       output.File.reset();
-      platform::DeleteFile(machine_, output.Path);
+      // Deleted if it can be; the invalid key is what the caller hears either way.
+      static_cast<void>(platform::DeleteFile(machine_, output.Path));
     } else {
       // The file keeps what was expanded before the failure, as if written unbuffered.
       try {
@@ -209,8 +211,8 @@ void TCompress::CompleteOutput(TEntryOutput& output, std::exception_ptr error) {
 
   // The date is set while the file is open; an invalid DOS stamp leaves the file's own.
   const auto stamp = static_cast<std::uint32_t>(output.Listed.Info.FileDate);
-  platform::SetFileDosTime(*output.File, static_cast<std::uint16_t>(stamp >> 16),
-                           static_cast<std::uint16_t>(stamp & 0xFFFF));
+  static_cast<void>(platform::SetFileDosTime(*output.File, static_cast<std::uint16_t>(stamp >> 16),
+                                             static_cast<std::uint16_t>(stamp & 0xFFFF)));
   output.Buffered.reset();
   output.Observed.reset();
   output.File->Close();
@@ -223,7 +225,8 @@ void TCompress::DiscardOutput(TEntryOutput& output) {
   output.Buffered.reset();
   output.Observed.reset();
   output.File.reset();
-  platform::DeleteFile(machine_, output.Path);
+  // Clean-up after an earlier failure, which is the one reported.
+  static_cast<void>(platform::DeleteFile(machine_, output.Path));
 }
 
 }  // namespace nolvo::container

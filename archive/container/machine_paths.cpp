@@ -40,7 +40,7 @@ std::int64_t TCompress::CheckFreeSpace(const std::string& path) const {
   std::int64_t free = static_cast<std::int64_t>(available > kCap ? kCap : available);
   // The file at the path is about to be replaced: its bytes come free.
   const platform::ResolvedPath resolved = machine_.Resolve(path);
-  if (resolved.error == 0 && resolved.exists && !resolved.isDirectory) {
+  if (resolved.error.ok() && resolved.exists && !resolved.isDirectory) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(resolved.host, ec);
     if (!ec) free += static_cast<std::int64_t>(size);

@@ -119,7 +119,7 @@ CreatedArchive CreateArchive(const ArchiveCreateSettings& settings,
   const std::vector<container::TArchiveSource> files =
       LinkSources(sources, workspace, settings.Method);
 
-  if (machine.MapDrive('o', out.parent_path()) != 0)
+  if (!machine.MapDrive('o', out.parent_path()).ok())
     throw EMediaPath(fmt::format("cannot reach the folder {}", out.parent_path().string()));
   const std::string tempName = fmt::format(".nolvo-{}.tmp", ::getpid());
   const fs::path tempHost = out.parent_path() / tempName;

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/media/media_error.h"
 #include "archive/media/sha256.h"
 
 namespace nolvo::media {
@@ -36,9 +37,9 @@ bool IsDigestListName(std::string_view fileName);
 std::string SidecarName(std::string_view archiveFileName);
 
 // A digest list that is malformed or cut short. The message names the line.
-class EDigestList : public std::runtime_error {
+class EDigestList : public EMediaError {
  public:
-  using std::runtime_error::runtime_error;
+  using EMediaError::EMediaError;
 };
 
 // The longest digest list read (a larger file is refused as damaged).

@@ -41,7 +41,7 @@ void DigestStream::WriteAll(const void* buffer, std::size_t count) {
 std::int64_t DigestStream::Seek(std::int64_t offset, platform::SeekOrigin origin) {
   // The bytes go by in order: the stream can only say where it stands.
   if (offset != 0 || origin == platform::SeekOrigin::soBeginning)
-    throw platform::StreamError("a digest stream cannot seek");
+    throw platform::EStreamError("a digest stream cannot seek");
   return job_->size_;
 }
 

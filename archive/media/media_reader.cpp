@@ -37,7 +37,7 @@ PrivateWorkspace::PrivateWorkspace() : root_(MakeTempRoot()) {
   try {
     fs::create_directory(root_ / "work");
     machine_ = std::make_unique<platform::Machine>(root_ / "prefix");
-    if (machine_->MapDrive(kWorkDrive, root_ / "work") != 0)
+    if (!machine_->MapDrive(kWorkDrive, root_ / "work").ok())
       throw std::runtime_error("cannot map the work folder");
   } catch (...) {
     std::error_code ec;
@@ -97,7 +97,7 @@ MediaWalk ForEachArchive(PrivateWorkspace& workspace, const MediaLocation& media
       try {
         return std::make_unique<platform::HostFileStream>(file,
                                                           platform::HostFileStream::Mode::mdRead);
-      } catch (const platform::StreamError&) {
+      } catch (const platform::EStreamError&) {
         throw util::EFOpenError("Cannot open file " + file.string());
       }
     };

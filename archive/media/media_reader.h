@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/container/compress.h"
+#include "archive/media/media_error.h"
 #include "platform/machine.h"
 
 namespace nolvo::media {
@@ -71,9 +72,9 @@ struct MediaLocation {
 };
 
 // A command-line PATH the media cannot be found at (exit code 2).
-class EMediaPath : public std::runtime_error {
+class EMediaPath : public EMediaError {
  public:
-  using std::runtime_error::runtime_error;
+  using EMediaError::EMediaError;
 };
 
 // PATH as media: a folder holding <base>.001 (disk.001 preferred), a first segment file

@@ -198,7 +198,7 @@ class Extractor {
     ::close(fd);
     pending_.push_back(std::move(pending));
     const PendingFile& added = pending_.back();
-    if (run_->Workspace().Machine().MapDrive(added.Drive, folder) != 0)
+    if (!run_->Workspace().Machine().MapDrive(added.Drive, folder).ok())
       throw std::runtime_error(fmt::format("cannot reach the folder {}", folder.string()));
     return std::string(1, added.Drive) + ":\\" + added.Temp.filename().string();
   }

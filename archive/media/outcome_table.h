@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "archive/media/media_error.h"
 #include "archive/stage/media_report.h"
 
 namespace nolvo::media {
@@ -17,15 +18,15 @@ enum class Tool : std::uint8_t { List, Test, Extract, Setup };
 std::optional<stage::Severity> OutcomeOf(stage::FindingKind kind, Tool tool);
 
 // A run its caller stops (an interrupt): passed on as it is, never recorded as a finding.
-class ECancelled : public std::runtime_error {
+class ECancelled : public EMediaError {
  public:
-  using std::runtime_error::runtime_error;
+  using EMediaError::EMediaError;
 };
 
 // A finding that stops the run (its text is the finding's line).
-class EMediumRefused : public std::runtime_error {
+class EMediumRefused : public EMediaError {
  public:
-  using std::runtime_error::runtime_error;
+  using EMediaError::EMediaError;
 };
 
 // Where the findings of one run go: each is weighed for the tool, recorded, and passed on

@@ -14,15 +14,16 @@
 
 #include "archive/container/compression_method.h"
 #include "archive/media/digest_files.h"
+#include "archive/media/media_error.h"
 #include "archive/segment/seg_writer.h"
 #include "platform/code_page.h"
 
 namespace nolvo::media {
 
 // A pack that cannot go on; Usage is set when the command line named the wrong thing.
-class EPackError : public std::runtime_error {
+class EPackError : public EMediaError {
  public:
-  EPackError(const std::string& what, bool usage) : std::runtime_error(what), Usage(usage) {}
+  EPackError(const std::string& what, bool usage) : EMediaError(what), Usage(usage) {}
   bool Usage;
 };
 

@@ -62,8 +62,8 @@ SegmentMap MachineSegmentMap(const platform::Machine& machine, const std::string
       [&machine, names](std::uint16_t n) -> std::int64_t {
         const auto r = machine.Resolve(names(n).SegPath);
         std::error_code ec;
-        const auto size = r.error == 0 && r.exists ? std::filesystem::file_size(r.host, ec) : 0;
-        return r.error == 0 && r.exists && !ec ? static_cast<std::int64_t>(size) : -1;
+        const auto size = r.error.ok() && r.exists ? std::filesystem::file_size(r.host, ec) : 0;
+        return r.error.ok() && r.exists && !ec ? static_cast<std::int64_t>(size) : -1;
       },
       [names](std::uint16_t n) { return names(n).SegName; });
 }

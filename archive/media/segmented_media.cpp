@@ -15,7 +15,7 @@ constexpr char kMediaDrive = 'm';
 MediaWalk ForEachSegmentedArchive(PrivateWorkspace& workspace, const MediaLocation& media,
                                   std::int32_t key, const ArchiveVisitor& visit) {
   platform::Machine& machine = workspace.Machine();
-  if (machine.MapDrive(kMediaDrive, media.Folder) != 0)
+  if (!machine.MapDrive(kMediaDrive, media.Folder).ok())
     throw EMediaPath(fmt::format("cannot reach the media folder {}", media.Folder.string()));
   segment::TSegCompress reader(machine);  // no dialogs: a missing segment is an error
   reader.SetSegDir(std::string(1, kMediaDrive) + ":\\");

@@ -5,6 +5,7 @@
 
 #include "archive/container/compress.h"
 #include "archive/media/stored_copy_check.h"
+#include "platform/file_attributes.h"
 #include "platform/file_ops.h"
 
 namespace nolvo::media {
@@ -68,8 +69,11 @@ void SetupChecks::EntryWritten(const std::string& path, stage::MediaReport&) {
     const std::shared_ptr<DigestJob> job = std::move(job_);
     check_->Done(index);
     if (!job || job->Finish() != expected->Digest || job->Size() != expected->Size) {
-      // Never left at its name: the file goes before the run stops.
-      platform::DeleteFile(machine_, path);
+      // Never left at its name: the file goes before the run stops. It has its entry's
+      // attributes by now, so a read-only one loses them first.
+      if (platform::DeleteFile(machine_, path) == platform::kErrorAccessDenied &&
+          platform::SetFileAttributes(machine_, path, platform::kFileAttributeNormal).ok())
+        static_cast<void>(platform::DeleteFile(machine_, path));  // nothing more to try
       sink_->Add(FindingKind::EntryDiffers,
                  place_.Entry(entry, index, "its bytes differ from the entry digest list"));
     }

@@ -25,7 +25,7 @@ std::set<std::int64_t> BadStoredCopies(const platform::Machine& machine,
   bool any = false;
   for (const auto& entry : entries) any = any || Checked(entry, key);
   if (!any) return {};
-  std::uint32_t error = 0;
+  platform::WinError error;
   const auto file =
       platform::OpenFileRead(machine, archiveFile, platform::ShareMode::shDenyWrite, error);
   if (!file) throw util::EFOpenError("Cannot open file " + archiveFile);

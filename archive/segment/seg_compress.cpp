@@ -106,7 +106,7 @@ TOpenedSegment TSegCompress::OpenSegment(std::uint16_t number) {
     }
 
     // A first look at the identification record decides whether this is the segment.
-    std::uint32_t error = 0;
+    platform::WinError error;
     TSegIdBytes bytes{};
     {
       auto probe =

@@ -36,7 +36,7 @@ void TListFileNames::WriteAll(const void* buffer, std::size_t count) {
 
 std::int64_t TListFileNames::Seek(std::int64_t offset, platform::SeekOrigin origin) {
   if (offset != 0 && !(origin == platform::SeekOrigin::soBeginning && offset == size_))
-    throw platform::StreamError("Stream seek error");
+    throw platform::EStreamError("Stream seek error");
   return size_;
 }
 

@@ -7,7 +7,7 @@ namespace nolvo::segment {
 
 TSegTempFile::TSegTempFile(const platform::Machine& machine, std::string path)
     : machine_(machine), path_(std::move(path)) {
-  std::uint32_t error = 0;
+  platform::WinError error;
   stream_ = platform::CreateFileFresh(machine_, path_, error);
   if (!stream_) throw ESegError(ESegError::Kind::skOpenFailed);
 }
@@ -15,7 +15,8 @@ TSegTempFile::TSegTempFile(const platform::Machine& machine, std::string path)
 TSegTempFile::~TSegTempFile() {
   // The stream goes first: a file held open cannot be deleted.
   stream_.reset();
-  platform::DeleteFile(machine_, path_);
+  // A temporary file that cannot be deleted stays; a destructor has no one to tell.
+  static_cast<void>(platform::DeleteFile(machine_, path_));
 }
 
 void TSegTempFile::Close() {

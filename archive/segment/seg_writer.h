@@ -60,7 +60,7 @@ struct TSegWriteResult {
 // one written (left from an earlier, longer stream) are removed. Throws std::invalid_argument for a
 // template, record length or stored name the format cannot carry (or more than 65535 archives),
 // container::EArchiveLimit for sizes past the 32-bit fields, ESegError when more than 65535
-// segments would be needed, and platform::StreamError for a file that cannot be read or written.
+// segments would be needed, and platform::EStreamError for a file that cannot be read or written.
 TSegWriteResult WriteSegmentedArchive(const TSegWriterSettings& settings,
                                       const std::vector<TSegWriteArchive>& archives);
 

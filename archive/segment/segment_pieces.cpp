@@ -22,7 +22,7 @@ void TSegmentPieceStream::Reach(std::size_t index, std::int64_t within) {
     try {
       file_ = std::make_unique<platform::HostFileStream>(piece.Host,
                                                          platform::HostFileStream::Mode::mdRead);
-    } catch (const platform::StreamError&) {
+    } catch (const platform::EStreamError&) {
       throw ESegError(ESegError::Kind::skReadFailed);
     }
     current_ = index;
@@ -54,14 +54,14 @@ std::size_t TSegmentPieceStream::Read(void* buffer, std::size_t count) {
 }
 
 void TSegmentPieceStream::WriteAll(const void*, std::size_t) {
-  throw platform::StreamError("Stream write error");
+  throw platform::EStreamError("Stream write error");
 }
 
 std::int64_t TSegmentPieceStream::Seek(std::int64_t offset, platform::SeekOrigin origin) {
   const std::int64_t base = origin == platform::SeekOrigin::soBeginning ? 0
                             : origin == platform::SeekOrigin::soCurrent ? pos_
                                                                         : size_;
-  if (base + offset < 0) throw platform::StreamError("Stream seek error");
+  if (base + offset < 0) throw platform::EStreamError("Stream seek error");
   pos_ = base + offset;
   return pos_;
 }

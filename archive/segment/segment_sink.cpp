@@ -24,12 +24,12 @@ std::filesystem::path TSegmentSink::SegmentPath(std::uint32_t number) const {
 }
 
 std::size_t TSegmentSink::Read(void*, std::size_t) {
-  throw platform::StreamError("Segment sink is write-only");
+  throw platform::EStreamError("Segment sink is write-only");
 }
 
 std::int64_t TSegmentSink::Seek(std::int64_t offset, platform::SeekOrigin origin) {
   if (offset != 0 || origin != platform::SeekOrigin::soCurrent)
-    throw platform::StreamError("Segment sink cannot seek");
+    throw platform::EStreamError("Segment sink cannot seek");
   return position_;
 }
 

@@ -25,9 +25,9 @@ class TSegmentSink : public platform::ByteStream {
   TSegmentSink(const TSegmentSink&) = delete;
   TSegmentSink& operator=(const TSegmentSink&) = delete;
 
-  // Always throws StreamError: the sink is write-only.
+  // Always throws EStreamError: the sink is write-only.
   std::size_t Read(void* buffer, std::size_t count) override;
-  // Throws StreamError when a segment file cannot be created or written, ESegError when
+  // Throws EStreamError when a segment file cannot be created or written, ESegError when
   // the stream would need a segment after 65535.
   void WriteAll(const void* buffer, std::size_t count) override;
   // Only the current position can be asked for (Seek(0, soCurrent)).

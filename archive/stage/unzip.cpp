@@ -122,7 +122,7 @@ void TUnzip::RecordFailure() {
 
 bool TUnzip::ExpectedSegmentExists() const {
   const auto r = machine_.Resolve(ExpectedSegment);
-  return r.error == 0 && r.exists && !r.isDirectory;
+  return r.error.ok() && r.exists && !r.isDirectory;
 }
 
 void TUnzip::SegCompEZ1SegBefore(segment::TSegMode, const std::string&, std::uint16_t SegNumber) {
@@ -165,7 +165,7 @@ void TUnzip::SegCompEZ1CheckFile(std::string& filepath, container::TCProcessMode
     filepath = state_.TempDir + "\\" + name;
     const auto target = machine_.Resolve(filepath);
     const auto folder = machine_.Resolve(state_.TempDir);
-    if (target.error != 0 || folder.error != 0 || target.host.parent_path() != folder.host)
+    if (!target.error.ok() || !folder.error.ok() || target.host.parent_path() != folder.host)
       throw EUnsafeFileName(fmt::format("Output path outside the temporary folder: \"{}\"", name));
     ++filesExpanded_;
   }
@@ -175,7 +175,7 @@ void TUnzip::SegCompEZ1CheckFile(std::string& filepath, container::TCProcessMode
   pump_.ProcessMessages();
   if (!settings_.BitmapFile.empty() && !PictureShown) {
     const auto picture = machine_.Resolve(state_.TempDir + "\\" + settings_.BitmapFile);
-    if (picture.error == 0 && picture.exists) {
+    if (picture.error.ok() && picture.exists) {
       PlacePicture();
       PictureShown = true;
     }

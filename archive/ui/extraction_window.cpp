@@ -73,7 +73,7 @@ void ExtractionWindow::SetCountPosition(int position) {
 
 void ExtractionWindow::ShowPicture(const stage::SetupPicture& picture) {
   const platform::ResolvedPath r = machine_.Resolve(picture.windowsPath);
-  if (r.error != 0 || !r.exists) throw std::runtime_error("Cannot load the setup picture");
+  if (!r.error.ok() || !r.exists) throw std::runtime_error("Cannot load the setup picture");
   if (!mainScreen_) return;
   mainScreen_->ShowPicture(QString::fromStdString(r.host.string()), picture.animated,
                            [&](int gradientWidth, int panelWidth) {

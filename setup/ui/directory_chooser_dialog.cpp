@@ -125,7 +125,7 @@ std::vector<char> DirectoryChooserDialog::Drives() const {
 
 bool DirectoryChooserDialog::SetDirectory(const std::string& directory) {
   const platform::ResolvedPath r = machine_.Resolve(directory);
-  if (r.error != 0 || !r.exists || !r.isDirectory) return false;
+  if (!r.error.ok() || !r.exists || !r.isDirectory) return false;
   std::string full = r.full;
   if (full.size() > 3 && full.back() == '\\') full.pop_back();
   directory_ = full;

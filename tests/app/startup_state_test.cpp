@@ -17,7 +17,7 @@ TEST(StartupState, FolderRulesForRootsAndSubfolders) {
   test::TestMachine tm;
   auto& m = tm.Machine();
   fs::create_directories(tm.Root() / "floppy");
-  ASSERT_EQ(m.MapDrive('A', tm.Root() / "floppy"), 0u);
+  ASSERT_TRUE(m.MapDrive('A', tm.Root() / "floppy").ok());
   fs::create_directories(tm.DriveC() / "SETUP");
   auto s = FixStartupState(m, std::string("A:\\"));
   EXPECT_EQ(s.SourceDir, "A:\\");
@@ -28,7 +28,7 @@ TEST(StartupState, FolderRulesForRootsAndSubfolders) {
   // The caller's spelling is kept, and a trailing backslash is added once.
   s = FixStartupState(m, std::string("c:\\setup"));
   EXPECT_EQ(s.SourceDir, "c:\\setup\\");
-  ASSERT_EQ(m.SetCurrentDirectory("C:\\SETUP"), 0u);
+  ASSERT_TRUE(m.SetCurrentDirectory("C:\\SETUP").ok());
   s = FixStartupState(m, std::nullopt);
   EXPECT_EQ(s.SourceDir, "C:\\SETUP\\");
   EXPECT_EQ(s.CmdLineDir, "");

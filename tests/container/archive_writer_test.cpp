@@ -116,7 +116,7 @@ TEST(ArchiveWriter, RefusesWhatAnArchiveCannotHold) {
   EXPECT_THROW(writer.AddEntry("big", a, 0x80000000LL, Method::coNone, 0, 0), EArchiveLimit);
   EXPECT_THROW(writer.AddEntry("c", a, 3, Method::coCustom, 0, 0), std::invalid_argument);
   EXPECT_THROW(writer.AddEntry("d", a, 3, static_cast<Method>(5), 0, 0), std::invalid_argument);
-  EXPECT_THROW(writer.AddEntry("short", a, 4, Method::coNone, 0, 0), platform::StreamError);
+  EXPECT_THROW(writer.AddEntry("short", a, 4, Method::coNone, 0, 0), platform::EStreamError);
 }
 
 TEST(ArchiveWriter, AnEntryNotMadeShorterByTheMarginIsStoredAsACopy) {

@@ -38,7 +38,7 @@ std::string Noise(std::size_t size, unsigned seed) {
 class CompressBuild : public ::testing::TestWithParam<Method> {
  protected:
   CompressBuild() : comp_(tm_.Machine()) {
-    tm_.Machine().SetCurrentDirectory("C:\\");
+    EXPECT_TRUE(tm_.Machine().SetCurrentDirectory("C:\\").ok());
     fs::create_directories(tm_.DriveC() / "src" / "sub dir");
     fs::create_directories(tm_.DriveC() / "out");
   }
@@ -65,8 +65,8 @@ TEST_P(CompressBuild, FilesRoundTripWithTheirMethodDateAndAttributes) {
   std::vector<TArchiveSource> files = {
       Source("big.txt", big, method), Source("sub dir\\noise.bin", noise, method),
       Source("abc.txt", "abc", Method::coNone), Source("empty.txt", "", method)};
-  ASSERT_EQ(platform::SetFileDosTime(tm_.Machine(), "C:\\src\\big.txt", 0x5021, 0x6000), 0u);
-  ASSERT_EQ(platform::SetFileAttributes(tm_.Machine(), "C:\\src\\abc.txt", 0x21), 0u);
+  ASSERT_TRUE(platform::SetFileDosTime(tm_.Machine(), "C:\\src\\big.txt", 0x5021, 0x6000).ok());
+  ASSERT_TRUE(platform::SetFileAttributes(tm_.Machine(), "C:\\src\\abc.txt", 0x21).ok());
   const TCompressedFileList built = comp_.CompressArchiveEntries("C:\\arc.bin", files, method);
 
   TCompressedFileList listed;
@@ -98,7 +98,7 @@ TEST_P(CompressBuild, FilesRoundTripWithTheirMethodDateAndAttributes) {
   EXPECT_EQ(Out("empty.txt"), "");
   EXPECT_EQ(Out("abc.txt"), "abc");
   std::uint16_t date = 0, time = 0;
-  platform::GetFileDosTime(tm_.Machine(), "C:\\out\\big.txt", date, time);
+  EXPECT_TRUE(platform::GetFileDosTime(tm_.Machine(), "C:\\out\\big.txt", date, time).ok());
   EXPECT_EQ(date, 0x5021);
   EXPECT_EQ(time, 0x6000);
 }

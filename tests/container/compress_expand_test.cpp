@@ -22,7 +22,9 @@ using Paths = std::vector<std::string>;
 
 class CompressExpand : public ::testing::Test {
  protected:
-  CompressExpand() : comp_(tm_.Machine()) { tm_.Machine().SetCurrentDirectory("C:\\"); }
+  CompressExpand() : comp_(tm_.Machine()) {
+    EXPECT_TRUE(tm_.Machine().SetCurrentDirectory("C:\\").ok());
+  }
 
   // Writes `bytes` as C:\arc.bin and returns that path.
   std::string Archive(const std::vector<std::uint8_t>& bytes) {
@@ -265,7 +267,7 @@ TEST_F(CompressExpand, DateAndAttributesAreApplied) {
   comp_.SetTargetPath("C:\\");
   comp_.ExpandArchiveEntries(name, nullptr);
   std::uint16_t date = 0, time = 0;
-  ASSERT_EQ(platform::GetFileDosTime(tm_.Machine(), "C:\\ro.txt", date, time), 0u);
+  ASSERT_TRUE(platform::GetFileDosTime(tm_.Machine(), "C:\\ro.txt", date, time).ok());
   EXPECT_EQ(date, static_cast<std::uint32_t>(entry.file_date) >> 16);
   EXPECT_EQ(time, static_cast<std::uint32_t>(entry.file_date) & 0xFFFF);
   EXPECT_EQ(platform::GetFileAttributes(tm_.Machine(), "C:\\ro.txt") & 0x01, 0x01u);
@@ -376,7 +378,7 @@ TEST_F(CompressExpand, TheArchiveIsOpenedExclusivelyAndClosedAfterwards) {
   const auto name = Archive(raw::RawArchive(ThreeFiles()));
   EXPECT_THROW(comp_.ExpandArchiveEntries("C:\\missing.bin", nullptr), util::EFOpenError);
   {
-    std::uint32_t error = 0;
+    platform::WinError error;
     auto held = platform::OpenFileRead(tm_.Machine(), name, platform::ShareMode::shDenyNone, error);
     ASSERT_TRUE(held);
     TCompressedFileList entries;
@@ -385,7 +387,7 @@ TEST_F(CompressExpand, TheArchiveIsOpenedExclusivelyAndClosedAfterwards) {
   TCompressedFileList entries;
   comp_.ListArchiveEntries(name, entries);
   EXPECT_EQ(entries.size(), 3u);
-  EXPECT_EQ(platform::DeleteFile(tm_.Machine(), name), 0u);  // nothing holds it now
+  EXPECT_TRUE(platform::DeleteFile(tm_.Machine(), name).ok());  // nothing holds it now
 }
 
 TEST_F(CompressExpand, FreeSpaceIsUnlimitedWhenOffAndCountsTheFileBeingReplaced) {

@@ -28,7 +28,7 @@ Built Build(const std::vector<Bytes>& files, int threads, std::int64_t limit, st
     job.FileDate = static_cast<std::int32_t>(i);
     job.SizeHint = static_cast<std::int64_t>(files[i].size());
     job.Open = [&files, i, broken]() -> std::unique_ptr<platform::ByteStream> {
-      if (i == broken) throw platform::StreamError("cannot open file" + std::to_string(i));
+      if (i == broken) throw platform::EStreamError("cannot open file" + std::to_string(i));
       return std::make_unique<platform::MemoryStream>(files[i]);
     };
     jobs.push_back(std::move(job));

@@ -49,7 +49,7 @@ class FailingStream : public MemoryStream {
  public:
   void WriteAll(const void* buffer, std::size_t count) override {
     ++attempts;
-    if (failing) throw platform::StreamError("Cannot write");
+    if (failing) throw platform::EStreamError("Cannot write");
     MemoryStream::WriteAll(buffer, count);
   }
   bool failing = true;
@@ -61,7 +61,7 @@ TEST(WriteBuffer, AFailedFlushIsNotRepeatedAndUnflushedBytesAreDropped) {
   {
     TWriteBuffer buffer(base, 16);
     buffer.WriteAll("lost", 4);
-    EXPECT_THROW(buffer.Flush(), platform::StreamError);
+    EXPECT_THROW(buffer.Flush(), platform::EStreamError);
     base.failing = false;
     buffer.Flush();  // nothing left to write
     EXPECT_EQ(base.attempts, 1);

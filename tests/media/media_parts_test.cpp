@@ -58,7 +58,7 @@ TEST(DigestWorker, InterleavedJobsHashWhatPassesThrough) {
     EXPECT_EQ(j.job->Finish(), Sha256Of(j.written));
     EXPECT_EQ(std::string(j.inner.Bytes().begin(), j.inner.Bytes().end()), j.written);
   }
-  EXPECT_THROW(jobs[0].stream->Seek(0, platform::SeekOrigin::soBeginning), platform::StreamError);
+  EXPECT_THROW(jobs[0].stream->Seek(0, platform::SeekOrigin::soBeginning), platform::EStreamError);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ TEST(MemoryStream, ShortReadsAtTheEndAndWritesPastTheEndGrow) {
   s.Seek(5, SeekOrigin::soBeginning);
   s.WriteAll("x", 1);
   EXPECT_EQ(s.Size(), 6);
-  EXPECT_THROW(s.Seek(-1, SeekOrigin::soBeginning), StreamError);
+  EXPECT_THROW(s.Seek(-1, SeekOrigin::soBeginning), EStreamError);
 }
 
 TEST(ByteStream, CopyFromRaisesWhenTheSourceEndsEarly) {
@@ -26,7 +26,7 @@ TEST(ByteStream, CopyFromRaisesWhenTheSourceEndsEarly) {
   MemoryStream dst;
   dst.CopyFrom(src, 3);
   EXPECT_EQ(dst.Bytes(), (std::vector<std::uint8_t>{1, 2, 3}));
-  EXPECT_THROW(dst.CopyFrom(src, 2), StreamError);
+  EXPECT_THROW(dst.CopyFrom(src, 2), EStreamError);
 }
 
 TEST(HostFileStream, CreateNewRefusesAnExistingNameAndSymlinks) {
@@ -38,11 +38,12 @@ TEST(HostFileStream, CreateNewRefusesAnExistingNameAndSymlinks) {
     EXPECT_EQ(s.Size(), 3);
     s.Close();
   }
-  EXPECT_THROW(HostFileStream(file, HostFileStream::Mode::mdCreateNew), StreamError);
+  EXPECT_THROW(HostFileStream(file, HostFileStream::Mode::mdCreateNew), EStreamError);
   std::filesystem::create_symlink(dir.Path() / "target", dir.Path() / "link");
-  EXPECT_THROW(HostFileStream(dir.Path() / "link", HostFileStream::Mode::mdCreateNew), StreamError);
+  EXPECT_THROW(HostFileStream(dir.Path() / "link", HostFileStream::Mode::mdCreateNew),
+               EStreamError);
   EXPECT_FALSE(std::filesystem::exists(dir.Path() / "target"));
-  EXPECT_THROW(HostFileStream(dir.Path(), HostFileStream::Mode::mdRead), StreamError);
+  EXPECT_THROW(HostFileStream(dir.Path(), HostFileStream::Mode::mdRead), EStreamError);
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ TEST(DosTimeTest, InvalidFieldsFail) {
 TEST(DosTimeTest, SetsTheLastWriteTimeOfOpenAndClosedFiles) {
   ZoneGuard zone("UTC");
   TestMachine tm;
-  std::uint32_t error = 0;
+  WinError error;
   auto s = CreateFileAlways(tm.Machine(), "C:\\stamp.txt", error);
   ASSERT_NE(s, nullptr);
   s->WriteAll("x", 1);

@@ -36,7 +36,7 @@ TEST_F(FileOpsTest, AttributesOfFilesDirectoriesAndMissingPaths) {
   WriteBytes(C("file.txt"), "x");
   EXPECT_EQ(GetFileAttributes(M(), "C:\\DIR"), kFileAttributeDirectory);
   EXPECT_EQ(GetFileAttributes(M(), "C:\\FILE.TXT"), kFileAttributeArchive);
-  std::uint32_t error = 0;
+  WinError error;
   EXPECT_EQ(GetFileAttributes(M(), "C:\\missing", &error), 0xFFFFFFFFu);
   EXPECT_EQ(error, kErrorFileNotFound);
   EXPECT_EQ(GetFileAttributes(M(), "C:\\missing\\deeper", &error), 0xFFFFFFFFu);
@@ -68,16 +68,16 @@ TEST_F(FileOpsTest, HiddenAndSystemLiveInTheDosAttribXattr) {
   EXPECT_STREQ(value, "0x6");
   EXPECT_EQ(GetFileAttributes(M(), "C:\\h.txt"),
             kFileAttributeArchive | kFileAttributeHidden | kFileAttributeSystem);
-  SetFileAttributes(M(), "C:\\h.txt", kFileAttributeArchive);
+  EXPECT_TRUE(SetFileAttributes(M(), "C:\\h.txt", kFileAttributeArchive).ok());
   EXPECT_EQ(GetFileAttributes(M(), "C:\\h.txt"), kFileAttributeArchive);
 }
 
 // Root ignores file modes; the read-only attribute must still protect the file.
 TEST_F(FileOpsTest, ReadOnlyFilesCannotBeDeletedOrReplaced) {
   WriteBytes(C("ro.txt"), "keep");
-  SetFileAttributes(M(), "C:\\ro.txt", kFileAttributeReadonly);
+  EXPECT_TRUE(SetFileAttributes(M(), "C:\\ro.txt", kFileAttributeReadonly).ok());
   EXPECT_EQ(DeleteFile(M(), "C:\\RO.TXT"), kErrorAccessDenied);
-  std::uint32_t error = 0;
+  WinError error;
   EXPECT_EQ(CreateFileAlways(M(), "C:\\ro.txt", error), nullptr);
   EXPECT_EQ(error, kErrorAccessDenied);
   EXPECT_EQ(ReadText(C("ro.txt")), "keep");
@@ -86,8 +86,8 @@ TEST_F(FileOpsTest, ReadOnlyFilesCannotBeDeletedOrReplaced) {
 TEST_F(FileOpsTest, HiddenOrSystemFilesAreNotReplaced) {
   if (!HostHasXattrs()) GTEST_SKIP() << "no user xattrs on this file system";
   WriteBytes(C("sys.dat"), "keep");
-  SetFileAttributes(M(), "C:\\sys.dat", kFileAttributeSystem);
-  std::uint32_t error = 0;
+  EXPECT_TRUE(SetFileAttributes(M(), "C:\\sys.dat", kFileAttributeSystem).ok());
+  WinError error;
   EXPECT_EQ(CreateFileAlways(M(), "C:\\sys.dat", error), nullptr);
   EXPECT_EQ(error, kErrorAccessDenied);
   EXPECT_EQ(ReadText(C("sys.dat")), "keep");
@@ -96,7 +96,7 @@ TEST_F(FileOpsTest, HiddenOrSystemFilesAreNotReplaced) {
 
 TEST_F(FileOpsTest, CreateAlwaysReusesAnEntryInOtherCase) {
   WriteBytes(C("Tool.txt"), "old contents");
-  std::uint32_t error = 0;
+  WinError error;
   auto s = CreateFileAlways(M(), "C:\\TOOL.TXT", error);
   ASSERT_NE(s, nullptr);
   s->WriteAll("new", 3);
@@ -126,7 +126,7 @@ TEST_F(FileOpsTest, CreateAlwaysOnAnEmptyFileRenewsItsModificationTime) {
   WriteBytes(C("empty.txt"), "");
   const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
   fs::last_write_time(C("empty.txt"), old);
-  std::uint32_t error = 0;
+  WinError error;
   auto s = CreateFileAlways(M(), "C:\\empty.txt", error);
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(s->Size(), 0);
@@ -136,7 +136,7 @@ TEST_F(FileOpsTest, CreateAlwaysOnAnEmptyFileRenewsItsModificationTime) {
 
 TEST_F(FileOpsTest, OpenFilesCannotBeDeletedOrOpenedAgainWithConflictingSharing) {
   WriteBytes(C("data.bin"), "abc");
-  std::uint32_t error = 0;
+  WinError error;
   {
     auto held = OpenFileRead(M(), "C:\\data.bin", ShareMode::shExclusive, error);
     ASSERT_NE(held, nullptr);
@@ -169,7 +169,7 @@ TEST_F(FileOpsTest, OpenFilesCannotBeDeletedOrOpenedAgainWithConflictingSharing)
 
 TEST_F(FileOpsTest, OpenReadGivesTheBytesAndReportsMissingFiles) {
   WriteBytes(C("In.Txt"), "hello");
-  std::uint32_t error = 0;
+  WinError error;
   auto s = OpenFileRead(M(), "c:\\in.txt", ShareMode::shExclusive, error);
   ASSERT_NE(s, nullptr);
   char buf[8] = {};
@@ -188,9 +188,9 @@ TEST_F(FileOpsTest, FreshCreateNeverFollowsAPlantedLink) {
   const fs::path victim = tm_.Root() / "victim";
   WriteBytes(victim, "precious");
   fs::create_symlink(victim, C("temp.arc"));
-  std::uint32_t error = 0;
+  WinError error;
   auto s = CreateFileFresh(M(), "C:\\TEMP.ARC", error);
-  ASSERT_NE(s, nullptr) << error;
+  ASSERT_NE(s, nullptr) << error.value();
   s->WriteAll("joined", 6);
   s->Close();
   EXPECT_EQ(ReadText(victim), "precious");

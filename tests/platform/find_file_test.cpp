@@ -13,7 +13,7 @@ using test::TestMachine;
 using test::WriteBytes;
 
 std::vector<std::string> Names(const Machine& m, std::string_view pattern,
-                               std::uint32_t* error = nullptr) {
+                               WinError* error = nullptr) {
   FileFinder finder(m, pattern);
   if (error != nullptr) *error = finder.Error();
   std::vector<std::string> names;
@@ -64,7 +64,7 @@ TEST(FileFinderTest, RootsHaveNoDotEntriesAndFailuresAreReported) {
   TestMachine tm;
   WriteBytes(tm.DriveC() / "boot.ini", "");
   EXPECT_EQ(Names(tm.Machine(), "C:\\*.*"), std::vector<std::string>{"boot.ini"});
-  std::uint32_t error = 0;
+  WinError error;
   EXPECT_TRUE(Names(tm.Machine(), "C:\\*.exe", &error).empty());
   EXPECT_EQ(error, kErrorFileNotFound);
   Names(tm.Machine(), "C:\\missing\\*.*", &error);

@@ -180,9 +180,9 @@ TEST(MachineTest, TheNameIndexOfAFolderFollowsEveryChange) {
   ASSERT_EQ(::utimensat(AT_FDCWD, d.c_str(), same, 0), 0);
   EXPECT_EQ(m.Resolve("C:\\D\\readme.txt").host.filename(), "ReadMe.txt");
   // What the machine makes itself is known without a new scan, and found in any case.
-  std::uint32_t error = 0;
+  WinError error;
   ASSERT_TRUE(CreateFileAlways(m, "C:\\D\\New.bin", error));
-  ASSERT_EQ(CreateDirectory(m, "C:\\D\\Sub"), 0u);
+  ASSERT_TRUE(CreateDirectory(m, "C:\\D\\Sub").ok());
   EXPECT_EQ(m.Resolve("C:\\D\\NEW.BIN").host.filename(), "New.bin");
   EXPECT_EQ(CreateDirectory(m, "C:\\D\\SUB"), kErrorAlreadyExists);
   EXPECT_FALSE(m.Resolve("C:\\D\\other.bin").exists);
@@ -227,7 +227,7 @@ TEST(MachineTest, OnlyTheDrivesInsideThePrefixAreItsOwn) {
   EXPECT_FALSE(m.IsOnPrefixDrive("Q:\\x"));
   EXPECT_FALSE(m.IsOnPrefixDrive("\\\\server\\share"));
   fs::create_directories(tm.Machine().Prefix() / "drive_d");
-  m.MapDrive('D', m.Prefix() / "drive_d");
+  EXPECT_TRUE(m.MapDrive('D', m.Prefix() / "drive_d").ok());
   EXPECT_TRUE(m.IsOnPrefixDrive("D:\\x"));
   // A link inside C: that leads out of the prefix does not count as C:.
   fs::create_directory_symlink("/tmp", tm.DriveC() / "out");
@@ -240,7 +240,7 @@ TEST(MachineTest, CurrentDirectoryKeepsTheCallersSpellingPerDrive) {
   Machine& m = tm.Machine();
   fs::create_directories(tm.DriveC() / "FS/sub");
   fs::create_directories(tm.Root() / "floppy");
-  m.MapDrive('A', tm.Root() / "floppy");
+  EXPECT_TRUE(m.MapDrive('A', tm.Root() / "floppy").ok());
 
   ASSERT_EQ(m.SetCurrentDirectory("c:\\fs\\SUB\\"), kErrorSuccess);
   EXPECT_EQ(m.GetCurrentDirectory(), "c:\\fs\\SUB");
@@ -248,9 +248,9 @@ TEST(MachineTest, CurrentDirectoryKeepsTheCallersSpellingPerDrive) {
   ASSERT_EQ(m.SetCurrentDirectory("A:\\"), kErrorSuccess);
   EXPECT_EQ(m.GetCurrentDirectory(), "A:\\");
   std::string full;
-  m.FullPath("C:file", full);
+  EXPECT_TRUE(m.FullPath("C:file", full).ok());
   EXPECT_EQ(full, "c:\\fs\\SUB\\file");  // C: remembers its own directory
-  m.FullPath("disk.002", full);
+  EXPECT_TRUE(m.FullPath("disk.002", full).ok());
   EXPECT_EQ(full, "A:\\disk.002");
 
   EXPECT_EQ(m.SetCurrentDirectory("C:\\FS\\missing"), kErrorFileNotFound);

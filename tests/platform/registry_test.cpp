@@ -78,24 +78,24 @@ TEST(Registry, ChangesSurviveReopeningAndDispositionTellsCreatedFromOpened) {
     Registry reg(file);
     RegKey key;
     RegDisposition disposition{};
-    ASSERT_EQ(reg.CreateKeyEx(kHKeyLocalMachine, "Software\\Nolvo\\A", &key, &disposition), 0);
+    ASSERT_TRUE(reg.CreateKeyEx(kHKeyLocalMachine, "Software\\Nolvo\\A", &key, &disposition).ok());
     EXPECT_EQ(disposition, RegDisposition::rdCreatedNewKey);
     const std::uint8_t dword[] = {0x2a, 0, 0, 0};
-    ASSERT_EQ(reg.SetValueEx(key, "Count", RegType::kDword, dword), 0);
-    ASSERT_EQ(reg.SetValueEx(key, "", RegType::kSz, RegStringData("default")), 0);
-    ASSERT_EQ(reg.SetValueEx(key, "count", RegType::kDword, dword), 0);  // same value
-    EXPECT_EQ(reg.CloseKey(key), 0);
+    ASSERT_TRUE(reg.SetValueEx(key, "Count", RegType::kDword, dword).ok());
+    ASSERT_TRUE(reg.SetValueEx(key, "", RegType::kSz, RegStringData("default")).ok());
+    ASSERT_TRUE(reg.SetValueEx(key, "count", RegType::kDword, dword).ok());  // same value
+    EXPECT_TRUE(reg.CloseKey(key).ok());
     EXPECT_EQ(reg.CloseKey(key), RegCode::kInvalidHandle);
   }
   Registry reg(file);
   RegKey key;
   RegDisposition disposition{};
-  ASSERT_EQ(reg.CreateKeyEx(kHKeyLocalMachine, "software\\nolvo\\a\\", &key, &disposition), 0);
+  ASSERT_TRUE(reg.CreateKeyEx(kHKeyLocalMachine, "software\\nolvo\\a\\", &key, &disposition).ok());
   EXPECT_EQ(disposition, RegDisposition::rdOpenedExistingKey);
   RegValue value;
-  ASSERT_EQ(reg.EnumValue(key, 0, &value), 0);
+  ASSERT_TRUE(reg.EnumValue(key, 0, &value).ok());
   EXPECT_EQ(value, (RegValue{"", RegType::kSz, RegStringData("default")}));
-  ASSERT_EQ(reg.EnumValue(key, 1, &value), 0);
+  ASSERT_TRUE(reg.EnumValue(key, 1, &value).ok());
   EXPECT_EQ(value, (RegValue{"Count", RegType::kDword, {0x2a, 0, 0, 0}}));
   EXPECT_EQ(reg.EnumValue(key, 2, &value), RegCode::kNoMoreItems);
   EXPECT_EQ(reg.ReadString(kHKeyLocalMachine, "Software\\Nolvo\\A", ""), "default");
@@ -106,10 +106,10 @@ TEST(Registry, QueryValueFollowsTheWin32BufferRules) {
   Registry reg;
   reg.WriteString(kHKeyLocalMachine, "Software\\X", "Name", "abc");
   RegKey key;
-  ASSERT_EQ(reg.OpenKeyEx(kHKeyLocalMachine, "Software\\X", &key), 0);
+  ASSERT_TRUE(reg.OpenKeyEx(kHKeyLocalMachine, "Software\\X", &key).ok());
   std::uint32_t type = 0;
   std::uint32_t size = 0;
-  EXPECT_EQ(reg.QueryValueEx(key, "NAME", &type, nullptr, &size), 0);
+  EXPECT_TRUE(reg.QueryValueEx(key, "NAME", &type, nullptr, &size).ok());
   EXPECT_EQ(type, RegType::kSz);
   EXPECT_EQ(size, 4u);  // text and its NUL
   std::uint8_t buf[8] = {};
@@ -117,7 +117,7 @@ TEST(Registry, QueryValueFollowsTheWin32BufferRules) {
   EXPECT_EQ(reg.QueryValueEx(key, "Name", nullptr, buf, &size), RegCode::kMoreData);
   EXPECT_EQ(size, 4u);
   size = sizeof buf;
-  EXPECT_EQ(reg.QueryValueEx(key, "Name", nullptr, buf, &size), 0);
+  EXPECT_TRUE(reg.QueryValueEx(key, "Name", nullptr, buf, &size).ok());
   EXPECT_EQ(std::string(reinterpret_cast<char*>(buf)), "abc");
   EXPECT_EQ(reg.QueryValueEx(key, "Other", nullptr, nullptr, nullptr), RegCode::kFileNotFound);
   EXPECT_EQ(reg.OpenKeyEx(kHKeyLocalMachine, "Software\\Y", &key), RegCode::kFileNotFound);
@@ -137,10 +137,10 @@ TEST(Registry, MalformedPathsAndUnstorableNamesAreRefused) {
   std::string deep = "a";
   for (int i = 1; i < 512; ++i) deep += "\\a";
   RegKey deepest;
-  ASSERT_EQ(reg.CreateKeyEx(kHKeyUsers, deep, &deepest, nullptr), 0);
+  ASSERT_TRUE(reg.CreateKeyEx(kHKeyUsers, deep, &deepest, nullptr).ok());
   EXPECT_EQ(reg.CreateKeyEx(deepest, "b", &key, nullptr), RegCode::kInvalidParameter);
-  EXPECT_EQ(reg.DeleteTree(kHKeyUsers, "a"), 0);
-  ASSERT_EQ(reg.CreateKeyEx(kHKeyLocalMachine, "a", &key, nullptr), 0);
+  EXPECT_TRUE(reg.DeleteTree(kHKeyUsers, "a").ok());
+  ASSERT_TRUE(reg.CreateKeyEx(kHKeyLocalMachine, "a", &key, nullptr).ok());
   EXPECT_EQ(reg.SetValueEx(key, "x\ny", RegType::kSz, RegStringData("v")),
             RegCode::kInvalidParameter);
   EXPECT_FALSE(reg.KeyExists(kHKeyLocalMachine, "a\\b"));
@@ -155,15 +155,15 @@ TEST(Registry, DeletingKeysTreesAndValues) {
   reg.WriteString(kHKeyLocalMachine, "Software\\Tool", "B", "2");
   reg.WriteString(kHKeyLocalMachine, "Software\\Tool", "C", "3");
   RegKey sub;
-  ASSERT_EQ(reg.OpenKeyEx(kHKeyLocalMachine, "Software\\Tool\\Sub", &sub), 0);
+  ASSERT_TRUE(reg.OpenKeyEx(kHKeyLocalMachine, "Software\\Tool\\Sub", &sub).ok());
 
   EXPECT_EQ(reg.DeleteKey(kHKeyLocalMachine, "Software\\Tool"), RegCode::kAccessDenied);
   EXPECT_EQ(reg.DeleteKey(kHKeyLocalMachine, ""), RegCode::kAccessDenied);
   RegKey tool;
-  ASSERT_EQ(reg.OpenKeyEx(kHKeyLocalMachine, "software\\tool", &tool), 0);
-  EXPECT_EQ(reg.DeleteValue(tool, "b"), 0);
+  ASSERT_TRUE(reg.OpenKeyEx(kHKeyLocalMachine, "software\\tool", &tool).ok());
+  EXPECT_TRUE(reg.DeleteValue(tool, "b").ok());
   EXPECT_EQ(reg.DeleteValue(tool, "b"), RegCode::kFileNotFound);
-  EXPECT_EQ(reg.DeleteTree(kHKeyLocalMachine, "SOFTWARE\\TOOL"), 0);
+  EXPECT_TRUE(reg.DeleteTree(kHKeyLocalMachine, "SOFTWARE\\TOOL").ok());
   EXPECT_FALSE(reg.KeyExists(kHKeyLocalMachine, "Software\\Tool"));
   // Handles into the deleted subtree now fail.
   EXPECT_EQ(reg.SetValueEx(sub, "A", RegType::kSz, RegStringData("x")), RegCode::kKeyDeleted);
@@ -174,9 +174,9 @@ TEST(Registry, DeletingKeysTreesAndValues) {
   reg.WriteString(kHKeyLocalMachine, "Software\\T2\\Leaf", "A", "1");
   reg.WriteString(kHKeyLocalMachine, "Software", "V", "1");
   RegKey software;
-  ASSERT_EQ(reg.OpenKeyEx(kHKeyLocalMachine, "Software", &software), 0);
-  EXPECT_EQ(reg.DeleteKey(software, "T2\\Leaf"), 0);
-  EXPECT_EQ(reg.DeleteTree(software, ""), 0);
+  ASSERT_TRUE(reg.OpenKeyEx(kHKeyLocalMachine, "Software", &software).ok());
+  EXPECT_TRUE(reg.DeleteKey(software, "T2\\Leaf").ok());
+  EXPECT_TRUE(reg.DeleteTree(software, "").ok());
   EXPECT_EQ(Registry(file).Dump(), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n\r\n");
   EXPECT_EQ(reg.DeleteTree(kHKeyLocalMachine, "Missing"), RegCode::kFileNotFound);
 }
@@ -192,7 +192,7 @@ TEST(Registry, AReadOnlyStoreRefusesChangesWithTheSystemsMessages) {
   RegKey key;
   EXPECT_EQ(reg.CreateKeyEx(kHKeyLocalMachine, "Software\\Keep", &key, nullptr),
             RegCode::kAccessDenied);
-  ASSERT_EQ(reg.OpenKeyEx(kHKeyLocalMachine, "Software\\Keep", &key), 0);
+  ASSERT_TRUE(reg.OpenKeyEx(kHKeyLocalMachine, "Software\\Keep", &key).ok());
   EXPECT_EQ(reg.SetValueEx(key, "A", RegType::kSz, RegStringData("2")), RegCode::kAccessDenied);
   EXPECT_EQ(reg.DeleteValue(key, "A"), RegCode::kAccessDenied);
   EXPECT_EQ(reg.DeleteTree(kHKeyLocalMachine, "Software"), RegCode::kAccessDenied);

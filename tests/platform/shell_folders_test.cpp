@@ -17,9 +17,9 @@ constexpr const char* kProfiles = "Software\\Microsoft\\Windows NT\\CurrentVersi
 void SetExpand(Registry& reg, RegKey root, const std::string& key, const char* name,
                const std::string& text) {
   RegKey k;
-  ASSERT_EQ(reg.CreateKeyEx(root, key, &k, nullptr), 0);
-  ASSERT_EQ(reg.SetValueEx(k, name, RegType::kExpandSz, RegStringData(text)), 0);
-  reg.CloseKey(k);
+  ASSERT_TRUE(reg.CreateKeyEx(root, key, &k, nullptr).ok());
+  ASSERT_TRUE(reg.SetValueEx(k, name, RegType::kExpandSz, RegStringData(text)).ok());
+  EXPECT_TRUE(reg.CloseKey(k).ok());
 }
 
 // A machine as Wine lays it out: the profile list, the environment and the user's

@@ -109,9 +109,9 @@ TEST(ShellLinkTest, ParsesWhatItWrites) {
 TEST(ShellLinkTest, AnsiTextsGoThroughTheCodePage) {
   // 0x80 is the euro sign and 0xE9 e-acute in Windows-1252.
   ShellLink link;
-  link.SetPath("C:\\Caf\xE9\\\x80.exe");
-  link.SetWorkingDirectory("C:\\Caf\xE9\\");
-  link.SetIconLocation("C:\\\x80.ico", 0);
+  EXPECT_TRUE(link.SetPath("C:\\Caf\xE9\\\x80.exe").ok());
+  EXPECT_TRUE(link.SetWorkingDirectory("C:\\Caf\xE9\\").ok());
+  EXPECT_TRUE(link.SetIconLocation("C:\\\x80.ico", 0).ok());
   const Bytes data = AsBytes(link.Bytes());
   // LinkInfo keeps the ANSI bytes; the working directory is UTF-16: U+00E9 and U+20AC.
   const Bytes ansiPath = {'C', ':', '\\', 'C', 'a', 'f', 0xE9, '\\', 0x80, '.', 'e', 'x', 'e', 0};
@@ -327,13 +327,13 @@ TEST_F(ShellLinkMachineTest, SetPathTakesTheTargetsHeaderFields) {
 
 TEST_F(ShellLinkMachineTest, SaveBehavesAsCreateAlways) {
   ShellLink link(machine);
-  link.SetPath("C:\\Apps\\ed.exe");
+  EXPECT_EQ(link.SetPath("C:\\Apps\\ed.exe"), kErrorFileNotFound);  // kept all the same
   fs::create_directories(DriveC() / "Links");
   ASSERT_EQ(link.Save("C:\\links\\Ed.lnk"), kErrorSuccess);
   EXPECT_EQ(test::ReadBytes(Host("C:\\Links\\Ed.lnk")), AsBytes(link.Bytes()));
 
   // An existing name in another case is replaced and keeps its spelling.
-  link.SetWorkingDirectory("C:\\Apps\\");
+  EXPECT_TRUE(link.SetWorkingDirectory("C:\\Apps\\").ok());
   ASSERT_EQ(link.Save("C:\\LINKS\\ED.LNK"), kErrorSuccess);
   EXPECT_EQ(test::ReadBytes(dir.Path() / "prefix" / "drive_c" / "Links" / "Ed.lnk"),
             AsBytes(link.Bytes()));

@@ -9,8 +9,8 @@ namespace {
 
 std::string Full(std::string_view path, const DriveDirectories& dirs = {}) {
   std::string out;
-  const std::uint32_t e = FullPathName(path, dirs, out);
-  return e == kErrorSuccess ? out : "error " + std::to_string(e);
+  const WinError e = FullPathName(path, dirs, out);
+  return e == kErrorSuccess ? out : "error " + std::to_string(e.value());
 }
 
 TEST(FullPathNameTest, AbsolutePathsAreNormalisedLexically) {

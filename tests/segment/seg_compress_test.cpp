@@ -223,7 +223,7 @@ TEST_F(SegReader, AnEmptyTemplateAndListRecordsOfNoWidthAreValid) {
       {"empty list file", stream(5, "C:\\X\\", 0, noNames), "C:\\X\\", {}},
       {"both", stream(0, "", 0, noNames), "", {}},
   };
-  machine.SetCurrentDirectory("C:\\");
+  EXPECT_TRUE(machine.SetCurrentDirectory("C:\\").ok());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     fs::remove_all(media());

@@ -22,7 +22,7 @@ class SegReader : public ::testing::Test {
   SegReader() : machine(tmp.Path() / "prefix") {
     fs::create_directories(media());
     fs::create_directories(sources());
-    EXPECT_EQ(machine.MapDrive('d', media()), 0u);
+    EXPECT_TRUE(machine.MapDrive('d', media()).ok());
   }
 
   fs::path media() const { return tmp.Path() / "media"; }

@@ -51,7 +51,7 @@ TEST_F(SegWriter, FailureRemovesSegmentsAndWorkFile) {
   missing.Source = sources() / "does-not-exist";
   missing.StoredName = "gone.txt";
   archive.Files.push_back(missing);
-  EXPECT_THROW(Write({archive}), platform::StreamError);
+  EXPECT_THROW(Write({archive}), platform::EStreamError);
   EXPECT_EQ(FilesIn(media()), std::vector<std::string>{});
 }
 

@@ -137,8 +137,10 @@ TEST_F(EngineOutcomes, AFileMovedIntoPlaceIsLikeAFreshCopy) {
   PutTemp("app.exe", "MZ");
   // The archive's attributes and date on the temporary copy.
   const std::string temp = "C:\\WINDOWS\\Temp\\q\\app.exe";
-  platform::SetFileAttributes(tm.Machine(), temp,
-                              platform::kFileAttributeReadonly | platform::kFileAttributeHidden);
+  EXPECT_TRUE(
+      platform::SetFileAttributes(tm.Machine(), temp,
+                                  platform::kFileAttributeReadonly | platform::kFileAttributeHidden)
+          .ok());
   const timespec old[2] = {{946684800, 0}, {946684800, 0}};
   ASSERT_EQ(::utimensat(AT_FDCWD, Host(temp).c_str(), old, 0), 0);
   ASSERT_TRUE(Install().FullSuccess());

@@ -57,7 +57,7 @@ class SetupRunTest : public ::testing::Test {
     segment::TSegWriterSettings s;
     s.Dir = media_;
     segment::WriteSegmentedArchive(s, {archive});
-    ASSERT_EQ(tm_.Machine().SetCurrentDirectory("C:\\MEDIA"), 0u);
+    ASSERT_TRUE(tm_.Machine().SetCurrentDirectory("C:\\MEDIA").ok());
   }
   // Runs the setup; the wizard goes straight to Install unless told otherwise.
   RunOutcome Run(std::function<void(TNolvo&)> beforeInstall = {}, bool install = true,
@@ -109,8 +109,9 @@ TEST_F(SetupRunTest, NoFileTheRunDidNotExpandIsEverInstalled) {
   auto leave = [&](const std::string& name) {
     fs::create_directories(tempq);
     test::WriteBytes(tempq / name, std::string("stale"));
-    platform::SetFileAttributes(tm_.Machine(), "C:\\WINDOWS\\Temp\\q\\" + name,
-                                platform::kFileAttributeReadonly);
+    EXPECT_TRUE(platform::SetFileAttributes(tm_.Machine(), "C:\\WINDOWS\\Temp\\q\\" + name,
+                                            platform::kFileAttributeReadonly)
+                    .ok());
   };
   // Listed but not in the media: named, not installed.
   Media(Cfg("", "b=old.dll~<INSTALLDIR>\r\n"), {{"app.exe", "MZ"}});

@@ -195,9 +195,11 @@ TEST_F(ShortcutsTest, FolderListHoldsVisibleNamesExceptLinks) {
                                   platform::kFileAttributeHidden) == platform::kErrorSuccess &&
       (platform::GetFileAttributes(machine, "C:\\WINDOWS\\Start Menu\\Programs\\Secret.txt") &
        platform::kFileAttributeHidden) != 0;
-  if (hidden)
-    platform::SetFileAttributes(machine, "C:\\WINDOWS\\Start Menu\\Programs\\Sys",
-                                platform::kFileAttributeSystem);
+  if (hidden) {
+    EXPECT_TRUE(platform::SetFileAttributes(machine, "C:\\WINDOWS\\Start Menu\\Programs\\Sys",
+                                            platform::kFileAttributeSystem)
+                    .ok());
+  }
 
   TShortcuts s(machine);
   std::vector<std::string> expected = {"Accessories", "games", "readme.txt"};

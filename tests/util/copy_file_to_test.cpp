@@ -23,7 +23,7 @@ class CopyFileToTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::create_directories(tm_.Root() / "floppy");
-    ASSERT_EQ(M().MapDrive('A', tm_.Root() / "floppy"), 0u);
+    ASSERT_TRUE(M().MapDrive('A', tm_.Root() / "floppy").ok());
     fs::create_directories(tm_.DriveC() / "WINDOWS/Temp/q");
   }
   platform::Machine& M() { return tm_.Machine(); }
@@ -50,7 +50,7 @@ TEST_F(CopyFileToTest, IntoAnExistingDirectoryOrARootKeepsTheSourceName) {
   CopyFileTo(M(), "A:\\INSTALL.EXE", "c:\\windows\\temp\\Q\\");
   EXPECT_EQ(ReadText(C("WINDOWS/Temp/q/install.exe")), "MZ program");
   // Relative to the current directory.
-  ASSERT_EQ(M().SetCurrentDirectory("A:\\"), 0u);
+  ASSERT_TRUE(M().SetCurrentDirectory("A:\\").ok());
   CopyFileTo(M(), "install.exe", "C:\\WINDOWS");
   EXPECT_EQ(ReadText(C("WINDOWS/install.exe")), "MZ program");
 }
@@ -86,9 +86,9 @@ TEST_F(CopyFileToTest, OpenAndCreateFailuresCarryTheirMessages) {
   EXPECT_EQ(MessageOf<EFOpenError>("A:\\nope.exe", "C:\\"), "Cannot open file A:\\nope.exe");
   WriteBytes(A("src.txt"), "new");
   WriteBytes(C("WINDOWS/ro.txt"), "old");
-  ASSERT_EQ(
-      platform::SetFileAttributes(M(), "C:\\WINDOWS\\ro.txt", platform::kFileAttributeReadonly),
-      0u);
+  ASSERT_TRUE(
+      platform::SetFileAttributes(M(), "C:\\WINDOWS\\ro.txt", platform::kFileAttributeReadonly)
+          .ok());
   EXPECT_EQ(MessageOf<EFCreateError>("A:\\src.txt", "C:\\windows\\ro.txt"),
             "Cannot create file C:\\windows\\ro.txt");
   EXPECT_EQ(ReadText(C("WINDOWS/ro.txt")), "old");
@@ -117,13 +117,13 @@ TEST_F(CopyFileToTest, AFailedWriteRaisesAndRemovesThePartialFile) {
   EXPECT_EQ(message, "Cannot write file C:\\WINDOWS\\Temp\\q\\big.bin");
   EXPECT_FALSE(fs::exists(C("WINDOWS/Temp/q/big.bin")));
   // Nothing stays held: the source can be deleted.
-  EXPECT_EQ(platform::DeleteFile(M(), "A:\\big.bin"), 0u);
+  EXPECT_TRUE(platform::DeleteFile(M(), "A:\\big.bin").ok());
 }
 
 TEST_F(CopyFileToTest, AFullDeviceIsReportedAndNeverRemoved) {
   if (!fs::is_character_file("/dev/full")) GTEST_SKIP() << "no /dev/full on this host";
   WriteBytes(A("data.bin"), std::string(100, 'd'));
-  ASSERT_EQ(M().MapDrive('F', "/dev"), 0u);
+  ASSERT_TRUE(M().MapDrive('F', "/dev").ok());
   EXPECT_EQ(MessageOf<EFWriteError>("A:\\data.bin", "F:\\full"), "Cannot write file F:\\full");
   EXPECT_TRUE(fs::exists("/dev/full"));
 }

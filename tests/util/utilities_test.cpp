@@ -87,7 +87,7 @@ TEST(EnsureDirectoryPathTest, RootsDoNothingAndOnlyAnEmptyPathRaises) {
 TEST(EnsureDirectoryPathTest, ARelativeNameIsMadeInTheCurrentDirectory) {
   TestMachine tm;
   fs::create_directory(tm.DriveC() / "work");
-  ASSERT_EQ(tm.Machine().SetCurrentDirectory("C:\\work"), 0u);
+  ASSERT_TRUE(tm.Machine().SetCurrentDirectory("C:\\work").ok());
   EnsureDirectoryPath(tm.Machine(), "newdir");
   EXPECT_TRUE(fs::is_directory(tm.DriveC() / "work/newdir"));
   EnsureDirectoryPath(tm.Machine(), "x\\y");

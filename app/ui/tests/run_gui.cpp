@@ -80,7 +80,7 @@ TEST(SetupRunGui, InstallsThroughTheWindows) {
   test::TestMachine tm;
   const fs::path media = BuildMedia(tm.Root());
   platform::Machine& m = tm.Machine();
-  ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
+  ASSERT_TRUE(m.SetCurrentDirectory(m.ToWindows(media)).ok());
   testing::ScriptedDialogs dialogs;
   platform::NullMessagePump pump;
   SetupProgram program(m, dialogs, pump, std::nullopt);
@@ -132,7 +132,7 @@ TEST(SetupRunGui, CancelOnTheWizardEndsWithoutInstalling) {
   test::TestMachine tm;
   const fs::path media = BuildMedia(tm.Root());
   platform::Machine& m = tm.Machine();
-  ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
+  ASSERT_TRUE(m.SetCurrentDirectory(m.ToWindows(media)).ok());
   testing::ScriptedDialogs dialogs;
   platform::NullMessagePump pump;
   SetupProgram program(m, dialogs, pump, std::nullopt);
@@ -181,7 +181,7 @@ TEST(SetupRunGui, AbortDuringExtractionSkipsTheWizard) {
   test::TestMachine tm;
   const fs::path media = BuildMedia(tm.Root());
   platform::Machine& m = tm.Machine();
-  ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
+  ASSERT_TRUE(m.SetCurrentDirectory(m.ToWindows(media)).ok());
   AbortingDialogs dialogs;
   SetupProgram* current = nullptr;
   ClickingPump pump(current);
@@ -229,7 +229,7 @@ TEST(SetupRunGui, ProblemsEndInOneBoxWithAScrollableListAndStatusOne) {
   cfg.insert(cfg.find(last) + last.size(), "F3=absent.dll~<INSTALLDIR>\nF4=no tilde\n");
   test::WriteBytes(media / "install.cfg", cfg);
   platform::Machine& m = tm.Machine();
-  ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
+  ASSERT_TRUE(m.SetCurrentDirectory(m.ToWindows(media)).ok());
   testing::ScriptedDialogs dialogs;
   platform::NullMessagePump pump;
   SetupProgram program(m, dialogs, pump, std::nullopt);
@@ -260,7 +260,7 @@ TEST(SetupRunGui, RestartIsRequestedOnlyWhenTheRebootChoiceStandsAtTheEnd) {
     test::TestMachine tm;
     const fs::path media = BuildMedia(tm.Root());
     platform::Machine& m = tm.Machine();
-    ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
+    ASSERT_TRUE(m.SetCurrentDirectory(m.ToWindows(media)).ok());
     testing::ScriptedDialogs dialogs;
     platform::NullMessagePump pump;
     SetupProgram program(m, dialogs, pump, std::nullopt);
@@ -294,7 +294,7 @@ TEST(SetupRunGui, BytesThatDifferFromTheEntryListStopBeforeTheWizard) {
   test::WriteBytes(media / std::string(media::kMediaDigestsName),
                    media::FormatMediaDigests(media::DigestFolderFiles(media, all)));
   platform::Machine& m = tm.Machine();
-  ASSERT_EQ(m.SetCurrentDirectory(m.ToWindows(media)), 0u);
+  ASSERT_TRUE(m.SetCurrentDirectory(m.ToWindows(media)).ok());
   testing::ScriptedDialogs dialogs;
   dialogs.OnMessage(platform::DialogResult::idOk, "Error Expanding Files!!");
   platform::NullMessagePump pump;

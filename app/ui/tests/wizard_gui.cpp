@@ -256,7 +256,7 @@ TEST(DirectoryChooser, ShowsExistingDirectoriesAndOpensThem) {
 
   // Another drive shows its root.
   fs::create_directories(tm.Root() / "dee");
-  ASSERT_EQ(tm.Machine().MapDrive('d', tm.Root() / "dee"), 0u);
+  ASSERT_TRUE(tm.Machine().MapDrive('d', tm.Root() / "dee").ok());
   DirectoryChooserDialog again(tm.Machine());
   again.ChooseDrive('d');
   EXPECT_EQ(again.Edit1()->text(), "D:\\");
