@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "platform/ascii.h"
@@ -49,6 +50,64 @@ bool StillNamed(const fs::path& menus, const std::string& name, const std::vecto
     if (text.find("<Directory>" + name + "</Directory>") != std::string::npos) return true;
   }
   return false;
+}
+
+// Folders that end up empty go, the deepest first (in a dry run: those that would be
+// empty once the files `gone` and the other folders are).
+void RemoveEmptyFolders(std::vector<fs::path> folders, const std::vector<fs::path>& gone,
+                        const std::function<bool(const fs::path&, bool)>& allowed, bool dryRun,
+                        UninstallReport& report) {
+  std::sort(folders.begin(), folders.end(), [](const fs::path& a, const fs::path& b) {
+    return a.native().size() > b.native().size();
+  });
+  for (const auto& dir : folders) {
+    if (!allowed(dir, true)) {
+      report.refused.push_back(
+          {UninstallItemKind::ukDirectory, dir.string(), "not below the menu or shell folders"});
+      continue;
+    }
+    std::error_code ec;
+    if (!fs::is_directory(fs::symlink_status(dir, ec))) continue;
+    bool empty = fs::is_empty(dir, ec);
+    if (dryRun && !empty) {
+      // Empty once the files above are gone?
+      empty = true;
+      for (const auto& e : fs::directory_iterator(dir, ec))
+        empty = empty && (std::find(gone.begin(), gone.end(), e.path()) != gone.end() ||
+                          std::find(folders.begin(), folders.end(), e.path()) != folders.end());
+    }
+    if (!empty || (!dryRun && ::rmdir(dir.c_str()) != 0)) {
+      report.kept.push_back({UninstallItemKind::ukDirectory, dir.string(), "not empty"});
+      continue;
+    }
+    report.removed.push_back({UninstallItemKind::ukDirectory, dir.string(), {}});
+  }
+}
+
+// Wine's notes of the entries it made, for the files `gone`.
+void RemoveWineNotes(const platform::Machine& machine, platform::Registry& registry,
+                     const std::vector<fs::path>& gone, bool dryRun, UninstallReport& report) {
+  if (!registry.KeyExists(platform::kHKeyCurrentUser, kMenuFilesKey)) return;
+  platform::RegKey key;
+  if (!registry.OpenKeyEx(platform::kHKeyCurrentUser, kMenuFilesKey, &key).ok()) return;
+  for (const auto& file : gone) {
+    const std::string name = WineNoteName(machine, file);
+    if (!registry.QueryValueEx(key, name, nullptr, nullptr, nullptr).ok()) continue;
+    const std::string shown =
+        std::string("HKEY_CURRENT_USER\\") + kMenuFilesKey + ": " + file.string();
+    const platform::WinError status =
+        dryRun ? platform::RegCode::kSuccess : registry.DeleteValue(key, name);
+    if (status.ok())
+      report.removed.push_back({UninstallItemKind::ukRegistryKey, shown, {}});
+    else
+      report.kept.push_back({UninstallItemKind::ukRegistryKey, shown,
+                             "cannot be deleted (status " + std::to_string(status.value()) + ")"});
+  }
+  static_cast<void>(registry.CloseKey(key));  // an open handle always closes
+  // The emptied notes key goes too; one left behind holds nothing and harms nothing.
+  if (!dryRun && registry.Values(platform::kHKeyCurrentUser, kMenuFilesKey).empty() &&
+      registry.SubKeyNames(platform::kHKeyCurrentUser, kMenuFilesKey).empty())
+    static_cast<void>(registry.DeleteKey(platform::kHKeyCurrentUser, kMenuFilesKey));
 }
 
 }  // namespace
@@ -111,55 +170,8 @@ void RemoveHostMenu(const platform::Machine& machine, platform::Registry& regist
     gone.push_back(file);
   }
 
-  // Folders that end up empty go, the deepest first.
-  std::sort(folders.begin(), folders.end(), [](const fs::path& a, const fs::path& b) {
-    return a.native().size() > b.native().size();
-  });
-  for (const auto& dir : folders) {
-    if (!allowed(dir, true)) {
-      report.refused.push_back(
-          {UninstallItemKind::ukDirectory, dir.string(), "not below the menu or shell folders"});
-      continue;
-    }
-    std::error_code ec;
-    if (!fs::is_directory(fs::symlink_status(dir, ec))) continue;
-    bool empty = fs::is_empty(dir, ec);
-    if (dryRun && !empty) {
-      // Empty once the files above are gone?
-      empty = true;
-      for (const auto& e : fs::directory_iterator(dir, ec))
-        empty = empty && (std::find(gone.begin(), gone.end(), e.path()) != gone.end() ||
-                          std::find(folders.begin(), folders.end(), e.path()) != folders.end());
-    }
-    if (!empty || (!dryRun && ::rmdir(dir.c_str()) != 0)) {
-      report.kept.push_back({UninstallItemKind::ukDirectory, dir.string(), "not empty"});
-      continue;
-    }
-    report.removed.push_back({UninstallItemKind::ukDirectory, dir.string(), {}});
-  }
-
-  // Wine's notes of the entries it made.
-  if (!registry.KeyExists(platform::kHKeyCurrentUser, kMenuFilesKey)) return;
-  platform::RegKey key;
-  if (!registry.OpenKeyEx(platform::kHKeyCurrentUser, kMenuFilesKey, &key).ok()) return;
-  for (const auto& file : gone) {
-    const std::string name = WineNoteName(machine, file);
-    if (!registry.QueryValueEx(key, name, nullptr, nullptr, nullptr).ok()) continue;
-    const std::string shown =
-        std::string("HKEY_CURRENT_USER\\") + kMenuFilesKey + ": " + file.string();
-    const platform::WinError status =
-        dryRun ? platform::RegCode::kSuccess : registry.DeleteValue(key, name);
-    if (status.ok())
-      report.removed.push_back({UninstallItemKind::ukRegistryKey, shown, {}});
-    else
-      report.kept.push_back({UninstallItemKind::ukRegistryKey, shown,
-                             "cannot be deleted (status " + std::to_string(status.value()) + ")"});
-  }
-  static_cast<void>(registry.CloseKey(key));  // an open handle always closes
-  // The emptied notes key goes too; one left behind holds nothing and harms nothing.
-  if (!dryRun && registry.Values(platform::kHKeyCurrentUser, kMenuFilesKey).empty() &&
-      registry.SubKeyNames(platform::kHKeyCurrentUser, kMenuFilesKey).empty())
-    static_cast<void>(registry.DeleteKey(platform::kHKeyCurrentUser, kMenuFilesKey));
+  RemoveEmptyFolders(folders, gone, allowed, dryRun, report);
+  RemoveWineNotes(machine, registry, gone, dryRun, report);
 }
 
 }  // namespace nolvo::setup

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <future>
 #include <map>
 #include <set>
 
@@ -43,7 +44,10 @@ std::vector<HostSource> CollectSources(const std::vector<std::string>& args) {
            it.increment(ec)) {
         if (!it->is_regular_file(ec)) continue;
         std::string stored = base;
-        for (const auto& part : it->path().lexically_relative(path)) stored += "\\" + part.string();
+        for (const auto& part : it->path().lexically_relative(path)) {
+          stored += '\\';
+          stored += part.string();
+        }
         below.push_back({it->path(), stored});
       }
       if (ec) throw EMediaPath(fmt::format("cannot read the folder {}: {}", arg, ec.message()));
@@ -128,12 +132,19 @@ CreatedArchive CreateArchive(const ArchiveCreateSettings& settings,
   compress.SetThreads(settings.Threads);
   if (progress)
     compress.OnShowProgress = [&](std::int32_t& percent) { progress(files.size(), percent); };
-  std::vector<HostFileDigest> digests;
-  for (const auto& source : sources) digests.push_back(HashHostFile(source.File));
+  // The sources are hashed on a thread of their own while they are stored (the encoder
+  // leaves a core idle part of the time); a file that changes in between gives an entry
+  // whose size or digest differs, which the size check here or a later test reports.
+  std::future<std::vector<HostFileDigest>> hashing = std::async(std::launch::async, [&sources] {
+    std::vector<HostFileDigest> digests;
+    for (const auto& source : sources) digests.push_back(HashHostFile(source.File));
+    return digests;
+  });
   const fs::path sidecar = out.parent_path() / SidecarName(out.filename().string());
   CreatedArchive created;
   try {
     created.Entries = compress.CompressArchiveEntries("o:\\" + tempName, files, settings.Method);
+    const std::vector<HostFileDigest> digests = hashing.get();
     platform::WriteFileAtomicOrThrow(
         sidecar, FormatEntryDigests(EntryList(created.Entries, files, sources, digests)));
     try {
