@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <fstream>
 #include <set>
+#include <thread>
 
 #include "app/desktop_entry.h"
 #include "app/settings_loader.h"
@@ -100,6 +103,35 @@ void WriteDigestLists(const fs::path& folder, const segment::TSegWriteResult& re
 
 }  // namespace
 
+// Hashes `files` (stored in that order in the product) on up to `threads` threads; a
+// file that cannot be read throws as it would on one thread, the first in order first.
+void HashFiles(const std::vector<fs::path>& files, PackProduct& product, std::int32_t threads) {
+  std::vector<HostFileDigest> digests(files.size());
+  std::vector<std::exception_ptr> errors(files.size());
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    for (std::size_t i = next++; i < files.size(); i = next++) {
+      try {
+        digests[i] = HashHostFile(files[i]);
+      } catch (...) {
+        errors[i] = std::current_exception();
+      }
+    }
+  };
+  const std::size_t wanted = static_cast<std::size_t>(std::max(threads, 1));
+  const std::size_t helpers =
+      std::min(files.size(), wanted) > 1 ? std::min(files.size(), wanted) - 1 : 0;
+  {
+    std::vector<std::jthread> pool;
+    for (std::size_t t = 0; t < helpers; ++t) pool.emplace_back(work);
+    work();
+  }
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (errors[i]) std::rethrow_exception(errors[i]);
+    product.Digests[product.Archive.Files[i].StoredName] = digests[i];
+  }
+}
+
 PackProduct CollectProduct(const PackSettings& settings, const platform::CodePage& cp) {
   std::error_code ec;
   const fs::path& source = settings.Source;
@@ -137,9 +169,9 @@ PackProduct CollectProduct(const PackSettings& settings, const platform::CodePag
     if (!cp.FromUtf8(relative, stored))
       Fail(
           fmt::format("{}: the name has characters code page {} cannot hold", relative, cp.Name()));
-    product.Digests[stored] = HashHostFile(file);
     product.Archive.Files.push_back(StoredFile(file, std::move(stored), settings.Method));
   }
+  HashFiles(files, product, settings.Threads);
   return product;
 }
 
