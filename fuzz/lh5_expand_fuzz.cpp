@@ -30,6 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checksum, keyed ? codec::TCodecDirection::cdExpandKeyed : codec::TCodecDirection::cdExpand);
   } catch (const codec::ECompressError&) {
     return 0;
+  } catch (const codec::ELZHBadDecodeTable&) {
+    return 0;
   }
   // Decoding stops at the original size plus at most one match.
   if (dest.Size() < original_size || dest.Size() > original_size + 255) __builtin_trap();

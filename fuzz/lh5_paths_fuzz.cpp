@@ -37,6 +37,8 @@ Outcome Decode(const std::vector<std::uint8_t>& stored, std::int32_t original_si
     }
   } catch (const codec::ECompressError& e) {
     out.error = &typeid(e);
+  } catch (const codec::ELZHBadDecodeTable& e) {
+    out.error = &typeid(e);
   }
   context.FlushDest();
   out.output = dest.Bytes();

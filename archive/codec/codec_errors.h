@@ -5,22 +5,23 @@
 
 namespace nolvo::codec {
 
-// Common base of every failure a codec raises on its own account.
+// Common base of the failures a codec raises on its own account beyond the two the
+// archive format names (those derive directly from the message-carrying base).
 class ECompressError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
 // Code lengths in a block header that do not form a usable prefix code.
-class ELZHBadDecodeTable : public ECompressError {
+class ELZHBadDecodeTable : public std::runtime_error {
  public:
-  ELZHBadDecodeTable() : ECompressError("Bad decode table in archive!") {}
+  ELZHBadDecodeTable() : std::runtime_error("Bad decode table in archive!") {}
 };
 
 // The compressed form would exceed the output budget.
-class EUnableToCompress : public ECompressError {
+class EUnableToCompress : public std::runtime_error {
  public:
-  EUnableToCompress() : ECompressError("Could not compress data") {}
+  EUnableToCompress() : std::runtime_error("Could not compress data") {}
 };
 
 // A decoder needed stored data beyond the entry's stored size, or the progress
