@@ -6,10 +6,15 @@
 
 namespace nolvo::util {
 
-// A file could not be opened, created or written.
-class EFileError : public std::runtime_error {
+// Common base of the utilities' errors, so that callers can catch them together.
+class EUtilError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+// A file could not be opened, created or written.
+class EFileError : public EUtilError {
+ public:
+  using EUtilError::EUtilError;
 };
 // "Cannot open file %s"
 class EFOpenError : public EFileError {
@@ -32,9 +37,9 @@ class EFReadError : public EFileError {
   using EFileError::EFileError;
 };
 // An input/output failure such as "Unable to create directory".
-class EInOutError : public std::runtime_error {
+class EInOutError : public EUtilError {
  public:
-  using std::runtime_error::runtime_error;
+  using EUtilError::EUtilError;
 };
 
 }  // namespace nolvo::util
