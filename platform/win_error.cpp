@@ -1,6 +1,7 @@
 #include "platform/win_error.h"
 
 #include <cerrno>
+#include <ostream>
 
 namespace nolvo::platform {
 
@@ -71,6 +72,10 @@ WinError ErrorFromErrno(int err) {
     default:
       return kErrorAccessDenied;
   }
+}
+
+std::ostream& operator<<(std::ostream& out, WinError code) {
+  return out << code.value() << " (" << ErrorText(code) << ")";
 }
 
 }  // namespace nolvo::platform

@@ -3,6 +3,7 @@
 // typed failures of the machine itself (prefix, lock, code page).
 
 #include <cstdint>
+#include <iosfwd>
 #include <stdexcept>
 #include <string>
 
@@ -40,6 +41,9 @@ inline constexpr WinError kErrorBadPathname{161};
 inline constexpr WinError kErrorAlreadyExists{183};
 inline constexpr WinError kErrorFilenameExcedRange{206};
 inline constexpr WinError kErrorDirectory{267};
+
+// Writes "<number> (<description>)", for logs and test failures.
+std::ostream& operator<<(std::ostream& out, WinError code);
 
 // A short English description of a code, for messages and logs.
 std::string ErrorText(WinError code);
