@@ -47,6 +47,7 @@ void TEntryPipeline::Start(const TArchiveEntry& entry, platform::ByteStream& des
   auto job = std::make_shared<Job>();
   job->Entry = entry;
   job->Dest = &dest;
+  job->Cost = Cost(entry);
   {
     std::lock_guard lock(mutex_);
     jobs_.push_back(std::move(job));
@@ -61,13 +62,8 @@ void TEntryPipeline::Work() {
     std::shared_ptr<Job> job;
     work_.wait(lock, [&] {
       if (stop_) return true;
-      for (const auto& j : jobs_) {
-        if (!j->Started) {
-          job = j;
-          return true;
-        }
-      }
-      return false;
+      job = NextJob();
+      return job != nullptr;
     });
     if (!job) return;
     job->Started = true;
@@ -77,6 +73,27 @@ void TEntryPipeline::Work() {
     job->Done = true;
     done_.notify_all();
   }
+}
+
+std::int64_t TEntryPipeline::Cost(const TArchiveEntry& entry) {
+  constexpr std::int64_t kDecodePerStoredByte = 4;
+  return std::int64_t{std::max(entry.Header.OriginalSize, 0)} +
+         kDecodePerStoredByte * std::max(entry.Header.CompressedSize, 0);
+}
+
+std::shared_ptr<TEntryPipeline::Job> TEntryPipeline::NextJob() const {
+  std::shared_ptr<Job> oldest;
+  std::shared_ptr<Job> costliest;
+  for (const auto& j : jobs_) {
+    if (j->Started) continue;
+    if (!oldest) oldest = j;
+    if (!costliest || j->Cost > costliest->Cost) costliest = j;
+  }
+  // Entries of about the same cost go in order, so the one the caller waits for next is
+  // not passed over again and again.
+  // Far costlier: more than 5/4 of the oldest's cost (costs stay far below overflow).
+  if (costliest && costliest->Cost * 4 > oldest->Cost * 5) return costliest;
+  return oldest;
 }
 
 void TEntryPipeline::Run(Job& job, std::unique_ptr<platform::ByteStream>& archive) {

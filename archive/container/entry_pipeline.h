@@ -65,7 +65,15 @@ class TEntryPipeline {
     bool Cancelled = false;
     bool Watched = false;  // the taker waits for this job
     std::exception_ptr Error;
+    std::int64_t Cost = 0;
   };
+
+  // The work an entry is expected to take: each original byte is written and hashed,
+  // each stored byte decoded (several times the cost of a written one).
+  static std::int64_t Cost(const TArchiveEntry& entry);
+  // The unstarted job a free worker takes: the oldest, or a far costlier one, so that a
+  // long entry met late does not run on alone while the other workers idle.
+  std::shared_ptr<Job> NextJob() const;
 
   void Work();
   void Run(Job& job, std::unique_ptr<platform::ByteStream>& archive);

@@ -4,8 +4,11 @@
 #include <fmt/format.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <stdexcept>
+#include <thread>
 
 namespace nolvo::media {
 
@@ -55,10 +58,37 @@ HostFileDigest HashHostFile(const fs::path& path) {
   return result;
 }
 
+std::vector<HashedHostFile> HashHostFiles(const std::vector<fs::path>& paths, int threads) {
+  std::vector<HashedHostFile> hashed(paths.size());
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    for (std::size_t i; (i = next.fetch_add(1)) < paths.size();) {
+      try {
+        hashed[i].Digest = HashHostFile(paths[i]);
+      } catch (...) {
+        hashed[i].Error = std::current_exception();
+      }
+    }
+  };
+  const std::size_t used = std::min(paths.size(), static_cast<std::size_t>(std::max(threads, 1)));
+  {
+    std::vector<std::jthread> helpers;
+    for (std::size_t t = 1; t < used; ++t) helpers.emplace_back(work);
+    work();
+  }
+  return hashed;
+}
+
 std::vector<FileDigest> DigestFolderFiles(const fs::path& folder,
-                                          const std::vector<std::string>& names) {
+                                          const std::vector<std::string>& names, int threads) {
+  std::vector<fs::path> paths;
+  for (const auto& name : names) paths.push_back(folder / name);
+  const std::vector<HashedHostFile> hashed = HashHostFiles(paths, threads);
   std::vector<FileDigest> files;
-  for (const auto& name : names) files.push_back({name, HashHostFile(folder / name).Digest});
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (hashed[i].Error) std::rethrow_exception(hashed[i].Error);
+    files.push_back({names[i], hashed[i].Digest.Digest});
+  }
   return files;
 }
 

@@ -3,8 +3,6 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 
 #include "archive/media/digest_files.h"
 #include "platform/ascii.h"
@@ -106,37 +104,33 @@ bool ReadByExtraction(const std::string& name, const std::string& baseName) {
 }
 
 void CheckMediaFiles(const fs::path& folder, const std::vector<FileDigest>& files,
-                     const platform::CodePage& cp, FindingSink& sink,
+                     const platform::CodePage& cp, FindingSink& sink, int threads,
                      const std::function<bool(const std::string&)>& wanted) {
-  std::vector<const FileDigest*> hashed;
+  std::vector<const FileDigest*> listed;
+  std::vector<fs::path> paths;
   for (const auto& f : files)
-    if ((!wanted || wanted(f.Name)) && IsRegularFile(folder / f.Name)) hashed.push_back(&f);
-  // Each file's outcome: empty when its bytes are the listed ones, else the text to report.
-  // The files are hashed on every core (nothing else runs yet), reported in list order.
-  std::vector<std::optional<std::string>> outcome(hashed.size());
-  std::atomic<std::size_t> next{0};
-  auto work = [&] {
-    for (std::size_t i; (i = next.fetch_add(1)) < hashed.size();) {
-      try {
-        if (HashHostFile(folder / hashed[i]->Name).Digest != hashed[i]->Digest)
-          outcome[i] = fmt::format("its bytes differ from {}", kMediaDigestsName);
-      } catch (const std::runtime_error& e) {
-        outcome[i] = e.what();
-      }
+    if ((!wanted || wanted(f.Name)) && IsRegularFile(folder / f.Name)) {
+      listed.push_back(&f);
+      paths.push_back(folder / f.Name);
     }
-  };
-  const std::size_t helpers =
-      std::min<std::size_t>(hashed.size(), std::max(1u, std::thread::hardware_concurrency())) - 1;
-  {
-    std::vector<std::jthread> threads;
-    for (std::size_t t = 0; t < helpers && hashed.size() > 1; ++t) threads.emplace_back(work);
-    work();
-  }
-  for (std::size_t i = 0; i < hashed.size(); ++i) {
-    if (!outcome[i]) continue;
+  const std::vector<HashedHostFile> hashed = HashHostFiles(paths, threads);
+  // Reported in list order; a file that cannot be read is reported, anything else thrown.
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    std::string text;
+    if (hashed[i].Error) {
+      try {
+        std::rethrow_exception(hashed[i].Error);
+      } catch (const std::runtime_error& e) {
+        text = e.what();
+      }
+    } else if (hashed[i].Digest.Digest != listed[i]->Digest) {
+      text = fmt::format("its bytes differ from {}", kMediaDigestsName);
+    } else {
+      continue;
+    }
     std::string shown;
-    cp.FromUtf8(hashed[i]->Name, shown);
-    sink.Add(FindingKind::MediaFileDiffers, About(shown, std::move(*outcome[i])));
+    cp.FromUtf8(listed[i]->Name, shown);
+    sink.Add(FindingKind::MediaFileDiffers, About(shown, std::move(text)));
   }
 }
 

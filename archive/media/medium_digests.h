@@ -67,11 +67,11 @@ class EntryDigestCheck {
 
 namespace nolvo::media {
 
-// Hashes the files the media list names in `folder` (those `wanted` accepts, when given):
-// MediaFileDiffers for each whose bytes differ (a missing one was reported when the list was
-// read). `cp` spells the names.
+// Hashes the files the media list names in `folder` (those `wanted` accepts, when given) on
+// up to `threads` threads: MediaFileDiffers for each whose bytes differ (a missing one was
+// reported when the list was read). `cp` spells the names.
 void CheckMediaFiles(const std::filesystem::path& folder, const std::vector<FileDigest>& files,
-                     const platform::CodePage& cp, FindingSink& sink,
+                     const platform::CodePage& cp, FindingSink& sink, int threads,
                      const std::function<bool(const std::string&)>& wanted = {});
 
 // Whether `name` is one of the files a read of the segments `baseName`.NNN uses: install.cfg

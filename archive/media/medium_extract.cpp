@@ -62,7 +62,7 @@ class Extractor {
     // medium whose segments or install.cfg differ from it is not read at all.
     if (run.Digests().Files && location_.Segmented)
       CheckMediaFiles(
-          location_.Folder, *run.Digests().Files, run.Codepage(), run.Sink(),
+          location_.Folder, *run.Digests().Files, run.Codepage(), run.Sink(), Threads(),
           [this](const std::string& name) { return ReadByExtraction(name, location_.BaseName); });
     run.Walk(options_.Key, options_.Flat,
              [this](MediumRun::Archive& archive) { ExtractArchive(archive); });
@@ -70,6 +70,7 @@ class Extractor {
 
  private:
   const platform::CodePage& Cp() { return run_->Codepage(); }
+  int Threads() const { return std::clamp(options_.Threads, 1, kMostThreads); }
 
   // With several threads the entries after the one being written are prepared (checked,
   // their files created) before it is complete. What a run on one thread would do only
@@ -102,8 +103,7 @@ class Extractor {
       path.clear();
     };
 
-    compress.SetThreads(std::clamp(options_.Threads, 1, kMostThreads));
-    run_->HashOnWriters(options_.Threads > 1);
+    compress.SetThreads(Threads());
     compress.SetExceptionOnFileError(true);
     compress.OnShowProgress = [&](std::int32_t& percent) {
       if (events_.OnEntry && !pending_.empty()) events_.OnEntry(pending_.front().Shown, percent);

@@ -27,11 +27,6 @@ MediumRun::MediumRun(const MediaLocation& location, Tool tool, stage::MediaRepor
 
 MediumRun::~MediumRun() = default;
 
-DigestWorker& MediumRun::Worker() {
-  if (!worker_) worker_ = std::make_unique<DigestWorker>();
-  return *worker_;
-}
-
 MediaWalk MediumRun::Walk(std::int32_t key, bool flatNames,
                           const std::function<void(Archive&)>& visit) {
   platform::Machine& machine = workspace_.Machine();
@@ -90,7 +85,7 @@ std::unique_ptr<platform::ByteStream> MediumRun::DigestOutput(std::size_t index,
                                                               platform::ByteStream& output) {
   jobs_.erase(index);
   if (!entryCheck_ || !entryCheck_->Expected(index)) return nullptr;
-  auto job = hashOnWriters_ ? DigestJob::Inline() : Worker().NewJob();
+  auto job = DigestJob::Inline();
   jobs_[index] = job;
   return std::make_unique<DigestStream>(output, std::move(job));
 }

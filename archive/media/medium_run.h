@@ -42,7 +42,6 @@ class MediumRun {
   const MediumDigests& Digests() const { return digests_; }
   // The check against the entry list; null when there is no sound entry list.
   EntryDigestCheck* EntryCheck() { return entryCheck_ ? &*entryCheck_ : nullptr; }
-  DigestWorker& Worker();
 
   // Walks the archives with `key`; each is listed, audited and checked against the entry
   // list before `visit` sees it; with `flatNames` the names written also go through the
@@ -53,15 +52,13 @@ class MediumRun {
   MediaWalk Walk(std::int32_t key, bool flatNames, const std::function<void(Archive&)>& visit);
 
   // A digest stream over `output` for entry `index` of the current archive when the entry
-  // list has a digest for it, else null. The stream may be written on any one thread.
-  // With HashOnWriters the writing thread hashes (for entries expanded on several threads);
-  // otherwise the digest worker's thread does.
+  // list has a digest for it, else null. The stream may be written on any one thread, which
+  // hashes what it writes: a run on one thread uses one thread.
   std::unique_ptr<platform::ByteStream> DigestOutput(std::size_t index,
                                                      platform::ByteStream& output);
   // After entry `index` was expanded through DigestOutput's stream: whether its bytes are
   // the listed ones (EntryDiffers when not); true when it had no listed digest.
   bool Verify(const Archive& archive, std::size_t index);
-  void HashOnWriters(bool on) { hashOnWriters_ = on; }
   // Forgets the digest of entry `index` (its expansion failed).
   void DropDigest(std::size_t index) { jobs_.erase(index); }
 
@@ -71,9 +68,7 @@ class MediumRun {
   FindingSink sink_;
   MediumDigests digests_;
   std::optional<EntryDigestCheck> entryCheck_;
-  std::unique_ptr<DigestWorker> worker_;
   std::map<std::size_t, std::shared_ptr<DigestJob>> jobs_;  // entries of the current archive
-  bool hashOnWriters_ = false;
 };
 
 // The message of the exception `error` holds.

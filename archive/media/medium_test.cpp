@@ -41,13 +41,12 @@ void TestMedium(const MediaLocation& location, std::int32_t key, int threads,
                 const TestEvents& events, TestResult& result) {
   MediumRun run(location, Tool::Test, result.Report, events.OnFinding);
   if (run.Digests().Files && location.Segmented)
-    CheckMediaFiles(location.Folder, *run.Digests().Files, run.Codepage(), run.Sink());
+    CheckMediaFiles(location.Folder, *run.Digests().Files, run.Codepage(), run.Sink(), threads);
 
   const MediaWalk walk = run.Walk(key, true, [&](MediumRun::Archive& archive) {
     const auto badCopies = BadStoredCopies(*archive.Open(), archive.Listing, key);
     auto& compress = archive.Compress;
     compress.SetThreads(threads);
-    run.HashOnWriters(threads > 1);
     compress.OnShowProgress = [&](std::int32_t& percent) {
       if (events.OnEntry) events.OnEntry(result.Tested, percent);
     };

@@ -4,11 +4,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <atomic>
 #include <exception>
 #include <fstream>
 #include <set>
-#include <thread>
 
 #include "app/desktop_entry.h"
 #include "app/settings_loader.h"
@@ -75,7 +73,7 @@ segment::TSegWriteFile StoredFile(const fs::path& file, std::string stored,
 
 // Writes the entry list, then the media list over every file of the medium.
 void WriteDigestLists(const fs::path& folder, const segment::TSegWriteResult& result,
-                      const std::map<std::string, HostFileDigest>& digests) {
+                      const std::map<std::string, HostFileDigest>& digests, int threads) {
   std::vector<EntryDigest> entries;
   for (std::size_t a = 0; a < result.Archives.size(); ++a) {
     const auto& listing = result.Archives[a];
@@ -95,7 +93,7 @@ void WriteDigestLists(const fs::path& folder, const segment::TSegWriteResult& re
   try {
     platform::WriteFileAtomicOrThrow(folder / kEntryDigestsName, FormatEntryDigests(entries));
     platform::WriteFileAtomicOrThrow(folder / kMediaDigestsName,
-                                     FormatMediaDigests(DigestFolderFiles(folder, names)));
+                                     FormatMediaDigests(DigestFolderFiles(folder, names, threads)));
   } catch (const std::exception& e) {
     Fail(fmt::format("cannot write the digest lists: {}", e.what()));
   }
@@ -106,29 +104,10 @@ void WriteDigestLists(const fs::path& folder, const segment::TSegWriteResult& re
 // Hashes `files` (stored in that order in the product) on up to `threads` threads; a
 // file that cannot be read throws as it would on one thread, the first in order first.
 void HashFiles(const std::vector<fs::path>& files, PackProduct& product, std::int32_t threads) {
-  std::vector<HostFileDigest> digests(files.size());
-  std::vector<std::exception_ptr> errors(files.size());
-  std::atomic<std::size_t> next{0};
-  const auto work = [&] {
-    for (std::size_t i = next++; i < files.size(); i = next++) {
-      try {
-        digests[i] = HashHostFile(files[i]);
-      } catch (...) {
-        errors[i] = std::current_exception();
-      }
-    }
-  };
-  const std::size_t wanted = static_cast<std::size_t>(std::max(threads, 1));
-  const std::size_t helpers =
-      std::min(files.size(), wanted) > 1 ? std::min(files.size(), wanted) - 1 : 0;
-  {
-    std::vector<std::jthread> pool;
-    for (std::size_t t = 0; t < helpers; ++t) pool.emplace_back(work);
-    work();
-  }
+  const std::vector<HashedHostFile> hashed = HashHostFiles(files, threads);
   for (std::size_t i = 0; i < files.size(); ++i) {
-    if (errors[i]) std::rethrow_exception(errors[i]);
-    product.Digests[product.Archive.Files[i].StoredName] = digests[i];
+    if (hashed[i].Error) std::rethrow_exception(hashed[i].Error);
+    product.Digests[product.Archive.Files[i].StoredName] = hashed[i].Digest;
   }
 }
 
@@ -237,7 +216,7 @@ void PlaceSetupProgram(const PackSettings& settings, const PackProduct& product,
     if (!out) ec = std::make_error_code(std::errc::io_error);
   }
   if (ec) Fail(fmt::format("cannot write {}: {}", (media / "install.exe").string(), ec.message()));
-  WriteDigestLists(media, written, product.Digests);
+  WriteDigestLists(media, written, product.Digests, settings.Threads);
 }
 
 }  // namespace nolvo::media

@@ -1,6 +1,8 @@
 #include "archive/media/setup_checks.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <thread>
 #include <utility>
 
 #include "archive/container/compress.h"
@@ -21,7 +23,10 @@ void SetupChecks::Begin(const std::string& sourceDir, stage::MediaReport& report
   const auto folder = machine_.Resolve(sourceDir);
   digests_ = LoadMediumDigests(folder.host, "", *sink_);
   // The archive headers (where the files go) are covered by the media list alone.
-  if (digests_.Files) CheckMediaFiles(folder.host, *digests_.Files, machine_.Codepage(), *sink_);
+  // Nothing else runs yet: every core hashes.
+  if (digests_.Files)
+    CheckMediaFiles(folder.host, *digests_.Files, machine_.Codepage(), *sink_,
+                    static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
   if (digests_.Entries) check_.emplace(*digests_.Entries);
 }
 

@@ -221,6 +221,8 @@ TEST(ThreadCount, DamagedMediaGiveTheSameFilesAndFindingsInTheSameOrder) {
   Files files = Corpus("mixed");
   for (int i = 0; i < 12; ++i)
     files["d/t" + std::to_string(i)] = test::TextCorpus(20000 + i, 20 + i);
+  // Far costlier than the entries before it: the workers take it before them.
+  files["d/t9"] = test::TextCorpus(400000, 29);
   const fs::path product = Product(temp.Path() / "product", files);
   // The same product with one file's bytes changed, its size kept.
   files["d/t5"][100] ^= 0x20;
