@@ -32,9 +32,10 @@ CommandRegistration RegisterExtract(CLI::App& app, const GlobalOptions& global) 
       ->capture_default_str();
   sub->add_flag("--flat", options->flat, "Put every file directly in the output folder");
   sub->add_option("--key", options->key, "The key of locked entries");
-  AddThreadsOption(sub, options->threads,
-                   "Threads that expand entries, at most 16; the files written are the same for "
-                   "any count");
+  AddThreadsOption(
+      sub, options->threads,
+      "Threads that expand and hash entries, at most 16; the files written are the same for "
+      "any count");
   sub->footer(
       std::string("Each archive's files go below its template's folder, made relative (the\n"
                   "drive and leading backslashes dropped). Names with \"..\", device names or\n"

@@ -101,8 +101,9 @@ CommandRegistration RegisterPack(CLI::App& app, const GlobalOptions& global) {
   sub->add_option("--key", o->key, "Lock every entry with this key");
   sub->add_option("--setup-program", o->setupProgram, "The file to put beside as install.exe")
       ->check(CLI::ExistingFile);
-  AddThreadsOption(sub, o->threads,
-                   "Threads that encode, at most 16; the media are the same for any count");
+  AddThreadsOption(
+      sub, o->threads,
+      "Threads that encode and hash, at most 16; the media are the same for any count");
   sub->footer(
       std::string("Beside the segments go install.cfg, install.exe and two digest lists:\n"
                   "nolvo-entries.digests (the SHA-256 of every entry's bytes) and\n"

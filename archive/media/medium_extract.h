@@ -18,7 +18,7 @@ struct ExtractOptions {
   std::filesystem::path Dir = ".";  // made when missing
   bool Flat = false;                // every file directly in Dir
   std::int32_t Key = 0;
-  // Threads that expand entries (1 to 16); the files, findings and events are the same
+  // Threads that expand and hash entries (1 to 16); the files, findings and events are the same
   // for any count.
   int Threads = 1;
 };
