@@ -144,5 +144,40 @@ TEST_F(DemoInstall, AnswersFileReplaysTheChoices) {
   EXPECT_FALSE(fs::exists(App() / "demo.ico"));
 }
 
+// The wizard at a terminal: each page's choices reach the install, Back keeps what was chosen,
+// and declining or cancelling installs nothing.
+TEST_F(DemoInstall, TheConsoleWizardInstallsWhatItsPagesChose) {
+  const std::vector<std::string> argv = {NolvoTool(), "install", media_.string(), "--prefix",
+                                         prefix_.string()};
+  const auto chosen = RunOnTerminal(argv, {
+                                              "n",               // welcome
+                                              "a",               // licence
+                                              "C:\\Apps\\Demo",  // a directory of one's own
+                                              "y",               // ... made
+                                              "b", "a", "n",     // back to the licence and on
+                                              "d1", "n",         // no desktop shortcut
+                                              "u", "n",          // full install
+                                              "2", "i",          // return to Windows; install
+                                          });
+  ASSERT_EQ(chosen.exitCode, 0) << chosen.out;
+  const fs::path app = C() / "Apps" / "Demo";
+  for (const auto& f : {app / "demo.exe", app / "demo.ico", app / "Data" / "sample.dat"})
+    EXPECT_TRUE(fs::is_regular_file(f)) << f << chosen.out;
+  EXPECT_FALSE(fs::exists(App()));
+  EXPECT_FALSE(fs::exists(C() / "windows" / "Desktop" / "Nolvo Demo.lnk"));
+  EXPECT_TRUE(
+      fs::exists(C() / "windows" / "Start Menu" / "Programs" / "Nolvo Demo" / "Read Me.lnk"));
+
+  for (const auto& answers :
+       std::vector<std::vector<std::string>>{{"n", "d"}, {"n", "a", "c", "y"}}) {
+    TempDir other;
+    std::vector<std::string> to = argv;
+    to.back() = other.Path().string();
+    const auto stopped = RunOnTerminal(to, answers);
+    EXPECT_EQ(stopped.exitCode, 3) << stopped.out;
+    EXPECT_FALSE(fs::exists(other.Path() / "drive_c" / "Program Files" / "Nolvo Demo"));
+  }
+}
+
 }  // namespace
 }  // namespace nolvo::test

@@ -18,6 +18,13 @@ struct CommandResult {
 CommandResult RunCommand(const std::vector<std::string>& argv,
                          const std::map<std::string, std::string>& env = {});
 
+// Runs `argv` on a new pseudo-terminal (its standard input, output and error), as a user at
+// a terminal would: each time its output ends in a prompt ("> "), the next of `answers` is
+// typed with a newline. `out` is everything it printed; a run that needs more answers
+// than given, or any that takes over `seconds`, is killed (exit code 128 + SIGKILL).
+CommandResult RunOnTerminal(const std::vector<std::string>& argv,
+                            const std::vector<std::string>& answers, int seconds = 60);
+
 // The path of the built `nolvo` tool.
 std::string NolvoTool();
 
