@@ -89,9 +89,9 @@ std::shared_ptr<TEntryPipeline::Job> TEntryPipeline::NextJob() const {
     if (!oldest) oldest = j;
     if (!costliest || j->Cost > costliest->Cost) costliest = j;
   }
-  // Entries of about the same cost go in order, so the one the caller waits for next is
-  // not passed over again and again.
-  // Far costlier: more than 5/4 of the oldest's cost (costs stay far below overflow).
+  // Only one costing over 5/4 of the oldest goes first: entries of about the same cost go in
+  // order, so the one the caller waits for next is not passed over again and again. (Costs
+  // stay far below overflow.)
   if (costliest && costliest->Cost * 4 > oldest->Cost * 5) return costliest;
   return oldest;
 }
