@@ -1,8 +1,8 @@
 // Random damage to a sound medium with its digest lists: the input is a list of mutations
 // (bit flips, bytes set, swapped or cut, files cut, removed, swapped or copied over one
-// another) applied to the medium's files before it is extracted and tested. While a digest
-// list is left, extraction must give the product's exact bytes or end as failed, and a test
-// that passes must have seen the medium's files as they were made.
+// another) applied to the medium's files before it is extracted and tested, on one thread or
+// two. While a digest list is left, extraction must give the product's exact bytes or end as
+// failed, and a test that passes must have seen the medium's files as they were made.
 
 #include <stdlib.h>
 
@@ -151,9 +151,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   location.Folder = media;
   location.BaseName = "disk";
 
+  // Half the inputs (by the parity of their length) read on two threads.
+  const int threads = 1 + static_cast<int>(size % 2);
   media::ExtractResult extracted;
   media::ExtractOptions options;
   options.Dir = out;
+  options.Threads = threads;
   bool ok = false;
   try {
     media::ExtractMedium(location, options, {}, extracted);
@@ -174,7 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   media::TestResult tested;
   try {
-    media::TestMedium(location, 0, 1, {}, tested);
+    media::TestMedium(location, 0, threads, {}, tested);
     ok = !tested.Report.Failed();
   } catch (const std::exception&) {
     ok = false;
