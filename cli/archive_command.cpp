@@ -66,7 +66,7 @@ CommandRegistration RegisterArchive(CLI::App& app, const GlobalOptions& global) 
       ->capture_default_str();
   create->add_option("--key", options->key, "Lock every entry with this key (0: none)");
   AddThreadsOption(create, options->threads,
-                   "Threads that encode; the archive is the same for any count");
+                   "Threads that encode, at most 16; the archive is the same for any count");
   create->footer(
       std::string("An entry the method cannot make smaller is stored uncompressed.\n"
                   "OUT.digests beside it receives the SHA-256 of every entry's bytes.\n\n") +

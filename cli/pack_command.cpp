@@ -19,9 +19,6 @@ struct PackOptions {
   std::int32_t threads = 1;
 };
 
-// More threads than this only hold more entries in memory.
-constexpr std::int32_t kMostThreads = 16;
-
 container::TCompressionMethod MethodOf(const std::string& name) {
   if (name == "lzh") return container::TCompressionMethod::coLZH;
   if (name == "rle") return container::TCompressionMethod::coRLE;
@@ -49,7 +46,7 @@ int RunPack(const PackOptions& o, const GlobalOptions& global) {
   settings.Method = MethodOf(o.method);
   settings.SegmentSize = o.segmentSize;
   settings.Key = o.key;
-  settings.Threads = std::min(o.threads, kMostThreads);
+  settings.Threads = o.threads;
   const platform::CodePage cp = platform::CodePage::FromEnvironment();
   try {
     const media::PackProduct product = media::CollectProduct(settings, cp);

@@ -25,9 +25,9 @@ CommandRegistration RegisterTest(CLI::App& app, const GlobalOptions& global) {
       app.add_subcommand("test", "Check every entry of install media against its checksum");
   AddMediaPathOption(sub, options->path);
   sub->add_option("--key", options->key, "The key of locked entries");
-  AddThreadsOption(
-      sub, options->threads,
-      "Threads that expand and hash entries; what is reported is the same for any count");
+  AddThreadsOption(sub, options->threads,
+                   "Threads that expand and hash entries, at most 16; what is reported is the same "
+                   "for any count");
   sub->footer(
       std::string("Every file the media digest list names is hashed, every entry is expanded\n"
                   "and checked against its checksum and the entry digest list; media without\n"

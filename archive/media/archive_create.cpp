@@ -11,6 +11,7 @@
 #include "archive/container/compress.h"
 #include "archive/media/digest_files.h"
 #include "archive/media/media_reader.h"
+#include "archive/media/thread_count.h"
 #include "platform/ascii.h"
 #include "platform/atomic_file.h"
 
@@ -129,7 +130,7 @@ CreatedArchive CreateArchive(const ArchiveCreateSettings& settings,
   const fs::path tempHost = out.parent_path() / tempName;
   container::TCompress compress(machine);
   compress.SetKey(settings.Key);
-  compress.SetThreads(settings.Threads);
+  compress.SetThreads(ThreadsToUse(settings.Threads));
   if (progress)
     compress.OnShowProgress = [&](std::int32_t& percent) { progress(files.size(), percent); };
   // The sources are hashed on a thread of their own while they are stored (the encoder

@@ -21,7 +21,7 @@ struct ArchiveCreateSettings {
   std::vector<std::string> Files;
   container::TCompressionMethod Method = container::TCompressionMethod::coLZH5;
   std::int32_t Key = 0;
-  std::int32_t Threads = 1;  // the archive is the same for any count
+  std::int32_t Threads = 1;  // at most kMostThreads are used; the archive is the same for any count
 };
 
 struct CreatedArchive {

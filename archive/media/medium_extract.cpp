@@ -12,6 +12,7 @@
 #include "archive/media/confined_path.h"
 #include "archive/media/medium_run.h"
 #include "archive/media/stored_copy_check.h"
+#include "archive/media/thread_count.h"
 #include "util/shown_text.h"
 
 namespace nolvo::media {
@@ -24,8 +25,7 @@ namespace {
 // Drives of the workspace machine that reach the folders of the files being written, one
 // per file (with several threads, several files are written at once).
 constexpr std::string_view kOutputDrives = "opqrsuvwxydefghijklnab";
-// The most threads an extraction expands with: one drive per file being written.
-constexpr int kMostThreads = 16;
+// One drive per file being written, on the most threads.
 static_assert(kMostThreads + 1 <= static_cast<int>(kOutputDrives.size()));
 
 // One file being written: its entry, its temporary and final host paths, the drive its
@@ -70,7 +70,7 @@ class Extractor {
 
  private:
   const platform::CodePage& Cp() { return run_->Codepage(); }
-  int Threads() const { return std::clamp(options_.Threads, 1, kMostThreads); }
+  int Threads() const { return ThreadsToUse(options_.Threads); }
 
   // With several threads the entries after the one being written are prepared (checked,
   // their files created) before it is complete. What a run on one thread would do only

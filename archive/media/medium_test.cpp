@@ -4,6 +4,7 @@
 
 #include "archive/media/medium_run.h"
 #include "archive/media/stored_copy_check.h"
+#include "archive/media/thread_count.h"
 #include "archive/segment/seg_names.h"
 #include "platform/ascii.h"
 
@@ -37,8 +38,9 @@ void CheckCoverage(const MediaLocation& location, const MediaWalk& walk,
 
 }  // namespace
 
-void TestMedium(const MediaLocation& location, std::int32_t key, int threads,
+void TestMedium(const MediaLocation& location, std::int32_t key, int asked,
                 const TestEvents& events, TestResult& result) {
+  const int threads = ThreadsToUse(asked);
   MediumRun run(location, Tool::Test, result.Report, events.OnFinding);
   if (run.Digests().Files && location.Segmented)
     CheckMediaFiles(location.Folder, *run.Digests().Files, run.Codepage(), run.Sink(), threads);

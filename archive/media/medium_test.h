@@ -22,8 +22,8 @@ struct TestResult {
   stage::MediaReport Report;
 };
 
-// Entries are expanded on `threads` threads (1: on the calling thread alone); the
-// findings, their order and the events are the same for any count.
+// Entries are expanded on `threads` threads, at most kMostThreads (1: on the calling thread
+// alone); the findings, their order and the events are the same for any count.
 // Throws EMediaPath, and EMediumRefused when the read of the medium failed (recorded in
 // `result.Report` first, the result is then incomplete).
 void TestMedium(const MediaLocation& location, std::int32_t key, int threads,

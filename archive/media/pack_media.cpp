@@ -10,6 +10,7 @@
 
 #include "app/desktop_entry.h"
 #include "app/settings_loader.h"
+#include "archive/media/thread_count.h"
 #include "platform/ascii.h"
 #include "platform/atomic_file.h"
 #include "platform/dos_time.h"
@@ -150,7 +151,7 @@ PackProduct CollectProduct(const PackSettings& settings, const platform::CodePag
           fmt::format("{}: the name has characters code page {} cannot hold", relative, cp.Name()));
     product.Archive.Files.push_back(StoredFile(file, std::move(stored), settings.Method));
   }
-  HashFiles(files, product, settings.Threads);
+  HashFiles(files, product, ThreadsToUse(settings.Threads));
   return product;
 }
 
@@ -181,7 +182,7 @@ segment::TSegWriteResult WriteMedia(const PackSettings& settings, const PackProd
   writer.SegSize = std::max<std::int32_t>(settings.SegmentSize, 16384);
   writer.Key = settings.Key;
   writer.ArchiveMethod = settings.Method;
-  writer.Threads = std::max<std::int32_t>(settings.Threads, 1);
+  writer.Threads = ThreadsToUse(settings.Threads);
   std::int64_t total = 0;
   for (const auto& [name, digest] : product.Digests) total += digest.Size;
   std::int64_t done = 0;
@@ -216,7 +217,7 @@ void PlaceSetupProgram(const PackSettings& settings, const PackProduct& product,
     if (!out) ec = std::make_error_code(std::errc::io_error);
   }
   if (ec) Fail(fmt::format("cannot write {}: {}", (media / "install.exe").string(), ec.message()));
-  WriteDigestLists(media, written, product.Digests, settings.Threads);
+  WriteDigestLists(media, written, product.Digests, ThreadsToUse(settings.Threads));
 }
 
 }  // namespace nolvo::media

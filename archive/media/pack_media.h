@@ -35,7 +35,7 @@ struct PackSettings {
   container::TCompressionMethod Method = container::TCompressionMethod::coLZH5;
   std::int32_t SegmentSize = 1440000;  // at least 16384 is used
   std::int32_t Key = 0;
-  std::int32_t Threads = 1;  // the media are the same for any count
+  std::int32_t Threads = 1;  // at most kMostThreads are used; the media are the same for any count
 };
 
 // Something the media will hold that the builder should look at; the pack goes on.
