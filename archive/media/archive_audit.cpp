@@ -64,13 +64,16 @@ ArchiveAudit AuditArchive(const container::TCompressedFileList& listing,
 
   if (listNames) {
     std::set<std::string> wanted;
-    for (const auto& name : *listNames)
+    bool emptyNamed = false;  // the expansion matches an empty name to an entry of no name
+    for (const auto& name : *listNames) {
       if (!name.empty()) wanted.insert(platform::AsciiUpper(name));
+      emptyNamed = emptyNamed || name.empty();
+    }
     std::set<std::string> present;
     for (std::size_t i = 0; i < n; ++i) {
       const std::string key = platform::AsciiUpper(listing[i].Name);
       present.insert(key);
-      audit.Selected[i] = wanted.count(key) > 0;
+      audit.Selected[i] = key.empty() ? emptyNamed : wanted.count(key) > 0;
     }
     if (n == 0 && !wanted.empty()) {
       sink.Add(FindingKind::NoArchive,
