@@ -132,17 +132,21 @@ std::size_t IndexOf(const container::TCompressedFileList& listing, std::int64_t 
 void FlatNames::Add(const ArchivePlace& place, const container::TListedEntry& entry,
                     std::size_t index, FindingSink& sink) {
   const auto cut = entry.Name.find_last_of("\\/:");
-  const std::string name = cut == std::string::npos ? entry.Name : entry.Name.substr(cut + 1);
-  if (name.empty()) return;
+  const std::string base = cut == std::string::npos ? entry.Name : entry.Name.substr(cut + 1);
+  if (base.empty()) return;
+  const std::string name = wholePaths_ ? place.Template + '\\' + entry.Name : base;
   const auto [it, fresh] = seen_.emplace(keepCase_ ? name : platform::AsciiUpper(name),
                                          std::make_pair(place.Index, entry.Name));
   if (fresh) return;
+  const std::string archive =
+      it->second.first == place.Index ? "" : fmt::format(" of archive {}", it->second.first);
   stage::MediaFinding f = place.Entry(
       entry, index,
-      fmt::format(
-          "goes to the same file name as {{other}}{} when files are put in one folder; "
-          "the later one is kept",
-          it->second.first == place.Index ? "" : fmt::format(" of archive {}", it->second.first)));
+      wholePaths_
+          ? fmt::format("goes to the same file as {{other}}{}; the later one is kept", archive)
+          : fmt::format("goes to the same file name as {{other}}{} when files are put in one "
+                        "folder; the later one is kept",
+                        archive));
   f.Other = it->second.second;
   sink.Add(FindingKind::NamesCollide, std::move(f));
 }

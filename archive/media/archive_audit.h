@@ -61,15 +61,19 @@ std::size_t IndexOf(const container::TCompressedFileList& listing, std::int64_t 
 
 // The file names entries are written to when every file goes into one folder, across the
 // archives of a medium; a second entry of the same name is a NamesCollide finding. Letter
-// case is ignored (the setup's Windows machine) unless `keepCase` (a host folder).
+// case is ignored (the setup's Windows machine) unless `keepCase` (a host folder). With
+// `wholePaths` the names are the entries' paths below their archive's folder instead (files
+// kept in their folders), and only the very same path collides.
 class FlatNames {
  public:
-  explicit FlatNames(bool keepCase = false) : keepCase_(keepCase) {}
+  explicit FlatNames(bool keepCase = false, bool wholePaths = false)
+      : keepCase_(keepCase), wholePaths_(wholePaths) {}
   void Add(const ArchivePlace& place, const container::TListedEntry& entry, std::size_t index,
            FindingSink& sink);
 
  private:
   bool keepCase_;
+  bool wholePaths_;
   std::map<std::string, std::pair<int, std::string>> seen_;  // name -> archive, stored name
 };
 

@@ -31,8 +31,10 @@ MediaWalk MediumRun::Walk(std::int32_t key, bool flatNames,
                           const std::function<void(Archive&)>& visit) {
   platform::Machine& machine = workspace_.Machine();
   std::size_t archives = 0;
-  // Files extracted into a host folder meet by their exact names.
-  FlatNames flat(sink_.Of() == Tool::Extract);
+  // Files extracted into a host folder meet by their exact names; kept in their folders,
+  // only entries of the very same path meet there.
+  const bool extract = sink_.Of() == Tool::Extract;
+  FlatNames flat(extract, extract && !flatNames);
   // Where the read is, for a failure's finding.
   ArchivePlace at;
   std::optional<SegmentMap> map;
@@ -55,7 +57,7 @@ MediaWalk MediumRun::Walk(std::int32_t key, bool flatNames,
           compress.ListArchiveEntries(*stream, archive.Listing);
           archive.Audit = AuditArchive(archive.Listing, ArchiveTotalSize(*stream),
                                        location_.Segmented ? &media.FileNames : nullptr, at, sink_);
-          if (flatNames)
+          if (flatNames || extract)
             for (std::size_t i = 0; i < archive.Listing.size(); ++i)
               if (archive.Audit.Written(i)) flat.Add(at, archive.Listing[i], i, sink_);
           if (entryCheck_) entryCheck_->BeginArchive(at, archive.Listing, sink_);

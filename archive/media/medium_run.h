@@ -45,10 +45,10 @@ class MediumRun {
 
   // Walks the archives with `key`; each is listed, audited and checked against the entry
   // list before `visit` sees it; with `flatNames` the names written also go through the
-  // flat-name check. A failure of the read is recorded as a ReadFailed finding that names
-  // where it happened and ends the run (EMediumRefused); EMediumRefused passes as it is.
-  // After the walk: NoArchive when there was none, EntryMissing for archives the entry
-  // list names that were not met.
+  // flat-name check (an extract without it checks for entries of the very same path). A failure of
+  // the read is recorded as a ReadFailed finding that names where it happened and ends the run
+  // (EMediumRefused); EMediumRefused passes as it is. After the walk: NoArchive when there was
+  // none, EntryMissing for archives the entry list names that were not met.
   MediaWalk Walk(std::int32_t key, bool flatNames, const std::function<void(Archive&)>& visit);
 
   // A digest stream over `output` for entry `index` of the current archive when the entry

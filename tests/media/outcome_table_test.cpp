@@ -393,6 +393,39 @@ TEST_P(OutcomeTable, EachToolAndTheSetupDoWhatTheTableSays) {
 INSTANTIATE_TEST_SUITE_P(Situations, OutcomeTable, ::testing::ValuesIn(kSituations),
                          [](const auto& info) { return "S" + std::to_string(info.index); });
 
+// Without --flat, files keep their folders: only two entries of the very same path meet, and
+// extract then says so and keeps the later one, as it does with --flat.
+TEST(OutcomeTable, ExtractKeptInFoldersWarnsOnlyForTheVerySamePath) {
+  struct Case {
+    std::vector<Stored> Files;
+    Out Extract;
+    std::vector<std::string> Extracted;
+    std::string Content;  // of the first file extracted
+  };
+  const Case cases[] = {
+      {{{"docs\\a.txt", "one"}, {"docs\\a.txt", "two"}}, kWarn, {"APP/docs/a.txt"}, "two"},
+      {{{"docs\\a.txt", "one"}, {"data\\a.txt", "two"}},
+       kNo,
+       {"APP/data/a.txt", "APP/docs/a.txt"},
+       "two"},
+  };
+  for (const Case& c : cases) {
+    Situation s{
+        "",  c.Files, std::nullopt, nullptr, false, false, nullptr, FindingKind::NamesCollide,
+        kNo, kNo,     kNo,          kNo,     {}};
+    CraftedMedium m(s);
+    test::TempDir temp;
+    ExtractResult extracted;
+    ExtractOptions options;
+    options.Dir = temp.Path() / "out";
+    ExtractMedium(m.location_, options, {}, extracted);
+    EXPECT_EQ(WeightOf(extracted.Report, FindingKind::NamesCollide, "extract"), c.Extract);
+    EXPECT_FALSE(extracted.Report.Failed());
+    ASSERT_EQ(test::FilesBelow(options.Dir), c.Extracted);
+    EXPECT_EQ(test::ReadText(options.Dir / c.Extracted[0]), c.Content);
+  }
+}
+
 TEST(OutcomeTable, EveryToolHasAWordForEverySituation) {
   // Where the table says nothing the tool is silent; a failed read stops all four.
   for (const Tool tool : {Tool::List, Tool::Test, Tool::Extract, Tool::Setup})
