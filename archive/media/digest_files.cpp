@@ -52,6 +52,7 @@ HostFileDigest HashHostFile(const fs::path& path) {
     if (n < 0) throw std::runtime_error(fmt::format("cannot read {}", path.string()));
     if (n == 0) break;
     sha.Update(buffer.data(), static_cast<std::size_t>(n));
+    for (ssize_t i = 0; i < n; ++i) result.ByteSum += buffer[static_cast<std::size_t>(i)];
     result.Size += n;
   }
   result.Digest = sha.Final();

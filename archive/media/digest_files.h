@@ -16,9 +16,10 @@ namespace nolvo::media {
 struct HostFileDigest {
   Sha256Digest Digest{};
   std::int64_t Size = 0;
+  std::uint32_t ByteSum = 0;  // the format's entry checksum of the same bytes (sum modulo 2^32)
 };
 
-// The SHA-256 and size of the host file `path`. Throws std::runtime_error naming the file
+// The SHA-256, size and byte sum of the host file `path`. Throws std::runtime_error naming the file
 // when it cannot be read.
 HostFileDigest HashHostFile(const std::filesystem::path& path);
 

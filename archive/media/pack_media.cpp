@@ -10,6 +10,7 @@
 
 #include "app/desktop_entry.h"
 #include "app/settings_loader.h"
+#include "archive/media/confined_path.h"
 #include "archive/media/thread_count.h"
 #include "platform/ascii.h"
 #include "platform/atomic_file.h"
@@ -48,6 +49,13 @@ std::vector<std::pair<std::string, std::string>> NamedFiles(const app::SetupSett
   return named;
 }
 
+// Whether a file or folder name reaches the Windows side unchanged: the setup would drop
+// a trailing dot or space, and extraction renames device names and forbidden characters.
+bool FitsWindows(const std::string& part, const platform::CodePage& cp) {
+  return !part.empty() && part.back() != '.' && part.back() != ' ' &&
+         part.find_first_of("\\/:") == std::string::npos && ConfineFileName(part, cp).Notes.empty();
+}
+
 // A small stand-in for the setup program when the build has none.
 const char kPlaceholderSetup[] =
     "This medium was made by nolvo pack. Run the setup with:\n"
@@ -72,22 +80,32 @@ segment::TSegWriteFile StoredFile(const fs::path& file, std::string stored,
   return w;
 }
 
-// Writes the entry list, then the media list over every file of the medium.
-void WriteDigestLists(const fs::path& folder, const segment::TSegWriteResult& result,
-                      const std::map<std::string, HostFileDigest>& digests, int threads) {
+// The entry list of what was stored. The files were hashed before they were stored: an
+// entry whose size or byte sum differs from its file's means the file changed in between.
+std::vector<EntryDigest> StoredEntries(const segment::TSegWriteResult& result,
+                                       const std::map<std::string, HostFileDigest>& digests,
+                                       std::int32_t key) {
   std::vector<EntryDigest> entries;
   for (std::size_t a = 0; a < result.Archives.size(); ++a) {
     const auto& listing = result.Archives[a];
     for (std::size_t i = 0; i < listing.size(); ++i) {
       const auto& e = listing[i];
       const auto found = digests.find(e.Name);
-      // A file that changed while it was packed no longer matches what was stored.
-      if (found == digests.end() || found->second.Size != e.Info.OriginalSize)
+      const std::uint32_t sum =
+          e.Info.Checksum - (e.Info.Locked ? static_cast<std::uint32_t>(key) : 0u);
+      if (found == digests.end() || found->second.Size != e.Info.OriginalSize ||
+          found->second.ByteSum != sum)
         Fail("a file changed while it was packed; pack again");
       entries.push_back({static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(i),
                          e.Info.OriginalSize, found->second.Digest, e.Name});
     }
   }
+  return entries;
+}
+
+// Writes the entry list, then the media list over every file of the medium.
+void WriteDigestLists(const fs::path& folder, const segment::TSegWriteResult& result,
+                      const std::vector<EntryDigest>& entries, int threads) {
   std::vector<std::string> names;
   for (const auto& path : result.Segments) names.push_back(path.filename().string());
   names.insert(names.end(), {"install.cfg", "install.exe", std::string(kEntryDigestsName)});
@@ -128,13 +146,31 @@ PackProduct CollectProduct(const PackSettings& settings, const platform::CodePag
   // Digest lists of an earlier medium would not describe this one; a failed run leaves none.
   for (const auto name : {kMediaDigestsName, kEntryDigestsName}) fs::remove(media / name, ec);
 
-  // Every file below the product folder but its install.cfg, in a stable order.
+  // Every file below the product folder but its install.cfg (and the media folder), in a
+  // stable order. Links to files are stored as the file under the link's own name; anything
+  // the media cannot carry as a file stops the pack rather than going missing unnoticed.
   std::vector<fs::path> files;
   for (auto it = fs::recursive_directory_iterator(source, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (!it->is_regular_file(ec)) continue;
+    const std::string relative = it->path().lexically_relative(source).generic_string();
+    std::error_code typeEc;
+    const fs::file_status target = fs::status(it->path(), typeEc);
+    if (fs::is_directory(target) && !it->is_symlink(typeEc)) {
+      if (fs::equivalent(it->path(), media, typeEc)) it.disable_recursion_pending();
+      continue;
+    }
+    if (!fs::is_regular_file(target))
+      Fail(
+          fmt::format("{}: not a file or a folder (a link to a folder, a broken link, a pipe or "
+                      "a device); pack stores files only",
+                      relative));
     if (fs::equivalent(it->path(), product.Config, ec)) continue;
-    if (fs::equivalent(it->path().parent_path(), media, ec)) continue;
+    for (const auto& part : fs::path(relative))
+      if (!FitsWindows(part.string(), cp))
+        Fail(
+            fmt::format("{}: Windows cannot hold the name \"{}\" (a device name, one of "
+                        "\\ : * ? \" < > | or a control character, or a trailing dot or space)",
+                        relative, part.string()));
     files.push_back(it->path());
   }
   if (ec) Fail(fmt::format("cannot read {}: {}", source.string(), ec.message()));
@@ -143,7 +179,7 @@ PackProduct CollectProduct(const PackSettings& settings, const platform::CodePag
   product.Archive.Template = "C:\\*.*";
   product.Archive.RecordLength = 260;
   for (const auto& file : files) {
-    std::string relative = fs::relative(file, source).generic_string();
+    std::string relative = file.lexically_relative(source).generic_string();
     std::replace(relative.begin(), relative.end(), '/', '\\');
     std::string stored;
     if (!cp.FromUtf8(relative, stored))
@@ -198,26 +234,36 @@ void PlaceSetupProgram(const PackSettings& settings, const PackProduct& product,
                        const segment::TSegWriteResult& written) {
   const fs::path& media = settings.Media;
   std::error_code ec;
-  fs::copy_file(product.Config, media / "install.cfg", fs::copy_options::overwrite_existing, ec);
-  if (ec) Fail(fmt::format("cannot write {}: {}", (media / "install.cfg").string(), ec.message()));
-  fs::path setupProgram = settings.SetupProgram;
-  if (setupProgram.empty()) {
-    // The setup program of this build, when it was built with the GUI.
-    std::error_code probe;
-    const fs::path beside = fs::read_symlink("/proc/self/exe", probe).parent_path().parent_path() /
-                            "app" / "ui" / "nolvo-setup";
-    if (fs::is_regular_file(beside, probe)) setupProgram = beside;
+  try {
+    const std::vector<EntryDigest> entries = StoredEntries(written, product.Digests, settings.Key);
+    fs::copy_file(product.Config, media / "install.cfg", fs::copy_options::overwrite_existing, ec);
+    if (ec)
+      Fail(fmt::format("cannot write {}: {}", (media / "install.cfg").string(), ec.message()));
+    fs::path setupProgram = settings.SetupProgram;
+    if (setupProgram.empty()) {
+      // The setup program of this build, when it was built with the GUI.
+      std::error_code probe;
+      const fs::path beside =
+          fs::read_symlink("/proc/self/exe", probe).parent_path().parent_path() / "app" / "ui" /
+          "nolvo-setup";
+      if (fs::is_regular_file(beside, probe)) setupProgram = beside;
+    }
+    ec.clear();
+    if (!setupProgram.empty()) {
+      fs::copy_file(setupProgram, media / "install.exe", fs::copy_options::overwrite_existing, ec);
+    } else {
+      std::ofstream out(media / "install.exe", std::ios::binary | std::ios::trunc);
+      out << kPlaceholderSetup;
+      if (!out) ec = std::make_error_code(std::errc::io_error);
+    }
+    if (ec)
+      Fail(fmt::format("cannot write {}: {}", (media / "install.exe").string(), ec.message()));
+    WriteDigestLists(media, written, entries, ThreadsToUse(settings.Threads));
+  } catch (...) {
+    // Segments without their digest lists would pass for the media of another builder.
+    for (const auto& segment : written.Segments) fs::remove(segment, ec);
+    throw;
   }
-  ec.clear();
-  if (!setupProgram.empty()) {
-    fs::copy_file(setupProgram, media / "install.exe", fs::copy_options::overwrite_existing, ec);
-  } else {
-    std::ofstream out(media / "install.exe", std::ios::binary | std::ios::trunc);
-    out << kPlaceholderSetup;
-    if (!out) ec = std::make_error_code(std::errc::io_error);
-  }
-  if (ec) Fail(fmt::format("cannot write {}: {}", (media / "install.exe").string(), ec.message()));
-  WriteDigestLists(media, written, product.Digests, ThreadsToUse(settings.Threads));
 }
 
 }  // namespace nolvo::media

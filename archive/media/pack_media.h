@@ -56,7 +56,8 @@ struct PackProduct {
 
 // Checks the folders, prepares the media folder (removing digest lists of an earlier
 // medium, which would not describe this one) and lists and hashes every file below the
-// product folder but its install.cfg. Throws EPackError.
+// product folder but its install.cfg and the media folder. Throws EPackError for an entry
+// that is not a file or folder (links to files count as files) or a name Windows cannot hold.
 PackProduct CollectProduct(const PackSettings& settings, const platform::CodePage& cp);
 
 // Files the setup would put into one folder under the same name, then files the
@@ -74,7 +75,8 @@ segment::TSegWriteResult WriteMedia(const PackSettings& settings, const PackProd
                                     const PackProgress& progress);
 
 // Puts install.cfg and install.exe beside the segments, then the entry list and the media
-// list over every file of the medium. Throws EPackError.
+// list over every file of the medium. Throws EPackError, with the segments removed (also
+// when a file changed while it was stored).
 void PlaceSetupProgram(const PackSettings& settings, const PackProduct& product,
                        const segment::TSegWriteResult& written);
 

@@ -1,10 +1,13 @@
 // list, test and extract on segmented media made by the segment writer.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "archive/media/pack_media.h"
 #include "archive/segment/seg_writer.h"
 #include "tests/container/raw_archive.h"
 #include "tests/support/archive_media.h"
@@ -228,6 +231,75 @@ TEST(PackedMedia, PackTestExtractRoundTrip) {
                                                        "data files/r\xC3\xA9sum\xC3\xA9 2.txt",
                                                        "main.exe", "zz empty.txt"}));
   for (const auto& f : FilesBelow(out)) EXPECT_EQ(ReadBytes(out / f), ReadBytes(src / f)) << f;
+}
+
+// A product entry that the media cannot carry as it stands stops the pack (exit 1) with no
+// segment written and the product untouched; a link to a file is stored as that file.
+TEST(PackedMedia, AwkwardEntriesAreRefusedNotChanged) {
+  const struct {
+    const char* name;
+    std::function<void(const fs::path& src)> make;
+    bool packs = false;
+  } cases[] = {
+      {"link to a file", [](const fs::path& s) { fs::create_symlink("a.txt", s / "b.txt"); }, true},
+      {"link out of the product",
+       [](const fs::path& s) { fs::create_symlink(fs::absolute(s / "../outside.txt"), s / "o"); },
+       true},
+      {"broken link", [](const fs::path& s) { fs::create_symlink("nowhere", s / "x"); }},
+      {"link to a folder", [](const fs::path& s) { fs::create_directory_symlink(".", s / "x"); }},
+      {"pipe", [](const fs::path& s) { ASSERT_EQ(::mkfifo((s / "x").c_str(), 0600), 0); }},
+      {"backslash", [](const fs::path& s) { WriteBytes(s / "d\\a.txt", std::string("2")); }},
+      {"device name", [](const fs::path& s) { WriteBytes(s / "Nul.txt", std::string("2")); }},
+      {"colon in a folder", [](const fs::path& s) { WriteBytes(s / "d:x", std::string()); }},
+      {"trailing dot",
+       [](const fs::path& s) {
+         fs::create_directory(s / "d.");
+         WriteBytes(s / "d." / "f", std::string("2"));
+       }},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const fs::path src = dir.Path() / "product", media = dir.Path() / "media";
+    fs::create_directories(src);
+    WriteBytes(src / "install.cfg", std::string("[Setup - Main]\r\nInstall Dir=P\r\n"));
+    WriteBytes(src / "a.txt", std::string("1"));
+    WriteBytes(dir.Path() / "outside.txt", std::string("3"));
+    c.make(src);
+    const auto before = FilesBelow(src);
+    auto r = RunCommand({NolvoTool(), "-q", "pack", src.string(), "-o", media.string()});
+    EXPECT_EQ(r.exitCode, c.packs ? 0 : 1) << c.name << r.err;
+    EXPECT_EQ(FilesBelow(src), before) << c.name;
+    if (!c.packs) {
+      EXPECT_FALSE(fs::exists(media / "disk.001")) << c.name;
+      continue;
+    }
+    const fs::path out = dir.Path() / "out";
+    r = RunCommand({NolvoTool(), "-q", "extract", media.string(), "-d", out.string()});
+    ASSERT_EQ(r.exitCode, 0) << c.name << r.err;
+    for (const auto& f : FilesBelow(out)) EXPECT_EQ(ReadBytes(out / f), ReadBytes(src / f)) << f;
+    EXPECT_EQ(FilesBelow(out).size(), 2u) << c.name;
+  }
+}
+
+// A file that changes (same size, other bytes) between its hashing and its storing makes
+// the pack fail and leaves no segment that could pass for finished media.
+TEST(PackedMedia, AFileChangedWhileStoredLeavesNoMedia) {
+  TempDir dir;
+  const fs::path src = dir.Path() / "product";
+  fs::create_directories(src);
+  WriteBytes(src / "install.cfg", std::string("[Setup - Main]\r\nInstall Dir=P\r\n"));
+  WriteBytes(src / "a.bin", SampleBytes(5000, 1));
+  media::PackSettings settings;
+  settings.Source = src;
+  settings.Media = dir.Path() / "media";
+  const auto cp = platform::CodePage::FromEnvironment();
+  const media::PackProduct product = media::CollectProduct(settings, cp);
+  WriteBytes(src / "a.bin", SampleBytes(5000, 2));
+  const auto written = media::WriteMedia(settings, product, {});
+  ASSERT_TRUE(fs::exists(settings.Media / "disk.001"));
+  EXPECT_THROW(media::PlaceSetupProgram(settings, product, written), media::EPackError);
+  EXPECT_FALSE(fs::exists(settings.Media / "disk.001"));
+  EXPECT_FALSE(fs::exists(settings.Media / "nolvo-media.sha256"));
 }
 
 }  // namespace
