@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -41,31 +42,46 @@ class ReadFd {
 
 }  // namespace
 
-HostFileDigest HashHostFile(const fs::path& path) {
+namespace {
+
+// Read size of the hashing; one buffer serves every file a thread hashes.
+constexpr std::size_t kHashBufferSize = 64 * 1024;
+
+HostFileDigest HashWith(const fs::path& path, std::uint8_t* buffer) {
   ReadFd file(path);
   if (file.Get() < 0) throw std::runtime_error(fmt::format("cannot open {}", path.string()));
   Sha256 sha;
   HostFileDigest result;
-  std::vector<std::uint8_t> buffer(256 * 1024);
+  std::uint32_t sum = 0;
   for (;;) {
-    const ssize_t n = file.Read(buffer.data(), buffer.size());
+    const ssize_t n = file.Read(buffer, kHashBufferSize);
     if (n < 0) throw std::runtime_error(fmt::format("cannot read {}", path.string()));
     if (n == 0) break;
-    sha.Update(buffer.data(), static_cast<std::size_t>(n));
-    for (ssize_t i = 0; i < n; ++i) result.ByteSum += buffer[static_cast<std::size_t>(i)];
+    sha.Update(buffer, static_cast<std::size_t>(n));
+    for (ssize_t i = 0; i < n; ++i) sum += buffer[i];
     result.Size += n;
   }
+  result.ByteSum = sum;
   result.Digest = sha.Final();
   return result;
+}
+
+}  // namespace
+
+HostFileDigest HashHostFile(const fs::path& path) {
+  const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kHashBufferSize);
+  return HashWith(path, buffer.get());
 }
 
 std::vector<HashedHostFile> HashHostFiles(const std::vector<fs::path>& paths, int threads) {
   std::vector<HashedHostFile> hashed(paths.size());
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
+    std::unique_ptr<std::uint8_t[]> buffer;
     for (std::size_t i; (i = next.fetch_add(1)) < paths.size();) {
       try {
-        hashed[i].Digest = HashHostFile(paths[i]);
+        if (!buffer) buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kHashBufferSize);
+        hashed[i].Digest = HashWith(paths[i], buffer.get());
       } catch (...) {
         hashed[i].Error = std::current_exception();
       }
