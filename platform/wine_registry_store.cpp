@@ -247,6 +247,18 @@ WinError WineRegistryStore::Save(const RegTree& tree) {
     changed = changed || rendered[h] != hives_[h].text;
   if (!changed) return RegCode::kSuccess;
   if (WineServerRunning(prefix_)) return RegCode::kAccessDenied;
+  // A hive that changed since it was read (Wine wrote it back meanwhile) is not written
+  // over: its new keys would be lost.
+  for (std::size_t h = 0; h < hives_.size(); ++h) {
+    if (rendered[h] == hives_[h].text) continue;
+    try {
+      const bool exists = Exists(hives_[h].file);
+      if (exists ? ReadRegistryFile(hives_[h].file) != hives_[h].text : !hives_[h].text.empty())
+        return RegCode::kAccessDenied;
+    } catch (const ERegistryFileError&) {
+      return RegCode::kRegistryIoFailed;
+    }
+  }
 
   for (std::size_t h = 0; h < hives_.size(); ++h) {
     Hive& hive = hives_[h];

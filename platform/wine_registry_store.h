@@ -16,7 +16,8 @@
 //
 // HKEY_CLASSES_ROOT, HKEY_USERS and HKEY_CURRENT_CONFIG are not kept: a change below them
 // is refused. While Wine's server runs for the prefix every save is refused (it would
-// write its own copy over the files when it ends).
+// write its own copy over the files when it ends), and so is a save to a hive file that
+// changed since it was read (Wine wrote its copy back meanwhile).
 
 #include <cstdint>
 #include <filesystem>

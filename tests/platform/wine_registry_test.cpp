@@ -202,6 +202,19 @@ TEST_F(WineStore, AnEmptiedParentKeepsABlockAndTheUserHiveIsMadeWhenNeeded) {
       "#arch=win64\n\n[Software\\\\Nolvo] 1796783892\n#time=1dd878655747f56\n\"a\"=\"b\"\n");
 }
 
+TEST_F(WineStore, AHiveWineWroteBackSinceItWasReadIsNotWrittenOver) {
+  auto reg = Open();
+  const std::string wine = Fixture() + "\n[Software\\\\Wine Wrote] 1796783892\n#time=1\n";
+  test::WriteBytes(prefix / "system.reg", wine);
+  RegKey key;
+  EXPECT_EQ(reg->CreateKeyEx(kHKeyLocalMachine, "Software\\Nolvo", &key, nullptr),
+            RegCode::kAccessDenied);
+  EXPECT_EQ(System(), wine);
+  EXPECT_EQ(Open()->CreateKeyEx(kHKeyLocalMachine, "Software\\Nolvo", &key, nullptr),
+            RegCode::kSuccess);
+  EXPECT_NE(System().find("[Software\\\\Wine Wrote]"), std::string::npos);
+}
+
 TEST_F(WineStore, ALeftoverRegistryFileIsMergedOnceAndKept) {
   test::WriteBytes(prefix / "registry.reg",
                    "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Old\\Key]\r\n\"A\"=\"1\"\r\n\r\n"
