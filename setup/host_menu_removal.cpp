@@ -103,11 +103,8 @@ void RemoveWineNotes(const platform::Machine& machine, platform::Registry& regis
       report.kept.push_back({UninstallItemKind::ukRegistryKey, shown,
                              "cannot be deleted (status " + std::to_string(status.value()) + ")"});
   }
+  // The notes key itself stays, emptied or not: Wine made it, not the installation.
   static_cast<void>(registry.CloseKey(key));  // an open handle always closes
-  // The emptied notes key goes too; one left behind holds nothing and harms nothing.
-  if (!dryRun && registry.Values(platform::kHKeyCurrentUser, kMenuFilesKey).empty() &&
-      registry.SubKeyNames(platform::kHKeyCurrentUser, kMenuFilesKey).empty())
-    static_cast<void>(registry.DeleteKey(platform::kHKeyCurrentUser, kMenuFilesKey));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/registry.h"
 #include "setup/desktop_file.h"
 #include "setup/shortcut_record.h"
@@ -127,10 +129,16 @@ TEST_F(HostMenu, WithoutWineTheEntriesAreWrittenHereRecordedAndRemovedAgain) {
   test::WriteBytes(tm.Root() / "outside.desktop", "x");
   recorded.push_back(tm.Root() / "outside.desktop");
   recorded.push_back(home / "Editor.txt");
+  // Wine's note of an entry goes; its notes key, made by Wine, stays.
   platform::Registry registry;
+  std::string note = "\\\\?\\unix" + top.string();
+  std::replace(note.begin(), note.end(), '/', '\\');
+  registry.WriteString(platform::kHKeyCurrentUser, "Software\\Wine\\MenuFiles", note, "x");
   UninstallReport report;
   RemoveHostMenu(tm.Machine(), registry, shell, recorded, host, false, report);
-  EXPECT_EQ(report.removed.size(), expected.size());
+  EXPECT_EQ(report.removed.size(), expected.size() + 1);
+  EXPECT_TRUE(registry.KeyExists(platform::kHKeyCurrentUser, "Software\\Wine\\MenuFiles"));
+  EXPECT_TRUE(registry.Values(platform::kHKeyCurrentUser, "Software\\Wine\\MenuFiles").empty());
   EXPECT_EQ(report.refused.size(), 2u);
   EXPECT_FALSE(fs::exists(host.applications));
   EXPECT_FALSE(fs::exists(home / "Editor.desktop"));
