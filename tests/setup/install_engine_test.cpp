@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 
+#include "platform/file_attributes.h"
 #include "setup/directory_tokens.h"
 #include "tests/setup/engine_fixture.h"
 #include "tests/support/scoped_env.h"
@@ -325,10 +326,25 @@ TEST_F(InstallEngineTest, UncaughtFailuresStopTheRunWithTheirMessage) {
   PutTemp("app.exe", "MZ");
   settings.IniFileName = "mytool.ini";
   settings.IniSetupList = {"S~K~<INSTALLDIR>"};
-  fs::create_directories(Host("C:\\WINDOWS\\mytool.ini"));  // a folder in the file's place
-  r = Install();
-  EXPECT_EQ(r.end, EngineEnd::eeFailed);
-  EXPECT_EQ(r.error, "Unable to write to C:\\WINDOWS\\mytool.ini");
+  // In the INI file's place: a folder, then a read-only file of the user's, kept as it was.
+  for (const bool readOnlyFile : {false, true}) {
+    if (readOnlyFile) {
+      fs::remove(Host("C:\\WINDOWS\\mytool.ini"));
+      test::WriteBytes(Host("C:\\WINDOWS\\mytool.ini"), std::string("[Mine]\r\na=1\r\n"));
+      ASSERT_TRUE(platform::SetFileAttributes(tm.Machine(), "C:\\WINDOWS\\mytool.ini",
+                                              platform::kFileAttributeReadonly)
+                      .ok());
+    } else {
+      fs::create_directories(Host("C:\\WINDOWS\\mytool.ini"));
+    }
+    PutTemp("app.exe", "MZ");
+    r = Install();
+    EXPECT_EQ(r.end, EngineEnd::eeFailed) << readOnlyFile;
+    EXPECT_EQ(r.error, "Unable to write to C:\\WINDOWS\\mytool.ini");
+    if (readOnlyFile) {
+      EXPECT_EQ(Read("C:\\WINDOWS\\mytool.ini"), "[Mine]\r\na=1\r\n");
+    }
+  }
 }
 
 // Every file and folder below drive C: with its bytes.
