@@ -7,6 +7,7 @@
 
 #include "app/settings_diagnostics.h"
 #include "platform/file_attributes.h"
+#include "platform/file_ops.h"
 #include "platform/win_error.h"
 #include "platform/win_path.h"
 #include "setup/desktop_entry.h"
@@ -221,7 +222,16 @@ void InstallEngine::BindDirectories() {
       result_.installDirectory = target;
       MakeDirectory(target);
       auto record = std::make_unique<UninstallRecord>(c_.machine, target, options_.dryRun, log_);
-      record->Open(c_.title);
+      try {
+        record->Open(c_.title);
+      } catch (const std::exception&) {
+        // Without a record nothing could remove the folders made so far: they go again,
+        // deepest first, each only while empty.
+        for (auto it = unrecordedFolders_.rbegin(); it != unrecordedFolders_.rend(); ++it)
+          static_cast<void>(platform::RemoveDirectory(c_.machine, *it));
+        unrecordedFolders_.clear();
+        throw;
+      }
       record_ = std::move(record);
       if (!options_.dryRun) result_.recordFile = record_->File();
       for (const auto& folder : unrecordedFolders_) record_->CreatedFolder(folder);

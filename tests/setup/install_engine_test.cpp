@@ -369,6 +369,17 @@ TEST_F(InstallEngineTest, WithoutAnInstallDirBindingNothingIsWritten) {
   EXPECT_EQ(wizard->End(), WizardEnd::weOpen);
 }
 
+TEST_F(InstallEngineTest, ARecordThatCannotBeWrittenLeavesNoFolderBehind) {
+  // The folders fit a Windows path; their uninstall.cfg does not.
+  settings.DirectoryList = {"<SUB1>~Data", "<INSTALLDIR>~x"};
+  destination = "C:\\Apps\\" + std::string(120, 'd') + "\\" + std::string(120, 'e');
+  const auto before = Snapshot(tm.DriveC());
+  const EngineResult r = Install();
+  EXPECT_EQ(r.end, EngineEnd::eeFailed);
+  EXPECT_EQ(r.error, "Unable to write to " + destination + "\\uninstall.cfg");
+  EXPECT_EQ(Snapshot(tm.DriveC()), before);
+}
+
 TEST_F(InstallEngineTest, HostDriveTargetsAreRefusedUnlessAllowed) {
   const fs::path outside = tm.Root() / "host side";
   const std::string z = tm.Machine().ToWindows(tm.Root()) + "\\host side";
