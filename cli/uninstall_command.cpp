@@ -55,7 +55,15 @@ int RunUninstall(const UninstallCliOptions& o, const GlobalOptions& global) {
   if (!o.dryRun && !WineLeavesRegistry(machine, "uninstall")) return kExitFailure;
   platform::Registry registry(platform::MachineRegistryStore(machine));
   const std::string what = cp.FromUtf8(o.what);
-  const auto target = setup::FindUninstallTarget(machine, registry, what);
+  auto target = setup::FindUninstallTarget(machine, registry, what);
+  if (!target && !(o.what.size() >= 2 && o.what[1] == ':')) {
+    // A host path names its folders in the host's encoding, not in the code page.
+    std::error_code ec;
+    const std::filesystem::path host = std::filesystem::absolute(o.what, ec);
+    const std::string windows =
+        !ec && std::filesystem::exists(host, ec) ? machine.ToWindows(host) : std::string();
+    if (!windows.empty()) target = setup::FindUninstallTarget(machine, registry, windows);
+  }
   if (!target) {
     fmt::print(stderr,
                "nolvo uninstall: no installation recorded as \"{}\" in {} (nothing to do)\n",

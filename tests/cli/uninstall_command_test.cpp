@@ -73,6 +73,29 @@ TEST_F(UninstallCommand, ByHostPathOfTheRecord) {
   EXPECT_FALSE(fs::exists(tool));
 }
 
+TEST_F(UninstallCommand, ByHostPathWithLettersOutsideAscii) {
+  // The folder is "Wärkzeug" on the host (UTF-8) and in code page 1252 in the record.
+  const fs::path other = prefix / "drive_c" / "Apps" / "W\xc3\xa4rkzeug";
+  for (const fs::path& named : {other, other / "uninstall.cfg"}) {
+    fs::create_directories(other);
+    WriteBytes(other / "app.exe", std::string("MZ"));
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+    ASSERT_TRUE(setup::StatCreatedFile(other / "app.exe", size, modified));
+    WriteBytes(
+        other / "uninstall.cfg",
+        "[Program]\r\nTitle=W\xe4rkzeug\r\n[Nolvo Created]\r\nFolder=C:\\Apps\\W\xe4rkzeug|\r\n"
+        "File=" +
+            std::to_string(size) + "|" + std::to_string(modified) +
+            "|C:\\Apps\\W\xe4rkzeug\\app.exe|\r\n");
+    const auto r =
+        RunCommand({NolvoTool(), "uninstall", named.string(), "--prefix", prefix.string()});
+    EXPECT_EQ(r.exitCode, 0) << named << r.err;
+    EXPECT_FALSE(fs::exists(other)) << named;
+  }
+  EXPECT_TRUE(fs::exists(tool / "app.exe"));
+}
+
 TEST_F(UninstallCommand, UsageErrors) {
   EXPECT_EQ(RunCommand({NolvoTool(), "uninstall", "--prefix", prefix.string()}).exitCode, 2);
   EXPECT_EQ(RunCommand({NolvoTool(), "uninstall", "X", "--prefix", (dir.Path() / "none").string()})
