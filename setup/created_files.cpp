@@ -32,6 +32,7 @@ constexpr KindName kKinds[] = {
     {CreatedKind::ckPartial, "Partial", false},
     {CreatedKind::ckHostFile, "HostFile", true},
     {CreatedKind::ckHostFolder, "HostFolder", false},
+    {CreatedKind::ckFound, "Found", false},
 };
 
 const KindName& Describe(CreatedKind kind) {
@@ -150,7 +151,7 @@ void CreatedRemover::NoteRemoved(const fs::path& host) {
 
 void CreatedRemover::RemoveFiles(const std::vector<CreatedEntry>& entries) {
   for (const auto& e : entries)
-    if (!IsFolder(e.kind)) File(e);
+    if (!IsFolder(e.kind) && e.kind != CreatedKind::ckFound) File(e);
 }
 
 void CreatedRemover::RemoveFolders(const std::vector<CreatedEntry>& entries) {

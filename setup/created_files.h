@@ -8,6 +8,8 @@
 //   Partial=<Windows path>|      a temporary file the run was about to write
 //   HostFile=<size>|<modification time>|<host path>|   outside the modelled machine
 //   HostFolder=<host path>|
+//   Found=<Windows path>|        a file that was there before and that the run wrote into
+//                                (the record itself): never removed
 //
 // A later line about the same path replaces an earlier one. The closing "|" keeps a
 // path's last blanks. The system's own sections ([Program], [UNINS], [Folders]) stay as
@@ -31,7 +33,7 @@ namespace nolvo::setup {
 
 inline constexpr const char* kCreatedSection = "Nolvo Created";
 
-enum class CreatedKind { ckFile, ckFolder, ckPartial, ckHostFile, ckHostFolder };
+enum class CreatedKind { ckFile, ckFolder, ckPartial, ckHostFile, ckHostFolder, ckFound };
 
 struct CreatedEntry {
   CreatedKind kind = CreatedKind::ckFile;

@@ -62,6 +62,9 @@ void UninstallRecord::Open(const std::string& title) {
         throw EIniFileError("Unable to write to " + file_);
       host_ = r.host.string();
       platform::ProfileText profile = platform::LoadProfile(r.host);
+      // A file of that name that no installation wrote is not the installation's to delete.
+      if (r.exists && !HasCreatedSection(profile))
+        createdLines_.push_back(FormatCreatedLine({CreatedKind::ckFound, r.full, 0, 0}));
       // What an earlier installation into this directory created stays on record.
       for (const CreatedEntry& e : ReadCreatedEntries(profile)) {
         createdLines_.push_back(FormatCreatedLine(e));

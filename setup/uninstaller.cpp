@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <set>
 
+#include "platform/atomic_file.h"
 #include "platform/file_attributes.h"
 #include "platform/file_ops.h"
 #include "platform/find_file.h"
@@ -12,6 +13,7 @@
 #include "platform/win_path.h"
 #include "setup/created_files.h"
 #include "setup/directory_tokens.h"
+#include "setup/host_menu.h"
 #include "setup/install_engine.h"
 #include "setup/uninstall_record.h"
 #include "setup/write_guard.h"
@@ -161,15 +163,33 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
       removal.spare = {r.host};
       CreatedRemover remover(machine, removal);
       remover.RemoveFiles(entries);
-      // The record goes before the folders, so that the installation directory can.
-      const platform::WinError error =
-          options.dryRun ? platform::kErrorSuccess : platform::DeleteFile(machine, r.full);
-      if (error.ok()) {
-        remover.NoteRemoved(r.host);
-        report.removed.push_back({UninstallItemKind::ukRecord, r.full, {}});
-      } else {
+      const bool foundInPlace =
+          std::any_of(entries.begin(), entries.end(), [&](const CreatedEntry& e) {
+            return e.kind == CreatedKind::ckFound && SamePath(machine, e.path, r.full);
+          });
+      if (foundInPlace) {
+        // A file that was there before the installation stays, without the sections the
+        // installation added to list what it created.
+        platform::ProfileText rest = record;
+        for (const char* section : {kCreatedSection, kHostMenuSection})
+          while (rest.HasSection(section)) rest.EraseSection(section);
+        const bool failed = !options.dryRun && platform::WriteFileAtomic(r.host, rest.Serialize());
         report.kept.push_back({UninstallItemKind::ukRecord, r.full,
-                               "cannot be deleted (error " + std::to_string(error.value()) + ")"});
+                               failed ? "cannot be written"
+                                      : "there before the installation; what it listed was "
+                                        "taken out"});
+      } else {
+        // The record goes before the folders, so that the installation directory can.
+        const platform::WinError error =
+            options.dryRun ? platform::kErrorSuccess : platform::DeleteFile(machine, r.full);
+        if (error.ok()) {
+          remover.NoteRemoved(r.host);
+          report.removed.push_back({UninstallItemKind::ukRecord, r.full, {}});
+        } else {
+          report.kept.push_back(
+              {UninstallItemKind::ukRecord, r.full,
+               "cannot be deleted (error " + std::to_string(error.value()) + ")"});
+        }
       }
       remover.RemoveFolders(entries);
       for (const auto& i : remover.report.removed)

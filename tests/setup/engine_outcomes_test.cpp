@@ -153,6 +153,32 @@ TEST_F(EngineOutcomes, AFileMovedIntoPlaceIsLikeAFreshCopy) {
   EXPECT_LT(age, std::chrono::minutes(1));
 }
 
+TEST_F(EngineOutcomes, AnUninstallKeepsARecordFileThatWasThereBefore) {
+  settings.DirectoryList = {"<INSTALLDIR>~x"};
+  settings.FileList = {"app.exe~<INSTALLDIR>~"};
+  const std::string mine = "[Mine]\r\nimportant=yes\r\n";
+  for (const bool before : {false, true}) {
+    if (before) {
+      fs::create_directories(Host("C:\\Apps\\Tool"));
+      test::WriteBytes(Host("C:\\Apps\\Tool\\uninstall.cfg"), mine);
+    }
+    for (int run = 0; run < 2; ++run) {  // a second run over the first keeps what it knew
+      PutTemp("app.exe", "MZ");
+      ASSERT_TRUE(Install().FullSuccess());
+    }
+    const auto target = FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\Tool");
+    ASSERT_TRUE(target);
+    EXPECT_TRUE(Uninstall(tm.Machine(), registry, *target, {}).refused.empty());
+    EXPECT_FALSE(Exists("C:\\Apps\\Tool\\app.exe")) << before;
+    EXPECT_EQ(Exists("C:\\Apps\\Tool\\uninstall.cfg"), before);
+    if (before) {
+      const std::string left = Read("C:\\Apps\\Tool\\uninstall.cfg");
+      EXPECT_EQ(left.find(mine), 0u) << left;
+      EXPECT_EQ(left.find("[Nolvo Created]"), std::string::npos) << left;
+    }
+  }
+}
+
 TEST_F(EngineOutcomes, AFollowOnSetupStartsOnlyWhenAsked) {
   const fs::path launchLog = tm.Root() / "launch.log";
   test::ScopedEnv env("NOLVO_LAUNCH_LOG", launchLog.string());
