@@ -370,14 +370,26 @@ TEST_F(InstallEngineTest, WithoutAnInstallDirBindingNothingIsWritten) {
 }
 
 TEST_F(InstallEngineTest, ARecordThatCannotBeWrittenLeavesNoFolderBehind) {
-  // The folders fit a Windows path; their uninstall.cfg does not.
   settings.DirectoryList = {"<SUB1>~Data", "<INSTALLDIR>~x"};
-  destination = "C:\\Apps\\" + std::string(120, 'd') + "\\" + std::string(120, 'e');
-  const auto before = Snapshot(tm.DriveC());
-  const EngineResult r = Install();
-  EXPECT_EQ(r.end, EngineEnd::eeFailed);
-  EXPECT_EQ(r.error, "Unable to write to " + destination + "\\uninstall.cfg");
-  EXPECT_EQ(Snapshot(tm.DriveC()), before);
+  // The folders fit a Windows path and their uninstall.cfg does not; a read-only
+  // uninstall.cfg found in place stays as it is.
+  for (const bool readOnlyRecord : {false, true}) {
+    destination = readOnlyRecord
+                      ? "C:\\Apps\\Tool"
+                      : "C:\\Apps\\" + std::string(120, 'd') + "\\" + std::string(120, 'e');
+    if (readOnlyRecord) {
+      fs::create_directories(Host(destination));
+      test::WriteBytes(Host(destination + "\\uninstall.cfg"), std::string("[Mine]\r\n"));
+      ASSERT_TRUE(platform::SetFileAttributes(tm.Machine(), destination + "\\uninstall.cfg",
+                                              platform::kFileAttributeReadonly)
+                      .ok());
+    }
+    const auto before = Snapshot(tm.DriveC());
+    const EngineResult r = Install();
+    EXPECT_EQ(r.end, EngineEnd::eeFailed);
+    EXPECT_EQ(r.error, "Unable to write to " + destination + "\\uninstall.cfg");
+    EXPECT_EQ(Snapshot(tm.DriveC()), before) << readOnlyRecord;
+  }
 }
 
 TEST_F(InstallEngineTest, HostDriveTargetsAreRefusedUnlessAllowed) {
