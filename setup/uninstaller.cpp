@@ -176,8 +176,8 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
         const bool failed = !options.dryRun && platform::WriteFileAtomic(r.host, rest.Serialize());
         report.kept.push_back({UninstallItemKind::ukRecord, r.full,
                                failed ? "cannot be written"
-                                      : "there before the installation; what it listed was "
-                                        "taken out"});
+                                      : "there before the installation (only the list of "
+                                        "what was created goes)"});
       } else {
         // The record goes before the folders, so that the installation directory can.
         const platform::WinError error =
