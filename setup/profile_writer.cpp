@@ -1,5 +1,7 @@
 #include "setup/profile_writer.h"
 
+#include <filesystem>
+
 #include "platform/file_attributes.h"
 #include "platform/profile_file.h"
 
@@ -10,13 +12,18 @@ std::string IniFilePath(const std::string& name, const std::string& windows) {
   return name;
 }
 
+bool ProfileWritable(const platform::ResolvedPath& r) {
+  if (!r.error.ok()) return false;
+  if (!r.exists) return true;
+  std::error_code ec;
+  return std::filesystem::is_regular_file(r.host, ec) &&
+         (platform::HostAttributes(r.host) & platform::kFileAttributeReadonly) == 0;
+}
+
 void WriteProfileOrRaise(const platform::Machine& machine, const std::string& file,
                          const char* section, const char* key, const char* value) {
   const platform::ResolvedPath r = machine.Resolve(file);
-  // A read-only file is not written, as Windows refuses to open it for writing.
-  if (!r.error.ok() || (r.exists && r.isDirectory) ||
-      (r.exists && (platform::HostAttributes(r.host) & platform::kFileAttributeReadonly)) ||
-      !platform::WriteProfileString(r.host, section, key, value))
+  if (!ProfileWritable(r) || !platform::WriteProfileString(r.host, section, key, value))
     throw EIniFileError("Unable to write to " + file);
 }
 

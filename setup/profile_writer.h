@@ -19,6 +19,10 @@ class EIniFileError : public std::runtime_error {
 // directory `windows`, anything else is taken as a path.
 std::string IniFilePath(const std::string& name, const std::string& windows);
 
+// Whether the profile at `r` can be written: it is missing, or a plain file without the
+// read-only attribute (Windows refuses to open that for writing; a pipe would block).
+bool ProfileWritable(const platform::ResolvedPath& r);
+
 // WritePrivateProfileString on the file at Windows path `file`: `key` null erases the
 // section. Raises EIniFileError when the file cannot be written.
 void WriteProfileOrRaise(const platform::Machine& machine, const std::string& file,

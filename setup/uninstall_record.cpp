@@ -6,7 +6,6 @@
 #include <cerrno>
 
 #include "platform/atomic_file.h"
-#include "platform/file_attributes.h"
 #include "platform/profile_file.h"
 #include "platform/win_path.h"
 #include "setup/profile_writer.h"
@@ -59,10 +58,7 @@ void UninstallRecord::Open(const std::string& title) {
   if (!dryRun_) {
     try {
       const platform::ResolvedPath r = machine_.Resolve(file_);
-      // A read-only file is not written, as Windows refuses to open it for writing.
-      if (!r.error.ok() || (r.exists && (r.isDirectory || (platform::HostAttributes(r.host) &
-                                                           platform::kFileAttributeReadonly))))
-        throw EIniFileError("Unable to write to " + file_);
+      if (!ProfileWritable(r)) throw EIniFileError("Unable to write to " + file_);
       host_ = r.host.string();
       platform::ProfileText profile = platform::LoadProfile(r.host);
       // A file of that name that no installation wrote is not the installation's to delete.

@@ -1,6 +1,7 @@
 #include "setup/install_engine.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -64,6 +65,22 @@ class InstallEngineTest : public EngineFixture {
     settings.IniSetupList = {"Paths~Home~<INSTALLDIR>", "Paths~Data~<SUB1>files"};
     desktopOffered = {"Editor"};
     for (const char* f : {"app.exe", "data.dat", "a.dll", "data.dll", "lost.exe"}) PutTemp(f, f);
+  }
+  // Puts in the place of a file the setup writes what no setup may write: a folder, a
+  // read-only file of the user's or a pipe.
+  enum class InPlace { ipNothing, ipFolder, ipReadOnlyFile, ipPipe };
+  void PutInPlace(InPlace what, const std::string& path) {
+    fs::remove_all(Host(path));
+    fs::create_directories(Host(path).parent_path());
+    if (what == InPlace::ipFolder) fs::create_directories(Host(path));
+    if (what == InPlace::ipPipe) {
+      ASSERT_EQ(::mkfifo(Host(path).c_str(), 0666), 0);
+    }
+    if (what == InPlace::ipReadOnlyFile) {
+      test::WriteBytes(Host(path), std::string("[Mine]\r\na=1\r\n"));
+      ASSERT_TRUE(
+          platform::SetFileAttributes(tm.Machine(), path, platform::kFileAttributeReadonly).ok());
+    }
   }
 };
 
@@ -326,22 +343,13 @@ TEST_F(InstallEngineTest, UncaughtFailuresStopTheRunWithTheirMessage) {
   PutTemp("app.exe", "MZ");
   settings.IniFileName = "mytool.ini";
   settings.IniSetupList = {"S~K~<INSTALLDIR>"};
-  // In the INI file's place: a folder, then a read-only file of the user's, kept as it was.
-  for (const bool readOnlyFile : {false, true}) {
-    if (readOnlyFile) {
-      fs::remove(Host("C:\\WINDOWS\\mytool.ini"));
-      test::WriteBytes(Host("C:\\WINDOWS\\mytool.ini"), std::string("[Mine]\r\na=1\r\n"));
-      ASSERT_TRUE(platform::SetFileAttributes(tm.Machine(), "C:\\WINDOWS\\mytool.ini",
-                                              platform::kFileAttributeReadonly)
-                      .ok());
-    } else {
-      fs::create_directories(Host("C:\\WINDOWS\\mytool.ini"));
-    }
+  for (const InPlace what : {InPlace::ipFolder, InPlace::ipReadOnlyFile, InPlace::ipPipe}) {
+    PutInPlace(what, "C:\\WINDOWS\\mytool.ini");
     PutTemp("app.exe", "MZ");
     r = Install();
-    EXPECT_EQ(r.end, EngineEnd::eeFailed) << readOnlyFile;
+    EXPECT_EQ(r.end, EngineEnd::eeFailed) << static_cast<int>(what);
     EXPECT_EQ(r.error, "Unable to write to C:\\WINDOWS\\mytool.ini");
-    if (readOnlyFile) {
+    if (what == InPlace::ipReadOnlyFile) {
       EXPECT_EQ(Read("C:\\WINDOWS\\mytool.ini"), "[Mine]\r\na=1\r\n");
     }
   }
@@ -371,24 +379,18 @@ TEST_F(InstallEngineTest, WithoutAnInstallDirBindingNothingIsWritten) {
 
 TEST_F(InstallEngineTest, ARecordThatCannotBeWrittenLeavesNoFolderBehind) {
   settings.DirectoryList = {"<SUB1>~Data", "<INSTALLDIR>~x"};
-  // The folders fit a Windows path and their uninstall.cfg does not; a read-only
-  // uninstall.cfg found in place stays as it is.
-  for (const bool readOnlyRecord : {false, true}) {
-    destination = readOnlyRecord
+  // Nothing in the record's place: the folders fit a Windows path and their uninstall.cfg
+  // does not. Else what is in the record's place stays as it is.
+  for (const InPlace what : {InPlace::ipNothing, InPlace::ipReadOnlyFile, InPlace::ipPipe}) {
+    destination = what != InPlace::ipNothing
                       ? "C:\\Apps\\Tool"
                       : "C:\\Apps\\" + std::string(120, 'd') + "\\" + std::string(120, 'e');
-    if (readOnlyRecord) {
-      fs::create_directories(Host(destination));
-      test::WriteBytes(Host(destination + "\\uninstall.cfg"), std::string("[Mine]\r\n"));
-      ASSERT_TRUE(platform::SetFileAttributes(tm.Machine(), destination + "\\uninstall.cfg",
-                                              platform::kFileAttributeReadonly)
-                      .ok());
-    }
+    if (what != InPlace::ipNothing) PutInPlace(what, destination + "\\uninstall.cfg");
     const auto before = Snapshot(tm.DriveC());
     const EngineResult r = Install();
     EXPECT_EQ(r.end, EngineEnd::eeFailed);
     EXPECT_EQ(r.error, "Unable to write to " + destination + "\\uninstall.cfg");
-    EXPECT_EQ(Snapshot(tm.DriveC()), before) << readOnlyRecord;
+    EXPECT_EQ(Snapshot(tm.DriveC()), before) << static_cast<int>(what);
   }
 }
 
