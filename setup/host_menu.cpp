@@ -322,7 +322,7 @@ std::vector<fs::path> ReadHostMenuRecord(const platform::Machine& machine,
                                          const std::string& recordFile) {
   std::vector<fs::path> paths;
   const platform::ResolvedPath r = machine.Resolve(recordFile);
-  if (!r.error.ok() || !r.exists || r.isDirectory) return paths;
+  if (!IsPlainFile(r)) return paths;
   for (const auto& key : platform::LoadProfile(r.host).KeyNames(kHostMenuSection))
     paths.emplace_back(key);
   return paths;

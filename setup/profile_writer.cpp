@@ -12,11 +12,15 @@ std::string IniFilePath(const std::string& name, const std::string& windows) {
   return name;
 }
 
+bool IsPlainFile(const platform::ResolvedPath& r) {
+  std::error_code ec;
+  return r.error.ok() && r.exists && std::filesystem::is_regular_file(r.host, ec);
+}
+
 bool ProfileWritable(const platform::ResolvedPath& r) {
   if (!r.error.ok()) return false;
   if (!r.exists) return true;
-  std::error_code ec;
-  return std::filesystem::is_regular_file(r.host, ec) &&
+  return IsPlainFile(r) &&
          (platform::HostAttributes(r.host) & platform::kFileAttributeReadonly) == 0;
 }
 

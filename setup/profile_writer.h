@@ -19,6 +19,9 @@ class EIniFileError : public std::runtime_error {
 // directory `windows`, anything else is taken as a path.
 std::string IniFilePath(const std::string& name, const std::string& windows);
 
+// Whether `r` is an existing plain file: a profile that can be read (a pipe would block).
+bool IsPlainFile(const platform::ResolvedPath& r);
+
 // Whether the profile at `r` can be written: it is missing, or a plain file without the
 // read-only attribute (Windows refuses to open that for writing; a pipe would block).
 bool ProfileWritable(const platform::ResolvedPath& r);

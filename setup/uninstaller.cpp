@@ -15,6 +15,7 @@
 #include "setup/directory_tokens.h"
 #include "setup/host_menu.h"
 #include "setup/install_engine.h"
+#include "setup/profile_writer.h"
 #include "setup/uninstall_record.h"
 #include "setup/write_guard.h"
 #include "util/windows_directory.h"
@@ -53,7 +54,7 @@ std::optional<UninstallTarget> FromRecordFile(const platform::Machine& machine,
   if (file.empty()) return std::nullopt;
   if (platform::DirectoryExists(machine, file)) file += std::string("\\") + kUninstallFileName;
   const platform::ResolvedPath r = machine.Resolve(file);
-  if (!r.error.ok() || !r.exists || r.isDirectory) return std::nullopt;
+  if (!IsPlainFile(r)) return std::nullopt;
   UninstallTarget t;
   t.recordFile = r.full;
   t.installDir = DirectoryPart(r.full);
@@ -132,7 +133,7 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
   };
   if (!target.recordFile.empty()) {
     const platform::ResolvedPath r = machine.Resolve(target.recordFile);
-    if (r.error.ok() && r.exists && !r.isDirectory) {
+    if (IsPlainFile(r)) {
       const platform::ProfileText record = platform::LoadProfile(r.host);
       if (!HasCreatedSection(record)) {
         // Without the list of what was created nothing can be told apart from the user's

@@ -1,12 +1,14 @@
 #include "setup/uninstaller.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <set>
 
 #include "setup/created_files.h"
+#include "setup/host_menu.h"
 #include "setup/uninstall_record.h"
 #include "tests/setup/engine_fixture.h"
 
@@ -244,6 +246,15 @@ TEST_F(UninstallerTest, NothingRecordedIsNotFound) {
   EXPECT_FALSE(FindUninstallTarget(tm.Machine(), registry, "No Such Product"));
   EXPECT_FALSE(FindUninstallTarget(tm.Machine(), registry, "C:\\Nowhere\\uninstall.cfg"));
   EXPECT_FALSE(FindUninstallTarget(tm.Machine(), registry, ""));
+  // A pipe in the record's place is no record, and reading it would block.
+  fs::create_directories(Host("C:\\Apps\\X"));
+  ASSERT_EQ(::mkfifo(Host("C:\\Apps\\X\\uninstall.cfg").c_str(), 0666), 0);
+  EXPECT_FALSE(FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\X"));
+  UninstallTarget byTitle;
+  byTitle.installDir = "C:\\Apps\\X";
+  byTitle.recordFile = "C:\\Apps\\X\\uninstall.cfg";
+  EXPECT_TRUE(Uninstall(tm.Machine(), registry, byTitle, {}).removed.empty());
+  EXPECT_TRUE(ReadHostMenuRecord(tm.Machine(), byTitle.recordFile).empty());
 }
 
 }  // namespace
