@@ -25,7 +25,7 @@ namespace nolvo::container {
 namespace {
 
 // The output of an entry reaches its file in pieces of this size.
-constexpr std::size_t kOutputBufferSize = 64 * 1024;
+constexpr std::size_t kOutputBufferSize = 256 * 1024;
 
 void SetAttributes(const platform::Machine& machine, const std::string& path,
                    std::int16_t attributes) {
