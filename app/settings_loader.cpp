@@ -58,7 +58,8 @@ std::vector<std::string> ReadList(const platform::ProfileReader& profile, TypedR
   std::vector<std::string> values;
   values.reserve(lines.keys.size());
   for (const auto& k : lines.keys) {
-    std::string value = k.value;
+    // A NUL byte ends the value, as the profile API's C strings end there.
+    std::string value = k.value.substr(0, k.value.find('\0'));
     if (value.size() > platform::kProfileValueBuffer - 1) {
       reader.AddDiagnostic(
           fmt::format("[{}] line {} (\"{}\"): value longer than 1023 characters was cut", section,

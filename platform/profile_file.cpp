@@ -92,7 +92,8 @@ std::string ProfileReader::ReadString(std::string_view section, std::string_view
   std::vector<char> buffer(kProfileValueBuffer);
   const std::string s(section), k(key);
   const std::size_t n = GetProfileString(profile_, s.c_str(), k.c_str(), def, buffer);
-  return std::string(buffer.data(), n);
+  // The value is a C string: a NUL byte in the file ends it, as it does for the profile API.
+  return std::string(buffer.data(), std::find(buffer.data(), buffer.data() + n, '\0'));
 }
 
 bool ProfileReader::ValueWasCut(std::string_view section, std::string_view key) const {

@@ -113,6 +113,24 @@ TEST(SettingsLoader, GarbageLoadsWhatParses) {
   EXPECT_NE(r.Diagnostics[0].Text.find("cut"), std::string::npos);
 }
 
+TEST(SettingsLoader, ANulByteEndsTheValue) {
+  using namespace std::string_literals;
+  const struct {
+    std::string text;
+    std::string header, firstDirectory;
+  } cases[] = {
+      {"[Setup - Main]\nHeader=Tiny\0 1.0\n"s, "Tiny", ""},
+      {"[Directories]\nD1=<SUB1>~Da\0ta\n"s, "Nolvo - Pakmora 32Bit", "<SUB1>~Da"},
+      {"[Setup - Main]\nHeader=\0x\n"s, "", ""},
+  };
+  for (const auto& c : cases) {
+    const auto r = Load(c.text);
+    EXPECT_EQ(r.Screen.Header.Text, c.header);
+    EXPECT_EQ(r.Settings.DirectoryList.empty() ? "" : r.Settings.DirectoryList[0],
+              c.firstDirectory);
+  }
+}
+
 bool Says(const LoadResult& r, const std::string& part, bool unused) {
   return std::any_of(r.Diagnostics.begin(), r.Diagnostics.end(), [&](const LoadDiagnostic& d) {
     return d.Text.find(part) != std::string::npos && d.LineUnused == unused;
