@@ -55,6 +55,10 @@ std::optional<std::string> DestinationProblem(const SetupSettings& s, const std:
     what = "the Windows directory " + full + " itself";
   else if (platform::EqualsIgnoreCase(full, winDrive + "Program Files"))
     what = "the Program Files folder " + full + " itself";
+  else if (platform::AsciiUpper(full + "\\")
+               .starts_with(platform::AsciiUpper(windowsDir) + "\\TEMP\\Q\\"))
+    what = "a folder in the setup's temporary folder " + windowsDir +
+           "\\Temp\\q, which the setup empties at its end";
   else
     return std::nullopt;
   if (blank) return "\"Install Dir\" is empty, so the installation directory comes out as " + what;

@@ -70,6 +70,12 @@ EngineResult InstallEngine::Run() {
       result_.error = "The installation directory " + result_.installDirectory +
                       " lies outside the prefix's drives and was not chosen explicitly; "
                       "nothing was installed.";
+    } else if (PathWithin(c_.machine, result_.installDirectory, c_.state.TempDir)) {
+      // The setup empties its temporary folder when it ends: nothing installed there stays.
+      result_.end = EngineEnd::eeRefused;
+      result_.error = "The installation directory " + result_.installDirectory +
+                      " lies in the setup's temporary folder " + c_.state.TempDir +
+                      ", which is emptied when the setup ends; nothing was installed.";
     } else {
       BindDirectories();
       CheckEntries();
@@ -143,10 +149,13 @@ void InstallEngine::Status(const std::string& text) {
 void InstallEngine::Advance() { ++c_.wizard.Edit().ProgressPosition; }
 
 bool InstallEngine::Refuse(const std::string& path, const std::string& what) {
-  if (guard_.Allowed(path)) return false;
+  const bool temporary = PathWithin(c_.machine, path, c_.state.TempDir);
+  if (!temporary && guard_.Allowed(path)) return false;
   std::string full;
   const bool tooLong = c_.machine.FullPath(path, full) == platform::kErrorFilenameExcedRange;
-  const std::string why = tooLong ? "a path too long for Windows" : "outside the prefix's drives";
+  const std::string why = temporary ? "inside the setup's temporary folder, emptied at its end"
+                          : tooLong ? "a path too long for Windows"
+                                    : "outside the prefix's drives";
   EngineAction a;
   a.kind = ActionKind::akRefused;
   a.target = path;

@@ -176,6 +176,9 @@ TEST(SettingsDiagnostics, AnInstallDirectoryOfItsOwnIsRequired) {
        "comes out as the Program Files folder C:\\Program Files itself"},
       {"Install Dir=WINDOWS\n", "comes out as the Windows directory C:\\WINDOWS itself"},
       {"Install Dir=App\\..\\..\n", "comes out as the drive root C:\\"},
+      {"Install Dir=windows\\temp\\Q\\App\n",
+       "in the setup's temporary folder C:\\WINDOWS\\Temp\\q"},
+      {"Install Dir=WINDOWS\\Temp\\Quick\n", nullptr},
   };
   for (const auto& [line, problem] : cases) {
     const auto r = Load("[Setup - Main]\n" + line);

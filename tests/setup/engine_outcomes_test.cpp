@@ -217,6 +217,28 @@ TEST_F(EngineOutcomes, TheRecordIsNoProductFileAndLongPathsAreNamedAsSuch) {
   EXPECT_EQ(SystemSections("C:\\Apps\\Tool\\uninstall.cfg").find("[Program]"), 0u);
 }
 
+TEST_F(EngineOutcomes, NothingIsInstalledIntoTheTemporaryFolderThatTheEndEmpties) {
+  const struct {
+    std::string destination, sub;
+    bool refused;  // the whole run; else only the <SUB1> file
+  } cases[] = {
+      {"C:\\WINDOWS\\Temp\\q", "Data", true},
+      {"C:\\windows\\TEMP\\Q\\App", "Data", true},
+      {"C:\\Apps\\Tool", "..\\..\\WINDOWS\\Temp\\q\\Data", false},
+  };
+  for (const auto& c : cases) {
+    destination = c.destination;
+    settings.DirectoryList = {"<INSTALLDIR>~x", "<SUB1>~" + c.sub};
+    settings.FileList = {"a.exe~<INSTALLDIR>~", "b.dat~<SUB1>~"};
+    PutTemp("a.exe", "a");
+    PutTemp("b.dat", "b");
+    const EngineResult r = Install();
+    EXPECT_EQ(r.end, c.refused ? EngineEnd::eeRefused : EngineEnd::eeCompleted) << r.error;
+    EXPECT_EQ(r.refused.size(), c.refused ? 0u : 2u);  // the directory and the file
+    EXPECT_EQ(Exists(c.destination + "\\uninstall.cfg"), !c.refused);
+  }
+}
+
 TEST_F(EngineOutcomes, ReviewCornerCases) {
   // Five fields: the fifth (token and icon path) is the folder as well.
   const DesktopEntry five = SplitDesktopEntry("Editor~<INSTALLDIR>ed.exe~X~~<INSTALLDIR>ed.ico");
