@@ -179,6 +179,8 @@ TEST(SettingsDiagnostics, AnInstallDirectoryOfItsOwnIsRequired) {
       {"Install Dir=windows\\temp\\Q\\App\n",
        "in the setup's temporary folder C:\\WINDOWS\\Temp\\q"},
       {"Install Dir=WINDOWS\\Temp\\Quick\n", nullptr},
+      {"Install Dir=Z:\\Apps\n", "\"C:\\Z:\\Apps\" comes out as no valid Windows path"},
+      {"Install Dir=App?\n", "comes out as no valid Windows path"},
   };
   for (const auto& [line, problem] : cases) {
     const auto r = Load("[Setup - Main]\n" + line);
