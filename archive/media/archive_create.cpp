@@ -56,6 +56,8 @@ std::vector<HostSource> CollectSources(const std::vector<std::string>& args) {
         return a.StoredName < b.StoredName;
       });
       sources.insert(sources.end(), below.begin(), below.end());
+    } else if (fs::exists(status)) {
+      throw EMediaPath(fmt::format("neither a file nor a folder: {}", arg));  // a FIFO, a device
     } else {
       throw EMediaPath(fmt::format("no such file or folder: {}", arg));
     }
@@ -118,6 +120,14 @@ CreatedArchive CreateArchive(const ArchiveCreateSettings& settings,
   if (!fs::is_directory(out.parent_path()))
     throw EMediaPath(fmt::format("no folder for the archive: {}", out.parent_path().string()));
   if (fs::is_directory(out)) throw EMediaPath(fmt::format("{} is a folder", settings.Out.string()));
+  // The archive and its list replace what is at their names, which must not be a source.
+  const fs::path sidecar = out.parent_path() / SidecarName(out.filename().string());
+  for (const auto& source : sources)
+    for (const fs::path& target : {out, sidecar}) {
+      std::error_code ec;
+      if (fs::equivalent(target, source.File, ec))
+        throw EMediaPath(fmt::format("{} would replace a file to be stored", target.string()));
+    }
 
   PrivateWorkspace workspace;
   platform::Machine& machine = workspace.Machine();
@@ -141,7 +151,6 @@ CreatedArchive CreateArchive(const ArchiveCreateSettings& settings,
     for (const auto& source : sources) digests.push_back(HashHostFile(source.File));
     return digests;
   });
-  const fs::path sidecar = out.parent_path() / SidecarName(out.filename().string());
   CreatedArchive created;
   try {
     created.Entries = compress.CompressArchiveEntries("o:\\" + tempName, files, settings.Method);

@@ -65,5 +65,34 @@ TEST(CreateArchive, RefusedSourcesWriteNothing) {
                EMediaPath);
 }
 
+TEST(CreateArchive, NeverReplacesAFileToBeStored) {
+  TempDir dir;
+  WriteBytes(dir.Path() / "a.txt", std::string("a"));
+  fs::create_directories(dir.Path() / "d");
+  WriteBytes(dir.Path() / "d" / "in.arc", std::string("b"));
+  WriteBytes(dir.Path() / "x.arc.digests", std::string("c"));
+  struct Case {
+    fs::path out;
+    std::string source;
+  };
+  const std::vector<Case> cases = {
+      {dir.Path() / "a.txt", (dir.Path() / "a.txt").string()},               // the file itself
+      {dir.Path() / "d" / "in.arc", (dir.Path() / "d").string()},            // a file in a folder
+      {dir.Path() / "x.arc", (dir.Path() / "x.arc.digests").string()},       // the list's name
+      {dir.Path() / "d" / ".." / "a.txt", (dir.Path() / "a.txt").string()},  // another spelling
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.out.string());
+    EXPECT_THROW(CreateArchive({c.out, {c.source}}, {}), EMediaPath);
+  }
+  // The sources are as they were, and nothing was written beside them.
+  using Bytes = std::vector<unsigned char>;
+  EXPECT_EQ(test::ReadBytes(dir.Path() / "a.txt"), Bytes{'a'});
+  EXPECT_EQ(test::ReadBytes(dir.Path() / "d" / "in.arc"), Bytes{'b'});
+  EXPECT_EQ(test::ReadBytes(dir.Path() / "x.arc.digests"), Bytes{'c'});
+  EXPECT_FALSE(fs::exists(dir.Path() / "x.arc"));
+  EXPECT_FALSE(fs::exists(dir.Path() / SidecarName("a.txt")));
+}
+
 }  // namespace
 }  // namespace nolvo::media
