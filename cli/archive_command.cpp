@@ -7,6 +7,7 @@
 #include "cli/archive_text.h"
 #include "cli/command.h"
 #include "cli/media_errors.h"
+#include "util/shown_text.h"
 
 namespace nolvo::cli {
 
@@ -40,7 +41,7 @@ int Create(const CreateOptions& options, bool quiet) {
     for (std::size_t i = 0; i < created.Entries.size(); ++i) {
       const auto& info = created.Entries[i].Info;
       fmt::print("  {:>10} -> {:>10} {:<8} {}\n", info.OriginalSize, info.CompressedSize,
-                 MethodName(info.Method), created.Names[i]);
+                 MethodName(info.Method), util::EscapeControls(created.Names[i]));
     }
     fmt::print("{}: {} entr{}\n", options.out, created.Entries.size(),
                created.Entries.size() == 1 ? "y" : "ies");

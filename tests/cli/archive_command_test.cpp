@@ -111,6 +111,24 @@ TEST(ArchiveCommand, KeyLocksEveryEntry) {
             (std::vector<std::string>{"Caf\xC3\xA9.bin", "empty.dat", "read me.txt"}));
 }
 
+TEST(ArchiveCommand, CreateShowsControlCharactersOfStoredNamesEscaped) {
+  TempDir dir;
+  const std::vector<std::pair<std::string, std::string>> names = {
+      {"a\x01z", "a\\x01z"}, {"tab\there", "tab\\x09here"}, {"q\"\x7f", "q\"\\x7f"}};
+  std::vector<std::string> args = {NolvoTool(), "archive", "create",
+                                   (dir.Path() / "x.arc").string()};
+  for (const auto& [name, shown] : names) {
+    WriteBytes(dir.Path() / name, std::string("data"));
+    args.push_back((dir.Path() / name).string());
+  }
+  const auto r = RunCommand(args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  for (const auto& [name, shown] : names) {
+    EXPECT_EQ(r.out.find(name), std::string::npos) << shown;
+    EXPECT_NE(r.out.find(" " + shown + "\n"), std::string::npos) << r.out;
+  }
+}
+
 TEST(ArchiveCommand, UsageAndDataErrors) {
   TempDir dir;
   WriteBytes(dir.Path() / "a.txt", std::string("abc"));
