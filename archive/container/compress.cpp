@@ -67,7 +67,10 @@ TExpandSettings TCompress::ExpandSettings(const std::string& compressId) const {
 
 void TCompress::TestFrom(platform::ByteStream& archive, const TEntryTestResult& Result,
                          const TArchiveOpener* open) {
-  if (archive.Size() < kSmallestArchiveWithEntry) return;
+  if (archive.Size() < kSmallestArchiveWithEntry) {
+    CheckShortArchive(archive, OnRecognize);
+    return;
+  }
   const TArchiveStart start = ReadArchiveHeader(archive, OnRecognize);
   const TExpandSettings settings = ExpandSettings(start.Header.MethodId);
 

@@ -211,6 +211,36 @@ TEST_F(CompressExpand, OnceTheTotalIsReachedWhatFollowsEndsTheArchive) {
   }
 }
 
+// A file cut inside its first entry header is under 46 bytes: listing, testing and expanding
+// all call it damaged when its header promises entries, and pass it over when it promises none.
+TEST_F(CompressExpand, AnArchiveCutInsideItsFirstEntryHeaderIsDamagedWhenEntriesArePromised) {
+  const auto whole = raw::RawArchive({raw::StoredEntry("a.txt", "abc")});
+  for (const std::int32_t total : {3, 0}) {
+    for (const std::size_t cut : {std::size_t{1}, std::size_t{24}}) {
+      SCOPED_TRACE(std::to_string(total) + " promised, cut " + std::to_string(cut));
+      std::vector<std::uint8_t> bytes(whole.begin(), whole.begin() + 21 + cut);
+      for (int i = 0; i < 4; ++i) bytes[8 + i] = static_cast<std::uint8_t>(total >> (8 * i));
+      const auto name = Archive(bytes);
+      TCompressedFileList listed;
+      int tested = 0;
+      const auto test = [&] {
+        comp_.TestArchiveEntries(name, [&](const TListedEntry&, std::exception_ptr) { ++tested; });
+      };
+      if (total > 0) {
+        EXPECT_THROW(comp_.ListArchiveEntries(name, listed), EDamagedArchive);
+        EXPECT_THROW(test(), EDamagedArchive);
+        EXPECT_THROW(comp_.ExpandArchiveEntries(name, nullptr), EDamagedArchive);
+      } else {
+        comp_.ListArchiveEntries(name, listed);
+        test();
+        comp_.ExpandArchiveEntries(name, nullptr);
+      }
+      EXPECT_TRUE(listed.empty());
+      EXPECT_EQ(tested, 0);
+    }
+  }
+}
+
 TEST_F(CompressExpand, NegativeOriginalSizeDecodesNothingAndCopiesByStoredSize) {
   struct Case {
     std::uint8_t method;
