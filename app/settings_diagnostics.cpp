@@ -6,7 +6,6 @@
 #include <cctype>
 #include <map>
 #include <set>
-#include <string_view>
 
 #include "platform/ascii.h"
 #include "platform/win_path.h"
@@ -50,10 +49,8 @@ std::optional<std::string> DestinationProblem(const SetupSettings& s, const std:
   if (full.size() > 3 && full.back() == '\\') full.pop_back();
   const bool blank = s.InstallDir.find_first_not_of(" .\\/") == std::string::npos;
   // A name may not hold a control character or one of <>:"|?*, so "C:\\Other" below the root fails.
-  const bool invalid = full.size() > 3 && std::any_of(full.begin() + 3, full.end(), [](char c) {
-                         return static_cast<unsigned char>(c) < 0x20 ||
-                                std::string_view("<>:\"|?*").find(c) != std::string_view::npos;
-                       });
+  const bool invalid =
+      full.size() > 3 && std::any_of(full.begin() + 3, full.end(), platform::InvalidNameChar);
   std::string what;
   if (invalid)
     what = "no valid Windows path (a name holds a control character or one of <>:\"|?*)";

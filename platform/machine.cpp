@@ -35,11 +35,6 @@ bool IsDirectory(const fs::path& p) {
   return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool InvalidNameChar(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return u < 0x20 || std::strchr("<>:\"|?*", c) != nullptr;
-}
-
 // A folder's identity and modification time, as the name index checks them.
 bool FolderStamp(const fs::path& dir, std::uint64_t& device, std::uint64_t& inode,
                  std::int64_t& modified) {

@@ -40,4 +40,10 @@ char DriveLetterOf(std::string_view fullPath);
 // Whether `c` separates path components ("\" or "/").
 inline bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
+// Whether `c` may not appear in a file or folder name: a control character or one of <>:"|?*.
+inline bool InvalidNameChar(char c) {
+  return static_cast<unsigned char>(c) < 0x20 ||
+         std::string_view("<>:\"|?*").find(c) != std::string_view::npos;
+}
+
 }  // namespace nolvo::platform

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "platform/ascii.h"
+#include "platform/win_path.h"
 
 namespace nolvo::media {
 
@@ -30,8 +31,7 @@ bool AddPart(std::string_view part, const platform::CodePage& cp, ConfinedPath& 
   std::string safe(part);
   bool replaced = false;
   for (auto& c : safe) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || std::string_view("<>:\"|?*").find(c) != std::string_view::npos) {
+    if (platform::InvalidNameChar(c)) {
       c = '_';
       replaced = true;
     }
