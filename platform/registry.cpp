@@ -25,6 +25,15 @@ Registry::Registry(std::unique_ptr<RegistryStore> store) : store_(std::move(stor
   if (store_) store_->Load(tree_);
 }
 
+bool Registry::Refresh() {
+  if (!store_ || !store_->ChangedSinceLoad()) return false;
+  RegTree fresh;
+  store_->Load(fresh);
+  tree_ = std::move(fresh);
+  handles_.clear();
+  return true;
+}
+
 WinError Registry::Save() { return store_ ? store_->Save(tree_) : RegCode::kSuccess; }
 
 std::shared_ptr<RegNode> Registry::Resolve(RegKey key, WinError& status) const {

@@ -47,6 +47,11 @@ class Registry {
   Registry(const Registry&) = delete;
   Registry& operator=(const Registry&) = delete;
 
+  // Loads the store again when another program changed its files since they were read, so
+  // that the next change keeps what it wrote; open handles are dropped. True when it
+  // reloaded. Throws as the store's Load does.
+  bool Refresh();
+
   // Makes every change answer kAccessDenied (true) or allowed again (false).
   void SetReadOnly(bool read_only) { read_only_ = read_only; }
   bool ReadOnly() const { return read_only_; }

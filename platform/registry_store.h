@@ -20,6 +20,9 @@ class RegistryStore {
   // written (or the tree holds keys the store cannot keep), kRegistryIoFailed for other
   // failures. The files stay as they were on failure.
   virtual WinError Save(const RegTree& tree) = 0;
+  // True when another program changed the store's files since they were loaded or last
+  // saved (Wine's server writes its hives back when it ends).
+  virtual bool ChangedSinceLoad() const { return false; }
 };
 
 // registry.reg: the whole tree as one REGEDIT4 text file (see registry_file.h). A missing

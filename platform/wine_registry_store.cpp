@@ -94,27 +94,29 @@ WineRegistryStore::WineRegistryStore(fs::path prefix, CodePage codePage,
       now_(now ? std::move(now) : ClockFiletime) {}
 
 void WineRegistryStore::Load(RegTree& tree) {
-  hives_.clear();
-  hives_.push_back(
+  // Built aside, so a file that fails to load leaves the hives as they were.
+  std::vector<Hive> hives;
+  hives.push_back(
       {prefix_ / "system.reg", kHKeyLocalMachine, "REGISTRY\\\\Machine", {}, {}, {}, {}});
-  hives_.push_back({prefix_ / "user.reg",
-                    kHKeyCurrentUser,
-                    "REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000",
-                    {},
-                    {},
-                    {},
-                    {}});
+  hives.push_back({prefix_ / "user.reg",
+                   kHKeyCurrentUser,
+                   "REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000",
+                   {},
+                   {},
+                   {},
+                   {}});
   std::string arch;
-  for (Hive& hive : hives_) {
+  for (Hive& hive : hives) {
     if (!Exists(hive.file)) continue;
     hive.text = ReadRegistryFile(hive.file);
     hive.doc = ParseWineHive(hive.text, hive.file.string());
     if (arch.empty()) arch = ArchLine(hive.doc.preamble);
   }
-  for (Hive& hive : hives_) {
+  for (Hive& hive : hives) {
     if (!Exists(hive.file)) hive.doc.preamble = NewWineHivePreamble(hive.rootName, arch);
     Link(hive, tree, true);
   }
+  hives_ = std::move(hives);
 }
 
 // Ties every key block to its node: with `build`, makes the nodes and their values (the
@@ -235,6 +237,19 @@ std::string WineRegistryStore::Render(const Hive& hive, const RegTree& tree) con
   return out;
 }
 
+bool WineRegistryStore::FileChanged(const Hive& hive) {
+  return Exists(hive.file) ? ReadRegistryFile(hive.file) != hive.text : !hive.text.empty();
+}
+
+bool WineRegistryStore::ChangedSinceLoad() const {
+  try {
+    return std::any_of(hives_.begin(), hives_.end(),
+                       [](const Hive& hive) { return FileChanged(hive); });
+  } catch (const ERegistryFileError&) {
+    return true;  // loading again reports it
+  }
+}
+
 WinError WineRegistryStore::Save(const RegTree& tree) {
   for (const RegKey other : {kHKeyClassesRoot, kHKeyUsers, kHKeyCurrentConfig}) {
     const auto root = tree.Root(other);
@@ -252,9 +267,7 @@ WinError WineRegistryStore::Save(const RegTree& tree) {
   for (std::size_t h = 0; h < hives_.size(); ++h) {
     if (rendered[h] == hives_[h].text) continue;
     try {
-      const bool exists = Exists(hives_[h].file);
-      if (exists ? ReadRegistryFile(hives_[h].file) != hives_[h].text : !hives_[h].text.empty())
-        return RegCode::kAccessDenied;
+      if (FileChanged(hives_[h])) return RegCode::kAccessDenied;
     } catch (const ERegistryFileError&) {
       return RegCode::kRegistryIoFailed;
     }

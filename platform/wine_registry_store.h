@@ -41,6 +41,7 @@ class WineRegistryStore final : public RegistryStore {
 
   void Load(RegTree& tree) override;
   WinError Save(const RegTree& tree) override;
+  bool ChangedSinceLoad() const override;
 
  private:
   struct Hive {
@@ -53,6 +54,9 @@ class WineRegistryStore final : public RegistryStore {
     std::string text;                                     // what the file holds
   };
 
+  // Whether `hive`'s file no longer holds what was read or written; throws
+  // ERegistryFileError when it cannot be read.
+  static bool FileChanged(const Hive& hive);
   void Link(Hive& hive, const RegTree& tree, bool build);
   std::string Render(const Hive& hive, const RegTree& tree) const;
   std::string ChangedBlock(const WineHiveKey& block, const RegNode& node, std::uint64_t time) const;

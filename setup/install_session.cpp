@@ -1,6 +1,7 @@
 #include "setup/install_session.h"
 
 #include "platform/machine_registry.h"
+#include "platform/registry_file.h"
 #include "platform/wine_server.h"
 #include "setup/shortcuts.h"
 #include "setup/uninstall_record.h"
@@ -49,6 +50,13 @@ void InstallSession::Install(TNolvo& wizard, SetupRun& run) {
   if (options_.beforeEngine && !options_.beforeEngine(wizard)) {
     wizard.cancelClick();
     return;
+  }
+  // Wine's server may have written its registry back while the wizard waited; changes
+  // made on the copy read before would be refused. A file that no longer loads is left
+  // for the engine's first write to report.
+  try {
+    registry_.Refresh();
+  } catch (const platform::ERegistryFileError&) {
   }
   app::SetupSettings settings = run.Loaded().Settings;
   TShortcuts shortcuts(machine_, ShellFolders());

@@ -103,6 +103,7 @@ bool SetupProgram::PrepareRegistry() {
   });
   if (!wineLeft) return false;
   try {
+    session_->Registry().Refresh();  // Wine may have written it back while the wizard waited
     const std::string note = platform::MergeLeftoverRegistry(machine_, session_->Registry());
     if (!note.empty()) dialogs_.Inform(note);
   } catch (const std::exception& e) {

@@ -215,6 +215,28 @@ TEST_F(WineStore, AHiveWineWroteBackSinceItWasReadIsNotWrittenOver) {
   EXPECT_NE(System().find("[Software\\\\Wine Wrote]"), std::string::npos);
 }
 
+TEST_F(WineStore, ARefreshTakesInWhatWineWroteBackAndKeepsItsKeys) {
+  auto reg = Open();
+  EXPECT_FALSE(reg->Refresh());
+  // A hive that no longer loads leaves the copy as it was, and nothing is written over it.
+  const std::string broken = Fixture() + "\n[Software\\Broken\n";
+  test::WriteBytes(prefix / "system.reg", broken);
+  EXPECT_THROW(reg->Refresh(), ERegistryFileError);
+  RegKey key;
+  EXPECT_NE(reg->CreateKeyEx(kHKeyLocalMachine, "Software\\Nolvo", &key, nullptr),
+            RegCode::kSuccess);
+  EXPECT_EQ(System(), broken);
+
+  const std::string wine = Fixture() + "\n[Software\\\\Wine Wrote] 1796783892\n#time=1\n";
+  test::WriteBytes(prefix / "system.reg", wine);
+  EXPECT_TRUE(reg->Refresh());
+  EXPECT_FALSE(reg->Refresh());
+  EXPECT_EQ(reg->CreateKeyEx(kHKeyLocalMachine, "Software\\Nolvo", &key, nullptr),
+            RegCode::kSuccess);
+  EXPECT_NE(System().find("[Software\\\\Wine Wrote]"), std::string::npos);
+  EXPECT_NE(System().find("[Software\\\\Nolvo]"), std::string::npos);
+}
+
 TEST_F(WineStore, ALeftoverRegistryFileIsMergedOnceAndKept) {
   test::WriteBytes(prefix / "registry.reg",
                    "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Old\\Key]\r\n\"A\"=\"1\"\r\n\r\n"
