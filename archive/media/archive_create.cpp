@@ -26,6 +26,14 @@ struct HostSource {
   std::string StoredName;  // UTF-8, backslashes
 };
 
+// Stored names separate folders with backslashes, so a host name holding one would come
+// back as a folder and a file: it is refused.
+void CheckNamePart(const std::string& part, const fs::path& source) {
+  if (part.find('\\') != std::string::npos)
+    throw EMediaPath(fmt::format("{}: a backslash in \"{}\" would be read as a folder separator",
+                                 source.string(), part));
+}
+
 // A file stands for itself under its own name; a folder for every file below it, named
 // by the folder's name and the path inside it.
 std::vector<HostSource> CollectSources(const std::vector<std::string>& args) {
@@ -38,14 +46,17 @@ std::vector<HostSource> CollectSources(const std::vector<std::string>& args) {
     if (!full.has_filename()) full = full.parent_path();
     const std::string base = full.filename().string();
     if (fs::is_regular_file(status)) {
+      CheckNamePart(base, path);
       sources.push_back({path, base});
     } else if (fs::is_directory(status)) {
+      CheckNamePart(base, path);
       std::vector<HostSource> below;
       for (auto it = fs::recursive_directory_iterator(path, ec); !ec && it != fs::end(it);
            it.increment(ec)) {
         if (!it->is_regular_file(ec)) continue;
         std::string stored = base;
         for (const auto& part : it->path().lexically_relative(path)) {
+          CheckNamePart(part.string(), it->path());
           stored += '\\';
           stored += part.string();
         }

@@ -65,6 +65,23 @@ TEST(CreateArchive, RefusedSourcesWriteNothing) {
                EMediaPath);
 }
 
+// A backslash is the stored names' folder separator: a host name holding one cannot be
+// stored as it is, neither as a file given by name nor inside a folder.
+TEST(CreateArchive, RefusesHostNamesHoldingABackslash) {
+  TempDir dir;
+  WriteBytes(dir.Path() / "back\\slash.txt", std::string("a"));
+  fs::create_directories(dir.Path() / "f" / "in\\side");
+  WriteBytes(dir.Path() / "f" / "in\\side" / "b.txt", std::string("b"));
+  fs::create_directories(dir.Path() / "g\\h");
+  WriteBytes(dir.Path() / "g\\h" / "c.txt", std::string("c"));
+  const fs::path out = dir.Path() / "out.arc";
+  for (const char* source : {"back\\slash.txt", "f", "g\\h"}) {
+    SCOPED_TRACE(source);
+    EXPECT_THROW(CreateArchive({out, {(dir.Path() / source).string()}}, {}), EMediaPath);
+    EXPECT_FALSE(fs::exists(out));
+  }
+}
+
 TEST(CreateArchive, NeverReplacesAFileToBeStored) {
   TempDir dir;
   WriteBytes(dir.Path() / "a.txt", std::string("a"));
