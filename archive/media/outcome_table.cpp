@@ -67,7 +67,8 @@ std::optional<Severity> FindingSink::Add(FindingKind kind, stage::MediaFinding f
   finding.Level = *level;
   report_.Add(finding);
   if (OnFinding) OnFinding(finding);
-  if (*level == Severity::Fatal) throw EMediumRefused(stage::Describe(finding, cp_));
+  // In the code page, as the archive layer's own errors are: the setup shows either alike.
+  if (*level == Severity::Fatal) throw EMediumRefused(cp_.FromUtf8(stage::Describe(finding, cp_)));
   return level;
 }
 

@@ -23,7 +23,7 @@ class ECancelled : public EMediaError {
   using EMediaError::EMediaError;
 };
 
-// A finding that stops the run (its text is the finding's line).
+// A finding that stops the run (its text is the finding's line, in the code page).
 class EMediumRefused : public EMediaError {
  public:
   using EMediaError::EMediaError;

@@ -426,6 +426,24 @@ TEST(OutcomeTable, ExtractKeptInFoldersWarnsOnlyForTheVerySamePath) {
   }
 }
 
+// The finding that stops a run is its error text, in the code page as the archive layer's
+// own errors are, so that a stored name in it is shown once converted, not twice.
+TEST(OutcomeTable, TheStoppingFindingIsTextInTheCodePage) {
+  const platform::CodePage cp("1252");
+  stage::MediaReport report;
+  FindingSink sink(Tool::Setup, report, cp);
+  stage::MediaFinding f;
+  f.Archive = 0;
+  f.Name = "CAF\xC9.TXT";
+  f.Text = "no entry has this name";
+  try {
+    sink.Add(FindingKind::ListNameUnmatched, f);
+    FAIL() << "not stopped";
+  } catch (const EMediumRefused& e) {
+    EXPECT_EQ(std::string(e.what()), "archive 0: \"CAF\xC9.TXT\": no entry has this name");
+  }
+}
+
 TEST(OutcomeTable, EveryToolHasAWordForEverySituation) {
   // Where the table says nothing the tool is silent; a failed read stops all four.
   for (const Tool tool : {Tool::List, Tool::Test, Tool::Extract, Tool::Setup})
