@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "archive/segment/seg_writer.h"
@@ -215,6 +216,27 @@ TEST_F(SetupRunTest, TheSessionRunsTheEngineAsInstallIsPressedAndEndsTheWizardBy
     EXPECT_EQ(r.Report.Failed(), c.end == EngineEnd::eeRefused);
     EXPECT_FALSE(session->HostMenu().has_value());  // no Wine prefix
   }
+}
+
+TEST_F(SetupRunTest, AWineRegistryWrittenBackWhileTheWizardWaitedIsTakenInAndKept) {
+  const fs::path hive = tm_.Machine().Prefix() / "system.reg";
+  test::WriteBytes(hive, "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n");
+  // The registry entry names the uninstaller, so the product must bring one.
+  Media(Cfg("", "u=uninstaller.exe~<INSTALLDIR>\r\n"),
+        {{"app.exe", "MZ"}, {"uninstaller.exe", "MZ"}});
+  InstallSessionOptions options;
+  options.beforeEngine = [&](TNolvo&) {
+    std::ofstream(hive, std::ios::app) << "\n[Software\\\\Wine Wrote] 1796783892\n#time=1\n";
+    return true;
+  };
+  const auto session = Session({}, true, std::nullopt, options);
+  const RunOutcome r = session->Run().Run();
+  ASSERT_TRUE(session->Engine().has_value());
+  EXPECT_EQ(session->Engine()->end, EngineEnd::eeCompleted);
+  EXPECT_FALSE(r.Report.Failed());
+  const std::string text = test::ReadText(hive);
+  EXPECT_NE(text.find("[Software\\\\Wine Wrote]"), std::string::npos);
+  EXPECT_NE(text.find("\"UninstallString\"="), std::string::npos) << text;
 }
 
 TEST(StagingFolder, WhatMayBeAStagingFolder) {
