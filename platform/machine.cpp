@@ -104,7 +104,8 @@ void Machine::Complete() {
   if (::access(prefix_.c_str(), W_OK | X_OK) != 0) fail(errno);
 
   const fs::path devices = DosDevices();
-  if (!EntryExists(devices) && ::mkdir(devices.c_str(), 0777) != 0) fail(errno);
+  const bool newDevices = !EntryExists(devices);
+  if (newDevices && ::mkdir(devices.c_str(), 0777) != 0) fail(errno);
   if (!IsDirectory(devices)) fail(ENOTDIR);
   if (::access(devices.c_str(), W_OK | X_OK) != 0) fail(errno);
 
@@ -115,8 +116,10 @@ void Machine::Complete() {
   if (!lec && cTarget == "../drive_c" && !EntryExists(prefix_ / "drive_c") &&
       ::mkdir((prefix_ / "drive_c").c_str(), 0777) != 0)
     fail(errno);
+  // The host's root as Z: only in a new prefix, as Wine does: a prefix whose Z: was
+  // removed (to keep its programs off the host's files) stays without it.
   const fs::path z = devices / "z:";
-  if (!EntryExists(z) && ::symlink("/", z.c_str()) != 0) fail(errno);
+  if (newDevices && !EntryExists(z) && ::symlink("/", z.c_str()) != 0) fail(errno);
 }
 
 WinError Machine::MapDrive(char letter, const fs::path& target) {

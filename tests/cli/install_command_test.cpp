@@ -115,6 +115,20 @@ TEST_F(DemoInstall, DeclinedLicenceCancelsAndWritesNothing) {
   EXPECT_FALSE(fs::exists(App()));
 }
 
+TEST_F(DemoInstall, APrefixWithoutZStaysWithoutItAndStillReadsTheMediumOnTheHost) {
+  fs::create_directories(prefix_ / "drive_c");
+  fs::create_directories(prefix_ / "dosdevices");
+  fs::create_directory_symlink("../drive_c", prefix_ / "dosdevices/c:");
+  const auto r = Install({"--accept-license", "--type", "full"});
+  EXPECT_EQ(r.exitCode, 0) << r.err << r.out;
+  EXPECT_TRUE(fs::is_regular_file(App() / "demo.exe"));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(prefix_ / "dosdevices/z:")));
+  const auto u =
+      RunCommand({NolvoTool(), "uninstall", "Nolvo Demo 1.0", "--prefix", prefix_.string()});
+  EXPECT_EQ(u.exitCode, 0) << u.err << u.out;
+  EXPECT_FALSE(fs::exists(fs::symlink_status(prefix_ / "dosdevices/z:")));
+}
+
 TEST_F(DemoInstall, DryRunPrintsThePlanAndChangesNothing) {
   const auto r = Install({"--accept-license", "--type", "full", "--dry-run"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
