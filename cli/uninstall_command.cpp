@@ -42,6 +42,11 @@ const char* KindName(setup::UninstallItemKind kind) {
   return "file";
 }
 
+// An item's path for the terminal: host paths are UTF-8 already.
+std::string Shown(const platform::CodePage& cp, const setup::UninstallItem& item) {
+  return item.hostText ? item.path : cp.ToUtf8(item.path);
+}
+
 int RunUninstall(const UninstallCliOptions& o, const GlobalOptions& global) {
   const std::filesystem::path prefix =
       o.prefix.empty() ? platform::Machine::DefaultPrefix() : std::filesystem::path(o.prefix);
@@ -81,13 +86,13 @@ int RunUninstall(const UninstallCliOptions& o, const GlobalOptions& global) {
                cp.ToUtf8(target->title), cp.ToUtf8(target->installDir));
     for (const auto& i : report.removed)
       fmt::print("  {} {} {}\n", o.dryRun ? "would remove" : "removed", KindName(i.kind),
-                 cp.ToUtf8(i.path));
+                 Shown(cp, i));
     if (!report.kept.empty()) fmt::print("Left in place:\n");
     for (const auto& i : report.kept)
-      fmt::print("  kept {} {}: {}\n", KindName(i.kind), cp.ToUtf8(i.path), cp.ToUtf8(i.reason));
+      fmt::print("  kept {} {}: {}\n", KindName(i.kind), Shown(cp, i), i.reason);
   }
   for (const auto& i : report.refused)
-    fmt::print(stderr, "nolvo uninstall: refused {} {}: {}\n", KindName(i.kind), cp.ToUtf8(i.path),
+    fmt::print(stderr, "nolvo uninstall: refused {} {}: {}\n", KindName(i.kind), Shown(cp, i),
                i.reason);
   return report.refused.empty() ? kExitOk : kExitFailure;
 }

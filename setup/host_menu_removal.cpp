@@ -62,8 +62,8 @@ void RemoveEmptyFolders(std::vector<fs::path> folders, const std::vector<fs::pat
   });
   for (const auto& dir : folders) {
     if (!allowed(dir, true)) {
-      report.refused.push_back(
-          {UninstallItemKind::ukDirectory, dir.string(), "not below the menu or shell folders"});
+      report.refused.push_back({UninstallItemKind::ukDirectory, dir.string(),
+                                "not below the menu or shell folders", true});
       continue;
     }
     std::error_code ec;
@@ -77,10 +77,10 @@ void RemoveEmptyFolders(std::vector<fs::path> folders, const std::vector<fs::pat
                           std::find(folders.begin(), folders.end(), e.path()) != folders.end());
     }
     if (!empty || (!dryRun && ::rmdir(dir.c_str()) != 0)) {
-      report.kept.push_back({UninstallItemKind::ukDirectory, dir.string(), "not empty"});
+      report.kept.push_back({UninstallItemKind::ukDirectory, dir.string(), "not empty", true});
       continue;
     }
-    report.removed.push_back({UninstallItemKind::ukDirectory, dir.string(), {}});
+    report.removed.push_back({UninstallItemKind::ukDirectory, dir.string(), {}, true});
   }
 }
 
@@ -98,10 +98,11 @@ void RemoveWineNotes(const platform::Machine& machine, platform::Registry& regis
     const platform::WinError status =
         dryRun ? platform::RegCode::kSuccess : registry.DeleteValue(key, name);
     if (status.ok())
-      report.removed.push_back({UninstallItemKind::ukRegistryKey, shown, {}});
+      report.removed.push_back({UninstallItemKind::ukRegistryKey, shown, {}, true});
     else
       report.kept.push_back({UninstallItemKind::ukRegistryKey, shown,
-                             "cannot be deleted (status " + std::to_string(status.value()) + ")"});
+                             "cannot be deleted (status " + std::to_string(status.value()) + ")",
+                             true});
   }
   // The notes key itself stays, emptied or not: Wine made it, not the installation.
   static_cast<void>(registry.CloseKey(key));  // an open handle always closes
@@ -143,27 +144,28 @@ void RemoveHostMenu(const platform::Machine& machine, platform::Registry& regist
     }
     const fs::path file(text);
     if (!allowed(file, false) || !MenuFileKind(file)) {
-      report.refused.push_back(
-          {UninstallItemKind::ukFile, text, "not a menu file below the menu or shell folders"});
+      report.refused.push_back({UninstallItemKind::ukFile, text,
+                                "not a menu file below the menu or shell folders", true});
       continue;
     }
     std::error_code ec;
     const auto status = fs::symlink_status(file, ec);
     if (status.type() == fs::file_type::not_found) continue;
     if (status.type() != fs::file_type::regular) {
-      report.kept.push_back({UninstallItemKind::ukFile, text, "not a plain file"});
+      report.kept.push_back({UninstallItemKind::ukFile, text, "not a plain file", true});
       continue;
     }
     if (file.extension() == ".directory" &&
         StillNamed(host.menus, file.filename().string(), gone)) {
-      report.kept.push_back({UninstallItemKind::ukFile, text, "another menu entry still uses it"});
+      report.kept.push_back(
+          {UninstallItemKind::ukFile, text, "another menu entry still uses it", true});
       continue;
     }
     if (!dryRun && ::unlink(file.c_str()) != 0) {
-      report.kept.push_back({UninstallItemKind::ukFile, text, "cannot be deleted"});
+      report.kept.push_back({UninstallItemKind::ukFile, text, "cannot be deleted", true});
       continue;
     }
-    report.removed.push_back({UninstallItemKind::ukFile, text, {}});
+    report.removed.push_back({UninstallItemKind::ukFile, text, {}, true});
     gone.push_back(file);
   }
 

@@ -193,12 +193,13 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
         }
       }
       remover.RemoveFolders(entries);
-      for (const auto& i : remover.report.removed)
-        report.removed.push_back({kindOf(i.kind), i.path, i.reason});
-      for (const auto& i : remover.report.kept)
-        report.kept.push_back({kindOf(i.kind), i.path, i.reason});
-      for (const auto& i : remover.report.refused)
-        report.refused.push_back({kindOf(i.kind), i.path, i.reason});
+      const auto item = [&](const RemovalItem& i) {
+        const bool host = i.kind == CreatedKind::ckHostFile || i.kind == CreatedKind::ckHostFolder;
+        return UninstallItem{kindOf(i.kind), i.path, i.reason, host};
+      };
+      for (const auto& i : remover.report.removed) report.removed.push_back(item(i));
+      for (const auto& i : remover.report.kept) report.kept.push_back(item(i));
+      for (const auto& i : remover.report.refused) report.refused.push_back(item(i));
     }
   }
   if (target.registryKey && !target.title.empty()) {

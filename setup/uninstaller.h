@@ -43,8 +43,9 @@ enum class UninstallItemKind { ukFile, ukDirectory, ukRecord, ukRegistryKey, ukP
 
 struct UninstallItem {
   UninstallItemKind kind = UninstallItemKind::ukFile;
-  std::string path;    // file, directory, pattern or registry key
-  std::string reason;  // why it was kept or refused
+  std::string path;       // file, directory, pattern or registry key
+  std::string reason;     // why it was kept or refused (UTF-8: it may name host files)
+  bool hostText = false;  // `path` is a host path (UTF-8), not a Windows path in the code page
 };
 
 struct UninstallReport {

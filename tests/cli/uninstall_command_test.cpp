@@ -96,6 +96,27 @@ TEST_F(UninstallCommand, ByHostPathWithLettersOutsideAscii) {
   EXPECT_TRUE(fs::exists(tool / "app.exe"));
 }
 
+TEST_F(UninstallCommand, HostPathsAndNamesOutsideAsciiAreShownAsTheyAre) {
+  // A host file the installation made (a menu entry) and a file of the user's in a
+  // recorded folder, both named with letters outside ASCII.
+  const fs::path entry = dir.Path() / "Gr\xC3\xBC\xC3\x9F\x65.desktop";  // Grüße
+  WriteBytes(entry, std::string("[Desktop Entry]\n"));
+  WriteBytes(tool / "Notiz \xC3\xA4.txt", std::string("mine"));  // Notiz ä
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;
+  ASSERT_TRUE(setup::StatCreatedFile(entry, size, modified));
+  std::string record = ReadText(tool / "uninstall.cfg");
+  record += "HostFile=" + std::to_string(size) + "|" + std::to_string(modified) + "|" +
+            entry.string() + "|\r\n";
+  WriteBytes(tool / "uninstall.cfg", record);
+
+  const auto r = RunCommand({NolvoTool(), "uninstall", "My Tool", "--prefix", prefix.string()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_FALSE(fs::exists(entry));
+  EXPECT_NE(r.out.find("removed file " + entry.string() + "\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("not empty: Notiz \xC3\xA4.txt\n"), std::string::npos) << r.out;
+}
+
 TEST_F(UninstallCommand, UsageErrors) {
   EXPECT_EQ(RunCommand({NolvoTool(), "uninstall", "--prefix", prefix.string()}).exitCode, 2);
   EXPECT_EQ(RunCommand({NolvoTool(), "uninstall", "X", "--prefix", (dir.Path() / "none").string()})
