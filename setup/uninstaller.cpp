@@ -79,6 +79,23 @@ bool IsProtectedFolder(const platform::Machine& machine, const std::string& dir,
   return false;
 }
 
+// A title holding "\\" made keys between the uninstall list and the product's key (the
+// installation creates every missing key of the path): those now empty go too, up to
+// the list itself.
+void RemoveEmptyTitleKeys(platform::Registry& registry, std::string key) {
+  const std::string_view base = kUninstallKeyBase;
+  while (true) {
+    const auto cut = key.rfind('\\');
+    if (cut == std::string::npos || cut < base.size()) return;
+    key.resize(cut);
+    if (!registry.KeyExists(platform::kHKeyLocalMachine, key) ||
+        !registry.SubKeyNames(platform::kHKeyLocalMachine, key).empty() ||
+        !registry.Values(platform::kHKeyLocalMachine, key).empty() ||
+        !registry.DeleteKey(platform::kHKeyLocalMachine, key).ok())
+      return;
+  }
+}
+
 }  // namespace
 
 std::optional<UninstallTarget> FindUninstallTarget(const platform::Machine& machine,
@@ -209,9 +226,10 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
                                             ? platform::RegCode::kSuccess
                                             : registry.DeleteTree(platform::kHKeyLocalMachine, key);
       const std::string shown = "HKEY_LOCAL_MACHINE\\" + key;
-      if (status.ok())
+      if (status.ok()) {
         report.removed.push_back({UninstallItemKind::ukRegistryKey, shown, {}});
-      else
+        if (!options.dryRun) RemoveEmptyTitleKeys(registry, key);
+      } else
         report.kept.push_back(
             {UninstallItemKind::ukRegistryKey, shown,
              "cannot be deleted (status " + std::to_string(status.value()) + ")"});

@@ -117,6 +117,30 @@ TEST_F(UninstallCommand, HostPathsAndNamesOutsideAsciiAreShownAsTheyAre) {
   EXPECT_NE(r.out.find("not empty: Notiz \xC3\xA4.txt\n"), std::string::npos) << r.out;
 }
 
+TEST_F(UninstallCommand, ATitleWithBackslashesLeavesNoKeysItMade) {
+  // "Pro \\ 2\\ Beta" names the key Beta below the keys "Pro " and " 2", which the
+  // installation made.
+  const fs::path pro = prefix / "drive_c" / "Apps" / "Pro";
+  fs::create_directories(pro);
+  WriteBytes(pro / "uninstall.cfg",
+             std::string("[Program]\r\nTitle=Pro \\ 2\\Beta\r\n[Nolvo Created]\r\n"
+                         "Folder=C:\\Apps\\Pro|\r\n"));
+  const std::string base = "Software\\Microsoft\\Windows\\currentversion\\uninstall\\";
+  {
+    platform::Machine machine(prefix, platform::CodePage());
+    platform::Registry registry(machine.RegistryFile());
+    registry.WriteString(platform::kHKeyLocalMachine, base + "Pro \\ 2\\Beta", "UninstallString",
+                         "C:\\Apps\\Pro\\uninstaller.exe Pro \\ 2\\Beta");
+  }
+  const auto r =
+      RunCommand({NolvoTool(), "uninstall", "C:\\Apps\\Pro", "--prefix", prefix.string()});
+  EXPECT_EQ(r.exitCode, 0) << r.err << r.out;
+  platform::Machine machine(prefix, platform::CodePage());
+  platform::Registry registry(machine.RegistryFile());
+  EXPECT_FALSE(registry.KeyExists(platform::kHKeyLocalMachine, base + "Pro "));
+  EXPECT_TRUE(registry.KeyExists(platform::kHKeyLocalMachine, key));  // the other product's
+}
+
 TEST_F(UninstallCommand, UsageErrors) {
   EXPECT_EQ(RunCommand({NolvoTool(), "uninstall", "--prefix", prefix.string()}).exitCode, 2);
   EXPECT_EQ(RunCommand({NolvoTool(), "uninstall", "X", "--prefix", (dir.Path() / "none").string()})
