@@ -14,6 +14,7 @@
 #include "cli/install_choices.h"
 #include "cli/interrupt.h"
 #include "cli/wine_steps.h"
+#include "platform/host_drive.h"
 #include "platform/prefix_lock.h"
 #include "setup/install_session.h"
 #include "setup/staging_folder.h"
@@ -136,27 +137,6 @@ void PrintRemoval(const platform::Machine& machine, const setup::EngineResult& r
              record, ShellQuote(machine.Prefix().string()), ShellQuote(record));
 }
 
-// A prefix without Z: (its user removed the host's root from it) reaches a medium on the
-// host through a Z: made for this run only, so the prefix is left as it was.
-class RunHostDrive {
- public:
-  RunHostDrive(const platform::Machine& machine, const std::filesystem::path& media) {
-    if (machine.DriveRoot('z') || !machine.ToWindows(media).empty()) return;
-    const std::filesystem::path link = machine.DosDevices() / "z:";
-    std::error_code ec;
-    if (std::filesystem::exists(std::filesystem::symlink_status(link, ec))) return;
-    if (::symlink("/", link.c_str()) == 0) link_ = link;
-  }
-  ~RunHostDrive() {
-    if (!link_.empty()) ::unlink(link_.c_str());
-  }
-  RunHostDrive(const RunHostDrive&) = delete;
-  RunHostDrive& operator=(const RunHostDrive&) = delete;
-
- private:
-  std::filesystem::path link_;
-};
-
 // The medium's and the staging folder's checks before anything runs. 0 when they pass,
 // else the exit status (the reason printed).
 int CheckFolders(const InstallOptions& o, const platform::Machine& machine,
@@ -270,7 +250,7 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
   }
   platform::Machine machine(o.prefix.empty() ? platform::Machine::DefaultPrefix()
                                              : std::filesystem::path(o.prefix));
-  const RunHostDrive hostDrive(machine, std::filesystem::canonical(o.media));
+  const platform::RunHostDrive hostDrive(machine, std::filesystem::canonical(o.media));
   const std::string media = machine.ToWindows(std::filesystem::canonical(o.media));
   if (const int problem = CheckFolders(o, machine, media)) return problem;
   RunLog log(o.log);

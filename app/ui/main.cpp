@@ -9,6 +9,7 @@
 
 #include "app/ui/qt_dialogs.h"
 #include "app/ui/setup_program.h"
+#include "platform/host_drive.h"
 #include "platform/prefix_lock.h"
 #include "setup/staging_folder.h"
 
@@ -48,6 +49,8 @@ int main(int argc, char** argv) {
   try {
     nolvo::platform::Machine machine(nolvo::platform::Machine::DefaultPrefix());
     nolvo::platform::PrefixLock lock(machine);
+    // The medium is the current folder on the host.
+    const nolvo::platform::RunHostDrive hostDrive(machine, std::filesystem::current_path());
     std::optional<std::string> staging;
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) staging = WindowsArgument(machine, args.at(1).toStdString());
