@@ -17,14 +17,16 @@
 namespace nolvo::test {
 
 CommandResult RunCommand(const std::vector<std::string>& argv,
-                         const std::map<std::string, std::string>& env) {
+                         const std::map<std::string, std::string>& env,
+                         const std::string& stdoutFile) {
   TempDir dir;
   const auto outPath = dir.Path() / "out", errPath = dir.Path() / "err";
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     const int in = ::open("/dev/null", O_RDONLY);
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out = stdoutFile.empty() ? ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)
+                                       : ::open(stdoutFile.c_str(), O_WRONLY);
     const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(in, 0);
     ::dup2(out, 1);
@@ -40,7 +42,7 @@ CommandResult RunCommand(const std::vector<std::string>& argv,
   ::waitpid(pid, &status, 0);
   CommandResult r;
   r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.out = ReadText(outPath);
+  if (stdoutFile.empty()) r.out = ReadText(outPath);
   r.err = ReadText(errPath);
   return r;
 }

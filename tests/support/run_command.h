@@ -14,9 +14,11 @@ struct CommandResult {
 };
 
 // Runs `argv` (argv[0] a path) with the extra environment `env`, standard input from
-// /dev/null, and waits for it.
+// /dev/null, and waits for it. A non-empty `stdoutFile` (such as /dev/full) takes the
+// standard output in place of `out`.
 CommandResult RunCommand(const std::vector<std::string>& argv,
-                         const std::map<std::string, std::string>& env = {});
+                         const std::map<std::string, std::string>& env = {},
+                         const std::string& stdoutFile = {});
 
 // Runs `argv` on a new pseudo-terminal (its standard input, output and error), as a user at
 // a terminal would: each time its output ends in a prompt ("> "), the next of `answers` is
