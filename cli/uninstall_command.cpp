@@ -3,6 +3,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -87,14 +88,24 @@ int RunUninstall(const UninstallCliOptions& o, const GlobalOptions& global) {
     for (const auto& i : report.removed)
       fmt::print("  {} {} {}\n", o.dryRun ? "would remove" : "removed", KindName(i.kind),
                  Shown(cp, i));
-    if (!report.kept.empty()) fmt::print("Left in place:\n");
+    // What could not be removed goes to standard error below, as a failure.
+    const bool keptAny = std::any_of(report.kept.begin(), report.kept.end(),
+                                     [](const setup::UninstallItem& i) { return !i.failed; });
+    if (keptAny) fmt::print("Left in place:\n");
     for (const auto& i : report.kept)
-      fmt::print("  kept {} {}: {}\n", KindName(i.kind), Shown(cp, i), i.reason);
+      if (!i.failed) fmt::print("  kept {} {}: {}\n", KindName(i.kind), Shown(cp, i), i.reason);
+  }
+  bool failed = false;
+  for (const auto& i : report.kept) {
+    if (!i.failed) continue;
+    failed = true;
+    fmt::print(stderr, "nolvo uninstall: could not remove {} {}: {}\n", KindName(i.kind),
+               Shown(cp, i), i.reason);
   }
   for (const auto& i : report.refused)
     fmt::print(stderr, "nolvo uninstall: refused {} {}: {}\n", KindName(i.kind), Shown(cp, i),
                i.reason);
-  return report.refused.empty() ? kExitOk : kExitFailure;
+  return report.refused.empty() && !failed ? kExitOk : kExitFailure;
 }
 
 }  // namespace
@@ -125,7 +136,8 @@ CommandRegistration RegisterUninstall(CLI::App& app, const GlobalOptions& global
                   "and the prefix; the end lists what was left. A record that does not list\n"
                   "what was created (written by another setup program) is refused and nothing\n"
                   "is removed (exit 1). Nothing recorded under that title or path exits 1;\n"
-                  "running it again changes nothing.\n\n") +
+                  "running it again changes nothing. What could not be removed (such as a\n"
+                  "read-only file) is named on standard error and the run exits 1.\n\n") +
       kExitCodeHelp);
   auto run = [options, &global]() -> int {
     try {

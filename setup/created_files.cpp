@@ -215,7 +215,7 @@ void CreatedRemover::File(const CreatedEntry& e) {
     gone_.insert(host.lexically_normal().string());
   } else {
     report.kept.push_back(
-        {e.kind, shown, "cannot be deleted (error " + std::to_string(error.value()) + ")"});
+        {e.kind, shown, "cannot be deleted (error " + std::to_string(error.value()) + ")", true});
   }
 }
 
@@ -262,7 +262,7 @@ void CreatedRemover::Folder(const CreatedEntry& e) {
     report.kept.push_back({e.kind, shown, "not empty: " + NamesIn(host)});
   } else {
     report.kept.push_back(
-        {e.kind, shown, "cannot be removed (error " + std::to_string(error.value()) + ")"});
+        {e.kind, shown, "cannot be removed (error " + std::to_string(error.value()) + ")", true});
   }
 }
 

@@ -58,8 +58,9 @@ bool StatCreatedFile(const std::filesystem::path& host, std::uint64_t& size,
 // What a removal did with one entry.
 struct RemovalItem {
   CreatedKind kind = CreatedKind::ckFile;
-  std::string path;    // the full Windows path, or the host path
-  std::string reason;  // why it was kept or refused
+  std::string path;     // the full Windows path, or the host path
+  std::string reason;   // why it was kept or refused
+  bool failed = false;  // kept because removing it failed, not by choice
 };
 
 struct RemovalReport {

@@ -102,7 +102,7 @@ void RemoveWineNotes(const platform::Machine& machine, platform::Registry& regis
     else
       report.kept.push_back({UninstallItemKind::ukRegistryKey, shown,
                              "cannot be deleted (status " + std::to_string(status.value()) + ")",
-                             true});
+                             true, true});
   }
   // The notes key itself stays, emptied or not: Wine made it, not the installation.
   static_cast<void>(registry.CloseKey(key));  // an open handle always closes
@@ -162,7 +162,7 @@ void RemoveHostMenu(const platform::Machine& machine, platform::Registry& regist
       continue;
     }
     if (!dryRun && ::unlink(file.c_str()) != 0) {
-      report.kept.push_back({UninstallItemKind::ukFile, text, "cannot be deleted", true});
+      report.kept.push_back({UninstallItemKind::ukFile, text, "cannot be deleted", true, true});
       continue;
     }
     report.removed.push_back({UninstallItemKind::ukFile, text, {}, true});

@@ -195,7 +195,8 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
         report.kept.push_back({UninstallItemKind::ukRecord, r.full,
                                failed ? "cannot be written"
                                       : "there before the installation (only the list of "
-                                        "what was created goes)"});
+                                        "what was created goes)",
+                               failed});
       } else {
         // The record goes before the folders, so that the installation directory can.
         const platform::WinError error =
@@ -204,15 +205,15 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
           remover.NoteRemoved(r.host);
           report.removed.push_back({UninstallItemKind::ukRecord, r.full, {}});
         } else {
-          report.kept.push_back(
-              {UninstallItemKind::ukRecord, r.full,
-               "cannot be deleted (error " + std::to_string(error.value()) + ")"});
+          report.kept.push_back({UninstallItemKind::ukRecord, r.full,
+                                 "cannot be deleted (error " + std::to_string(error.value()) + ")",
+                                 true});
         }
       }
       remover.RemoveFolders(entries);
       const auto item = [&](const RemovalItem& i) {
         const bool host = i.kind == CreatedKind::ckHostFile || i.kind == CreatedKind::ckHostFolder;
-        return UninstallItem{kindOf(i.kind), i.path, i.reason, host};
+        return UninstallItem{kindOf(i.kind), i.path, i.reason, host, i.failed};
       };
       for (const auto& i : remover.report.removed) report.removed.push_back(item(i));
       for (const auto& i : remover.report.kept) report.kept.push_back(item(i));
@@ -230,9 +231,9 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
         report.removed.push_back({UninstallItemKind::ukRegistryKey, shown, {}});
         if (!options.dryRun) RemoveEmptyTitleKeys(registry, key);
       } else
-        report.kept.push_back(
-            {UninstallItemKind::ukRegistryKey, shown,
-             "cannot be deleted (status " + std::to_string(status.value()) + ")"});
+        report.kept.push_back({UninstallItemKind::ukRegistryKey, shown,
+                               "cannot be deleted (status " + std::to_string(status.value()) + ")",
+                               false, true});
     }
   }
   return report;

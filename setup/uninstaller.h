@@ -46,6 +46,7 @@ struct UninstallItem {
   std::string path;       // file, directory, pattern or registry key
   std::string reason;     // why it was kept or refused (UTF-8: it may name host files)
   bool hostText = false;  // `path` is a host path (UTF-8), not a Windows path in the code page
+  bool failed = false;    // kept because removing it failed, not by choice
 };
 
 struct UninstallReport {

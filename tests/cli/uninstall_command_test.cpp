@@ -141,6 +141,35 @@ TEST_F(UninstallCommand, ATitleWithBackslashesLeavesNoKeysItMade) {
   EXPECT_TRUE(registry.KeyExists(platform::kHKeyLocalMachine, key));  // the other product's
 }
 
+TEST_F(UninstallCommand, AFileThatCannotBeDeletedFailsTheRun) {
+  // A file changed since is kept on purpose; a read-only one (Windows refuses to delete
+  // it) is a removal that failed.
+  struct Case {
+    const char* name;
+    void (*change)(const fs::path&);
+    int exitCode;
+  };
+  const Case cases[] = {
+      {"changed", [](const fs::path& f) { WriteBytes(f, std::string("MZ changed")); }, 0},
+      {"read-only",
+       [](const fs::path& f) {
+         fs::permissions(f,
+                         fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                         fs::perm_options::remove);
+       },
+       1},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    c.change(tool / "app.exe");
+    const auto r = RunCommand({NolvoTool(), "uninstall", "My Tool", "--prefix", prefix.string()});
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.name << r.err;
+    EXPECT_TRUE(fs::exists(tool / "app.exe")) << c.name;
+    EXPECT_FALSE(fs::exists(tool / "uninstaller.exe")) << c.name;
+    fs::permissions(tool / "app.exe", fs::perms::owner_write, fs::perm_options::add);
+  }
+}
+
 TEST_F(UninstallCommand, UsageErrors) {
   EXPECT_EQ(RunCommand({NolvoTool(), "uninstall", "--prefix", prefix.string()}).exitCode, 2);
   EXPECT_EQ(RunCommand({NolvoTool(), "uninstall", "X", "--prefix", (dir.Path() / "none").string()})
