@@ -1,9 +1,14 @@
 #include "archive/media/pack_media.h"
 
+#include <fcntl.h>
 #include <fmt/format.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <fstream>
 #include <set>
@@ -118,6 +123,20 @@ void WriteDigestLists(const fs::path& folder, const segment::TSegWriteResult& re
   }
 }
 
+// An exclusive lock on the folder itself (no file is added to the medium); another pack
+// holding it is refused at once.
+std::shared_ptr<const void> LockMediaFolder(const fs::path& media) {
+  const int fd = ::open(media.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) Fail(fmt::format("cannot open {}: {}", media.string(), std::strerror(errno)));
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(fd);
+    if (error == EWOULDBLOCK) Fail(fmt::format("another pack is writing {}", media.string()));
+    Fail(fmt::format("cannot lock {}: {}", media.string(), std::strerror(error)));
+  }
+  return std::shared_ptr<const void>(nullptr, [fd](const void*) { ::close(fd); });
+}
+
 }  // namespace
 
 // Hashes `files` (stored in that order in the product) on up to `threads` threads; a
@@ -143,6 +162,7 @@ PackProduct CollectProduct(const PackSettings& settings, const platform::CodePag
   if (ec) Fail(fmt::format("cannot create {}: {}", media.string(), ec.message()));
   if (fs::equivalent(media, source, ec))
     Fail("the media folder must not be the source folder", true);
+  product.FolderLock = LockMediaFolder(media);
   // Digest lists of an earlier medium would not describe this one; a failed run leaves none.
   for (const auto name : {kMediaDigestsName, kEntryDigestsName}) fs::remove(media / name, ec);
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -52,11 +53,14 @@ struct PackProduct {
   std::filesystem::path Config;  // the install.cfg used
   segment::TSegWriteArchive Archive;
   std::map<std::string, HostFileDigest> Digests;  // stored name -> original bytes
+  // Held on the media folder until the last copy of the product goes, so that a second
+  // pack into the same folder is refused rather than mixing its segments with these.
+  std::shared_ptr<const void> FolderLock;
 };
 
-// Checks the folders, prepares the media folder (removing digest lists of an earlier
-// medium, which would not describe this one) and lists and hashes every file below the
-// product folder but its install.cfg and the media folder. Throws EPackError for an entry
+// Checks the folders, locks the media folder against a second pack, prepares it (removing digest
+// lists of an earlier medium, which would not describe this one) and lists and hashes every file
+// below the product folder but its install.cfg and the media folder. Throws EPackError for an entry
 // that is not a file or folder (links to files count as files) or a name Windows cannot hold.
 PackProduct CollectProduct(const PackSettings& settings, const platform::CodePage& cp);
 

@@ -1,7 +1,10 @@
 // list, test and extract on segmented media made by the segment writer.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
 #include <map>
@@ -231,6 +234,33 @@ TEST(PackedMedia, PackTestExtractRoundTrip) {
                                                        "data files/r\xC3\xA9sum\xC3\xA9 2.txt",
                                                        "main.exe", "zz empty.txt"}));
   for (const auto& f : FilesBelow(out)) EXPECT_EQ(ReadBytes(out / f), ReadBytes(src / f)) << f;
+}
+
+// A pack into a media folder another pack is writing (it holds the folder's lock) is
+// refused and leaves the media there as they were.
+TEST(PackedMedia, ASecondPackIntoTheSameFolderIsRefused) {
+  TempDir dir;
+  const fs::path media = dir.Path() / "media";
+  const std::string demo = (SourceDir() / "examples/demo").string();
+  ASSERT_EQ(RunCommand({NolvoTool(), "-q", "pack", demo, "-o", media.string()}).exitCode, 0);
+  const std::vector<unsigned char> segment = ReadBytes(media / "disk.001");
+  const fs::path other = dir.Path() / "other";
+  fs::create_directories(other);
+  WriteBytes(other / "install.cfg", std::string("[Setup - Main]\r\nInstall Dir=Other\r\n"));
+  WriteBytes(other / "other.exe", SampleBytes(30000, 7));
+
+  const int held = ::open(media.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  auto r = RunCommand({NolvoTool(), "-q", "pack", other.string(), "-o", media.string()});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_EQ(ReadBytes(media / "disk.001"), segment);
+  EXPECT_EQ(RunCommand({NolvoTool(), "-q", "test", media.string()}).exitCode, 0);
+  ::close(held);
+
+  r = RunCommand({NolvoTool(), "-q", "pack", other.string(), "-o", media.string()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(ReadBytes(media / "disk.001"), segment);
 }
 
 // A product entry that the media cannot carry as it stands stops the pack (exit 1) with no
