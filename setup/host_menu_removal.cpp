@@ -100,9 +100,12 @@ void RemoveWineNotes(const platform::Machine& machine, platform::Registry& regis
     if (status.ok())
       report.removed.push_back({UninstallItemKind::ukRegistryKey, shown, {}, true});
     else
-      report.kept.push_back({UninstallItemKind::ukRegistryKey, shown,
-                             "cannot be deleted (status " + std::to_string(status.value()) + ")",
-                             true, true});
+      report.kept.push_back(
+          {.kind = UninstallItemKind::ukRegistryKey,
+           .path = shown,
+           .reason = "cannot be deleted (status " + std::to_string(status.value()) + ")",
+           .hostText = true,
+           .failed = true});
   }
   // The notes key itself stays, emptied or not: Wine made it, not the installation.
   static_cast<void>(registry.CloseKey(key));  // an open handle always closes
@@ -162,7 +165,11 @@ void RemoveHostMenu(const platform::Machine& machine, platform::Registry& regist
       continue;
     }
     if (!dryRun && ::unlink(file.c_str()) != 0) {
-      report.kept.push_back({UninstallItemKind::ukFile, text, "cannot be deleted", true, true});
+      report.kept.push_back({.kind = UninstallItemKind::ukFile,
+                             .path = text,
+                             .reason = "cannot be deleted",
+                             .hostText = true,
+                             .failed = true});
       continue;
     }
     report.removed.push_back({UninstallItemKind::ukFile, text, {}, true});

@@ -192,11 +192,12 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
         for (const char* section : {kCreatedSection, kHostMenuSection})
           while (rest.HasSection(section)) rest.EraseSection(section);
         const bool failed = !options.dryRun && platform::WriteFileAtomic(r.host, rest.Serialize());
-        report.kept.push_back({UninstallItemKind::ukRecord, r.full,
-                               failed ? "cannot be written"
-                                      : "there before the installation (only the list of "
-                                        "what was created goes)",
-                               failed});
+        report.kept.push_back({.kind = UninstallItemKind::ukRecord,
+                               .path = r.full,
+                               .reason = failed ? "cannot be written"
+                                                : "there before the installation (only the "
+                                                  "list of what was created goes)",
+                               .failed = failed});
       } else {
         // The record goes before the folders, so that the installation directory can.
         const platform::WinError error =
@@ -205,9 +206,11 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
           remover.NoteRemoved(r.host);
           report.removed.push_back({UninstallItemKind::ukRecord, r.full, {}});
         } else {
-          report.kept.push_back({UninstallItemKind::ukRecord, r.full,
-                                 "cannot be deleted (error " + std::to_string(error.value()) + ")",
-                                 true});
+          report.kept.push_back(
+              {.kind = UninstallItemKind::ukRecord,
+               .path = r.full,
+               .reason = "cannot be deleted (error " + std::to_string(error.value()) + ")",
+               .failed = true});
         }
       }
       remover.RemoveFolders(entries);
@@ -231,9 +234,11 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
         report.removed.push_back({UninstallItemKind::ukRegistryKey, shown, {}});
         if (!options.dryRun) RemoveEmptyTitleKeys(registry, key);
       } else
-        report.kept.push_back({UninstallItemKind::ukRegistryKey, shown,
-                               "cannot be deleted (status " + std::to_string(status.value()) + ")",
-                               false, true});
+        report.kept.push_back(
+            {.kind = UninstallItemKind::ukRegistryKey,
+             .path = shown,
+             .reason = "cannot be deleted (status " + std::to_string(status.value()) + ")",
+             .failed = true});
     }
   }
   return report;
