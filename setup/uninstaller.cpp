@@ -142,6 +142,7 @@ std::optional<UninstallTarget> FindUninstallTarget(const platform::Machine& mach
 UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& registry,
                           const UninstallTarget& target, const UninstallOptions& options) {
   UninstallReport report;
+  bool keepEntry = false;
   const std::string windows = util::WindowsDirectory(machine);
   auto kindOf = [](CreatedKind k) {
     return k == CreatedKind::ckFolder || k == CreatedKind::ckHostFolder
@@ -185,7 +186,17 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
           std::any_of(entries.begin(), entries.end(), [&](const CreatedEntry& e) {
             return e.kind == CreatedKind::ckFound && SamePath(machine, e.path, r.full);
           });
-      if (foundInPlace) {
+      const bool removalFailed = std::any_of(remover.report.kept.begin(), remover.report.kept.end(),
+                                             [](const RemovalItem& i) { return i.failed; });
+      if (removalFailed) {
+        // The record stays, and the registry entry with it, so that uninstalling again once
+        // those files can be removed finishes the job.
+        keepEntry = true;
+        report.kept.push_back({.kind = UninstallItemKind::ukRecord,
+                               .path = r.full,
+                               .reason = "kept for a later uninstall, as files above could "
+                                         "not be removed"});
+      } else if (foundInPlace) {
         // A file that was there before the installation stays, without the sections the
         // installation added to list what it created.
         platform::ProfileText rest = record;
@@ -223,7 +234,7 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
       for (const auto& i : remover.report.refused) report.refused.push_back(item(i));
     }
   }
-  if (target.registryKey && !target.title.empty()) {
+  if (target.registryKey && !target.title.empty() && !keepEntry) {
     const std::string key = kUninstallKeyBase + target.title;
     if (registry.KeyExists(platform::kHKeyLocalMachine, key)) {
       const platform::WinError status = options.dryRun

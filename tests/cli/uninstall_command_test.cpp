@@ -167,6 +167,14 @@ TEST_F(UninstallCommand, AFileThatCannotBeDeletedFailsTheRun) {
     EXPECT_TRUE(fs::exists(tool / "app.exe")) << c.name;
     EXPECT_FALSE(fs::exists(tool / "uninstaller.exe")) << c.name;
     fs::permissions(tool / "app.exe", fs::perms::owner_write, fs::perm_options::add);
+    // After a failure the record and the entry stay, and a second run by title finishes.
+    EXPECT_EQ(fs::exists(tool / "uninstall.cfg"), c.exitCode != 0) << c.name;
+    if (c.exitCode != 0) {
+      const auto again =
+          RunCommand({NolvoTool(), "uninstall", "My Tool", "--prefix", prefix.string()});
+      EXPECT_EQ(again.exitCode, 0) << again.err;
+      EXPECT_FALSE(fs::exists(tool));
+    }
   }
 }
 
