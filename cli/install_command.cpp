@@ -311,7 +311,13 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
   }
   run.FormClose();
   progress.Clear();
-  return ReportEnd(o, global, choices, log, machine, session);
+  const int status = ReportEnd(o, global, choices, log, machine, session);
+  // A log the run could not write (a full disk) is a lost record of it, not a success.
+  if (!log.Ok()) {
+    fmt::print(stderr, "nolvo install: could not write the log {}\n", o.log);
+    return status == kExitOk ? kExitFailure : status;
+  }
+  return status;
 }
 
 }  // namespace

@@ -201,6 +201,10 @@ TEST_F(InstallOutcomes, KeepExistingKeepsEveryExistingFile) {
   EXPECT_NE(ReadText(log).find("file0.dat: skipped (kept: existing files are kept)"),
             std::string::npos);
   EXPECT_EQ(RunCommand(Install({"--keep-existing", "--overwrite", "yes"})).exitCode, 2);
+  // A log that cannot be written fails the run that lost it.
+  r = RunCommand(Install({"--keep-existing", "--log", "/dev/full"}));
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.err.find("could not write the log /dev/full"), std::string::npos) << r.err;
   const auto help = RunCommand({NolvoTool(), "install", "--help"});
   for (const char* said :
        {"--keep-existing", "--run-follow-on", "product decides which", "files ask"})
