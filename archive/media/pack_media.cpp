@@ -12,6 +12,7 @@
 #include <exception>
 #include <fstream>
 #include <set>
+#include <string_view>
 
 #include "app/desktop_entry.h"
 #include "app/settings_loader.h"
@@ -20,6 +21,7 @@
 #include "platform/ascii.h"
 #include "platform/atomic_file.h"
 #include "platform/dos_time.h"
+#include "platform/win_path.h"
 #include "util/split_at_char.h"
 
 namespace nolvo::media {
@@ -60,6 +62,10 @@ bool FitsWindows(const std::string& part, const platform::CodePage& cp) {
   return !part.empty() && part.back() != '.' && part.back() != ' ' &&
          part.find_first_of("\\/:") == std::string::npos && ConfineFileName(part, cp).Notes.empty();
 }
+
+// The setup expands every file flat into its temporary folder, C:\WINDOWS\Temp\q: a file
+// whose name makes a longer path there than Windows takes could never be unpacked.
+constexpr std::size_t kTempFolderLength = std::string_view("C:\\WINDOWS\\Temp\\q\\").size();
 
 // A small stand-in for the setup program when the build has none.
 const char kPlaceholderSetup[] =
@@ -205,6 +211,9 @@ PackProduct CollectProduct(const PackSettings& settings, const platform::CodePag
     if (!cp.FromUtf8(relative, stored))
       Fail(
           fmt::format("{}: the name has characters code page {} cannot hold", relative, cp.Name()));
+    if (kTempFolderLength + NamePart(stored).size() > platform::kMaxPath)
+      Fail(fmt::format("{}: the file name is longer than the {} characters the setup can unpack",
+                       relative, platform::kMaxPath - kTempFolderLength));
     product.Archive.Files.push_back(StoredFile(file, std::move(stored), settings.Method));
   }
   HashFiles(files, product, ThreadsToUse(settings.Threads));

@@ -281,6 +281,13 @@ TEST(PackedMedia, AwkwardEntriesAreRefusedNotChanged) {
       {"backslash", [](const fs::path& s) { WriteBytes(s / "d\\a.txt", std::string("2")); }},
       {"device name", [](const fs::path& s) { WriteBytes(s / "Nul.txt", std::string("2")); }},
       {"colon in a folder", [](const fs::path& s) { WriteBytes(s / "d:x", std::string()); }},
+      {"name longer than the setup's temporary folder takes",
+       [](const fs::path& s) { WriteBytes(s / (std::string(238, 'n') + ".txt"), std::string()); }},
+      {"longest name the setup unpacks",
+       [](const fs::path& s) {
+         WriteBytes(s / (std::string(237, 'n') + ".txt"), std::string("2"));
+       },
+       true},
       {"trailing dot",
        [](const fs::path& s) {
          fs::create_directory(s / "d.");
