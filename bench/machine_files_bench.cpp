@@ -1,5 +1,7 @@
 // Cost of the modelled machine's path work: resolving paths case-insensitively and
-// creating many files flat in one folder, as extraction into the temporary folder does.
+// creating many files flat in one folder, as extraction into the temporary folder does;
+// and loading an install.cfg that lists many files (each one's overwrite key is looked
+// up by name, so the look-up must not scan the file).
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -7,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/settings_loader.h"
 #include "platform/file_ops.h"
 #include "platform/machine.h"
 
@@ -66,5 +69,20 @@ BENCHMARK(BM_CreateManyFlat)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+void BM_LoadManyFiles(benchmark::State& state) {
+  const auto files = static_cast<std::size_t>(state.range(0));
+  std::string cfg =
+      "[Setup - Main]\r\nInstall Dir=App\r\n[Directories]\r\nd=<INSTALLDIR>~\r\n[Files]\r\n";
+  for (std::size_t i = 0; i < files; ++i)
+    cfg += "f" + std::to_string(i) + "=file" + std::to_string(i) + ".dat~<INSTALLDIR>\r\n";
+  cfg += "[Files - OverWrite]\r\nFile #5=1\r\n";
+  for (auto _ : state) {
+    const nolvo::platform::ProfileReader reader(nolvo::platform::ProfileText::Parse(cfg));
+    benchmark::DoNotOptimize(nolvo::app::LoadSettings(reader).Settings.FileList.size());
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(files));
+}
+BENCHMARK(BM_LoadManyFiles)->Arg(1000)->Arg(30000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

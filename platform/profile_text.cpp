@@ -96,6 +96,7 @@ ProfileText ProfileText::Parse(std::string_view bytes, std::shared_ptr<const Cod
                                       std::string(bytes.substr(end, next - end))));
     start = next;
   }
+  profile.Reindex();
   return profile;
 }
 
@@ -132,6 +133,7 @@ void ProfileText::ParseUnicode(std::string_view bytes, bool utf16) {
     start = next;
   }
   if (utf16 && bytes.size() % 2 != 0) tail_ = std::string(bytes.substr(bytes.size() - 1));
+  Reindex();
 }
 
 std::string ProfileText::Encode(std::string_view ansi) const {
@@ -162,11 +164,26 @@ ProfileSectionLines ProfileText::SectionLines(std::string_view section) const {
   return out;
 }
 
+void ProfileText::Reindex() {
+  sectionAt_.clear();
+  keyAt_.clear();
+  lastHeader_ = npos;
+  for (std::size_t i = 0; i < lines_.size(); ++i) Index(i);
+}
+
+void ProfileText::Index(std::size_t at) {
+  const Line& line = lines_[at];
+  if (line.kind == Kind::kSection) {
+    sectionAt_.emplace(AsciiUpper(line.name), at);
+    lastHeader_ = at;
+  } else if (line.kind == Kind::kKey && lastHeader_ != npos) {
+    keyAt_.emplace(std::to_string(lastHeader_) + '\n' + AsciiUpper(line.name), at);
+  }
+}
+
 std::size_t ProfileText::FindSection(std::string_view section) const {
-  section = TrimSpaces(section);
-  for (std::size_t i = 0; i < lines_.size(); ++i)
-    if (lines_[i].kind == Kind::kSection && EqualsIgnoreCase(lines_[i].name, section)) return i;
-  return npos;
+  const auto it = sectionAt_.find(AsciiUpper(TrimSpaces(section)));
+  return it == sectionAt_.end() ? npos : it->second;
 }
 
 std::size_t ProfileText::SectionEnd(std::size_t header) const {
@@ -176,11 +193,8 @@ std::size_t ProfileText::SectionEnd(std::size_t header) const {
 }
 
 std::size_t ProfileText::FindKey(std::size_t header, std::string_view key) const {
-  key = TrimSpaces(key);
-  const std::size_t end = SectionEnd(header);
-  for (std::size_t i = header + 1; i < end; ++i)
-    if (lines_[i].kind == Kind::kKey && EqualsIgnoreCase(lines_[i].name, key)) return i;
-  return npos;
+  const auto it = keyAt_.find(std::to_string(header) + '\n' + AsciiUpper(TrimSpaces(key)));
+  return it == keyAt_.end() ? npos : it->second;
 }
 
 std::optional<std::string> ProfileText::Find(std::string_view section, std::string_view key) const {
@@ -217,6 +231,11 @@ void ProfileText::EnsureFinalTerminator() {
 }
 
 void ProfileText::Set(std::string_view section, std::string_view key, std::string_view value) {
+  SetLine(section, key, value);
+  Reindex();
+}
+
+void ProfileText::SetLine(std::string_view section, std::string_view key, std::string_view value) {
   section = TrimSpaces(section);
   key = TrimSpaces(key);
   const std::size_t header = FindSection(section);
@@ -241,12 +260,18 @@ void ProfileText::Set(std::string_view section, std::string_view key, std::strin
 
 void ProfileText::SetAll(std::string_view section,
                          const std::vector<std::pair<std::string, std::string>>& entries) {
+  SetAllLines(section, entries);
+  Reindex();
+}
+
+void ProfileText::SetAllLines(std::string_view section,
+                              const std::vector<std::pair<std::string, std::string>>& entries) {
   if (entries.empty()) return;
   section = TrimSpaces(section);
   if (FindSection(section) == npos) {
     // A new section: its header and first key go at the end, as Set() puts them.
     Set(section, entries.front().first, entries.front().second);
-    SetAll(section, {entries.begin() + 1, entries.end()});
+    SetAllLines(section, {entries.begin() + 1, entries.end()});
     return;
   }
   const std::size_t header = FindSection(section);
@@ -282,8 +307,10 @@ void ProfileText::SetAll(std::string_view section,
 void ProfileText::DeleteKey(std::string_view section, std::string_view key) {
   const std::size_t header = FindSection(section);
   if (header == npos) return;
-  if (const std::size_t line = FindKey(header, key); line != npos)
+  if (const std::size_t line = FindKey(header, key); line != npos) {
     lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(line));
+    Reindex();
+  }
 }
 
 void ProfileText::EraseSection(std::string_view section) {
@@ -298,11 +325,13 @@ void ProfileText::EraseSection(std::string_view section) {
     kept.push_back(std::move(lines_[i]));
   }
   lines_ = std::move(kept);
+  Reindex();
 }
 
 void ProfileText::AppendLine(std::string_view line) {
   EnsureFinalTerminator();
   lines_.push_back(Classify(std::string(line), "\r\n"));
+  Index(lines_.size() - 1);
 }
 
 std::string ProfileText::Serialize() const {

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/ascii.h"
@@ -113,12 +114,25 @@ class ProfileText {
   // or the number of lines).
   std::size_t SectionEnd(std::size_t header) const;
   std::size_t FindKey(std::size_t header, std::string_view key) const;
+  // Rebuilds the look-up tables after lines were inserted, removed or renamed; Index()
+  // adds the line at `at` (the last one) to them.
+  void Reindex();
+  void Index(std::size_t at);
+  void SetLine(std::string_view section, std::string_view key, std::string_view value);
+  void SetAllLines(std::string_view section,
+                   const std::vector<std::pair<std::string, std::string>>& entries);
   void EnsureFinalTerminator();
   void ParseUnicode(std::string_view bytes, bool utf16);
   // The bytes of ANSI text in this file's encoding.
   std::string Encode(std::string_view ansi) const;
 
   std::vector<Line> lines_;
+  // Look-ups by upper-case name, so that reading a file of many thousand keys key by key
+  // stays linear: the first header of each section name, and the first key line of each
+  // key below a header (keyed by the header's index, '\n' and the name).
+  std::unordered_map<std::string, std::size_t> sectionAt_;
+  std::unordered_map<std::string, std::size_t> keyAt_;
+  std::size_t lastHeader_ = std::string::npos;  // the last header line, for Index()
   ProfileEncoding encoding_ = ProfileEncoding::peAnsi;
   std::shared_ptr<const CodePage> codePage_;
   std::vector<std::size_t> unmapped_;
