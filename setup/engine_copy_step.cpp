@@ -12,19 +12,6 @@
 
 namespace nolvo::setup {
 
-namespace {
-
-std::size_t Occurrences(const std::string& text, const std::string& part, std::size_t from,
-                        std::size_t to) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find(part, from); at != std::string::npos && at + part.size() <= to;
-       at = text.find(part, at + 1))
-    ++count;
-  return count;
-}
-
-}  // namespace
-
 bool InstallEngine::Expanded(const std::string& file) const {
   return c_.expanded == nullptr || c_.expanded->count(platform::AsciiUpper(file)) > 0;
 }
@@ -165,22 +152,10 @@ void InstallEngine::CopyOne(const std::vector<std::string>& list, std::size_t in
 
 bool InstallEngine::NamedElsewhere(const std::vector<std::string>& list, std::size_t index,
                                    const std::string& upperName) {
-  if (entryStart_.size() != list.size() + 1) {
-    // One text of every entry, so that each name is looked for once, not per entry.
-    haystack_.clear();
-    entryStart_.clear();
-    for (const auto& entry : list) {
-      entryStart_.push_back(haystack_.size());
-      haystack_ += platform::AsciiUpper(entry);
-      haystack_ += '\n';
-    }
-    entryStart_.push_back(haystack_.size());
-  }
+  // The list is indexed once, so that each name is looked for once, not per entry.
+  if (entryIndex_.Size() != list.size()) entryIndex_ = EntryTextIndex(list);
   if (upperName.empty()) return list.size() > 1;
-  const std::size_t all = Occurrences(haystack_, upperName, 0, haystack_.size());
-  const std::size_t own =
-      Occurrences(haystack_, upperName, entryStart_[index], entryStart_[index + 1]);
-  return all > own;
+  return entryIndex_.OccursOutside(upperName, index);
 }
 
 void InstallEngine::ReleaseTempCopy(const std::vector<std::string>& list, std::size_t index,

@@ -39,6 +39,7 @@
 #include "platform/registry.h"
 #include "setup/directory_tokens.h"
 #include "setup/engine_actions.h"
+#include "setup/entry_text_index.h"
 #include "setup/run_report.h"
 #include "setup/shortcuts.h"
 #include "setup/uninstall_record.h"
@@ -207,8 +208,7 @@ class InstallEngine {
   std::vector<std::string> unrecordedFolders_;  // made before the record was open
   std::set<std::string> planned_;               // upper-case files a dry run would create
   bool stopping_ = false;                       // an interruption was seen
-  std::string haystack_;                 // the active list's entries in upper case, one per line
-  std::vector<std::size_t> entryStart_;  // where each entry starts in haystack_
+  EntryTextIndex entryIndex_;                   // the active list's entries, for NamedElsewhere
 };
 
 }  // namespace nolvo::setup
