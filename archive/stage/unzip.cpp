@@ -6,6 +6,8 @@
 #include <cctype>
 
 #include "platform/ascii.h"
+#include "platform/win_error.h"
+#include "platform/win_path.h"
 #include "util/copy_file_to.h"
 #include "util/ensure_directory_path.h"
 #include "util/windows_directory.h"
@@ -165,6 +167,10 @@ void TUnzip::SegCompEZ1CheckFile(std::string& filepath, container::TCProcessMode
     filepath = state_.TempDir + "\\" + name;
     const auto target = machine_.Resolve(filepath);
     const auto folder = machine_.Resolve(state_.TempDir);
+    if (target.error == platform::kErrorFilenameExcedRange && folder.error.ok())
+      throw EUnsafeFileName(
+          fmt::format("Output path longer than Windows allows ({} characters at most): \"{}\"",
+                      platform::kMaxPath, filepath));
     if (!target.error.ok() || !folder.error.ok() || target.host.parent_path() != folder.host)
       throw EUnsafeFileName(fmt::format("Output path outside the temporary folder: \"{}\"", name));
     ++filesExpanded_;

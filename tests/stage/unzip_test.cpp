@@ -136,6 +136,23 @@ TEST(Unzip, AbortDuringDecodingStopsTheExpansion) {
   dialogs.Verify();
 }
 
+TEST(Unzip, ANameTooLongForTheTemporaryFolderIsNamedAsSuch) {
+  Medium m;
+  m.AddFile(std::string(250, 'n') + ".txt", "long");
+  segment::TSegWriterSettings s;
+  s.Dir = m.media_;
+  m.segs_ = segment::WriteSegmentedArchive(s, {m.archive_}).Segments;
+  testing::ScriptedDialogs dialogs;
+  dialogs.OnMessage(platform::DialogResult::idOk, "Error Expanding Files!!");
+  testing::CountingMessagePump pump;
+  test::RecordingUnzipView view;
+  TUnzip unzip(m.tm_.Machine(), dialogs, pump, view, m.state_, m.settings_, {});
+  unzip.Timer1Timer();
+  EXPECT_TRUE(unzip.Abandoned);
+  EXPECT_NE(unzip.LastError().find("longer than Windows allows"), std::string::npos)
+      << unzip.LastError();
+}
+
 TEST(Unzip, FileNamePartsAreSafe) {
   EXPECT_EQ(SafeFileNamePart("DATA\\SUB\\app.exe"), "app.exe");
   EXPECT_EQ(SafeFileNamePart("a/b/c.txt"), "c.txt");
