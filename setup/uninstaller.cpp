@@ -162,6 +162,19 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
                                   "product's own uninstaller"});
         return report;
       }
+      const std::string recorded = record.Find(kProgramSection, "Title").value_or("");
+      if (target.registryKey && !recorded.empty() &&
+          !platform::EqualsIgnoreCase(recorded, target.title)) {
+        // Another product was installed into the same folder later: the record is that
+        // product's now (it lists what both created), so removing it by this title would
+        // take the other product away.
+        report.refused.push_back({UninstallItemKind::ukRecord, r.full,
+                                  "it records \"" + recorded +
+                                      "\", installed into the same folder later; nothing was "
+                                      "removed: uninstall \"" +
+                                      recorded + "\" to remove both"});
+        return report;
+      }
       const std::vector<CreatedEntry> entries = ReadCreatedEntries(record);
       WriteGuard guard(machine, false), shellGuard(machine, false);
       guard.AllowTree(target.installDir);

@@ -242,6 +242,35 @@ TEST_F(UninstallerTest, ARecordWithoutTheCreatedListRemovesNothing) {
   EXPECT_TRUE(Exists("C:\\Apps\\X\\uninstall.cfg"));
 }
 
+TEST_F(UninstallerTest, ATitleWhoseFolderAnotherProductTookOverRemovesNothing) {
+  // Two products into one folder: the record there is the second one's now.
+  settings.DirectoryList = {"<INSTALLDIR>~x"};
+  const std::pair<const char*, const char*> products[] = {{"Alpha", "alpha.txt"},
+                                                          {"Beta", "beta.txt"}};
+  for (const auto& [name, file] : products) {
+    title = name;
+    settings.FileList = {std::string(file) + "~<INSTALLDIR>~", "uninstaller.exe~<INSTALLDIR>~"};
+    PutTemp(file, file);
+    PutTemp("uninstaller.exe", "u");
+    ASSERT_TRUE(Install().FullSuccess());
+  }
+  const auto alpha = FindUninstallTarget(tm.Machine(), registry, "Alpha");
+  ASSERT_TRUE(alpha);
+  const UninstallReport r = Uninstall(tm.Machine(), registry, *alpha, {});
+  EXPECT_TRUE(r.removed.empty());
+  EXPECT_TRUE(Lists(r.refused, "C:\\Apps\\Tool\\uninstall.cfg"));
+  EXPECT_TRUE(Exists("C:\\Apps\\Tool\\beta.txt"));
+  EXPECT_TRUE(Exists("C:\\Apps\\Tool\\uninstall.cfg"));
+  for (const char* name : {"Alpha", "Beta"})
+    EXPECT_TRUE(
+        registry.KeyExists(platform::kHKeyLocalMachine, std::string(kUninstallKeyBase) + name));
+  // The product that holds the record still goes as a whole.
+  const auto beta = FindUninstallTarget(tm.Machine(), registry, "Beta");
+  ASSERT_TRUE(beta);
+  EXPECT_TRUE(Uninstall(tm.Machine(), registry, *beta, {}).refused.empty());
+  EXPECT_FALSE(Exists("C:\\Apps\\Tool"));
+}
+
 TEST_F(UninstallerTest, NothingRecordedIsNotFound) {
   EXPECT_FALSE(FindUninstallTarget(tm.Machine(), registry, "No Such Product"));
   EXPECT_FALSE(FindUninstallTarget(tm.Machine(), registry, "C:\\Nowhere\\uninstall.cfg"));
