@@ -28,8 +28,10 @@ void InstallEngine::WriteIniFile() {
   } else {
     refused = Refuse(file, "INI file");
   }
-  // The INI file is the product's when this run makes it.
+  // The INI file is the product's when this run makes it, or when an installation made it
+  // and nobody changed it since: lines the user added to it are not the product's to remove.
   const bool existed = platform::FileExists(c_.machine, file);
+  const bool ours = !existed || (record_ && record_->CreatedUnchanged(file));
   for (const Target& target : targets_) {
     for (const auto& entry : s.IniSetupList) {
       Checkpoint();
@@ -49,7 +51,7 @@ void InstallEngine::WriteIniFile() {
         Perform<EIniFileError>(a, [&] {
           WriteProfileOrRaise(c_.machine, file, section.c_str(), key.c_str(), a.value.c_str());
         });
-        RecordFile(file, existed);
+        if (ours) RecordFile(file, false);
       }
       Log(std::move(a));
     }

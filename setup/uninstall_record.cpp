@@ -67,7 +67,7 @@ void UninstallRecord::Open(const std::string& title) {
       // What an earlier installation into this directory created stays on record.
       for (const CreatedEntry& e : ReadCreatedEntries(profile)) {
         createdLines_.push_back(FormatCreatedLine(e));
-        if (e.kind == CreatedKind::ckFile) createdFiles_.insert(platform::AsciiUpper(e.path));
+        if (e.kind == CreatedKind::ckFile) createdFiles_[platform::AsciiUpper(e.path)] = e;
       }
       profile.EraseSection(kUninsSection);
       profile.EraseSection(kFoldersSection);
@@ -169,7 +169,7 @@ void UninstallRecord::Created(const CreatedEntry& entry) {
   if (e.kind != CreatedKind::ckHostFile && e.kind != CreatedKind::ckHostFolder &&
       machine_.FullPath(e.path, full).ok())
     e.path = full;
-  if (e.kind == CreatedKind::ckFile) createdFiles_.insert(platform::AsciiUpper(e.path));
+  if (e.kind == CreatedKind::ckFile) createdFiles_[platform::AsciiUpper(e.path)] = e;
   if (dryRun_ || !open_) return;
   Append(FormatCreatedLine(e));
 }
@@ -183,6 +183,18 @@ bool UninstallRecord::CreatedEarlier(const std::string& path) const {
   std::string full;
   if (!machine_.FullPath(path, full).ok()) full = path;
   return createdFiles_.count(platform::AsciiUpper(full)) > 0;
+}
+
+bool UninstallRecord::CreatedUnchanged(const std::string& path) const {
+  std::string full;
+  if (!machine_.FullPath(path, full).ok()) full = path;
+  const auto it = createdFiles_.find(platform::AsciiUpper(full));
+  if (it == createdFiles_.end()) return false;
+  const platform::ResolvedPath r = machine_.Resolve(path);
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;
+  return r.error.ok() && StatCreatedFile(r.host, size, modified) && size == it->second.size &&
+         modified == it->second.modified;
 }
 
 }  // namespace nolvo::setup

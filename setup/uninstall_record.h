@@ -9,7 +9,7 @@
 // killed. The [UNINS] and [Folders] keys are gathered and written with the profile
 // writer's rules at Flush() (the engine flushes after each step and when it stops).
 
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -67,6 +67,9 @@ class UninstallRecord {
   // Whether `path` is a file recorded as created, by this run or by an earlier
   // installation into the same directory (so replacing it replaces a product file).
   bool CreatedEarlier(const std::string& path) const;
+  // Whether `path` is a file recorded as created whose size and modification time are
+  // still those recorded (nobody changed it since).
+  bool CreatedUnchanged(const std::string& path) const;
 
  private:
   void Add(const char* section, const std::string& key);
@@ -85,8 +88,8 @@ class UninstallRecord {
   int fd_ = -1;                     // appending descriptor
   platform::ProfileText encoding_;  // an empty profile in the file's encoding
   std::vector<std::pair<const char*, std::string>> pending_;
-  std::vector<std::string> createdLines_;  // the created section's lines, in order
-  std::set<std::string> createdFiles_;     // upper-case paths of created files
+  std::vector<std::string> createdLines_;             // the created section's lines, in order
+  std::map<std::string, CreatedEntry> createdFiles_;  // created files by upper-case path
 };
 
 }  // namespace nolvo::setup

@@ -271,6 +271,31 @@ TEST_F(UninstallerTest, ATitleWhoseFolderAnotherProductTookOverRemovesNothing) {
   EXPECT_FALSE(Exists("C:\\Apps\\Tool"));
 }
 
+TEST_F(UninstallerTest, AnIniFileTheUserEditedStaysAfterTheProductIsInstalledAgain) {
+  settings.DirectoryList = {"<INSTALLDIR>~x"};
+  settings.FileList = {"app.exe~<INSTALLDIR>~"};
+  settings.IniFileName = "mytool.ini";
+  settings.IniSetupList = {"Paths~Home~<INSTALLDIR>"};
+  struct Case {
+    bool edited;
+    bool stays;
+  };
+  for (const Case c : {Case{false, false}, Case{true, true}}) {
+    PutTemp("app.exe", "a");
+    ASSERT_TRUE(Install().FullSuccess());
+    if (c.edited)
+      test::WriteBytes(Host("C:\\WINDOWS\\mytool.ini"),
+                       Read("C:\\WINDOWS\\mytool.ini") + "[User]\r\nTheme=dark\r\n");
+    PutTemp("app.exe", "a");
+    ASSERT_TRUE(Install().FullSuccess());  // a repair, or the next version
+    const auto target = FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\Tool");
+    ASSERT_TRUE(target);
+    Uninstall(tm.Machine(), registry, *target, {});
+    EXPECT_EQ(Exists("C:\\WINDOWS\\mytool.ini"), c.stays) << c.edited;
+    if (c.stays) EXPECT_NE(Read("C:\\WINDOWS\\mytool.ini").find("Theme=dark"), std::string::npos);
+  }
+}
+
 TEST_F(UninstallerTest, NothingRecordedIsNotFound) {
   EXPECT_FALSE(FindUninstallTarget(tm.Machine(), registry, "No Such Product"));
   EXPECT_FALSE(FindUninstallTarget(tm.Machine(), registry, "C:\\Nowhere\\uninstall.cfg"));
