@@ -63,6 +63,41 @@ std::optional<UninstallTarget> FromRecordFile(const platform::Machine& machine,
   return t;
 }
 
+// The installation directory a record was written in: its first [UNINS] key is that
+// directory followed by "\*.*". Empty when the key is not there.
+std::string RecordedInstallDir(const platform::ProfileText& record) {
+  const auto keys = record.SectionLines(kUninsSection).keys;
+  const std::string tail = "\\*.*";
+  if (keys.empty() || keys.front().name.size() <= tail.size() ||
+      keys.front().name.compare(keys.front().name.size() - tail.size(), tail.size(), tail) != 0)
+    return {};
+  return keys.front().name.substr(0, keys.front().name.size() - tail.size());
+}
+
+// Whether the folder of `target`'s record is another than the one it was written in, and
+// no record lies there any more: the user moved or renamed the installation folder.
+bool MovedSince(const platform::Machine& machine, const std::string& recorded,
+                const std::string& installDir) {
+  if (Full(machine, recorded).size() <= 3 || SamePath(machine, recorded, installDir)) return false;
+  return !IsPlainFile(machine.Resolve(recorded + "\\" + kUninstallFileName));
+}
+
+// The entries of a record whose folder was moved from `from` to `to`: what was made
+// inside the folder is looked for where it lies now.
+void Relocate(const platform::Machine& machine, std::vector<CreatedEntry>& entries,
+              const std::string& from, const std::string& to) {
+  const std::string base = Full(machine, from);
+  for (CreatedEntry& e : entries) {
+    if (e.kind == CreatedKind::ckHostFile || e.kind == CreatedKind::ckHostFolder) continue;
+    const std::string path = Full(machine, e.path);
+    if (platform::EqualsIgnoreCase(path, base))
+      e.path = to;
+    else if (path.size() > base.size() && path[base.size()] == '\\' &&
+             platform::EqualsIgnoreCase(path.substr(0, base.size()), base))
+      e.path = to + path.substr(base.size());
+  }
+}
+
 // Protected folders: never emptied by a pattern (roots, W, W\System) or removed.
 bool IsRootOrWindows(const platform::Machine& machine, const std::string& dir,
                      const std::string& windows) {
@@ -133,7 +168,12 @@ std::optional<UninstallTarget> FindUninstallTarget(const platform::Machine& mach
                                              kUninstallKeyBase + t->title, "UninstallString");
     if (command) {
       const auto dir = DirectoryOfUninstallString(*command);
-      t->registryKey = dir && SamePath(machine, *dir, t->installDir);
+      const std::string recorded =
+          RecordedInstallDir(platform::LoadProfile(machine.Resolve(t->recordFile).host));
+      t->registryKey =
+          dir &&
+          (SamePath(machine, *dir, t->installDir) ||
+           (MovedSince(machine, recorded, t->installDir) && SamePath(machine, *dir, recorded)));
     }
   }
   return t;
@@ -175,7 +215,10 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
                                       recorded + "\" to remove both"});
         return report;
       }
-      const std::vector<CreatedEntry> entries = ReadCreatedEntries(record);
+      std::vector<CreatedEntry> entries = ReadCreatedEntries(record);
+      const std::string recordedDir = RecordedInstallDir(record);
+      if (MovedSince(machine, recordedDir, target.installDir))
+        Relocate(machine, entries, recordedDir, target.installDir);
       WriteGuard guard(machine, false), shellGuard(machine, false);
       guard.AllowTree(target.installDir);
       // Files the run created in the shell folders may go wherever those lie (a Wine

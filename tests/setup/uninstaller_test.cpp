@@ -296,6 +296,27 @@ TEST_F(UninstallerTest, AnIniFileTheUserEditedStaysAfterTheProductIsInstalledAga
   }
 }
 
+TEST_F(UninstallerTest, AFolderTheUserMovedIsUninstalledWhereItLiesNow) {
+  settings.DirectoryList = {"<INSTALLDIR>~x", "<SUB1>~Data"};
+  settings.FileList = {"app.exe~<INSTALLDIR>~", "uninstaller.exe~<INSTALLDIR>~",
+                       "data.dat~<SUB1>~"};
+  settings.DesktopList = {"Editor~<INSTALLDIR>app.exe~~~<INSTALLDIR>app.exe~Tools"};
+  for (const char* f : {"app.exe", "uninstaller.exe", "data.dat"}) PutTemp(f, f);
+  ASSERT_TRUE(Install().FullSuccess());
+  fs::rename(Host("C:\\Apps\\Tool"), Host("C:\\Apps\\Moved"));
+  test::WriteBytes(Host("C:\\Apps\\Moved\\mine.txt"), std::string("mine"));
+
+  const auto target = FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\Moved");
+  ASSERT_TRUE(target);
+  EXPECT_TRUE(target->registryKey);  // the entry names where the record was
+  const UninstallReport r = Uninstall(tm.Machine(), registry, *target, {});
+  EXPECT_TRUE(r.refused.empty());
+  EXPECT_EQ(Tree(Host("C:\\Apps")), std::set<std::string>({"Moved", "Moved/mine.txt"}));
+  EXPECT_FALSE(Exists("C:\\WINDOWS\\Start Menu\\Programs\\Tools"));
+  EXPECT_FALSE(
+      registry.KeyExists(platform::kHKeyLocalMachine, std::string(kUninstallKeyBase) + "My Tool"));
+}
+
 TEST_F(UninstallerTest, NothingRecordedIsNotFound) {
   EXPECT_FALSE(FindUninstallTarget(tm.Machine(), registry, "No Such Product"));
   EXPECT_FALSE(FindUninstallTarget(tm.Machine(), registry, "C:\\Nowhere\\uninstall.cfg"));
