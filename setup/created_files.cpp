@@ -86,11 +86,13 @@ std::optional<CreatedEntry> ParseLine(const platform::ProfileLine& line) {
   return e;
 }
 
-std::string NamesIn(const fs::path& dir) {
+// The names in `dir`, less those in `gone` (removed, or in a dry run to be removed).
+std::string NamesIn(const fs::path& dir, const std::set<std::string>& gone) {
   std::vector<std::string> names;
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(dir, ec))
-    names.push_back(entry.path().filename().string());
+    if (!gone.count(entry.path().lexically_normal().string()))
+      names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   std::string out;
   for (std::size_t i = 0; i < names.size() && i < 5; ++i) out += (i ? ", " : "") + names[i];
@@ -259,7 +261,7 @@ void CreatedRemover::Folder(const CreatedEntry& e) {
     report.removed.push_back({e.kind, shown, {}});
     gone_.insert(host.lexically_normal().string());
   } else if (error == platform::kErrorDirNotEmpty) {
-    report.kept.push_back({e.kind, shown, "not empty: " + NamesIn(host)});
+    report.kept.push_back({e.kind, shown, "not empty: " + NamesIn(host, gone_)});
   } else {
     report.kept.push_back(
         {e.kind, shown, "cannot be removed (error " + std::to_string(error.value()) + ")", true});

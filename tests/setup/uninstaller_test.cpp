@@ -317,6 +317,29 @@ TEST_F(UninstallerTest, AFolderTheUserMovedIsUninstalledWhereItLiesNow) {
       registry.KeyExists(platform::kHKeyLocalMachine, std::string(kUninstallKeyBase) + "My Tool"));
 }
 
+TEST_F(UninstallerTest, ADryRunNamesWhatKeepsAFolderAsTheRunDoes) {
+  settings.DirectoryList = {"<INSTALLDIR>~x"};
+  settings.FileList = {"app.exe~<INSTALLDIR>~"};
+  PutTemp("app.exe", "a");
+  ASSERT_TRUE(Install().FullSuccess());
+  test::WriteBytes(Host("C:\\Apps\\Tool\\mine.txt"), std::string("mine"));
+  const auto target = FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\Tool");
+  ASSERT_TRUE(target);
+  auto reasons = [](const UninstallReport& r) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& i : r.kept) out.emplace_back(i.path, i.reason);
+    return out;
+  };
+  UninstallOptions dry;
+  dry.dryRun = true;
+  const auto planned = reasons(Uninstall(tm.Machine(), registry, *target, dry));
+  const auto done = reasons(Uninstall(tm.Machine(), registry, *target, {}));
+  EXPECT_EQ(planned, done);
+  EXPECT_NE(std::find(done.begin(), done.end(),
+                      std::pair<std::string, std::string>("C:\\Apps\\Tool", "not empty: mine.txt")),
+            done.end());
+}
+
 TEST_F(UninstallerTest, NothingRecordedIsNotFound) {
   EXPECT_FALSE(FindUninstallTarget(tm.Machine(), registry, "No Such Product"));
   EXPECT_FALSE(FindUninstallTarget(tm.Machine(), registry, "C:\\Nowhere\\uninstall.cfg"));
