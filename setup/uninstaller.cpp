@@ -288,6 +288,13 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
       for (const auto& i : remover.report.removed) report.removed.push_back(item(i));
       for (const auto& i : remover.report.kept) report.kept.push_back(item(i));
       for (const auto& i : remover.report.refused) report.refused.push_back(item(i));
+    } else if (target.registryKey) {
+      // The entry names a record that is gone (the folder deleted, moved or renamed): only
+      // the entry goes, and the report says that nothing else could be.
+      report.kept.push_back({UninstallItemKind::ukRecord, r.error.ok() ? r.full : target.recordFile,
+                             "not found: only the registry entry was removed; what the "
+                             "installation made stays (a moved folder is uninstalled by its "
+                             "new path)"});
     }
   }
   if (target.registryKey && !target.title.empty() && !keepEntry) {

@@ -306,6 +306,14 @@ TEST_F(UninstallerTest, AFolderTheUserMovedIsUninstalledWhereItLiesNow) {
   fs::rename(Host("C:\\Apps\\Tool"), Host("C:\\Apps\\Moved"));
   test::WriteBytes(Host("C:\\Apps\\Moved\\mine.txt"), std::string("mine"));
 
+  // By title the record is not found: the entry goes, and the report says so.
+  const auto byTitle = FindUninstallTarget(tm.Machine(), registry, "My Tool");
+  ASSERT_TRUE(byTitle);
+  UninstallOptions dry;
+  dry.dryRun = true;
+  EXPECT_TRUE(Lists(Uninstall(tm.Machine(), registry, *byTitle, dry).kept,
+                    "C:\\Apps\\Tool\\uninstall.cfg"));
+
   const auto target = FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\Moved");
   ASSERT_TRUE(target);
   EXPECT_TRUE(target->registryKey);  // the entry names where the record was
