@@ -26,22 +26,36 @@ stage::UnzipView& GuiFrontEnd::ExtractionView() {
 void GuiFrontEnd::ShowExtraction(stage::TUnzip& unzip) {
   ExtractionView();
   ExtractionWindow& window = *extraction_;
+  // FormShow once the window is up, then the one-shot Timer1 runs the expansion, which
+  // closes the window at its end.
+  QTimer timer1;
+  timer1.setSingleShot(true);
+  timer1.setInterval(TimerInterval);
+  bool expanding = false;
+  // An abort confirmed before the expansion began ends the stage at once: there is no
+  // expansion to stop at its next progress report.
+  auto endIfAbandoned = [&] {
+    if (expanding || !unzip.Abandoned) return false;
+    timer1.stop();
+    window.Close();
+    return true;
+  };
   bool asking = false;
   window.OnClick = [&] {
     if (asking) return;  // one abort question at a time
     asking = true;
     unzip.FormClick();
     asking = false;
+    endIfAbandoned();
   };
-  // FormShow once the window is up, then the one-shot Timer1 runs the expansion, which
-  // closes the window at its end.
-  QTimer timer1;
-  timer1.setSingleShot(true);
-  timer1.setInterval(TimerInterval);
-  QObject::connect(&timer1, &QTimer::timeout, &window, [&] { unzip.Timer1Timer(); });
+  QObject::connect(&timer1, &QTimer::timeout, &window, [&] {
+    if (endIfAbandoned()) return;
+    expanding = true;
+    unzip.Timer1Timer();
+  });
   QTimer::singleShot(0, &window, [&] {
     unzip.FormShow();
-    timer1.start();
+    if (!endIfAbandoned()) timer1.start();
     if (OnModalShown) OnModalShown(window);
   });
   window.exec();

@@ -202,6 +202,33 @@ TEST(SetupRunGui, AbortDuringExtractionSkipsTheWizard) {
   EXPECT_EQ(program.ExitCode(), 3);
 }
 
+TEST(SetupRunGui, AbortBeforeTheExpansionBeginsEndsTheStage) {
+  test::GuiApp();
+  test::TestMachine tm;
+  const fs::path media = BuildMedia(tm.Root());
+  platform::Machine& m = tm.Machine();
+  ASSERT_TRUE(m.SetCurrentDirectory(m.ToWindows(media)).ok());
+  AbortingDialogs dialogs;
+  platform::NullMessagePump pump;
+  SetupProgram program(m, dialogs, pump, std::nullopt);
+  bool wizardShown = false;
+  program.FrontEnd().OnModalShown = [&](QDialog& dialog) {
+    // The extraction window is up and its timer has not fired yet.
+    if (dynamic_cast<ExtractionWindow*>(&dialog))
+      QTest::mouseClick(&dialog, Qt::LeftButton, {}, QPoint(200, 30));
+    if (dynamic_cast<WizardWindow*>(&dialog)) {
+      wizardShown = true;
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+    }
+  };
+  RunToEnd(program);
+  EXPECT_EQ(dialogs.Asked, std::vector<std::string>{"Abort Setup Process ?"});
+  EXPECT_TRUE(program.Run().Outcome().Abandoned);
+  EXPECT_FALSE(wizardShown);
+  EXPECT_TRUE(program.Run().ExpandedFiles().empty());
+  EXPECT_EQ(program.ExitCode(), 3);
+}
+
 // Clicks through the wizard to the ready page, lets `ready` set the finish choice, then
 // presses Install.
 void InstallWith(SetupProgram& program, std::function<void(WizardWindow&)> ready) {
