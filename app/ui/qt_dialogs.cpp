@@ -66,12 +66,15 @@ DialogResult QtDialogs::ShowMessageBox(const platform::MessageRequest& request) 
   std::vector<QPushButton*> buttons;
   for (const Choice& c : choices) buttons.push_back(box.addButton(c.label, c.role));
   box.setDefaultButton(buttons.front());
-  // Closing the box without a button answers its last button.
-  box.setEscapeButton(buttons.back());
+  // Closing the box without a button answers the button that changes nothing: No, Cancel,
+  // or OK when it is the only one. The abort question must not abort the setup when it
+  // is merely dismissed.
+  const std::size_t dismiss = request.buttons == DialogButtons::dbNoAbort ? 0 : buttons.size() - 1;
+  box.setEscapeButton(buttons[dismiss]);
   box.exec();
   for (std::size_t i = 0; i < buttons.size(); ++i)
     if (box.clickedButton() == buttons[i]) return choices[i].result;
-  return choices.back().result;
+  return choices[dismiss].result;
 }
 
 platform::InputResult QtDialogs::ShowInputBox(const platform::InputRequest& request) {
