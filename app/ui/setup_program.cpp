@@ -76,7 +76,9 @@ void SetupProgram::FormClose() {
     Run().FormClose();
     const setup::RunOutcome& outcome = Run().Outcome();
     const std::optional<setup::EngineResult>& engine = Engine();
-    if (outcome.Aborted || (!outcome.Abandoned && !engine))
+    if (registryFailed_)
+      exitCode_ = 1;
+    else if (outcome.Aborted || (!outcome.Abandoned && !engine))
       exitCode_ = 3;  // aborted, cancelled, declined or closed before installing
     else if (outcome.Abandoned || outcome.Report.Failed())
       exitCode_ = 1;
@@ -107,10 +109,10 @@ bool SetupProgram::PrepareRegistry() {
     const std::string note = platform::MergeLeftoverRegistry(machine_, session_->Registry());
     if (!note.empty()) dialogs_.Inform(note);
   } catch (const std::exception& e) {
-    platform::MessageRequest box;
-    box.text = e.what();
-    box.kind = platform::DialogKind::dkError;
-    dialogs_.ShowMessageBox(box);
+    // Nothing is installed: a failure, named in the end-of-run box, not a cancel.
+    registryFailed_ = true;
+    Run().Report().Add(setup::ProblemKind::pkStopped,
+                       std::string("The prefix's registry could not be prepared: ") + e.what());
     return false;
   }
   return true;

@@ -54,7 +54,8 @@ class SetupProgram {
   void FormClose();
   void ShowReport();
   // As Install is pressed: waits for Wine to leave the prefix's registry and merges a
-  // leftover registry file. False when the person gave up or the merge failed.
+  // leftover registry file. False when the person gave up or the merge failed (then
+  // the failure is in the report).
   bool PrepareRegistry();
 
   platform::Machine& machine_;
@@ -67,6 +68,7 @@ class SetupProgram {
   QTimer timer1_;
   bool started_ = false;
   bool finished_ = false;
+  bool registryFailed_ = false;  // Install stopped: the prefix's registry was not ready
   int exitCode_ = 0;
 };
 

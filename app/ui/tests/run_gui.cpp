@@ -281,6 +281,32 @@ TEST(SetupRunGui, ProblemsEndInOneBoxWithAScrollableListAndStatusOne) {
   EXPECT_EQ(program.ExitCode(), 1);
 }
 
+TEST(SetupRunGui, ALeftoverRegistryFileThatCannotBeMergedIsAFailureNotACancel) {
+  test::GuiApp();
+  test::TestMachine tm;
+  const fs::path media = BuildMedia(tm.Root());
+  platform::Machine& m = tm.Machine();
+  test::WriteBytes(m.Prefix() / "system.reg",
+                   std::string("WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"));
+  test::WriteBytes(m.RegistryFile(), std::string("not a registry file\n"));
+  ASSERT_TRUE(m.SetCurrentDirectory(m.ToWindows(media)).ok());
+  AbortingDialogs dialogs;  // any box answered with OK
+  platform::NullMessagePump pump;
+  SetupProgram program(m, dialogs, pump, std::nullopt);
+  InstallWith(program, [](WizardWindow&) {});
+  QStringList lines;
+  program.OnReportShown = [&](QDialog& box) {
+    auto& report = dynamic_cast<ReportDialog&>(box);
+    for (int i = 0; i < report.List()->count(); ++i) lines << report.List()->item(i)->text();
+    QTest::mouseClick(report.OkButton(), Qt::LeftButton);
+  };
+  RunToEnd(program);
+  EXPECT_FALSE(program.Engine().has_value());
+  EXPECT_TRUE(lines.join("\n").contains("registry.reg")) << lines.join("\n").toStdString();
+  EXPECT_EQ(program.ExitCode(), 1);
+  EXPECT_FALSE(fs::exists(tm.DriveC() / "Program Files" / "Demo"));
+}
+
 TEST(SetupRunGui, RestartIsRequestedOnlyWhenTheRebootChoiceStandsAtTheEnd) {
   test::GuiApp();
   for (const bool closeBox : {false, true}) {
