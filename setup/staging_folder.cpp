@@ -2,6 +2,7 @@
 
 #include <pwd.h>
 
+#include <cctype>
 #include <cstdlib>
 
 #include "archive/media/digest_lists.h"
@@ -77,6 +78,14 @@ std::optional<std::string> StagingFolderRefusal(const platform::Machine& machine
       prefix && (*prefix == *dir || Within(*dir, *prefix)))
     return shown + " is the prefix " + prefix->string() + " or lies inside it";
   return std::nullopt;
+}
+
+std::string StagingFolderArgument(const platform::Machine& machine, const std::string& arg) {
+  if (arg.size() >= 2 && std::isalpha(static_cast<unsigned char>(arg[0])) && arg[1] == ':')
+    return machine.Codepage().FromUtf8(arg);
+  std::error_code ec;
+  const fs::path host = fs::absolute(arg, ec);
+  return ec ? std::string() : machine.ToWindows(host);
 }
 
 StagingCleanup ClearStagingFolder(const platform::Machine& machine, const std::string& dir,

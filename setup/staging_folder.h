@@ -27,6 +27,12 @@ bool IsSetupMediumFile(std::string_view name, std::string_view bitmapFile,
 std::optional<std::string> StagingFolderRefusal(const platform::Machine& machine,
                                                 const std::filesystem::path& folder);
 
+// The staging folder a setup's command line names, as a Windows path: one typed with a
+// drive letter as typed, any other as the host folder (relative to the current folder)
+// seen through the machine's drives. Empty when that host folder lies on no drive: it
+// is not read again as a path on the current drive, which would name another folder.
+std::string StagingFolderArgument(const platform::Machine& machine, const std::string& arg);
+
 // What emptying a staging folder did.
 struct StagingCleanup {
   std::vector<std::string> deleted;  // names of setup-medium files deleted

@@ -20,15 +20,6 @@ bool Set(const char* name) {
   return v && *v;
 }
 
-// A Windows path as typed (a drive letter), else a host folder seen through the drives.
-std::string WindowsArgument(const nolvo::platform::Machine& machine, const std::string& arg) {
-  if (arg.size() >= 2 && std::isalpha(static_cast<unsigned char>(arg[0])) && arg[1] == ':')
-    return machine.Codepage().FromUtf8(arg);
-  std::error_code ec;
-  const std::string mapped = machine.ToWindows(std::filesystem::absolute(arg, ec));
-  return mapped.empty() ? machine.Codepage().FromUtf8(arg) : mapped;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -53,9 +44,22 @@ int main(int argc, char** argv) {
     const nolvo::platform::RunHostDrive hostDrive(machine, std::filesystem::current_path());
     std::optional<std::string> staging;
     const QStringList args = QApplication::arguments();
-    if (args.size() > 1) staging = WindowsArgument(machine, args.at(1).toStdString());
-
     nolvo::ui::QtDialogs dialogs(machine.Codepage(), nolvo::ui::kApplicationTitle);
+    if (args.size() > 1) {
+      const std::string arg = args.at(1).toStdString();
+      staging = nolvo::setup::StagingFolderArgument(machine, arg);
+      if (staging->empty()) {
+        // A folder on no drive of the prefix cannot be entered, as one that is not there.
+        const std::string text =
+            "The setup cannot enter the staging folder " + arg + ": it lies on no drive.";
+        std::fprintf(stderr, "nolvo-setup: %s\n", text.c_str());
+        nolvo::platform::MessageRequest box;
+        box.text = machine.Codepage().FromUtf8(text);
+        box.kind = nolvo::platform::DialogKind::dkError;
+        dialogs.ShowMessageBox(box);
+        return 1;
+      }
+    }
     if (staging) {
       // The staging folder is emptied of the medium at the end: a folder that cannot be a
       // staging folder is refused before anything runs.

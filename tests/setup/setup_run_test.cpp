@@ -239,6 +239,28 @@ TEST_F(SetupRunTest, AWineRegistryWrittenBackWhileTheWizardWaitedIsTakenInAndKep
   EXPECT_NE(text.find("\"UninstallString\"="), std::string::npos) << text;
 }
 
+TEST(StagingFolder, TheCommandLineNamesAHostFolderThroughTheDrives) {
+  test::TestMachine tm;
+  platform::Machine& m = tm.Machine();
+  const fs::path d = tm.Root() / "data";
+  fs::create_directories(d / "med");
+  fs::create_directories(d / "stage");
+  ASSERT_TRUE(m.MapDrive('D', d).ok());
+  fs::remove(m.DosDevices() / "z:");  // no drive for the whole host
+  ASSERT_TRUE(m.SetCurrentDirectory("D:\\med").ok());
+  const fs::path outside = tm.Root() / "outside";
+  fs::create_directories(outside);
+  const std::pair<std::string, std::string> cases[] = {
+      {"C:\\STAGE", "C:\\STAGE"},
+      {(d / "stage").string(), "D:\\stage"},
+      // On no drive: not the folder \stage of the current drive D:.
+      {"/stage", ""},
+      {outside.string(), ""},
+  };
+  for (const auto& [arg, expected] : cases)
+    EXPECT_EQ(StagingFolderArgument(m, arg), expected) << arg;
+}
+
 TEST(StagingFolder, WhatMayBeAStagingFolder) {
   test::TestMachine tm;
   const fs::path home = tm.Root() / "home";
