@@ -20,6 +20,18 @@ bool Set(const char* name) {
   return v && *v;
 }
 
+// Names why the setup cannot start, on standard error and in a box; `code` is the exit
+// status.
+int Refuse(const nolvo::platform::Machine& machine, nolvo::ui::QtDialogs& dialogs,
+           const std::string& text, int code) {
+  std::fprintf(stderr, "nolvo-setup: %s\n", text.c_str());
+  nolvo::platform::MessageRequest box;
+  box.text = machine.Codepage().FromUtf8(text);
+  box.kind = nolvo::platform::DialogKind::dkError;
+  dialogs.ShowMessageBox(box);
+  return code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,14 +62,9 @@ int main(int argc, char** argv) {
       staging = nolvo::setup::StagingFolderArgument(machine, arg);
       if (staging->empty()) {
         // A folder on no drive of the prefix cannot be entered, as one that is not there.
-        const std::string text =
-            "The setup cannot enter the staging folder " + arg + ": it lies on no drive.";
-        std::fprintf(stderr, "nolvo-setup: %s\n", text.c_str());
-        nolvo::platform::MessageRequest box;
-        box.text = machine.Codepage().FromUtf8(text);
-        box.kind = nolvo::platform::DialogKind::dkError;
-        dialogs.ShowMessageBox(box);
-        return 1;
+        return Refuse(machine, dialogs,
+                      "The setup cannot enter the staging folder " + arg + ": it lies on no drive.",
+                      1);
       }
     }
     if (staging) {
@@ -66,14 +73,10 @@ int main(int argc, char** argv) {
       const auto r = machine.Resolve(*staging);
       if (r.error.ok() && r.exists && r.isDirectory) {
         if (const auto refusal = nolvo::setup::StagingFolderRefusal(machine, r.host)) {
-          const std::string text =
-              "The setup cannot use " + *refusal + " as its staging folder; nothing was deleted.";
-          std::fprintf(stderr, "nolvo-setup: %s\n", text.c_str());
-          nolvo::platform::MessageRequest box;
-          box.text = machine.Codepage().FromUtf8(text);
-          box.kind = nolvo::platform::DialogKind::dkError;
-          dialogs.ShowMessageBox(box);
-          return 2;
+          return Refuse(
+              machine, dialogs,
+              "The setup cannot use " + *refusal + " as its staging folder; nothing was deleted.",
+              2);
         }
       }
     }
