@@ -99,6 +99,16 @@ std::vector<std::string> DiagnoseSettings(const SetupSettings& s) {
   for (const auto& e : s.WorkStationList) check("WorkStation", e, Field(e, 1));
   for (const auto& e : s.DesktopList) check("Desktop", e, LeadingToken(Field(e, 1)));
   for (const auto& e : s.IniSetupList) check("INI - Setup", e, LeadingToken(Field(e, 2)));
+  // The engine turns "Launch" into a full path through the first bound token it holds;
+  // without one the program is left as written and cannot be started.
+  if (!s.LaunchProgram.empty() &&
+      std::none_of(bound.begin(), bound.end(), [&](const std::string& token) {
+        return !token.empty() &&
+               platform::AsciiUpper(s.LaunchProgram).find(token) != std::string::npos;
+      }))
+    out.push_back(fmt::format(
+        "\"Launch\" \"{}\": no [Directories] entry binds a token it holds, so it is never started",
+        s.LaunchProgram));
   if (!s.IniSetupList.empty() && s.IniFileName.empty())
     out.push_back(
         fmt::format("[INI - Setup] has {} entr{} but \"INI File\" is empty: they are never written",
