@@ -109,6 +109,12 @@ std::vector<std::string> DiagnoseSettings(const SetupSettings& s) {
     out.push_back(fmt::format(
         "\"Launch\" \"{}\": no [Directories] entry binds a token it holds, so it is never started",
         s.LaunchProgram));
+  // "Work Station Prompt" preselects the network-minimum installation, which takes
+  // [WorkStation] in place of [Files].
+  if (s.WorkStationPrompt && s.WorkStationList.empty() && !s.FileList.empty())
+    out.push_back(
+        "\"Work Station Prompt\" is 1 but [WorkStation] is empty: the preselected "
+        "network-minimum installation installs none of the [Files] entries");
   if (!s.IniSetupList.empty() && s.IniFileName.empty())
     out.push_back(
         fmt::format("[INI - Setup] has {} entr{} but \"INI File\" is empty: they are never written",

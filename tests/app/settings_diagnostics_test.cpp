@@ -33,5 +33,27 @@ TEST(SettingsDiagnostics, LaunchNeedsABoundToken) {
   }
 }
 
+TEST(SettingsDiagnostics, PreselectedMinimumNeedsWorkStationFiles) {
+  const struct {
+    bool prompt;
+    std::vector<std::string> files, workStation;
+    bool named;
+  } cases[] = {
+      {false, {"a.exe~<INSTALLDIR>~"}, {}, false},
+      {true, {"a.exe~<INSTALLDIR>~"}, {"a.exe~<INSTALLDIR>"}, false},
+      {true, {}, {}, false},
+      {true, {"a.exe~<INSTALLDIR>~"}, {}, true},
+  };
+  for (const auto& c : cases) {
+    SetupSettings s;
+    s.InstallDir = "App";
+    s.DirectoryList = {"<INSTALLDIR>~"};
+    s.WorkStationPrompt = c.prompt;
+    s.FileList = c.files;
+    s.WorkStationList = c.workStation;
+    EXPECT_EQ(Names(DiagnoseSettings(s), "[WorkStation] is empty"), c.named);
+  }
+}
+
 }  // namespace
 }  // namespace nolvo::app
