@@ -1,7 +1,11 @@
 #include "cli/install_choices.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
+#include <algorithm>
+
+#include "platform/ascii.h"
 #include "platform/profile_file.h"
 #include "setup/desktop_entry.h"
 #include "setup/wizard.h"
@@ -31,6 +35,39 @@ std::string JoinList(const std::vector<std::string>& items) {
 }
 
 }  // namespace
+
+std::string AnswersProblem(const std::filesystem::path& file) {
+  const platform::ProfileReader r(file);
+  const platform::ProfileSectionLines lines = r.Text().SectionLines(kSection);
+  // What --save-answers writes, with the values each key may hold (none: any text).
+  const std::vector<std::pair<std::string, std::vector<std::string>>> known = {
+      {"Dir", {}},
+      {"Type", {"full", "minimum"}},
+      {"Finish", {"launch", "return", "reboot"}},
+      {"NoDesktop", {}},
+      {"NoStartMenu", {}},
+      {"FolderDesktop", {"0", "1"}},
+      {"FolderStartMenu", {"0", "1"}},
+      {"Overwrite", {"yes", "no"}},
+      {"AcceptLicense", {"0", "1"}},
+  };
+  for (const auto& line : lines.keys) {
+    const auto it = std::find_if(known.begin(), known.end(), [&](const auto& k) {
+      return platform::EqualsIgnoreCase(k.first, line.name);
+    });
+    if (it == known.end())
+      return fmt::format("{}: line {}: [{}] has no key \"{}\"", file.string(), line.number,
+                         kSection, line.name);
+    if (!it->second.empty() &&
+        std::find(it->second.begin(), it->second.end(), line.value) == it->second.end())
+      return fmt::format("{}: line {}: {} must be {}, not \"{}\"", file.string(), line.number,
+                         it->first, fmt::join(it->second, " or "), line.value);
+  }
+  if (!lines.others.empty())
+    return fmt::format("{}: line {}: not a key line: \"{}\"", file.string(),
+                       lines.others.front().number, lines.others.front().value);
+  return {};
+}
 
 InstallChoices InstallChoices::Load(const std::filesystem::path& file) {
   const platform::ProfileReader r(file);

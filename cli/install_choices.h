@@ -33,6 +33,11 @@ struct InstallChoices {
   bool Save(const std::filesystem::path& file) const;
 };
 
+// The first line of an answers file's [Answers] section that --save-answers would not
+// have written (an unknown key, a value the key cannot hold), named with its line, or
+// empty.
+std::string AnswersProblem(const std::filesystem::path& file);
+
 // Checks the choices against the loaded settings: a type, finish choice or shortcut name
 // the wizard would not offer is a usage error. Returns the problem, or empty.
 std::string CheckChoices(const InstallChoices& choices, const app::SetupSettings& settings,

@@ -243,6 +243,12 @@ int RunInstall(const InstallOptions& o, const GlobalOptions& global) {
     fmt::print(stderr, "nolvo install: no terminal to ask on; use --unattended\n");
     return kExitUsage;
   }
+  if (!o.answers.empty()) {
+    if (const std::string problem = AnswersProblem(o.answers); !problem.empty()) {
+      fmt::print(stderr, "nolvo install: {}\n", problem);
+      return kExitUsage;
+    }
+  }
   std::error_code ec;
   if (!std::filesystem::is_directory(o.media, ec)) {
     fmt::print(stderr, "nolvo install: {} is not a folder\n", o.media);

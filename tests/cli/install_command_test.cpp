@@ -156,6 +156,16 @@ TEST_F(DemoInstall, AnswersFileReplaysTheChoices) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(fs::exists(App() / "demo.exe"));
   EXPECT_FALSE(fs::exists(App() / "demo.ico"));
+  // A key or value that --save-answers would not write is a usage error, not a default.
+  fs::remove_all(prefix_);
+  const std::string saved = ReadText(answers);
+  for (const std::string wrong :
+       {"Dri=D:\\x\r\n", "FolderDesktop=yes\r\n", "Overwrite=Yes\r\n", "not a key line\r\n"}) {
+    WriteBytes(answers, saved + wrong);
+    const auto bad = Install({"--answers", answers.string()});
+    EXPECT_EQ(bad.exitCode, 2) << wrong << bad.err;
+    EXPECT_FALSE(fs::exists(App())) << wrong;
+  }
 }
 
 // The wizard at a terminal: each page's choices reach the install, Back keeps what was chosen,
