@@ -48,21 +48,6 @@ std::optional<std::string> DirectoryOfUninstallString(const std::string& command
   return command.substr(0, at);
 }
 
-std::optional<UninstallTarget> FromRecordFile(const platform::Machine& machine,
-                                              const std::string& windowsPath) {
-  std::string file = Full(machine, windowsPath);
-  if (file.empty()) return std::nullopt;
-  if (platform::DirectoryExists(machine, file)) file += std::string("\\") + kUninstallFileName;
-  const platform::ResolvedPath r = machine.Resolve(file);
-  if (!IsPlainFile(r)) return std::nullopt;
-  UninstallTarget t;
-  t.recordFile = r.full;
-  t.installDir = DirectoryPart(r.full);
-  if (t.installDir.size() > 3) t.installDir.pop_back();
-  t.title = platform::LoadProfile(r.host).Find(kProgramSection, "Title").value_or("");
-  return t;
-}
-
 // The installation directory a record was written in: its first [UNINS] key is that
 // directory followed by "\*.*". Empty when the key is not there.
 std::string RecordedInstallDir(const platform::ProfileText& record) {
@@ -80,6 +65,25 @@ bool MovedSince(const platform::Machine& machine, const std::string& recorded,
                 const std::string& installDir) {
   if (Full(machine, recorded).size() <= 3 || SamePath(machine, recorded, installDir)) return false;
   return !IsPlainFile(machine.Resolve(recorded + "\\" + kUninstallFileName));
+}
+
+std::optional<UninstallTarget> FromRecordFile(const platform::Machine& machine,
+                                              const std::string& windowsPath) {
+  std::string file = Full(machine, windowsPath);
+  if (file.empty()) return std::nullopt;
+  if (platform::DirectoryExists(machine, file)) file += std::string("\\") + kUninstallFileName;
+  const platform::ResolvedPath r = machine.Resolve(file);
+  if (!IsPlainFile(r)) return std::nullopt;
+  UninstallTarget t;
+  t.recordFile = r.full;
+  t.installDir = DirectoryPart(r.full);
+  if (t.installDir.size() > 3) t.installDir.pop_back();
+  const platform::ProfileText record = platform::LoadProfile(r.host);
+  t.title = record.Find(kProgramSection, "Title").value_or("");
+  if (const std::string recorded = RecordedInstallDir(record);
+      MovedSince(machine, recorded, t.installDir))
+    t.movedFrom = recorded;
+  return t;
 }
 
 // The entries of a record whose folder was moved from `from` to `to`: what was made
@@ -168,12 +172,8 @@ std::optional<UninstallTarget> FindUninstallTarget(const platform::Machine& mach
                                              kUninstallKeyBase + t->title, "UninstallString");
     if (command) {
       const auto dir = DirectoryOfUninstallString(*command);
-      const std::string recorded =
-          RecordedInstallDir(platform::LoadProfile(machine.Resolve(t->recordFile).host));
-      t->registryKey =
-          dir &&
-          (SamePath(machine, *dir, t->installDir) ||
-           (MovedSince(machine, recorded, t->installDir) && SamePath(machine, *dir, recorded)));
+      t->registryKey = dir && (SamePath(machine, *dir, t->installDir) ||
+                               (!t->movedFrom.empty() && SamePath(machine, *dir, t->movedFrom)));
     }
   }
   return t;
@@ -216,9 +216,8 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
         return report;
       }
       std::vector<CreatedEntry> entries = ReadCreatedEntries(record);
-      const std::string recordedDir = RecordedInstallDir(record);
-      if (MovedSince(machine, recordedDir, target.installDir))
-        Relocate(machine, entries, recordedDir, target.installDir);
+      if (!target.movedFrom.empty())
+        Relocate(machine, entries, target.movedFrom, target.installDir);
       WriteGuard guard(machine, false), shellGuard(machine, false);
       guard.AllowTree(target.installDir);
       // Files the run created in the shell folders may go wherever those lie (a Wine

@@ -30,6 +30,8 @@ struct UninstallTarget {
   std::string installDir;    // Windows path, no trailing "\"
   std::string recordFile;    // installDir + "\uninstall.cfg"
   bool registryKey = false;  // the uninstall registry entry of `title` points here
+  std::string movedFrom;     // the folder the record was written in, when the user moved it
+                             // since (no record lies there any more); else empty
 };
 
 // Finds the record of `titleOrPath`: first the registry entry of that title, then the
