@@ -16,7 +16,8 @@ class WriteGuard {
   WriteGuard(const platform::Machine& machine, bool allowHostPaths)
       : machine_(machine), allowHostPaths_(allowHostPaths) {}
 
-  // Allows everything inside `directory` (a Windows path) as well.
+  // Allows everything inside `directory` (a Windows path) as well, where it lies on the
+  // host once links are followed (a link inside it leading elsewhere is not inside it).
   void AllowTree(const std::string& directory);
   // Whether `path` (a Windows path) may be written or deleted.
   bool Allowed(const std::string& path) const;
@@ -24,7 +25,11 @@ class WriteGuard {
  private:
   const platform::Machine& machine_;
   bool allowHostPaths_;
-  std::vector<std::string> trees_;  // full upper-case paths ending in "\"
+  struct Tree {
+    std::string key;        // the full path in upper case, ending in "\"
+    std::string directory;  // as given
+  };
+  std::vector<Tree> trees_;
 };
 
 // Whether the full path `path` lies in (or is) the directory `dir`, compared without case.

@@ -435,6 +435,27 @@ TEST_F(InstallEngineTest, HostDestinationNeedsAnExplicitChoice) {
   EXPECT_TRUE(fs::exists(outside / "uninstall.cfg"));
 }
 
+TEST_F(InstallEngineTest, ALinkInAChosenDestinationLeadsNowhereOutsideThePrefix) {
+  // The chosen destination is allowed wherever it lies, but a link inside it that leads
+  // off the prefix's drives is not inside it.
+  const fs::path outside = tm.Root() / "outside";
+  fs::create_directories(outside);
+  fs::create_directories(Host("C:\\Apps\\Tool"));
+  fs::create_directory_symlink(outside, Host("C:\\Apps\\Tool") / "Data");
+  settings.DirectoryList = {"<INSTALLDIR>~x", "<SUB1>~Data"};
+  settings.FileList = {"app.exe~<INSTALLDIR>~", "data.dat~<SUB1>~"};
+  PutTemp("app.exe", "MZ");
+  PutTemp("data.dat", "d");
+  EngineOptions chosen;
+  chosen.installDirChosen = true;
+  const EngineResult r = Install(std::move(chosen));
+  ASSERT_EQ(r.end, EngineEnd::eeCompleted) << r.error;
+  EXPECT_EQ(Read("C:\\Apps\\Tool\\app.exe"), "MZ");
+  EXPECT_TRUE(fs::is_empty(outside));
+  ASSERT_EQ(r.refused.size(), 1u);
+  EXPECT_NE(r.refused[0].find("data.dat"), std::string::npos) << r.refused[0];
+}
+
 TEST_F(InstallEngineTest, DryRunPlansEverythingAndChangesNothing) {
   FullConfiguration();
   settings.FileList.push_back("uninstaller.exe~<INSTALLDIR>~");

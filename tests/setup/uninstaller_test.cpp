@@ -207,6 +207,39 @@ TEST_F(UninstallerTest, ARecordListsWhereEveryItemIsAllowedAndWhatIsLeft) {
   EXPECT_EQ(sub->reason, "not empty: left.txt");
 }
 
+TEST_F(UninstallerTest, AHostileRecordRemovesNothingOffThePrefixOrOfTheUsers) {
+  // A record edited to name files it did not create, each with its true size and time.
+  const fs::path outside = tm.Root() / "outside";
+  fs::create_directories(outside);
+  fs::create_directories(Host("C:\\Apps\\X"));
+  fs::create_directory_symlink(outside, Host("C:\\Apps\\X") / "Link");
+  struct Case {
+    const char* kind;
+    fs::path file;
+    std::string recorded;  // the path as the record names it
+  };
+  const std::vector<Case> cases = {
+      {"File", outside / "victim.txt", "C:\\Apps\\X\\Link\\victim.txt"},
+  };
+  std::string record = "[Program]\r\nTitle=X\r\n[Nolvo Created]\r\nFolder=C:\\Apps\\X|\r\n";
+  for (const Case& c : cases) {
+    test::WriteBytes(c.file, std::string("precious"));
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+    ASSERT_TRUE(StatCreatedFile(c.file, size, modified)) << c.file;
+    record += std::string(c.kind) + "=" + std::to_string(size) + "|" + std::to_string(modified) +
+              "|" + c.recorded + "|\r\n";
+  }
+  test::WriteBytes(Host("C:\\Apps\\X\\uninstall.cfg"), record);
+  const auto target = FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\X");
+  ASSERT_TRUE(target);
+  const UninstallReport r = Uninstall(tm.Machine(), registry, *target, {});
+  for (const Case& c : cases) {
+    EXPECT_TRUE(fs::exists(c.file)) << c.recorded;
+    EXPECT_TRUE(Lists(r.refused, c.recorded)) << c.recorded;
+  }
+}
+
 TEST_F(UninstallerTest, FilesMadeOutsideTheMachineAreRecordedAndRemovedToo) {
   // What a step that writes host files (menu entries) does with the record.
   fs::create_directories(Host("C:\\Apps\\Tool"));
