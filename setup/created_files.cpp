@@ -13,6 +13,7 @@
 #include "platform/file_ops.h"
 #include "platform/win_error.h"
 #include "platform/win_path.h"
+#include "setup/file_install.h"
 
 namespace nolvo::setup {
 
@@ -182,6 +183,12 @@ void CreatedRemover::File(const CreatedEntry& e) {
     if (!r.error.ok() || !r.exists) return;  // already gone
     host = r.host;
     shown = r.full;
+    // A partial file goes whatever it holds, so only under a name the engine gives them.
+    if (e.kind == CreatedKind::ckPartial &&
+        !IsTemporaryName(shown.substr(shown.find_last_of('\\') + 1))) {
+      report.refused.push_back({e.kind, e.path, "not the name of a temporary file"});
+      return;
+    }
     if (r.isDirectory) {
       report.kept.push_back({e.kind, shown, "a folder now, not the file that was installed"});
       return;

@@ -95,6 +95,21 @@ std::string NextTempName() {
 
 }  // namespace
 
+bool IsTemporaryName(std::string_view name) {
+  // ".nolvo-" PID "-" COUNT ".part", as NextTempName makes it.
+  constexpr std::string_view head = ".nolvo-", tail = ".part";
+  if (name.size() <= head.size() + tail.size() || name.substr(0, head.size()) != head ||
+      name.substr(name.size() - tail.size()) != tail)
+    return false;
+  const std::string_view middle = name.substr(head.size(), name.size() - head.size() - tail.size());
+  const auto dash = middle.find('-');
+  const auto digits = [](std::string_view t) {
+    return !t.empty() && t.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  return dash != std::string_view::npos && digits(middle.substr(0, dash)) &&
+         digits(middle.substr(dash + 1));
+}
+
 InstalledFile InstallFile(const platform::Machine& machine, const std::string& source,
                           const std::string& target,
                           const std::function<void(const std::string&)>& beforeTemp,

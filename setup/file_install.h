@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/machine.h"
@@ -19,6 +20,9 @@ struct InstalledFile {
   std::uint64_t size = 0;
   std::int64_t modified = 0;  // ns since 1970
 };
+
+// Whether `name` (a file name) is one InstallFile gives its temporary files.
+bool IsTemporaryName(std::string_view name);
 
 // Copies `source` to the file `target` (Windows paths). An existing target keeps its
 // spelling and is replaced in one step; the new file has the current time and normal

@@ -220,6 +220,8 @@ TEST_F(UninstallerTest, AHostileRecordRemovesNothingOffThePrefixOrOfTheUsers) {
   };
   const std::vector<Case> cases = {
       {"File", outside / "victim.txt", "C:\\Apps\\X\\Link\\victim.txt"},
+      // A partial file is removed whatever it holds: only one under a temporary name.
+      {"Partial", Host("C:\\Apps\\X\\notes.txt"), "C:\\Apps\\X\\notes.txt"},
   };
   std::string record = "[Program]\r\nTitle=X\r\n[Nolvo Created]\r\nFolder=C:\\Apps\\X|\r\n";
   for (const Case& c : cases) {
@@ -227,8 +229,11 @@ TEST_F(UninstallerTest, AHostileRecordRemovesNothingOffThePrefixOrOfTheUsers) {
     std::uint64_t size = 0;
     std::int64_t modified = 0;
     ASSERT_TRUE(StatCreatedFile(c.file, size, modified)) << c.file;
-    record += std::string(c.kind) + "=" + std::to_string(size) + "|" + std::to_string(modified) +
-              "|" + c.recorded + "|\r\n";
+    const std::string kind = c.kind;
+    record +=
+        kind + "=" +
+        (kind == "Partial" ? "" : std::to_string(size) + "|" + std::to_string(modified) + "|") +
+        c.recorded + "|\r\n";
   }
   test::WriteBytes(Host("C:\\Apps\\X\\uninstall.cfg"), record);
   const auto target = FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\X");
