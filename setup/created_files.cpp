@@ -135,6 +135,13 @@ std::vector<CreatedEntry> ReadCreatedEntries(const platform::ProfileText& record
   return entries;
 }
 
+bool IsHostMenuFileKind(const fs::path& path) {
+  const std::string ext = platform::AsciiLower(path.extension().string());
+  for (const char* kind : {".desktop", ".menu", ".directory", ".png", ".xpm", ".svg", ".ico"})
+    if (ext == kind) return true;
+  return false;
+}
+
 bool StatCreatedFile(const fs::path& host, std::uint64_t& size, std::int64_t& modified) {
   struct stat st {};
   if (::lstat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -173,6 +180,10 @@ void CreatedRemover::File(const CreatedEntry& e) {
   std::string shown = e.path;
   if (IsHost(e.kind)) {
     host = e.path;
+    if (!host.is_absolute() || host.lexically_normal() != host || !IsHostMenuFileKind(host)) {
+      report.refused.push_back({e.kind, e.path, "not a menu file an installation makes"});
+      return;
+    }
   } else {
     if (options_.allowed && !options_.allowed(e.path)) {
       report.refused.push_back(

@@ -50,6 +50,10 @@ std::string FormatCreatedLine(const CreatedEntry& entry);
 std::vector<CreatedEntry> ReadCreatedEntries(const platform::ProfileText& record);
 bool HasCreatedSection(const platform::ProfileText& record);
 
+// Whether the host file `path` is of a kind a host menu entry is made of (.desktop, .menu,
+// .directory and icon files): the only host files an installation makes.
+bool IsHostMenuFileKind(const std::filesystem::path& path);
+
 // The size and modification time of the plain file at the host path `host`, as the record
 // keeps them; false when there is no plain file there (links are not followed).
 bool StatCreatedFile(const std::filesystem::path& host, std::uint64_t& size,

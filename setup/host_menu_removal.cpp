@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "platform/ascii.h"
+#include "setup/created_files.h"
 #include "setup/host_menu.h"
 
 namespace nolvo::setup {
@@ -21,13 +22,6 @@ constexpr const char* kMenuFilesKey = "Software\\Wine\\MenuFiles";
 bool Within(const fs::path& path, const fs::path& root) {
   const fs::path rel = path.lexically_relative(root);
   return !rel.empty() && rel != "." && *rel.begin() != "..";
-}
-
-bool MenuFileKind(const fs::path& path) {
-  const std::string ext = platform::AsciiLower(path.extension().string());
-  for (const char* kind : {".desktop", ".menu", ".directory", ".png", ".xpm", ".svg", ".ico"})
-    if (ext == kind) return true;
-  return false;
 }
 
 // Wine's note of a menu file: "\\?\unix" and the host path with backslashes.
@@ -146,7 +140,7 @@ void RemoveHostMenu(const platform::Machine& machine, platform::Registry& regist
       continue;
     }
     const fs::path file(text);
-    if (!allowed(file, false) || !MenuFileKind(file)) {
+    if (!allowed(file, false) || !IsHostMenuFileKind(file)) {
       report.refused.push_back({UninstallItemKind::ukFile, text,
                                 "not a menu file below the menu or shell folders", true});
       continue;

@@ -222,6 +222,8 @@ TEST_F(UninstallerTest, AHostileRecordRemovesNothingOffThePrefixOrOfTheUsers) {
       {"File", outside / "victim.txt", "C:\\Apps\\X\\Link\\victim.txt"},
       // A partial file is removed whatever it holds: only one under a temporary name.
       {"Partial", Host("C:\\Apps\\X\\notes.txt"), "C:\\Apps\\X\\notes.txt"},
+      // Host files an installation makes are menu entries, icons and their like.
+      {"HostFile", outside / "letter.odt", (outside / "letter.odt").string()},
   };
   std::string record = "[Program]\r\nTitle=X\r\n[Nolvo Created]\r\nFolder=C:\\Apps\\X|\r\n";
   for (const Case& c : cases) {
