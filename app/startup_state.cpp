@@ -23,6 +23,14 @@ StartupState FixStartupState(platform::Machine& machine,
   const std::string windows = util::WindowsDirectory(machine);
   state.WinDrive = windows.substr(0, 3);
   state.TempDir = util::WindowsDirectory(machine) + "\\Temp\\q";
+  // The setup empties and fills this folder: one that a link leads off the prefix's own
+  // drives would be a host folder. Each step is checked before anything below it is made.
+  for (const std::string& dir : {windows, windows + "\\Temp", state.TempDir})
+    if (!machine.IsOnPrefixDrive(dir))
+      throw util::EInOutError(fmt::format(
+          "The setup's temporary folder {} lies outside the prefix ({} leads to a host folder); "
+          "nothing was changed",
+          state.TempDir, dir));
   try {
     util::EnsureDirectoryPath(machine, state.TempDir);
   } catch (const util::EInOutError&) {

@@ -20,7 +20,9 @@ struct StartupState {
 // command-line folder when there is one (raising util::EInOutError naming it when it
 // cannot be entered, before anything else is set), reads the current directory into
 // SourceDir (a "\" appended when longer than 3), takes WinDrive and TempDir from the
-// Windows directory and creates TempDir with its parents (failures ignored).
+// Windows directory and creates TempDir with its parents (failures ignored). A TempDir
+// that does not lie on the prefix's own drives (a link on its way leads elsewhere) raises
+// util::EInOutError naming it, before anything is made.
 StartupState FixStartupState(platform::Machine& machine,
                              const std::optional<std::string>& commandLineDir);
 

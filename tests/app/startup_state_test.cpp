@@ -41,6 +41,22 @@ TEST(StartupState, AMissingCommandLineFolderStopsStartUp) {
   EXPECT_EQ(tm.Machine().GetCurrentDirectory(), before);
 }
 
+TEST(StartupState, ATemporaryFolderOffThePrefixStopsStartUp) {
+  // A link on the way to C:\WINDOWS\Temp\q that leads off the prefix: the setup would
+  // empty and fill a host folder.
+  for (const char* link : {"windows", "windows/Temp", "windows/Temp/q"}) {
+    test::TestMachine tm;
+    const fs::path outside = tm.Root() / "outside";
+    fs::create_directories(outside);
+    test::WriteBytes(outside / "mine.txt", std::string("keep"));
+    fs::create_directories((tm.DriveC() / link).parent_path());
+    fs::create_directory_symlink(outside, tm.DriveC() / link);
+    EXPECT_THROW(FixStartupState(tm.Machine(), std::nullopt), util::EInOutError) << link;
+    EXPECT_EQ(test::ReadText(outside / "mine.txt"), "keep") << link;
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1) << link;
+  }
+}
+
 TEST(ClearTempDir, DeletesPlainFilesAndKeepsWhatCannotGo) {
   test::TestMachine tm;
   auto& m = tm.Machine();
