@@ -87,10 +87,11 @@ class RunLog {
   std::unique_ptr<std::ofstream> out_;
 };
 
-// The Windows path of a --dir value: kept when it has a drive letter, mapped when it is a
-// host path.
+// The Windows path of a --dir value: kept when it has a drive letter or is a UNC path
+// ("\\server\share"), mapped when it is a host path.
 std::string WindowsDir(const platform::Machine& m, const std::string& dir) {
-  if (dir.size() >= 2 && std::isalpha(static_cast<unsigned char>(dir[0])) && dir[1] == ':')
+  if ((dir.size() >= 2 && std::isalpha(static_cast<unsigned char>(dir[0])) && dir[1] == ':') ||
+      dir.starts_with("\\\\"))
     return m.Codepage().FromUtf8(dir);
   return m.ToWindows(std::filesystem::absolute(dir));
 }
@@ -369,7 +370,9 @@ CommandRegistration RegisterInstall(CLI::App& app, const GlobalOptions& global) 
       ->check(CLI::ExistingFile);
   sub->add_option("--save-answers", o->saveAnswers, "Save this run's choices to this file");
   sub->add_option("--log", o->log, "Append every action with its outcome to this file");
-  sub->add_flag("--dry-run", o->dryRun, "Print the plan and change nothing in the prefix");
+  sub->add_flag("--dry-run", o->dryRun,
+                "Print the plan and change nothing in the prefix (the media are still expanded "
+                "into the setup's temporary folder, C:\\WINDOWS\\Temp\\q, emptied at the end)");
   sub->add_flag("--allow-host-paths", o->allowHostPaths,
                 "Allow targets on host drives such as Z: that the configuration names");
   sub->add_flag("--no-host-menu", o->noHostMenu,

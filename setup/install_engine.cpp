@@ -67,9 +67,12 @@ EngineResult InstallEngine::Run() {
                       " is a path too long for Windows; nothing was installed.";
     } else if (!guard_.Allowed(result_.installDirectory)) {
       result_.end = EngineEnd::eeRefused;
+      // A chosen directory is refused only when it lies on no drive (a UNC path).
       result_.error = "The installation directory " + result_.installDirectory +
-                      " lies outside the prefix's drives and was not chosen explicitly; "
-                      "nothing was installed.";
+                      (options_.installDirChosen
+                           ? " is not a path on a drive; nothing was installed."
+                           : " lies outside the prefix's drives and was not chosen explicitly; "
+                             "nothing was installed.");
     } else if (PathWithin(c_.machine, result_.installDirectory, c_.state.TempDir)) {
       // The setup empties its temporary folder when it ends: nothing installed there stays.
       result_.end = EngineEnd::eeRefused;

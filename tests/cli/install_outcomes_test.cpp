@@ -190,6 +190,15 @@ TEST_F(InstallOutcomes, ADriveRootAsInstallationDirectoryNeedsDir) {
   EXPECT_TRUE(fs::exists(prefix_ / "drive_c" / "file0.dat"));
 }
 
+TEST_F(InstallOutcomes, AUncInstallationDirectoryIsAWindowsPathNotAHostName) {
+  Pack(2);
+  const auto r = RunCommand(Install({"--dir", "\\\\server\\share\\x"}));
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.err.find("\\\\server\\share\\x"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("is not a path on a drive"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(Big()));
+}
+
 TEST_F(InstallOutcomes, KeepExistingKeepsEveryExistingFile) {
   Pack(2);
   fs::create_directories(Big());
