@@ -130,11 +130,9 @@ class Extractor {
       const std::size_t i = IndexOf(listing, entry.Info.EntryPosition);
       if (!run_->Verify(archive, i)) return Done(false);
       // A stored copy is written as the format writes it, and named.
-      if (badCopies.count(entry.Info.EntryPosition))
+      if (const auto bad = badCopies.find(entry.Info.EntryPosition); bad != badCopies.end())
         run_->Sink().Add(FindingKind::StoredSumBad,
-                         archive.Place.Entry(entry, i,
-                                             "its stored bytes do not add up to its checksum; "
-                                             "written as stored"));
+                         archive.Place.Entry(entry, i, bad->second + "; written as stored"));
       Done(true);
     };
 

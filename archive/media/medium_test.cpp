@@ -77,11 +77,8 @@ void TestMedium(const MediaLocation& location, std::int32_t key, int asked,
           run.Sink().Add(FindingKind::EntryFailed, archive.Place.Entry(entry, i, ErrorText(error)));
         return;
       }
-      if (badCopies.count(entry.Info.EntryPosition))
-        run.Sink().Add(FindingKind::StoredSumBad,
-                       archive.Place.Entry(entry, i,
-                                           "its stored bytes do not add up to its "
-                                           "checksum"));
+      if (const auto bad = badCopies.find(entry.Info.EntryPosition); bad != badCopies.end())
+        run.Sink().Add(FindingKind::StoredSumBad, archive.Place.Entry(entry, i, bad->second));
       // An entry the expansion does not write (its list file leaves it out, or it comes
       // after the total) is not vouched for by its bytes: the entry list's check names it.
       if (archive.Audit.Written(i)) run.Verify(archive, i);

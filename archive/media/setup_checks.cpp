@@ -83,10 +83,9 @@ void SetupChecks::EntryWritten(const std::string& path, stage::MediaReport&) {
                  place_.Entry(entry, index, "its bytes differ from the entry digest list"));
     }
   }
-  if (badCopies_.count(entry.Info.EntryPosition))
+  if (const auto bad = badCopies_.find(entry.Info.EntryPosition); bad != badCopies_.end())
     sink_->Add(FindingKind::StoredSumBad,
-               place_.Entry(entry, index,
-                            "its stored bytes do not add up to its checksum; copied as stored"));
+               place_.Entry(entry, index, bad->second + "; copied as stored"));
 }
 
 void SetupChecks::FinishArchive() {

@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 
 #include "archive/media/archive_audit.h"
 #include "archive/media/digest_worker.h"
 #include "archive/media/medium_digests.h"
+#include "archive/media/stored_copy_check.h"
 #include "archive/stage/medium_checks.h"
 #include "platform/machine.h"
 
@@ -49,7 +49,7 @@ class SetupChecks : public stage::MediumChecks {
   ArchivePlace place_;
   container::TCompressedFileList listing_;
   ArchiveAudit audit_;
-  std::set<std::int64_t> badCopies_;
+  StoredCopyFaults badCopies_;
   std::size_t index_ = std::string::npos;  // the entry being written
   std::shared_ptr<DigestJob> job_;
 };

@@ -10,20 +10,21 @@ namespace nolvo::media {
 
 namespace {
 
+bool Stored(const container::TListedEntry& entry) {
+  return entry.Info.Method == container::TCompressionMethod::coNone;
+}
+
 bool Checked(const container::TListedEntry& entry, std::int32_t key) {
-  // A locked copy cannot be told without the key.
-  return entry.Info.Method == container::TCompressionMethod::coNone &&
-         !(entry.Info.Locked && key == 0);
+  // A locked copy's sum cannot be told without the key.
+  return Stored(entry) && !(entry.Info.Locked && key == 0);
 }
 
 }  // namespace
 
-std::set<std::int64_t> BadStoredCopies(const platform::Machine& machine,
-                                       const std::string& archiveFile,
-                                       const container::TCompressedFileList& entries,
-                                       std::int32_t key) {
+StoredCopyFaults BadStoredCopies(const platform::Machine& machine, const std::string& archiveFile,
+                                 const container::TCompressedFileList& entries, std::int32_t key) {
   bool any = false;
-  for (const auto& entry : entries) any = any || Checked(entry, key);
+  for (const auto& entry : entries) any = any || Stored(entry);
   if (!any) return {};
   platform::WinError error;
   const auto file =
@@ -32,13 +33,18 @@ std::set<std::int64_t> BadStoredCopies(const platform::Machine& machine,
   return BadStoredCopies(*file, entries, key);
 }
 
-std::set<std::int64_t> BadStoredCopies(platform::ByteStream& archive,
-                                       const container::TCompressedFileList& entries,
-                                       std::int32_t key) {
-  std::set<std::int64_t> bad;
+StoredCopyFaults BadStoredCopies(platform::ByteStream& archive,
+                                 const container::TCompressedFileList& entries, std::int32_t key) {
+  StoredCopyFaults bad;
   std::vector<std::uint8_t> buffer;
   for (const auto& entry : entries) {
     const auto& info = entry.Info;
+    // The copy is written as it stands: its original size can only be its stored size. A
+    // negative one is read as no size at all, which the format allows.
+    if (Stored(entry) && info.OriginalSize >= 0 && info.OriginalSize != info.CompressedSize) {
+      bad.emplace(info.EntryPosition, "its stored size differs from its original size");
+      continue;
+    }
     if (!Checked(entry, key)) continue;
     buffer.resize(64 * 1024);
     archive.Seek(info.EntryPosition + static_cast<std::int64_t>(container::kEntryHeaderSize) +
@@ -55,7 +61,8 @@ std::set<std::int64_t> BadStoredCopies(platform::ByteStream& archive,
       left -= static_cast<std::int64_t>(got);
     }
     const bool keyed = info.Locked && sum + static_cast<std::uint32_t>(key) == info.Checksum;
-    if (left > 0 || (sum != info.Checksum && !keyed)) bad.insert(info.EntryPosition);
+    if (left > 0 || (sum != info.Checksum && !keyed))
+      bad.emplace(info.EntryPosition, "its stored bytes do not add up to its checksum");
   }
   return bad;
 }

@@ -3,7 +3,7 @@
 // (coNone); the tool does, so that a damaged stored copy is not reported as good.
 
 #include <cstdint>
-#include <set>
+#include <map>
 #include <string>
 
 #include "archive/container/compressed_file_info.h"
@@ -12,16 +12,15 @@
 
 namespace nolvo::media {
 
-// The EntryPosition of each coNone entry of `entries` (a listing of the archive
-// `archiveFile`) whose stored bytes do not add up to its checksum (for a locked entry,
-// the checksum less `key` is accepted too).
-std::set<std::int64_t> BadStoredCopies(const platform::Machine& machine,
-                                       const std::string& archiveFile,
-                                       const container::TCompressedFileList& entries,
-                                       std::int32_t key);
+// Each coNone entry of `entries` (a listing of the archive `archiveFile`) whose stored
+// bytes do not add up to its checksum (for a locked entry, the checksum less `key` is
+// accepted too), or whose stored size is not its original size, by its EntryPosition, with
+// what is wrong with it.
+using StoredCopyFaults = std::map<std::int64_t, std::string>;
+StoredCopyFaults BadStoredCopies(const platform::Machine& machine, const std::string& archiveFile,
+                                 const container::TCompressedFileList& entries, std::int32_t key);
 // The same over a stream of the archive.
-std::set<std::int64_t> BadStoredCopies(platform::ByteStream& archive,
-                                       const container::TCompressedFileList& entries,
-                                       std::int32_t key);
+StoredCopyFaults BadStoredCopies(platform::ByteStream& archive,
+                                 const container::TCompressedFileList& entries, std::int32_t key);
 
 }  // namespace nolvo::media

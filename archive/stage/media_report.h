@@ -32,6 +32,7 @@ enum class FindingKind : std::uint8_t {
   EntryUnlisted,      // an entry the entry list does not name
   EntryMissing,       // an entry the entry list names that was not found or not written
   StoredSumBad,       // a stored (coNone) entry whose bytes do not add up to its checksum
+                      // or whose original size is not its stored size
   ListNameUnmatched,  // a non-empty name in an archive's list file that matches no entry
   UnknownMethod,      // an entry of a method nothing here decodes
   AfterTotalSize,     // a non-empty entry after the archive's TotalSize is reached
