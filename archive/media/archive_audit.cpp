@@ -62,6 +62,11 @@ ArchiveAudit AuditArchive(const container::TCompressedFileList& listing,
   audit.AfterTotal.assign(n, false);
   audit.Decodable.assign(n, true);
 
+  // A lone archive file too short for its header is no archive; a segmented medium's list
+  // names what its archive should hold and is judged by those names below.
+  if (!listNames && !totalSize)
+    sink.Add(FindingKind::NoArchive, place.Archive("the file is shorter than an archive header"));
+
   if (listNames) {
     std::set<std::string> wanted;
     bool emptyNamed = false;  // the expansion matches an empty name to an entry of no name

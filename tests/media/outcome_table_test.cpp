@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <functional>
 #include <map>
 
@@ -436,6 +438,34 @@ TEST(OutcomeTable, ExtractKeptInFoldersWarnsOnlyForTheVerySamePath) {
     EXPECT_FALSE(extracted.Report.Failed());
     ASSERT_EQ(test::FilesBelow(options.Dir), c.Extracted);
     EXPECT_EQ(test::ReadText(options.Dir / c.Extracted[0]), c.Content);
+  }
+}
+
+// A lone file without the 21-byte archive header holds no archive: test and extract say so
+// rather than report an archive of no entries; a header with no entries is an empty archive.
+TEST(OutcomeTable, ALoneFileShorterThanAnArchiveHeaderHoldsNoArchive) {
+  const std::string header("VELK\x1aLH5\0\0\0\0\x01\0\0\0\0\0\0\0\0", 21);
+  const struct {
+    std::string Bytes;
+    bool NoArchive;
+  } kCases[] = {{"", true}, {"hello world", true}, {header.substr(0, 20), true}, {header, false}};
+  for (const auto& c : kCases) {
+    test::TempDir temp;
+    const fs::path file = temp.Path() / "lone.arc";
+    std::ofstream(file, std::ios::binary) << c.Bytes;
+    const auto noArchive = [](const stage::MediaReport& report) {
+      return std::count_if(report.Findings.begin(), report.Findings.end(), [](const auto& f) {
+        return f.Kind == FindingKind::NoArchive && f.Level == Severity::Error;
+      });
+    };
+    TestResult tested;
+    TestMedium(LocateMedia(file), 0, 1, {}, tested);
+    EXPECT_EQ(noArchive(tested.Report), c.NoArchive ? 1 : 0) << c.Bytes.size() << " bytes";
+    ExtractOptions options;
+    options.Dir = temp.Path() / "out";
+    ExtractResult extracted;
+    ExtractMedium(LocateMedia(file), options, {}, extracted);
+    EXPECT_EQ(noArchive(extracted.Report), c.NoArchive ? 1 : 0) << c.Bytes.size() << " bytes";
   }
 }
 
