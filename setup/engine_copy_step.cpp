@@ -34,7 +34,8 @@ void InstallEngine::CopySetupFiles() {
     Perform<std::exception>(a, [&] {
       InstallFile(
           c_.machine, a.source, a.target,
-          [&](const std::string& temp) { record_->PartialFile(temp); }, [&] { Checkpoint(); });
+          [&](const std::string& temp) { record_->PartialFile(temp); }, [&] { Checkpoint(); },
+          RecordAhead(existed));
     });
     RecordFile(a.target, existed);
     Log(std::move(a));
@@ -121,14 +122,15 @@ void InstallEngine::CopyOne(const std::vector<std::string>& list, std::size_t in
                            !platform::DirectoryExists(c_.machine, directory);
     if (dirIsFile || platform::DirectoryExists(c_.machine, a.target))
       throw util::EFCreateError("Cannot create file " + a.target);
-    moved = lastUse && MoveFileIntoPlace(c_.machine, a.source, a.target).has_value();
+    moved = lastUse &&
+            MoveFileIntoPlace(c_.machine, a.source, a.target, RecordAhead(existed)).has_value();
     if (!moved)
       InstallFile(
           c_.machine, a.source, a.target,
           [&](const std::string& temp) {
             if (record_) record_->PartialFile(temp);
           },
-          [&] { Checkpoint(); });
+          [&] { Checkpoint(); }, RecordAhead(existed));
   } catch (const util::EFileError& e) {
     a.outcome = ActionOutcome::aoFailed;
     a.detail = e.what();

@@ -52,6 +52,7 @@ class TempFile {
     fd_ = -1;
     return ::close(fd) == 0;
   }
+  const fs::path& Path() const { return path_; }
   // Gives the file the name `target`; it is no longer removed.
   bool Rename(const fs::path& target) {
     if (::rename(path_.c_str(), target.c_str()) != 0) return false;
@@ -113,7 +114,8 @@ bool IsTemporaryName(std::string_view name) {
 InstalledFile InstallFile(const platform::Machine& machine, const std::string& source,
                           const std::string& target,
                           const std::function<void(const std::string&)>& beforeTemp,
-                          const std::function<void()>& checkpoint) {
+                          const std::function<void()>& checkpoint,
+                          const std::function<void(const InstalledFile&)>& beforeName) {
   platform::WinError error;
   auto in = platform::OpenFileRead(machine, source, platform::ShareMode::shDenyWrite, error);
   if (!in) throw util::EFOpenError("Cannot open file " + source);
@@ -156,6 +158,12 @@ InstalledFile InstallFile(const platform::Machine& machine, const std::string& s
   }
   in.reset();
   if (!temp.Close()) throw util::EFWriteError("Cannot write file " + r.full);
+  if (beforeName) {
+    // The name does not change the size or the modification time.
+    InstalledFile complete{r.full, 0, 0};
+    StatCreatedFile(temp.Path(), complete.size, complete.modified);
+    beforeName(complete);
+  }
   if (!temp.Rename(r.host)) throw cannotCreate();
   // The folder now holds the target's name and no longer the temporary one.
   machine.NoteAdded(r.host.parent_path(), r.host.filename().string());
@@ -166,9 +174,9 @@ InstalledFile InstallFile(const platform::Machine& machine, const std::string& s
   return done;
 }
 
-std::optional<InstalledFile> MoveFileIntoPlace(const platform::Machine& machine,
-                                               const std::string& source,
-                                               const std::string& target) {
+std::optional<InstalledFile> MoveFileIntoPlace(
+    const platform::Machine& machine, const std::string& source, const std::string& target,
+    const std::function<void(const InstalledFile&)>& beforeName) {
   const platform::ResolvedPath from = machine.Resolve(source);
   if (from.error != platform::kErrorSuccess || !from.exists || from.isDirectory)
     return std::nullopt;
@@ -187,7 +195,13 @@ std::optional<InstalledFile> MoveFileIntoPlace(const platform::Machine& machine,
     ::futimens(fd, now);
   }
   ::close(fd);
-  if (!movable || ::rename(from.host.c_str(), r.host.c_str()) != 0) return std::nullopt;
+  if (!movable) return std::nullopt;
+  if (beforeName) {
+    InstalledFile complete{r.full, 0, 0};
+    StatCreatedFile(from.host, complete.size, complete.modified);
+    beforeName(complete);
+  }
+  if (::rename(from.host.c_str(), r.host.c_str()) != 0) return std::nullopt;
   machine.NoteAdded(r.host.parent_path(), r.host.filename().string());
   InstalledFile done;
   done.target = r.full;

@@ -27,7 +27,9 @@ bool IsTemporaryName(std::string_view name);
 // Copies `source` to the file `target` (Windows paths). An existing target keeps its
 // spelling and is replaced in one step; the new file has the current time and normal
 // attributes. `beforeTemp` is called with the temporary file's Windows path before it is
-// made; `checkpoint` runs between blocks and may throw to stop the copy. On any failure
+// made; `checkpoint` runs between blocks and may throw to stop the copy; `beforeName` is
+// called with the complete file's target, size and time just before it takes the target's
+// name (so that it can be recorded before it is there). On any failure
 // the temporary file is removed and the target is as it was. Raises util::EFOpenError
 // "Cannot open file <source>", util::EFCreateError "Cannot create file <target>" (also for
 // a target that is a folder, or a read-only, hidden or system file), util::EFReadError or
@@ -35,7 +37,8 @@ bool IsTemporaryName(std::string_view name);
 InstalledFile InstallFile(const platform::Machine& machine, const std::string& source,
                           const std::string& target,
                           const std::function<void(const std::string&)>& beforeTemp,
-                          const std::function<void()>& checkpoint);
+                          const std::function<void()>& checkpoint,
+                          const std::function<void(const InstalledFile&)>& beforeName = {});
 
 // Puts the file `source`, a temporary copy nothing needs after this, into place as
 // `target` by renaming it, with the metadata a fresh copy gets (the current time, normal
@@ -43,9 +46,10 @@ InstalledFile InstallFile(const platform::Machine& machine, const std::string& s
 // deleting `source`. Nothing (and `source` as it was, but for its metadata) when it cannot
 // be renamed there (another file system, no plain file); the caller copies instead. Raises
 // util::EFCreateError as InstallFile does for a target that cannot be replaced.
-std::optional<InstalledFile> MoveFileIntoPlace(const platform::Machine& machine,
-                                               const std::string& source,
-                                               const std::string& target);
+// `beforeName` is called as InstallFile calls it; what it throws leaves `source` in place.
+std::optional<InstalledFile> MoveFileIntoPlace(
+    const platform::Machine& machine, const std::string& source, const std::string& target,
+    const std::function<void(const InstalledFile&)>& beforeName = {});
 
 // EnsureDirectoryPath that names what it made: creates every missing directory of `path`
 // (parents first) and returns the full Windows paths of those it created. Failures are

@@ -136,11 +136,18 @@ void InstallEngine::RecordFile(const std::string& path, bool existed) {
   if (!record_ || options_.dryRun) return;
   // A file that was there before is the product's only when an installation made it.
   if (existed && !record_->CreatedEarlier(path)) return;
+  // A new file was recorded as it took its name.
+  if (!existed && record_->CreatedUnchanged(path)) return;
   const platform::ResolvedPath r = c_.machine.Resolve(path);
   std::uint64_t size = 0;
   std::int64_t modified = 0;
   if (r.error.ok() && StatCreatedFile(r.host, size, modified))
     record_->CreatedFile(r.full, size, modified);
+}
+
+std::function<void(const InstalledFile&)> InstallEngine::RecordAhead(bool existed) {
+  if (!record_ || options_.dryRun || existed) return {};
+  return [this](const InstalledFile& f) { record_->CreatedFile(f.target, f.size, f.modified); };
 }
 
 void InstallEngine::Status(const std::string& text) {

@@ -40,6 +40,7 @@
 #include "setup/directory_tokens.h"
 #include "setup/engine_actions.h"
 #include "setup/entry_text_index.h"
+#include "setup/file_install.h"
 #include "setup/run_report.h"
 #include "setup/shortcuts.h"
 #include "setup/uninstall_record.h"
@@ -155,6 +156,9 @@ class InstallEngine {
   void MakeDirectory(const std::string& directory);
   void RecordFolder(const std::string& folder);
   void RecordFile(const std::string& path, bool existed);
+  // What records a new file (one the target did not hold before) just before it takes its
+  // name, so that a run killed right then leaves it on record.
+  std::function<void(const InstalledFile&)> RecordAhead(bool existed);
   void CloseRecord();
   // Throws when the run is to stop.
   void Checkpoint();

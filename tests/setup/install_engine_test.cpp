@@ -1,13 +1,17 @@
 #include "setup/install_engine.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <map>
 
 #include "platform/file_attributes.h"
+#include "platform/profile_file.h"
+#include "setup/created_files.h"
 #include "setup/directory_tokens.h"
 #include "tests/setup/engine_fixture.h"
 #include "tests/support/scoped_env.h"
@@ -391,6 +395,71 @@ TEST_F(InstallEngineTest, ARecordThatCannotBeWrittenLeavesNoFolderBehind) {
     EXPECT_EQ(r.end, EngineEnd::eeFailed);
     EXPECT_EQ(r.error, "Unable to write to " + destination + "\\uninstall.cfg");
     EXPECT_EQ(Snapshot(tm.DriveC()), before) << static_cast<int>(what);
+  }
+}
+
+// Keeps regular files from growing past their present size in this process (writes fail
+// with EFBIG), as a full disk would, until it goes.
+class RecordFreeze {
+ public:
+  RecordFreeze() { ::getrlimit(RLIMIT_FSIZE, &old_); }
+  ~RecordFreeze() {
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    if (frozen_) std::signal(SIGXFSZ, handler_);
+  }
+  void At(std::uintmax_t size) {
+    if (!frozen_) handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    frozen_ = true;
+    rlimit limit = old_;
+    limit.rlim_cur = static_cast<rlim_t>(size);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+
+ private:
+  rlimit old_{};
+  bool frozen_ = false;
+  void (*handler_)(int) = SIG_DFL;
+};
+
+TEST_F(InstallEngineTest, AFileTakesItsNameOnlyOnceItIsOnRecord) {
+  // The record stops taking lines while b.txt is installed, as when the run is killed (or
+  // the disk fills) right then: no file that took its name may be missing from it. b.txt is
+  // moved into place when nothing else needs it, and copied when another entry names it.
+  struct Case {
+    const char* how;
+    std::vector<std::string> files;
+  };
+  const Case cases[] = {
+      {"moved", {"a.txt~<INSTALLDIR>~", "b.txt~<INSTALLDIR>~"}},
+      {"copied", {"a.txt~<INSTALLDIR>~", "b.txt~<INSTALLDIR>~", "b.txt~<SUB1>~"}}};
+  settings.DirectoryList = {"<INSTALLDIR>~x", "<SUB1>~Data"};
+  for (const Case& c : cases) {
+    fs::remove_all(Host("C:\\Apps"));
+    settings.FileList = c.files;
+    PutTemp("a.txt", "a");
+    PutTemp("b.txt", "b");
+    const fs::path record = Host(destination + "\\uninstall.cfg");
+    EngineResult r;
+    {
+      RecordFreeze freeze;
+      pump.SetHook([&](std::size_t) {
+        if (wizard && wizard->Controls().SourceText == "b.txt") freeze.At(fs::file_size(record));
+      });
+      r = Install();
+      pump.SetHook({});
+    }
+    EXPECT_EQ(r.end, EngineEnd::eeFailed) << c.how;
+    EXPECT_EQ(r.error, "Unable to write to " + destination + "\\uninstall.cfg");
+    std::set<std::string> recorded;
+    for (const CreatedEntry& e : ReadCreatedEntries(platform::LoadProfile(record)))
+      if (e.kind == CreatedKind::ckFile) recorded.insert(e.path);
+    for (const auto& e : fs::recursive_directory_iterator(Host(destination))) {
+      const std::string name = e.path().filename().string();
+      if (!e.is_regular_file() || name == "uninstall.cfg" || IsTemporaryName(name)) continue;
+      const std::string rel = e.path().lexically_relative(Host(destination)).string();
+      EXPECT_EQ(recorded.count(destination + "\\" + (rel == name ? name : "Data\\" + name)), 1u)
+          << rel << " is in place but not on record (" << c.how << ")";
+    }
   }
 }
 
