@@ -196,6 +196,10 @@ std::optional<InstalledFile> MoveFileIntoPlace(
   }
   ::close(fd);
   if (!movable) return std::nullopt;
+  // A rename across file systems fails; it is known before anything is recorded.
+  struct stat folder {};
+  if (::stat(r.host.parent_path().c_str(), &folder) != 0 || folder.st_dev != st.st_dev)
+    return std::nullopt;
   if (beforeName) {
     InstalledFile complete{r.full, 0, 0};
     StatCreatedFile(from.host, complete.size, complete.modified);
