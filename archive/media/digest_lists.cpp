@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::string_view kMediaHeader = "# nolvo media digests, format 1, ";
 constexpr std::string_view kMediaHeaderEnd = " files";
+constexpr std::string_view kUnfinished = "# nolvo pack has not finished these media";
 constexpr std::string_view kEntryHeader = "# nolvo entry digests, format 1, ";
 constexpr std::string_view kEntryHeaderEnd = " entries";
 
@@ -80,9 +81,14 @@ std::string FormatMediaDigests(const std::vector<FileDigest>& files) {
   return text;
 }
 
+std::string UnfinishedMediaDigests() { return std::string(kUnfinished) + "\n"; }
+
 std::vector<FileDigest> ParseMediaDigests(std::string_view text) {
   constexpr std::string_view what = "media digest list";
   const auto lines = Lines(text, what);
+  if (lines.front() == kUnfinished)
+    throw EDigestList(fmt::format(
+        "{}: the media are unfinished (a nolvo pack into this folder did not end)", what));
   const std::uint64_t count = HeaderCount(lines.front(), kMediaHeader, kMediaHeaderEnd, what);
   std::vector<FileDigest> files;
   std::set<std::string, std::less<>> seen;

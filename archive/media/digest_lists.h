@@ -52,7 +52,12 @@ struct FileDigest {
 
 // The media list's text for `files` (their names must be plain file names).
 std::string FormatMediaDigests(const std::vector<FileDigest>& files);
-// Reads a media list. Throws EDigestList for a missing or wrong first line, a line that is
+// The media list `nolvo pack` puts in place before it changes anything else in the media
+// folder, and replaces with the finished list when it ends: media it left unfinished
+// (killed, or failed part way) are refused as such, not taken for another builder's.
+std::string UnfinishedMediaDigests();
+// Reads a media list. Throws EDigestList for the list of unfinished media, a missing or
+// wrong first line, a line that is
 // not "<hex>  <name>" (or " *<name>"), a name that is not a plain file name, a name given
 // twice, a count that differs from the first line's, or a text that does not end with a
 // line feed.

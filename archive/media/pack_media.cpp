@@ -169,8 +169,15 @@ PackProduct CollectProduct(const PackSettings& settings, const platform::CodePag
   if (fs::equivalent(media, source, ec))
     Fail("the media folder must not be the source folder", true);
   product.FolderLock = LockMediaFolder(media);
-  // Digest lists of an earlier medium would not describe this one; a failed run leaves none.
-  for (const auto name : {kMediaDigestsName, kEntryDigestsName}) fs::remove(media / name, ec);
+  // Digest lists of an earlier medium would not describe this one. Until the run ends, the
+  // media list says the media are unfinished, so that a run that dies or fails part way
+  // leaves nothing that passes for finished media.
+  fs::remove(media / kEntryDigestsName, ec);
+  try {
+    platform::WriteFileAtomicOrThrow(media / kMediaDigestsName, UnfinishedMediaDigests());
+  } catch (const std::exception& e) {
+    Fail(fmt::format("cannot write the digest lists: {}", e.what()));
+  }
 
   // Every file below the product folder but its install.cfg (and the media folder), in a
   // stable order. Links to files are stored as the file under the link's own name; anything

@@ -336,7 +336,37 @@ TEST(PackedMedia, AFileChangedWhileStoredLeavesNoMedia) {
   ASSERT_TRUE(fs::exists(settings.Media / "disk.001"));
   EXPECT_THROW(media::PlaceSetupProgram(settings, product, written), media::EPackError);
   EXPECT_FALSE(fs::exists(settings.Media / "disk.001"));
-  EXPECT_FALSE(fs::exists(settings.Media / "nolvo-media.sha256"));
+  EXPECT_THROW(media::ParseMediaDigests(ReadText(settings.Media / "nolvo-media.sha256")),
+               media::EDigestList);
+}
+
+// A pack that ends part way (killed after its segments, before install.cfg and the lists)
+// leaves media that every command refuses as unfinished, also over an earlier medium.
+TEST(PackedMedia, MediaAPackLeftUnfinishedAreRefused) {
+  TempDir dir;
+  const fs::path src = dir.Path() / "product";
+  fs::create_directories(src);
+  WriteBytes(src / "install.cfg", std::string("[Setup - Main]\r\nInstall Dir=P\r\n"));
+  WriteBytes(src / "a.bin", SampleBytes(5000, 1));
+  media::PackSettings settings;
+  settings.Source = src;
+  settings.Media = dir.Path() / "media";
+  const fs::path media = settings.Media;
+  ASSERT_EQ(RunCommand({NolvoTool(), "-q", "pack", src.string(), "-o", media.string()}).exitCode,
+            0);
+  WriteBytes(src / "a.bin", SampleBytes(7000, 2));
+  {
+    const media::PackProduct product =
+        media::CollectProduct(settings, platform::CodePage::FromEnvironment());
+    media::WriteMedia(settings, product, {});
+  }
+  auto r = RunCommand({NolvoTool(), "-q", "test", media.string()});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.err.find("the media are unfinished"), std::string::npos) << r.err;
+  r = RunCommand(
+      {NolvoTool(), "-q", "extract", media.string(), "-d", (dir.Path() / "out").string()});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_FALSE(fs::exists(dir.Path() / "out" / "a.bin"));
 }
 
 }  // namespace
