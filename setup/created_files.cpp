@@ -164,10 +164,11 @@ void CreatedRemover::RemoveFiles(const std::vector<CreatedEntry>& entries) {
     if (!IsFolder(e.kind) && e.kind != CreatedKind::ckFound) File(e);
 }
 
-void CreatedRemover::RemoveFolders(const std::vector<CreatedEntry>& entries) {
+void CreatedRemover::RemoveFolders(const std::vector<CreatedEntry>& entries,
+                                   const std::function<bool(const std::string&)>& only) {
   std::vector<const CreatedEntry*> folders;
   for (const auto& e : entries)
-    if (IsFolder(e.kind)) folders.push_back(&e);
+    if (IsFolder(e.kind) && (!only || only(e.path))) folders.push_back(&e);
   // Deepest first, so that a folder made inside another goes before it.
   std::stable_sort(
       folders.begin(), folders.end(),

@@ -95,8 +95,9 @@ class CreatedRemover {
   // A file the owner removed itself (a dry run counts it as gone when it checks whether a
   // folder would be empty).
   void NoteRemoved(const std::filesystem::path& host);
-  // The folders, deepest first.
-  void RemoveFolders(const std::vector<CreatedEntry>& entries);
+  // The folders, deepest first; with `only`, just those whose recorded path it accepts.
+  void RemoveFolders(const std::vector<CreatedEntry>& entries,
+                     const std::function<bool(const std::string&)>& only = {});
 
   RemovalReport report;
 

@@ -241,6 +241,12 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
           std::any_of(entries.begin(), entries.end(), [&](const CreatedEntry& e) {
             return e.kind == CreatedKind::ckFound && SamePath(machine, e.path, r.full);
           });
+      // Folders that do not hold the record go while it is still there: a run that ends
+      // before them (killed) is finished by uninstalling again.
+      const auto holdsRecord = [&](const std::string& folder) {
+        return PathWithin(machine, r.full, folder);
+      };
+      remover.RemoveFolders(entries, [&](const std::string& f) { return !holdsRecord(f); });
       const bool removalFailed = std::any_of(remover.report.kept.begin(), remover.report.kept.end(),
                                              [](const RemovalItem& i) { return i.failed; });
       if (removalFailed) {
@@ -279,7 +285,7 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
                .failed = true});
         }
       }
-      remover.RemoveFolders(entries);
+      remover.RemoveFolders(entries, holdsRecord);
       const auto item = [&](const RemovalItem& i) {
         const bool host = i.kind == CreatedKind::ckHostFile || i.kind == CreatedKind::ckHostFolder;
         return UninstallItem{kindOf(i.kind), i.path, i.reason, host, i.failed};

@@ -1,10 +1,20 @@
 #include "setup/uninstaller.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <set>
 
 #include "setup/created_files.h"
@@ -90,6 +100,53 @@ TEST_F(UninstallerTest, RoundTripLeavesOnlyWhatIsDocumented) {
   EXPECT_TRUE(again.refused.empty());
   EXPECT_EQ(Tree(tm.DriveC()), expected);
 }
+
+#if defined(__x86_64__)
+// Runs `work` in a child process that the kernel kills at its first removal of a folder,
+// as a kill at that moment would; true when it died there.
+bool KilledAtTheFirstFolderRemoval(const std::function<void()>& work) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_rmdir, 4, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_unlinkat, 0, 2),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),
+        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, AT_REMOVEDIR, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS),
+    };
+    sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+        ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+      ::_exit(2);
+    work();
+    ::_exit(0);
+  }
+  int status = 0;
+  return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFSIGNALED(status) &&
+         WTERMSIG(status) == SIGSYS;
+}
+
+// An uninstall killed as it starts on the folders is finished by uninstalling again: the
+// record goes only once every folder that does not hold it is gone.
+TEST_F(UninstallerTest, AnUninstallKilledAmongTheFoldersIsFinishedByTheNextOne) {
+  const std::set<std::string> before = Tree(tm.DriveC());
+  InstallProduct();
+  const auto target = FindUninstallTarget(tm.Machine(), registry, "My Tool");
+  ASSERT_TRUE(target);
+  ASSERT_TRUE(
+      KilledAtTheFirstFolderRemoval([&] { Uninstall(tm.Machine(), registry, *target, {}); }));
+  const auto again = FindUninstallTarget(tm.Machine(), registry, "My Tool");
+  ASSERT_TRUE(again);
+  const UninstallReport report = Uninstall(tm.Machine(), registry, *again, {});
+  EXPECT_TRUE(report.refused.empty());
+  std::set<std::string> expected = before;
+  for (const char* stays : {"WINDOWS/Desktop", "WINDOWS/Start Menu", "WINDOWS/Start Menu/Programs"})
+    expected.insert(stays);
+  EXPECT_EQ(Tree(tm.DriveC()), expected);
+}
+#endif
 
 TEST_F(UninstallerTest, FoundByPathAndDryRunChangesNothing) {
   InstallProduct();
@@ -332,7 +389,9 @@ TEST_F(UninstallerTest, AnIniFileTheUserEditedStaysAfterTheProductIsInstalledAga
     ASSERT_TRUE(target);
     Uninstall(tm.Machine(), registry, *target, {});
     EXPECT_EQ(Exists("C:\\WINDOWS\\mytool.ini"), c.stays) << c.edited;
-    if (c.stays) EXPECT_NE(Read("C:\\WINDOWS\\mytool.ini").find("Theme=dark"), std::string::npos);
+    if (c.stays) {
+      EXPECT_NE(Read("C:\\WINDOWS\\mytool.ini").find("Theme=dark"), std::string::npos);
+    }
   }
 }
 
