@@ -320,15 +320,22 @@ TEST(PackedMedia, AwkwardEntriesAreRefusedNotChanged) {
 
 // A file that changes (same size, other bytes) between its hashing and its storing makes
 // the pack fail and leaves no segment that could pass for finished media.
-TEST(PackedMedia, AFileChangedWhileStoredLeavesNoMedia) {
-  TempDir dir;
-  const fs::path src = dir.Path() / "product";
+// Pack settings for a product of one file, a.bin, below `root` (media in root/media).
+media::PackSettings OneFileProduct(const fs::path& root) {
+  const fs::path src = root / "product";
   fs::create_directories(src);
   WriteBytes(src / "install.cfg", std::string("[Setup - Main]\r\nInstall Dir=P\r\n"));
   WriteBytes(src / "a.bin", SampleBytes(5000, 1));
   media::PackSettings settings;
   settings.Source = src;
-  settings.Media = dir.Path() / "media";
+  settings.Media = root / "media";
+  return settings;
+}
+
+TEST(PackedMedia, AFileChangedWhileStoredLeavesNoMedia) {
+  TempDir dir;
+  const media::PackSettings settings = OneFileProduct(dir.Path());
+  const fs::path& src = settings.Source;
   const auto cp = platform::CodePage::FromEnvironment();
   const media::PackProduct product = media::CollectProduct(settings, cp);
   WriteBytes(src / "a.bin", SampleBytes(5000, 2));
@@ -344,14 +351,9 @@ TEST(PackedMedia, AFileChangedWhileStoredLeavesNoMedia) {
 // leaves media that every command refuses as unfinished, also over an earlier medium.
 TEST(PackedMedia, MediaAPackLeftUnfinishedAreRefused) {
   TempDir dir;
-  const fs::path src = dir.Path() / "product";
-  fs::create_directories(src);
-  WriteBytes(src / "install.cfg", std::string("[Setup - Main]\r\nInstall Dir=P\r\n"));
-  WriteBytes(src / "a.bin", SampleBytes(5000, 1));
-  media::PackSettings settings;
-  settings.Source = src;
-  settings.Media = dir.Path() / "media";
-  const fs::path media = settings.Media;
+  const media::PackSettings settings = OneFileProduct(dir.Path());
+  const fs::path& src = settings.Source;
+  const fs::path& media = settings.Media;
   ASSERT_EQ(RunCommand({NolvoTool(), "-q", "pack", src.string(), "-o", media.string()}).exitCode,
             0);
   WriteBytes(src / "a.bin", SampleBytes(7000, 2));
