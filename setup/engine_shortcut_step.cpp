@@ -73,7 +73,7 @@ void InstallEngine::MakeShortcut(const std::string& entry, const std::string& di
     std::map<std::string, bool> existed;
     for (const auto& p : placements) {
       if (!p.folder.empty())
-        for (const std::string& made : MakeDirectoryPath(c_.machine, p.folder)) RecordFolder(made);
+        MakeDirectoryPath(c_.machine, p.folder, [this](const std::string& f) { RecordFolder(f); });
       existed[p.link] = platform::FileExists(c_.machine, p.link);
     }
     std::function<bool(const std::string&)> keep;

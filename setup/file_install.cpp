@@ -213,8 +213,9 @@ std::optional<InstalledFile> MoveFileIntoPlace(
   return done;
 }
 
-std::vector<std::string> MakeDirectoryPath(const platform::Machine& machine,
-                                           const std::string& path) {
+std::vector<std::string> MakeDirectoryPath(
+    const platform::Machine& machine, const std::string& path,
+    const std::function<void(const std::string&)>& beforeMake) {
   if (path.empty()) throw util::EInOutError("Unable to create directory");
   std::string full;
   if (machine.FullPath(path, full) != platform::kErrorSuccess) return {};
@@ -223,13 +224,22 @@ std::vector<std::string> MakeDirectoryPath(const platform::Machine& machine,
   // The missing directories, from the deepest up to the first that exists.
   std::vector<std::string> missing;
   for (std::string dir = full; dir.size() > 3; dir = dir.substr(0, dir.find_last_of('\\'))) {
-    if (platform::DirectoryExists(machine, dir)) break;
+    const platform::ResolvedPath r = machine.Resolve(dir);
+    const bool there = r.error == platform::kErrorSuccess && r.exists;
+    if (there && r.isDirectory) break;
+    // A file in the way: neither it nor anything beneath it can be made.
+    if (there) return {};
     missing.push_back(dir);
     if (dir.find_last_of('\\') < 3) break;
   }
   std::vector<std::string> made;
-  for (auto it = missing.rbegin(); it != missing.rend(); ++it)
-    if (platform::CreateDirectory(machine, *it) == platform::kErrorSuccess) made.push_back(*it);
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (beforeMake) beforeMake(*it);
+    if (platform::CreateDirectory(machine, *it) == platform::kErrorSuccess)
+      made.push_back(*it);
+    else if (!platform::DirectoryExists(machine, *it))
+      break;  // nothing beneath it can be made
+  }
   return made;
 }
 

@@ -54,9 +54,12 @@ std::optional<InstalledFile> MoveFileIntoPlace(
 // EnsureDirectoryPath that names what it made: creates every missing directory of `path`
 // (parents first) and returns the full Windows paths of those it created. Failures are
 // not reported, as EnsureDirectoryPath does not report them; a directory that could not
-// be made is simply not in the result. Raises util::EInOutError "Unable to create
-// directory" for an empty path.
-std::vector<std::string> MakeDirectoryPath(const platform::Machine& machine,
-                                           const std::string& path);
+// be made is simply not in the result (nor anything beneath it). `beforeMake` is called
+// with each directory's full path just before it is made (so that it can be recorded
+// before it is there); what it throws stops the rest. Raises util::EInOutError "Unable to
+// create directory" for an empty path.
+std::vector<std::string> MakeDirectoryPath(
+    const platform::Machine& machine, const std::string& path,
+    const std::function<void(const std::string&)>& beforeMake = {});
 
 }  // namespace nolvo::setup

@@ -221,7 +221,8 @@ void InstallEngine::MakeDirectory(const std::string& directory) {
     planned_.insert(platform::AsciiUpper(directory));
   } else {
     // A failure does not stop the run; the copies into the directory fail later.
-    for (const std::string& made : MakeDirectoryPath(c_.machine, directory)) RecordFolder(made);
+    // Each folder is on record just before it is made.
+    MakeDirectoryPath(c_.machine, directory, [this](const std::string& f) { RecordFolder(f); });
     const bool made = platform::DirectoryExists(c_.machine, directory);
     a.outcome = made ? ActionOutcome::aoDone : ActionOutcome::aoFailed;
     if (!made && std::find(result_.directories.begin(), result_.directories.end(), directory) ==

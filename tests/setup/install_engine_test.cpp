@@ -463,6 +463,60 @@ TEST_F(InstallEngineTest, AFileTakesItsNameOnlyOnceItIsOnRecord) {
   }
 }
 
+TEST_F(InstallEngineTest, WhatTheRunMakesIsOnRecordBeforeItIsThere) {
+  // The record stops taking lines at a step of the run, as when the run is killed (or the
+  // disk fills) right then: nothing the run made on drive C: may be missing from it.
+  struct Case {
+    const char* what;
+    const char* status;             // the step (null: just after the record is opened)
+    std::vector<std::string> made;  // made beforehand
+  };
+  const Case cases[] = {
+      {"folder", nullptr, {"C:\\Apps\\Tool"}},
+      {"program folder", InstallEngine::kStatusIcons, {}},
+  };
+  settings.DirectoryList = {"<INSTALLDIR>~x", "<SUB1>~Data"};
+  settings.FileList = {"app.exe~<INSTALLDIR>~"};
+  settings.DesktopList = {"Editor~<INSTALLDIR>app.exe~~~<INSTALLDIR>app.exe~Tools"};
+  for (const Case& c : cases) {
+    fs::remove_all(Host("C:\\Apps"));
+    fs::remove_all(Host("C:\\WINDOWS\\Start Menu"));
+    for (const std::string& dir : c.made) fs::create_directories(Host(dir));
+    PutTemp("app.exe", "MZ");
+    std::set<std::string> before;
+    for (const auto& e : fs::recursive_directory_iterator(tm.DriveC()))
+      before.insert(e.path().string());
+    const fs::path record = Host(destination + "\\uninstall.cfg");
+    EngineResult r;
+    {
+      RecordFreeze freeze;
+      EngineOptions options;
+      if (!c.status)
+        options.onAction = [&](const EngineAction& a) {
+          if (a.kind == ActionKind::akUninstallTitle) freeze.At(fs::file_size(record));
+        };
+      pump.SetHook([&](std::size_t) {
+        if (c.status && wizard && wizard->Controls().SourceText == c.status)
+          freeze.At(fs::file_size(record));
+      });
+      r = Install(std::move(options));
+      pump.SetHook({});
+    }
+    EXPECT_EQ(r.end, EngineEnd::eeFailed) << c.what;
+    EXPECT_EQ(r.error, "Unable to write to " + destination + "\\uninstall.cfg") << c.what;
+    std::set<std::string> recorded;
+    for (const CreatedEntry& e : ReadCreatedEntries(platform::LoadProfile(record)))
+      recorded.insert(platform::AsciiUpper(e.path));
+    for (const auto& e : fs::recursive_directory_iterator(tm.DriveC())) {
+      if (before.count(e.path().string()) || e.path() == record) continue;
+      std::string windows = "C:\\" + e.path().lexically_relative(tm.DriveC()).string();
+      std::replace(windows.begin(), windows.end(), '/', '\\');
+      EXPECT_EQ(recorded.count(platform::AsciiUpper(windows)), 1u)
+          << windows << " is there but not on record (" << c.what << ")";
+    }
+  }
+}
+
 TEST_F(InstallEngineTest, HostDriveTargetsAreRefusedUnlessAllowed) {
   const fs::path outside = tm.Root() / "host side";
   const std::string z = tm.Machine().ToWindows(tm.Root()) + "\\host side";
