@@ -59,7 +59,8 @@ void SyncFolder(const std::filesystem::path& target) {
 }  // namespace
 
 std::error_code WriteFileAtomic(const std::filesystem::path& path,
-                                std::span<const std::uint8_t> bytes) noexcept {
+                                std::span<const std::uint8_t> bytes,
+                                const BeforeRename& beforeRename) noexcept {
   try {
     if (path.filename().empty()) return std::make_error_code(std::errc::is_a_directory);
     std::filesystem::path temp;
@@ -75,6 +76,8 @@ std::error_code WriteFileAtomic(const std::filesystem::path& path,
     if (!failure && !WriteAll(fd, bytes.data(), bytes.size())) failure = LastError();
     if (!failure && ::fsync(fd) != 0) failure = LastError();
     if (::close(fd) != 0 && !failure) failure = LastError();
+    if (!failure && beforeRename && !beforeRename(temp))
+      failure = std::make_error_code(std::errc::operation_canceled);
     if (!failure && ::rename(temp.c_str(), path.c_str()) != 0) failure = LastError();
     if (failure) {
       ::unlink(temp.c_str());
@@ -87,10 +90,11 @@ std::error_code WriteFileAtomic(const std::filesystem::path& path,
   }
 }
 
-std::error_code WriteFileAtomic(const std::filesystem::path& path,
-                                std::string_view bytes) noexcept {
+std::error_code WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes,
+                                const BeforeRename& beforeRename) noexcept {
   return WriteFileAtomic(
-      path, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+      path, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
+      beforeRename);
 }
 
 void WriteFileAtomicOrThrow(const std::filesystem::path& path, std::string_view bytes) {

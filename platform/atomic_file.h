@@ -6,21 +6,27 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string_view>
 #include <system_error>
 
 namespace nolvo::platform {
 
-// Replaces (or creates) the host file `path` with `bytes`.
+// Replaces (or creates) the host file `path` with `bytes`. `beforeRename`, when given, is
+// called with the complete temporary file's path just before it takes the name `path`;
+// false stops the write there (ECANCELED) and leaves `path` as it was.
 // Returns an empty error_code on success, otherwise the host error (errno category) of
 // the step that failed: a missing folder (ENOENT), a target that is a directory (EISDIR),
 // a failed write (EFBIG, ENOSPC, ...). A new file gets mode 0666 less the umask; a
 // replaced file keeps its permission bits. A symbolic link at `path` is replaced by the
 // new file, not followed. Never throws.
-std::error_code WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) noexcept;
+using BeforeRename = std::function<bool(const std::filesystem::path& temp)>;
+std::error_code WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes,
+                                const BeforeRename& beforeRename = {}) noexcept;
 std::error_code WriteFileAtomic(const std::filesystem::path& path,
-                                std::span<const std::uint8_t> bytes) noexcept;
+                                std::span<const std::uint8_t> bytes,
+                                const BeforeRename& beforeRename = {}) noexcept;
 
 // As WriteFileAtomic, but raises std::filesystem::filesystem_error (naming the path) on
 // failure.

@@ -67,7 +67,7 @@ std::error_code ShellLink::SaveToHost(const std::filesystem::path& hostPath) con
   return WriteFileAtomic(hostPath, Bytes());
 }
 
-WinError ShellLink::Save(std::string_view windowsPath) const {
+WinError ShellLink::Save(std::string_view windowsPath, const BeforeRename& beforeName) const {
   if (machine_ == nullptr) return kErrorInvalidParameter;
   const ResolvedPath r = machine_->Resolve(windowsPath);
   if (r.error != kErrorSuccess) return r.error;
@@ -80,7 +80,7 @@ WinError ShellLink::Save(std::string_view windowsPath) const {
     FileIdentity id;
     if (IdentityOf(r.host, id) && IsOpen(id)) return kErrorSharingViolation;
   }
-  const std::error_code ec = WriteFileAtomic(r.host, Bytes());
+  const std::error_code ec = WriteFileAtomic(r.host, Bytes(), beforeName);
   return ec ? ErrorFromErrno(ec.value()) : kErrorSuccess;
 }
 

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/atomic_file.h"
 #include "platform/code_page.h"
 #include "platform/machine.h"
 #include "platform/shell_link_format.h"
@@ -59,7 +60,9 @@ class ShellLink {
   // CREATE_ALWAYS would: 0, or the Win32 code: 3 when the folder is missing, 5 when a
   // directory or a read-only, hidden or system file is in the way, 32 when the file is
   // held open, 123 for an invalid name; 87 for an object made without a machine.
-  WinError Save(std::string_view windowsPath) const;
+  // `beforeName` is called as WriteFileAtomic calls it (false: the save fails, the file stays as it
+  // was).
+  WinError Save(std::string_view windowsPath, const BeforeRename& beforeName = {}) const;
 
  private:
   bool LookUpTarget();

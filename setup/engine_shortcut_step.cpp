@@ -78,7 +78,25 @@ void InstallEngine::MakeShortcut(const std::string& entry, const std::string& di
     }
     std::function<bool(const std::string&)> keep;
     if (options_.keepExisting) keep = [&](const std::string& link) { return existed[link]; };
-    const ShortcutReport report = s.CreateShortcuts(keep);
+    // A new link is on record just before it takes its name; a record that cannot grow
+    // fails the save and then stops the run.
+    std::exception_ptr recordFailure;
+    auto beforeSave = [&](const std::string& link, const std::filesystem::path& temp) {
+      const auto ahead = RecordAhead(existed[link]);
+      if (recordFailure) return false;
+      if (!ahead) return true;
+      InstalledFile complete{link, 0, 0};
+      StatCreatedFile(temp, complete.size, complete.modified);
+      try {
+        ahead(complete);
+      } catch (const EIniFileError&) {
+        recordFailure = std::current_exception();
+        return false;
+      }
+      return true;
+    };
+    const ShortcutReport report = s.CreateShortcuts(keep, beforeSave);
+    if (recordFailure) std::rethrow_exception(recordFailure);
     for (const auto& link : report.saved) {
       RecordFile(link, existed[link]);
       logLink(link, ActionOutcome::aoDone, {});

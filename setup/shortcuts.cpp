@@ -67,7 +67,9 @@ std::vector<ShortcutPlacement> TShortcuts::Placements() const {
   return out;
 }
 
-ShortcutReport TShortcuts::CreateShortcuts(const std::function<bool(const std::string&)>& keep) {
+ShortcutReport TShortcuts::CreateShortcuts(
+    const std::function<bool(const std::string&)>& keep,
+    const std::function<bool(const std::string&, const std::filesystem::path&)>& beforeSave) {
   const std::vector<ShortcutPlacement> placements = Placements();
   platform::ShellLink link(machine_);
   // A link without its target would start nothing: when the target is refused (empty
@@ -91,7 +93,10 @@ ShortcutReport TShortcuts::CreateShortcuts(const std::function<bool(const std::s
     }
     if (!p.folder.empty() && !platform::DirectoryExists(machine_, p.folder))
       util::EnsureDirectoryPath(machine_, p.folder);
-    const platform::WinError error = link.Save(p.link);
+    platform::BeforeRename beforeName;
+    if (beforeSave)
+      beforeName = [&](const std::filesystem::path& temp) { return beforeSave(p.link, temp); };
+    const platform::WinError error = link.Save(p.link, beforeName);
     if (error == platform::kErrorSuccess)
       report.saved.push_back(p.link);
     else

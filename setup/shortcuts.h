@@ -6,6 +6,7 @@
 // Menu (W\Start Menu), and optionally directly on the desktop and in the Start Menu.
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -67,8 +68,12 @@ class TShortcuts {
   // with the trailing backslash, icon IconFile index 0) saved at every placement; a
   // missing program-group folder is made with its parents. A save that fails does not
   // stop the others; the report names it. A link for which `keep` answers true is not
-  // saved (the file there stays as it is).
-  ShortcutReport CreateShortcuts(const std::function<bool(const std::string&)>& keep = {});
+  // saved (the file there stays as it is). `beforeSave` is called with each link and its
+  // complete temporary file just before the link takes its name; false fails that save.
+  ShortcutReport CreateShortcuts(
+      const std::function<bool(const std::string&)>& keep = {},
+      const std::function<bool(const std::string& link, const std::filesystem::path& temp)>&
+          beforeSave = {});
 
  private:
   const platform::Machine& machine_;

@@ -474,6 +474,7 @@ TEST_F(InstallEngineTest, WhatTheRunMakesIsOnRecordBeforeItIsThere) {
   const Case cases[] = {
       {"folder", nullptr, {"C:\\Apps\\Tool"}},
       {"program folder", InstallEngine::kStatusIcons, {}},
+      {"link", InstallEngine::kStatusIcons, {"C:\\WINDOWS\\Start Menu\\Programs\\Tools"}},
   };
   settings.DirectoryList = {"<INSTALLDIR>~x", "<SUB1>~Data"};
   settings.FileList = {"app.exe~<INSTALLDIR>~"};
