@@ -72,7 +72,7 @@ std::size_t GetProfileString(const ProfileText& profile, const char* section, co
 }
 
 bool WriteProfileString(const std::filesystem::path& file, const char* section, const char* key,
-                        const char* value) {
+                        const char* value, const BeforeRename& beforeRename) {
   if (section == nullptr) return false;
   std::error_code ec;
   const bool exists = std::filesystem::exists(file, ec);
@@ -84,7 +84,7 @@ bool WriteProfileString(const std::filesystem::path& file, const char* section, 
     profile.DeleteKey(section, key);
   else
     profile.Set(section, key, value);
-  return !WriteFileAtomic(file, profile.Serialize());
+  return !WriteFileAtomic(file, profile.Serialize(), beforeRename);
 }
 
 std::string ProfileReader::ReadString(std::string_view section, std::string_view key,

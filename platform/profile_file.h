@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/profile_text.h"
 
 namespace nolvo::platform {
@@ -36,9 +37,10 @@ std::size_t GetProfileString(const ProfileText& profile, const char* section, co
 // WritePrivateProfileStringA: key null erases the section, value null deletes the key,
 // otherwise sets key=value. A missing file is created for a set (never its directory);
 // erasing or deleting in a missing file creates nothing. The file is replaced atomically.
-// Returns false when the file cannot be written or section is null.
+// `beforeRename` is called as WriteFileAtomic calls it. Returns false when the file cannot
+// be written or section is null.
 bool WriteProfileString(const std::filesystem::path& file, const char* section, const char* key,
-                        const char* value);
+                        const char* value, const BeforeRename& beforeRename = {});
 
 // A profile file read through the buffers the system uses: values at most 1023
 // characters, key lists within 8192 bytes. The text is read once, when constructed.

@@ -48,8 +48,16 @@ void InstallEngine::WriteIniFile() {
       a.key = key;
       a.value = target.directory + "\\" + DesktopEntry::AfterToken(valueField);
       if (!options_.dryRun) {
+        // The product's file is on record with each new content just before it takes it.
+        std::exception_ptr recordFailure;
         Perform<EIniFileError>(a, [&] {
-          WriteProfileOrRaise(c_.machine, file, section.c_str(), key.c_str(), a.value.c_str());
+          try {
+            WriteProfileOrRaise(c_.machine, file, section.c_str(), key.c_str(), a.value.c_str(),
+                                RecordAheadOf(file, !ours, recordFailure));
+          } catch (const EIniFileError&) {
+            if (recordFailure) std::rethrow_exception(recordFailure);
+            throw;
+          }
         });
         if (ours) RecordFile(file, false);
       }

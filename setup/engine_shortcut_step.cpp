@@ -82,18 +82,8 @@ void InstallEngine::MakeShortcut(const std::string& entry, const std::string& di
     // fails the save and then stops the run.
     std::exception_ptr recordFailure;
     auto beforeSave = [&](const std::string& link, const std::filesystem::path& temp) {
-      const auto ahead = RecordAhead(existed[link]);
-      if (recordFailure) return false;
-      if (!ahead) return true;
-      InstalledFile complete{link, 0, 0};
-      StatCreatedFile(temp, complete.size, complete.modified);
-      try {
-        ahead(complete);
-      } catch (const EIniFileError&) {
-        recordFailure = std::current_exception();
-        return false;
-      }
-      return true;
+      const platform::BeforeRename ahead = RecordAheadOf(link, existed[link], recordFailure);
+      return !recordFailure && (!ahead || ahead(temp));
     };
     const ShortcutReport report = s.CreateShortcuts(keep, beforeSave);
     if (recordFailure) std::rethrow_exception(recordFailure);

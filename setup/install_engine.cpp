@@ -12,6 +12,7 @@
 #include "platform/win_path.h"
 #include "setup/desktop_entry.h"
 #include "setup/file_install.h"
+#include "setup/profile_writer.h"
 #include "util/split_at_char.h"
 #include "util/windows_directory.h"
 
@@ -148,6 +149,24 @@ void InstallEngine::RecordFile(const std::string& path, bool existed) {
 std::function<void(const InstalledFile&)> InstallEngine::RecordAhead(bool existed) {
   if (!record_ || options_.dryRun || existed) return {};
   return [this](const InstalledFile& f) { record_->CreatedFile(f.target, f.size, f.modified); };
+}
+
+platform::BeforeRename InstallEngine::RecordAheadOf(const std::string& target, bool existed,
+                                                    std::exception_ptr& failure) {
+  auto ahead = RecordAhead(existed);
+  if (!ahead) return {};
+  return [this, target, ahead = std::move(ahead), &failure](const std::filesystem::path& temp) {
+    if (failure) return false;
+    InstalledFile complete{target, 0, 0};
+    StatCreatedFile(temp, complete.size, complete.modified);
+    try {
+      ahead(complete);
+    } catch (const EIniFileError&) {
+      failure = std::current_exception();
+      return false;
+    }
+    return true;
+  };
 }
 
 void InstallEngine::Status(const std::string& text) {

@@ -26,6 +26,7 @@
 // With `dryRun` nothing on the machine changes and no question is asked: the result's
 // actions are the plan.
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <set>
@@ -34,6 +35,7 @@
 
 #include "app/setup_settings.h"
 #include "app/startup_state.h"
+#include "platform/atomic_file.h"
 #include "platform/dialogs.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
@@ -159,6 +161,11 @@ class InstallEngine {
   // What records a new file (one the target did not hold before) just before it takes its
   // name, so that a run killed right then leaves it on record.
   std::function<void(const InstalledFile&)> RecordAhead(bool existed);
+  // RecordAhead for a file written whole under a temporary name (such as a link): records
+  // `target` with the temporary file's size and time. A record that cannot grow keeps the
+  // file from its name (the call answers false) and is kept in `failure` to be raised.
+  platform::BeforeRename RecordAheadOf(const std::string& target, bool existed,
+                                       std::exception_ptr& failure);
   void CloseRecord();
   // Throws when the run is to stop.
   void Checkpoint();

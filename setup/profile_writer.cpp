@@ -25,9 +25,10 @@ bool ProfileWritable(const platform::ResolvedPath& r) {
 }
 
 void WriteProfileOrRaise(const platform::Machine& machine, const std::string& file,
-                         const char* section, const char* key, const char* value) {
+                         const char* section, const char* key, const char* value,
+                         const platform::BeforeRename& beforeName) {
   const platform::ResolvedPath r = machine.Resolve(file);
-  if (!ProfileWritable(r) || !platform::WriteProfileString(r.host, section, key, value))
+  if (!ProfileWritable(r) || !platform::WriteProfileString(r.host, section, key, value, beforeName))
     throw EIniFileError("Unable to write to " + file);
 }
 

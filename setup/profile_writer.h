@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/atomic_file.h"
 #include "platform/machine.h"
 
 namespace nolvo::setup {
@@ -27,8 +28,10 @@ bool IsPlainFile(const platform::ResolvedPath& r);
 bool ProfileWritable(const platform::ResolvedPath& r);
 
 // WritePrivateProfileString on the file at Windows path `file`: `key` null erases the
-// section. Raises EIniFileError when the file cannot be written.
+// section. Raises EIniFileError when the file cannot be written. `beforeName` is called
+// with the complete new file just before it replaces `file` (false: it does not).
 void WriteProfileOrRaise(const platform::Machine& machine, const std::string& file,
-                         const char* section, const char* key, const char* value);
+                         const char* section, const char* key, const char* value,
+                         const platform::BeforeRename& beforeName = {});
 
 }  // namespace nolvo::setup

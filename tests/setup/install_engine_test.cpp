@@ -475,13 +475,17 @@ TEST_F(InstallEngineTest, WhatTheRunMakesIsOnRecordBeforeItIsThere) {
       {"folder", nullptr, {"C:\\Apps\\Tool"}},
       {"program folder", InstallEngine::kStatusIcons, {}},
       {"link", InstallEngine::kStatusIcons, {"C:\\WINDOWS\\Start Menu\\Programs\\Tools"}},
+      {"INI file", InstallEngine::kStatusIni, {}},
   };
   settings.DirectoryList = {"<INSTALLDIR>~x", "<SUB1>~Data"};
   settings.FileList = {"app.exe~<INSTALLDIR>~"};
   settings.DesktopList = {"Editor~<INSTALLDIR>app.exe~~~<INSTALLDIR>app.exe~Tools"};
+  settings.IniFileName = "mytool.ini";
+  settings.IniSetupList = {"S~K~<INSTALLDIR>"};
   for (const Case& c : cases) {
     fs::remove_all(Host("C:\\Apps"));
     fs::remove_all(Host("C:\\WINDOWS\\Start Menu"));
+    fs::remove(Host("C:\\WINDOWS\\mytool.ini"));
     for (const std::string& dir : c.made) fs::create_directories(Host(dir));
     PutTemp("app.exe", "MZ");
     std::set<std::string> before;
