@@ -1,6 +1,7 @@
 #include "platform/atomic_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,6 +96,31 @@ std::error_code WriteFileAtomic(const std::filesystem::path& path, std::string_v
   return WriteFileAtomic(
       path, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
       beforeRename);
+}
+
+std::vector<std::filesystem::path> LeftoverTemporaries(const std::filesystem::path& path) {
+  std::vector<std::filesystem::path> out;
+  const std::filesystem::path dir = path.parent_path().empty() ? "." : path.parent_path();
+  const std::string prefix = "." + path.filename().string() + ".tmp";
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    // <process id>-<number>, digits only.
+    const std::string rest = name.substr(prefix.size());
+    const std::size_t dash = rest.find('-');
+    const auto digits = [](std::string_view s) {
+      return !s.empty() && s.size() < 10 && s.find_first_not_of("0123456789") == s.npos;
+    };
+    if (dash == std::string::npos || !digits(std::string_view(rest).substr(0, dash)) ||
+        !digits(std::string_view(rest).substr(dash + 1)))
+      continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(rest.substr(0, dash)));
+    if (pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) continue;  // its writer may be alive
+    struct stat st {};
+    if (::lstat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode)) out.push_back(it->path());
+  }
+  return out;
 }
 
 void WriteFileAtomicOrThrow(const std::filesystem::path& path, std::string_view bytes) {

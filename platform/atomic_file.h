@@ -10,6 +10,7 @@
 #include <span>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace nolvo::platform {
 
@@ -27,6 +28,11 @@ std::error_code WriteFileAtomic(const std::filesystem::path& path, std::string_v
 std::error_code WriteFileAtomic(const std::filesystem::path& path,
                                 std::span<const std::uint8_t> bytes,
                                 const BeforeRename& beforeRename = {}) noexcept;
+
+// The temporary files WriteFileAtomic gave `path` in runs that are no longer running (a
+// process killed between making one and renaming it): plain files named
+// ".<name>.tmp<process id>-<number>" beside `path`, of process ids that are not alive.
+std::vector<std::filesystem::path> LeftoverTemporaries(const std::filesystem::path& path);
 
 // As WriteFileAtomic, but raises std::filesystem::filesystem_error (naming the path) on
 // failure.

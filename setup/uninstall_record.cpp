@@ -60,6 +60,11 @@ void UninstallRecord::Open(const std::string& title) {
       const platform::ResolvedPath r = machine_.Resolve(file_);
       if (!ProfileWritable(r)) throw EIniFileError("Unable to write to " + file_);
       host_ = r.host.string();
+      // Copies of the record that a killed run left half-written are on no record; they go.
+      for (const std::filesystem::path& temp : platform::LeftoverTemporaries(r.host)) {
+        std::error_code ec;
+        std::filesystem::remove(temp, ec);
+      }
       platform::ProfileText profile = platform::LoadProfile(r.host);
       // A file of that name that no installation wrote is not the installation's to delete.
       if (r.exists && !HasCreatedSection(profile))

@@ -237,6 +237,15 @@ UninstallReport Uninstall(const platform::Machine& machine, platform::Registry& 
       removal.spare = {r.host};
       CreatedRemover remover(machine, removal);
       remover.RemoveFiles(entries);
+      // Copies of the record that a killed run left half-written are on no record; they go.
+      for (const std::filesystem::path& temp : platform::LeftoverTemporaries(r.host)) {
+        const std::string path =
+            r.full.substr(0, r.full.rfind('\\') + 1) + temp.filename().string();
+        std::error_code ec;
+        if (!options.dryRun && !std::filesystem::remove(temp, ec)) continue;
+        remover.NoteRemoved(temp);
+        report.removed.push_back({UninstallItemKind::ukFile, path, {}});
+      }
       const bool foundInPlace =
           std::any_of(entries.begin(), entries.end(), [&](const CreatedEntry& e) {
             return e.kind == CreatedKind::ckFound && SamePath(machine, e.path, r.full);

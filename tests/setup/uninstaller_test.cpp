@@ -202,6 +202,37 @@ TEST_F(UninstallerTest, OnlyWhatTheRunCreatedAndNobodyChangedIsRemoved) {
   EXPECT_FALSE(Lists(r.removed, "C:\\Apps\\Tool"));
 }
 
+TEST_F(UninstallerTest, CopiesOfTheRecordAKilledRunLeftGo) {
+  // A run killed while it rewrote uninstall.cfg leaves a copy of it, on no record. It goes
+  // with a later install or the uninstall; one whose writer still runs stays.
+  const pid_t dead = ::fork();
+  if (dead == 0) ::_exit(0);
+  ::waitpid(dead, nullptr, 0);
+  const std::string gone = "C:\\Apps\\Tool\\.uninstall.cfg.tmp" + std::to_string(dead) + "-3";
+  const std::string alive =
+      "C:\\Apps\\Tool\\.uninstall.cfg.tmp" + std::to_string(::getpid()) + "-0";
+  settings.DirectoryList = {"<INSTALLDIR>~x"};
+  settings.FileList = {"app.exe~<INSTALLDIR>~"};
+  for (const bool reinstall : {false, true}) {
+    PutTemp("app.exe", "MZ");
+    ASSERT_TRUE(Install().FullSuccess());
+    test::WriteBytes(Host(gone), std::string("[Program]\r\n"));
+    test::WriteBytes(Host(alive), std::string("[Program]\r\n"));
+    if (reinstall) {
+      PutTemp("app.exe", "MZ");
+      ASSERT_TRUE(Install().FullSuccess());
+      EXPECT_FALSE(Exists(gone));
+    }
+    EXPECT_TRUE(Exists(alive)) << reinstall;
+    fs::remove(Host(alive));
+    const auto target = FindUninstallTarget(tm.Machine(), registry, "C:\\Apps\\Tool");
+    ASSERT_TRUE(target);
+    const UninstallReport r = Uninstall(tm.Machine(), registry, *target, {});
+    EXPECT_FALSE(Exists("C:\\Apps\\Tool")) << reinstall;
+    EXPECT_EQ(Lists(r.removed, gone), !reinstall);
+  }
+}
+
 TEST_F(UninstallerTest, ARecordListsWhereEveryItemIsAllowedAndWhatIsLeft) {
   const fs::path hostFile = tm.Root() / "victim.txt";
   test::WriteBytes(hostFile, std::string("keep"));
