@@ -1,5 +1,5 @@
 #pragma once
-// SHA-256, and the hexadecimal form digest lists use.
+// SHA-256 through libcrypto, and the hexadecimal form digest lists use.
 
 #include <array>
 #include <cstddef>
@@ -14,6 +14,7 @@ using Sha256Digest = std::array<std::uint8_t, 32>;
 
 class Sha256 {
  public:
+  // Throws std::runtime_error when libcrypto cannot set up the digest.
   Sha256();
   ~Sha256();
   Sha256(const Sha256&) = delete;
