@@ -131,6 +131,8 @@ void TSegCompress::ReadScanRecord(ReadSession& session, TSegArc& arc) {
   std::int64_t remaining = names.Size();
   // Records of no width cannot divide a list file that holds anything.
   if (remaining > 0 && scan.RecordLength == 0) throw InvalidLength("RecordLength", 0);
+  if (remaining > 0 && (remaining - 1) / scan.RecordLength + 1 > kMaxListRecords)
+    throw TooManyListRecords();
   while (remaining > 0) {
     std::fill_n(buffer, kSegBlockSize, std::uint8_t{0});
     const auto want =

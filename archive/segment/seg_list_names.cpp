@@ -13,6 +13,11 @@ std::string ListRecordName(const std::uint8_t* record, std::size_t size) {
   return name;
 }
 
+ESegError TooManyListRecords() {
+  return ESegError(ESegError::Kind::skInvalidLength,
+                   "Invalid list file: more than " + std::to_string(kMaxListRecords) + " records");
+}
+
 TListFileNames::TListFileNames(std::int32_t recordLength)
     : width_(static_cast<std::size_t>(std::max(recordLength, 0))) {
   record_.reserve(width_);
@@ -28,6 +33,7 @@ void TListFileNames::WriteAll(const void* buffer, std::size_t count) {
     in += n;
     count -= n;
     if (record_.size() == width_) {
+      if (static_cast<std::int64_t>(names_.size()) >= kMaxListRecords) throw TooManyListRecords();
       names_.push_back(ListRecordName(record_.data(), record_.size()));
       record_.clear();
     }

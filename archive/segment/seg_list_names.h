@@ -7,12 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "archive/segment/seg_error.h"
 #include "platform/byte_stream.h"
 
 namespace nolvo::segment {
 
 // The name one record holds.
 std::string ListRecordName(const std::uint8_t* record, std::size_t size);
+
+// The most records one list file may hold: far more files than any archive carries, while
+// a list archive of a few bytes that expands to millions of tiny records is refused as
+// damaged before its names exhaust memory.
+inline constexpr std::int64_t kMaxListRecords = 1'000'000;
+// The invalid-length ESegError for a list file of more records than that.
+ESegError TooManyListRecords();
 
 // A write-only stream that receives a list file as it is expanded and keeps only the
 // names, so that the file itself is never stored. Read gives nothing; Seek only tells the
@@ -28,7 +36,8 @@ class TListFileNames : public platform::ByteStream {
   std::int64_t Size() override { return size_; }
 
   // The names of every record received, the last shorter one included. Throws the
-  // invalid-length ESegError for RecordLength 0 when any byte arrived.
+  // invalid-length ESegError for RecordLength 0 when any byte arrived. Receiving more than
+  // kMaxListRecords records throws TooManyListRecords.
   std::vector<std::string> Finish();
 
  private:

@@ -7,6 +7,7 @@
 #include "archive/container/compress_errors.h"
 #include "archive/segment/seg_compress.h"
 #include "archive/segment/seg_header.h"
+#include "archive/segment/seg_list_names.h"
 #include "tests/segment/seg_reader_fixture.h"
 
 namespace nolvo::segment {
@@ -77,6 +78,26 @@ TEST_F(SegBadInput, RecordsOfNoWidthCannotDivideAListFileThatHoldsNames) {
   tail.insert(tail.end(), list.begin(), list.end());
   ExpectFailure(Join({SegHeaderRecord(1), ScanRecordRaw(h, tail), ArcRecord(0, archive)}),
                 Kind::skInvalidLength);
+}
+
+// A list archive of a few kilobytes that expands to more one-byte records than any archive
+// has files is refused, joined (the setup) or read in place (the tools).
+TEST_F(SegBadInput, AListFileOfMillionsOfRecordsIsRefused) {
+  const Bytes bomb =
+      MakeArchive({{"names", Bytes(static_cast<std::size_t>(kMaxListRecords) + 1, 'x')}});
+  ASSERT_LT(bomb.size(), 64u * 1024);
+  const Bytes stream =
+      Join({SegHeaderRecord(1), ScanRecord("C:\\X\\", 1, bomb), ArcRecord(0, archive)});
+  for (const bool join : {true, false}) {
+    SCOPED_TRACE(join);
+    fs::remove_all(media());
+    fs::create_directories(media());
+    WriteSegments(media(), stream, {});
+    TSegCompress reader(machine);
+    Configure(reader);
+    reader.SetJoinArchives(join);
+    ExpectSegError(reader, Kind::skInvalidLength);
+  }
 }
 
 TEST_F(SegBadInput, HugeLengthRunsOutOfSegmentsInsteadOfHanging) {
